@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QDialog>
+
+class TAutoaskForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TAutoaskForm(QWidget *parent = nullptr);
+
+    void FormCreate();
+};

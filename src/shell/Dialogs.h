@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+// Every message box, question and modal dialog of the program goes through here, so that a test
+// can answer them without a person and check what was asked.
+namespace Dialogs {
+
+enum class Icon { None, Information, Warning, Error, Question };
+
+// Shows a message box modal to the whole application and returns the button pressed.
+QMessageBox::StandardButton show(Icon icon, const QString &caption, const QString &text,
+                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+// OK box.
+void message(Icon icon, const QString &caption, const QString &text);
+// Yes/No question with No as the default; true on Yes.
+bool askYesNo(Icon icon, const QString &caption, const QString &text);
+
+// Runs a dialog modally (QDialog::exec) and returns its result.
+int execModal(QDialog *dialog);
+
+// --- for tests -------------------------------------------------------------------------------
+
+struct Asked
+{
+    Icon icon;
+    QString caption;
+    QString text;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton;
+};
+
+// In test mode no box is shown: each box takes the next queued answer, or its default button
+// (OK when it has none) when the queue is empty.
+void setTestMode(bool on);
+bool testMode();
+void queueAnswer(QMessageBox::StandardButton answer);
+// Called for a box instead of the queue when set; returns the answer.
+void setBoxHandler(std::function<QMessageBox::StandardButton(const Asked &)> handler);
+// Called instead of QDialog::exec for modal dialogs while set; returns the dialog's result.
+void setModalHandler(std::function<int(QDialog *)> handler);
+const QList<Asked> &asked();
+// Forgets what was asked, the queued answers and the handlers.
+void reset();
+
+} // namespace Dialogs

@@ -1,0 +1,38 @@
+#include "Globals.h"
+
+#include <QDir>
+
+QString currentDirFile(const QString &name)
+{
+    return QDir::current().filePath(name);
+}
+
+void resetProgramState()
+{
+    LocalIni.clear();
+    ProfileIni.clear();
+    MessageFileName.clear();
+    MessageList.clear();
+    FontName.clear();
+    FontCharset = 204;
+    ServerAddress.clear();
+    ServerPortText.clear();
+    UserName.clear();
+    UserPassword.clear();
+    AdminIniName.clear();
+    CatalIniName.clear();
+    ComplIniName.clear();
+    ReadIniName.clear();
+    BooklIniName.clear();
+    BookProvdIniName.clear();
+    CurrentDbName.clear();
+    AnswerList.clear();
+    DeletedMfns1.clear();
+    DeletedMfns2.clear();
+    UnactualizedMfns.clear();
+    LockedMfns.clear();
+    UnlockSelection.clear();
+    MaxMfn = 0;
+    DatabaseLocked = 0;
+    StartTime = 0.0;
+}

@@ -1,0 +1,138 @@
+#include "IniDocument.h"
+
+#include "exchange/TextCodec.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QStringList splitLines(const QString &text)
+{
+    static const QRegularExpression breaks(u"\r\n|\r|\n"_s);
+    QStringList lines = text.split(breaks);
+    // A final line break does not make an empty last line.
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool isSectionHeader(const QString &line)
+{
+    return line.size() >= 2 && line.front() == u'[' && line.back() == u']';
+}
+
+} // namespace
+
+void IniDocument::setLines(const QStringList &lines)
+{
+    m_lines.clear();
+    for (const QString &line : lines) {
+        if (line.contains(u'\r') || line.contains(u'\n'))
+            m_lines.append(splitLines(line));
+        else
+            m_lines.append(line);
+    }
+}
+
+void IniDocument::setText(const QString &text)
+{
+    m_lines = splitLines(text);
+}
+
+bool IniDocument::loadFile(const QString &path)
+{
+    m_lines.clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    setText(TextCodec::toText(file.readAll()));
+    return true;
+}
+
+void IniDocument::clear()
+{
+    m_lines.clear();
+}
+
+bool IniDocument::findValue(const QString &section, const QString &key, QString *value) const
+{
+    bool seenSection = false;
+    bool inSection = false;
+    for (const QString &line : m_lines) {
+        if (line.isEmpty() || line.front() == u';')
+            continue;
+        if (isSectionHeader(line)) {
+            if (inSection)
+                return false; // only the first section of that name is searched
+            const QStringView name = QStringView(line).mid(1, line.size() - 2);
+            inSection = !seenSection && name.compare(section, Qt::CaseInsensitive) == 0;
+            seenSection = seenSection || inSection;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        if (QStringView(line).left(eq).compare(key, Qt::CaseInsensitive) == 0) {
+            *value = line.mid(eq + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IniDocument::hasKey(const QString &section, const QString &key) const
+{
+    QString value;
+    return findValue(section, key, &value);
+}
+
+QString IniDocument::readString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    QString value;
+    return findValue(section, key, &value) ? value : defaultValue;
+}
+
+bool IniDocument::parseInteger(const QString &text, int *value)
+{
+    bool ok = false;
+    qlonglong n = 0;
+    if (text.size() > 2 && text.startsWith(u"0x"_s, Qt::CaseInsensitive)) {
+        const QStringView digits = QStringView(text).mid(2);
+        // toLongLong would accept a sign or blanks here; hexadecimal values are digits only.
+        for (QChar c : digits) {
+            if (!c.isDigit() && !(c.toLower() >= u'a' && c.toLower() <= u'f'))
+                return false;
+        }
+        n = digits.toLongLong(&ok, 16);
+        if (!ok || n > 0xFFFFFFFFLL)
+            return false;
+        *value = static_cast<int>(static_cast<quint32>(n));
+        return true;
+    }
+    if (text.isEmpty() || text.front().isSpace() || text.back().isSpace())
+        return false;
+    n = text.toLongLong(&ok, 10);
+    if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+        return false;
+    *value = static_cast<int>(n);
+    return true;
+}
+
+int IniDocument::readInteger(const QString &section, const QString &key, int defaultValue) const
+{
+    QString text;
+    int value = 0;
+    if (findValue(section, key, &text) && parseInteger(text, &value))
+        return value;
+    return defaultValue;
+}
+
+bool IniDocument::readBool(const QString &section, const QString &key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}

@@ -1,0 +1,98 @@
+#include "Messages.h"
+
+#include "Globals.h"
+#include "exchange/TextCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+
+using namespace Qt::Literals::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcMessages, "tulva.messages")
+
+namespace {
+
+// Whole decimal number: digits only, no sign, no blanks.
+bool parseMessageNumber(QStringView digits, qsizetype *n)
+{
+    if (digits.isEmpty() || digits.size() > 9)
+        return false;
+    qsizetype value = 0;
+    for (QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    *n = value;
+    return true;
+}
+
+} // namespace
+
+namespace Messages {
+
+bool loadFile(const QString &path, QStringList *lines, QString *error)
+{
+    lines->clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QDir::toNativeSeparators(path) + u": "_s + file.errorString();
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QDir::toNativeSeparators(path) + u": "_s + file.errorString();
+        return false;
+    }
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = bytes.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        lines->append(TextCodec::toText(QByteArrayView(bytes).sliced(start, i - start)));
+        if (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines->append(TextCodec::toText(QByteArrayView(bytes).sliced(start)));
+    return true;
+}
+
+QString translateText(const QString &text, const QStringList &messages)
+{
+    if (text.isEmpty() || text.front() != u'@')
+        return text;
+    qsizetype n = 0;
+    if (!parseMessageNumber(QStringView(text).mid(1), &n) || n <= 0 || n >= messages.size())
+        return text;
+    return messages.at(n);
+}
+
+QString translateMenuCaption(const QString &caption, const QStringList &messages)
+{
+    QString copy = caption;
+    const qsizetype amp = copy.indexOf(u'&');
+    if (amp >= 0)
+        copy.remove(amp, 1);
+    if (copy.isEmpty() || copy.front() != u'@')
+        return caption;
+    qsizetype n = 0;
+    if (!parseMessageNumber(QStringView(copy).mid(1), &n) || n >= messages.size())
+        return caption;
+    return messages.at(n);
+}
+
+} // namespace Messages
+
+QString Msg(int n)
+{
+    if (n >= 0 && n < MessageList.size())
+        return MessageList.at(n);
+    qCWarning(lcMessages) << "message" << n << "is not in the message file";
+    return u"@"_s + QString::number(n);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The message catalogue: message N is line N of the message file, counted from 0.
+namespace Messages {
+
+// Reads the Windows-1251 message file into lines (CR, LF and CR LF all end a line). On failure
+// the list is left empty and *error names the file and the reason.
+bool loadFile(const QString &path, QStringList *lines, QString *error);
+
+// Text of a property or list entry after translation: "@N" becomes line N when N is a whole
+// decimal number with 0 < N < lines; anything else is returned unchanged.
+QString translateText(const QString &text, const QStringList &messages);
+
+// Menu caption rule: the first "&" is dropped before the test, "@0" is allowed, and a caption
+// that is not a valid reference is returned unchanged (with its "&").
+QString translateMenuCaption(const QString &caption, const QStringList &messages);
+
+} // namespace Messages
+
+// Message N of MessageList. A number the file does not hold gives "@N", so a short message file
+// shows the reference instead of failing.
+QString Msg(int n);

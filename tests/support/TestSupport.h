@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A temporary directory that is the current working directory while this object lives.
+class ScopedWorkDir
+{
+public:
+    ScopedWorkDir();
+    ~ScopedWorkDir();
+    ScopedWorkDir(const ScopedWorkDir &) = delete;
+    ScopedWorkDir &operator=(const ScopedWorkDir &) = delete;
+
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// Writes text as Windows-1251 with CR LF line ends.
+void writeCp1251File(const QString &path, const QStringList &lines);
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+// Message file lines 0..count-1: line N reads "msg N" unless given in overrides.
+QStringList numberedMessages(int count);
+
+// Loads the message file of the repository into MessageList (for window tests).
+void loadRepositoryMessages();
