@@ -1,5 +1,6 @@
 #include "IniDocument.h"
 
+#include "TextRules.h"
 #include "exchange/TextCodec.h"
 
 #include <QFile>
@@ -59,7 +60,6 @@ void IniDocument::clear()
 
 bool IniDocument::findValue(const QString &section, const QString &key, QString *value) const
 {
-    bool seenSection = false;
     bool inSection = false;
     for (const QString &line : m_lines) {
         if (line.isEmpty() || line.front() == u';')
@@ -68,8 +68,7 @@ bool IniDocument::findValue(const QString &section, const QString &key, QString 
             if (inSection)
                 return false; // only the first section of that name is searched
             const QStringView name = QStringView(line).mid(1, line.size() - 2);
-            inSection = !seenSection && name.compare(section, Qt::CaseInsensitive) == 0;
-            seenSection = seenSection || inSection;
+            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
             continue;
         }
         if (!inSection)
@@ -97,37 +96,11 @@ QString IniDocument::readString(const QString &section, const QString &key, cons
     return findValue(section, key, &value) ? value : defaultValue;
 }
 
-bool IniDocument::parseInteger(const QString &text, int *value)
-{
-    bool ok = false;
-    qlonglong n = 0;
-    if (text.size() > 2 && text.startsWith(u"0x"_s, Qt::CaseInsensitive)) {
-        const QStringView digits = QStringView(text).mid(2);
-        // toLongLong would accept a sign or blanks here; hexadecimal values are digits only.
-        for (QChar c : digits) {
-            if (!c.isDigit() && !(c.toLower() >= u'a' && c.toLower() <= u'f'))
-                return false;
-        }
-        n = digits.toLongLong(&ok, 16);
-        if (!ok || n > 0xFFFFFFFFLL)
-            return false;
-        *value = static_cast<int>(static_cast<quint32>(n));
-        return true;
-    }
-    if (text.isEmpty() || text.front().isSpace() || text.back().isSpace())
-        return false;
-    n = text.toLongLong(&ok, 10);
-    if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
-        return false;
-    *value = static_cast<int>(n);
-    return true;
-}
-
 int IniDocument::readInteger(const QString &section, const QString &key, int defaultValue) const
 {
     QString text;
     int value = 0;
-    if (findValue(section, key, &text) && parseInteger(text, &value))
+    if (findValue(section, key, &text) && ::parseInteger(text, &value))
         return value;
     return defaultValue;
 }

@@ -27,11 +27,8 @@ public:
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
 
-    // Decimal with an optional sign, or hexadecimal after "0x"; 32-bit range.
-    static bool parseInteger(const QString &text, int *value);
-
 private:
-    // Index of the first line with the key inside the first section of that name, or -1.
+    // Value of the first line with the key inside the first section of that name.
     bool findValue(const QString &section, const QString &key, QString *value) const;
 
     QStringList m_lines;

@@ -1,12 +1,124 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QHash>
+#include <QLabel>
 #include <QMainWindow>
 
+class QAction;
+class QFrame;
+class QMenu;
+class QProgressBar;
+class QTimer;
+class TStringGrid;
+class TTimer;
+
+// The red dot of the status bar that crosses its panel, growing and shrinking.
+class TToyShape : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TToyShape(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// The main window: the menus that lead to every command, the statistics of the current
+// database and the status bar.
 class TWAMainForm : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit TWAMainForm(QWidget *parent = nullptr);
+    ~TWAMainForm() override;
 
+    // Menu item by its component name (the profile's menu keys name them).
+    QAction *menuItem(const QString &name) const;
+    // The hint text currently shown in the status bar.
+    QString hintText() const;
+
+    // Handlers.
     void FormCreate();
+    void TimerStartTimer();
+    void ToyTimerTimer();
+    void AutoaskTimerTimer();
+    void RestatItemClick();
+    void AutoaskingItemClick();
+    void Version1Click();
+    void ServerRestartItemClick();
+    void HelpItemClick();
+    void ExitItemClick();
+    void OpenDBItemClick();
+    // Close query: always allows closing, after unregistering the client when a request went out.
+    bool FormCloseQuery();
+    void FormClose();
+    void FormDestroy();
+    void StatisticGridDrawCell(QPainter *painter, int col, int row, const QRect &rect);
+
+    // Components.
+    TStringGrid *StatisticGrid;
+    QFrame *StatusPanel;
+    QLabel *HintPanel;
+    QFrame *IndicatorPanel;
+    QProgressBar *IndicatorGauge;
+    QFrame *ToyPanel;
+    TToyShape *ToyShape;
+    QLabel *TimeLabel;
+    QLabel *TimeStartLabel;
+    QTimer *ToyTimer;
+    QTimer *TimerStart;
+    TTimer *AutoaskTimer;
+
+    QAction *DataBaseItem;
+    QAction *OpenDBItem;
+    QAction *NewDBItem;
+    QAction *ClearDBItem;
+    QAction *DeleteDBItem;
+    QAction *ImportDBItem;
+    QAction *ExportDBItem;
+    QAction *CopyDBItem;
+    QAction *UnlockItem;
+    QAction *UnlockDBItem;
+    QAction *UnlockrecordItem;
+    QAction *UnLockListItem;
+    QAction *RestatItem;
+    QAction *ExitItem;
+    QAction *ServerItem;
+    QAction *Version1;
+    QAction *ServerRestartItem;
+    QAction *ServerClientListItem;
+    QAction *ServerCurrentClientListItem;
+    QAction *ServerProcessListItem;
+    QAction *N16;
+    QAction *ActualItem;
+    QAction *ActualIfItem;
+    QAction *LoadIfItem;
+    QAction *ReorgIfItem;
+    QAction *ReorgMfItem;
+    QAction *ServiceItem;
+    QAction *DeletedListItem;
+    QAction *UnactualListItem;
+    QAction *LockedListItem;
+    QAction *RunBatchItem;
+    QAction *OptionItem;
+    QAction *AutoaskingItem;
+    QAction *HelpItem;
+
+    // Statistics rows.
+    static constexpr int StatisticRows = 25;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QMenu *addTopMenu(const char *name, const QString &caption, int helpContext);
+    QAction *addItem(QMenu *menu, const char *name, const QString &caption, int helpContext = 0);
+    void setHintText(const QString &text);
+
+    QHash<QString, QAction *> m_items;
+    QElapsedTimer m_running;
+    int m_toyStep = 1;
+    bool m_closed = false;
 };

@@ -1,0 +1,86 @@
+#include "DatabaseInfo.h"
+
+#include "shell/TextRules.h"
+
+#include <limits>
+
+using namespace Qt::Literals::StringLiterals;
+
+QList<DatabaseListEntry> databaseListEntries(const QStringList &lines)
+{
+    QList<DatabaseListEntry> entries;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i + 1 >= lines.size())
+            break;
+        if (lines.at(i) == u"*****")
+            break;
+        if (i % 2 == 0)
+            entries.append({lines.at(i), lines.at(i + 1)});
+    }
+    return entries;
+}
+
+bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece)
+{
+    const qsizetype n = line.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // One piece runs to the next break (0x1F = CR, 0x1E = LF, or the real ones).
+        const qsizetype start = i;
+        while (i < n) {
+            const char16_t u = line[i].unicode();
+            if (u == 0x1F || u == 0x1E || u == u'\r' || u == u'\n')
+                break;
+            ++i;
+        }
+        const QStringView piece = line.sliced(start, i - start);
+        bool ok = !piece.isEmpty();
+        qint64 value = 0;
+        qsizetype k = 0;
+        bool negative = false;
+        if (ok && (piece[0] == u'-' || piece[0] == u'+')) {
+            negative = piece[0] == u'-';
+            k = 1;
+            ok = piece.size() > 1;
+        }
+        for (; ok && k < piece.size(); ++k) {
+            const char16_t u = piece[k].unicode();
+            if (u < u'0' || u > u'9' || value > std::numeric_limits<qint32>::max()) {
+                ok = false;
+                break;
+            }
+            value = value * 10 + (u - u'0');
+        }
+        if (negative)
+            value = -value;
+        if (!ok || value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min()) {
+            if (badPiece)
+                *badPiece = piece.toString();
+            return false;
+        }
+        out->append(static_cast<qint32>(value));
+        if (i >= n)
+            break;
+        // A CR LF pair (encoded or not) is one break; a final break makes no empty piece.
+        const char16_t b = line[i].unicode();
+        ++i;
+        if ((b == 0x1F || b == u'\r') && i < n && (line[i].unicode() == 0x1E || line[i] == u'\n'))
+            ++i;
+    }
+    return true;
+}
+
+bool databaseInfoAccepted(const QStringList &answer)
+{
+    return answer.size() >= 7 && toIntDef(answer.at(0), -1) >= 0;
+}
+
+qint32 maxMfnFromLine(const QString &line)
+{
+    return static_cast<qint32>(static_cast<qint64>(toIntDef(line, 1)) - 1);
+}
+
+quint8 lockFlagFromLine(const QString &line)
+{
+    return static_cast<quint8>(toIntDef(line, 0) & 0xFF);
+}
