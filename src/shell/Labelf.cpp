@@ -28,7 +28,7 @@ bool translucencySupported()
 } // namespace
 
 TLabelForm::TLabelForm(QWidget *parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
 {
     setObjectName(u"LabelForm"_s);
     setFixedSize(420 + 2 * ShadowMargin, 200 + 2 * ShadowMargin);

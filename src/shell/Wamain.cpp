@@ -178,6 +178,8 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     StatisticGrid->setGridColor(QColor(235, 234, 214));
     StatisticGrid->setFont(arialPixels(13));
     StatisticGrid->setProperty("helpContext", 1100);
+    // A read-only panel of values: no highlighted cell.
+    StatisticGrid->setSelectionMode(QAbstractItemView::NoSelection);
     StatisticGrid->setDrawCellHandler([this](QPainter *p, int c, int r, const QRect &rect) {
         StatisticGridDrawCell(p, c, r, rect);
     });
