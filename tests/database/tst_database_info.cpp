@@ -1,0 +1,102 @@
+// The database list file and the MFN lists of the database information.
+#include "database/DatabaseInfo.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+using Entries = QList<QPair<QString, QString>>;
+
+class TestDatabaseInfo : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void listFile_data();
+    void listFile();
+    void mfnList_data();
+    void mfnList();
+    void numbers();
+};
+
+void TestDatabaseInfo::listFile_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<Entries>("expected");
+    const QString end = u"*****"_s;
+    QTest::newRow("terminator and a line after it")
+        << QStringList{u"IBIS"_s, u"Каталог"_s, u"RDR"_s, u"Читатели"_s, end, u"EXTRA"_s}
+        << Entries{{u"IBIS"_s, u"Каталог"_s}, {u"RDR"_s, u"Читатели"_s}};
+    QTest::newRow("no terminator") << QStringList{u"A"_s, u"a"_s, u"B"_s, u"b"_s}
+                                   << Entries{{u"A"_s, u"a"_s}, {u"B"_s, u"b"_s}};
+    QTest::newRow("odd line count") << QStringList{u"A"_s, u"a"_s, u"B"_s} << Entries{{u"A"_s, u"a"_s}};
+    // The pair is written before the walk reaches its description line and stops there.
+    QTest::newRow("terminator as description") << QStringList{u"A"_s, u"a"_s, u"B"_s, end, u"C"_s, u"c"_s}
+                                               << Entries{{u"A"_s, u"a"_s}, {u"B"_s, end}};
+    QTest::newRow("third pair starts with terminator")
+        << QStringList{u"A"_s, u"a"_s, u"B"_s, u"b"_s, end, u"c"_s} << Entries{{u"A"_s, u"a"_s}, {u"B"_s, u"b"_s}};
+    QTest::newRow("terminator compared exactly") << QStringList{u"A"_s, u" *****"_s, u"***** "_s, u"b"_s}
+                                                 << Entries{{u"A"_s, u" *****"_s}, {u"***** "_s, u"b"_s}};
+    QTest::newRow("empty") << QStringList{} << Entries{};
+    QTest::newRow("terminator first") << QStringList{end, u"a"_s} << Entries{};
+}
+
+void TestDatabaseInfo::listFile()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(Entries, expected);
+    Entries got;
+    for (const DatabaseListEntry &e : databaseListEntries(lines))
+        got.append({e.name, e.description});
+    QCOMPARE(got, expected);
+}
+
+void TestDatabaseInfo::mfnList_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QList<qint32>>("mfns");
+    QTest::addColumn<QString>("bad");
+    const QString crlf = u"\x1F\x1E"_s;
+    QTest::newRow("empty line") << QString() << true << QList<qint32>{} << QString();
+    QTest::newRow("one") << u"17"_s << true << QList<qint32>{17} << QString();
+    QTest::newRow("encoded CR LF") << u"1"_s + crlf + u"2"_s + crlf + u"3"_s << true << QList<qint32>{1, 2, 3} << QString();
+    QTest::newRow("encoded LF and CR alone") << u"1\x1E" u"2\x1F" u"3"_s << true << QList<qint32>{1, 2, 3} << QString();
+    QTest::newRow("final break") << u"5"_s + crlf << true << QList<qint32>{5} << QString();
+    QTest::newRow("duplicates kept") << u"5"_s + crlf + u"5"_s << true << QList<qint32>{5, 5} << QString();
+    QTest::newRow("empty piece") << u"1"_s + crlf + crlf + u"2"_s << false << QList<qint32>{1} << QString();
+    QTest::newRow("not a number") << u"1"_s + crlf + u"x7"_s + crlf + u"3"_s << false << QList<qint32>{1} << u"x7"_s;
+    QTest::newRow("beyond 32 bits") << u"2147483648"_s << false << QList<qint32>{} << u"2147483648"_s;
+    QTest::newRow("largest") << u"2147483647"_s << true << QList<qint32>{2147483647} << QString();
+    QTest::newRow("blank inside") << u"1 "_s << false << QList<qint32>{} << u"1 "_s;
+}
+
+void TestDatabaseInfo::mfnList()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, ok);
+    QFETCH(QList<qint32>, mfns);
+    QFETCH(QString, bad);
+    QList<qint32> got{-1};
+    got.clear();
+    QString badPiece;
+    QCOMPARE(parseMfnList(line, &got, &badPiece), ok);
+    QCOMPARE(got, mfns);
+    QCOMPARE(badPiece, bad);
+}
+
+void TestDatabaseInfo::numbers()
+{
+    QCOMPARE(maxMfnFromLine(u"101"_s), 100);
+    QCOMPARE(maxMfnFromLine(u"abc"_s), 0);
+    QCOMPARE(lockFlagFromLine(u"1"_s), quint8(1));
+    QCOMPARE(lockFlagFromLine(u"256"_s), quint8(0));
+    QCOMPARE(lockFlagFromLine(u"abc"_s), quint8(0));
+    QVERIFY(databaseInfoAccepted({u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
+    QVERIFY(databaseInfoAccepted({u"3"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
+    QVERIFY(!databaseInfoAccepted({u"-1"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
+    QVERIFY(!databaseInfoAccepted({u"x"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
+    QVERIFY(!databaseInfoAccepted({u"0"_s, {}, {}, {}, {}, u"1"_s}));
+}
+
+QTEST_GUILESS_MAIN(TestDatabaseInfo)
+#include "tst_database_info.moc"
