@@ -1,14 +1,117 @@
 #include "Mfn.h"
 
+#include "shell/FormUtil.h"
 #include "shell/Translate.h"
 
-TMFNForm::TMFNForm(QWidget *parent) : QDialog(parent)
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QShowEvent>
+
+using namespace Qt::Literals::StringLiterals;
+
+TMFNForm::TMFNForm(QWidget *parent)
+    : QDialog(parent)
+    , m_okGlyph(checkMarkPixmap(true))
 {
-    setObjectName(QStringLiteral("MFNForm"));
+    setObjectName(u"MFNForm"_s);
+    setWindowTitle(u"@425"_s);
+    setProperty("helpContext", 2800);
+    setFixedSize(288, 112);
+    setFormPosition(this, FormPosition::ScreenCenter);
+
+    MFNLabel = new QLabel(u"MFN"_s, this);
+    MFNLabel->setObjectName(u"MFNLabel"_s);
+    QFont bold = MFNLabel->font();
+    bold.setBold(true);
+    MFNLabel->setFont(bold);
+    MFNLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    MFNLabel->setGeometry(16, 24, 64, 21);
+
+    MFNEdit = new QLineEdit(this);
+    MFNEdit->setObjectName(u"MFNEdit"_s);
+    MFNEdit->setGeometry(88, 24, 177, 21);
+    MFNEdit->installEventFilter(this);
+    // The key filter sees typed keys only; pasted text is held to the same rule.
+    MFNEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(u"[0-9]*"_s), MFNEdit));
+    MFNLabel->setBuddy(MFNEdit);
+
+    OKBitBtn = new QPushButton(u"@47"_s, this);
+    OKBitBtn->setObjectName(u"OKBitBtn"_s);
+    setControlKind(OKBitBtn, u"TBitBtn"_s);
+    QIcon glyph;
+    glyph.addPixmap(m_okGlyph, QIcon::Normal);
+    glyph.addPixmap(checkMarkPixmap(false), QIcon::Disabled);
+    OKBitBtn->setIcon(glyph);
+    OKBitBtn->setDefault(true);
+    OKBitBtn->setGeometry(56, 68, 85, 27);
+
+    CancelBitBtn = new QPushButton(u"@92"_s, this);
+    CancelBitBtn->setObjectName(u"CancelBitBtn"_s);
+    setControlKind(CancelBitBtn, u"TBitBtn"_s);
+    CancelBitBtn->setAutoDefault(false);
+    CancelBitBtn->setGeometry(148, 68, 85, 27);
+
+    connect(OKBitBtn, &QPushButton::clicked, this, &TMFNForm::OKBitBtnClick);
+    connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);
+
     FormCreate();
 }
 
 void TMFNForm::FormCreate()
 {
     TranslateAndRefont(this);
+}
+
+void TMFNForm::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        FormShow();
+    QDialog::showEvent(event);
+}
+
+void TMFNForm::FormShow()
+{
+    MFNEdit->clear();
+    MFNEdit->setFocus();
+}
+
+void TMFNForm::OKBitBtnClick()
+{
+    if (!MFNEdit->text().isEmpty())
+        accept();
+}
+
+bool TMFNForm::MFNEditKeyPress(QChar key)
+{
+    return (key >= u'0' && key <= u'9') || key == QChar(8);
+}
+
+bool TMFNForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == MFNEdit && event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent *>(event)->text();
+        // Keys without a printable character (arrows, Delete, shortcuts) are no typed characters.
+        if (text.size() == 1 && text.front().isPrint() && !MFNEditKeyPress(text.front()))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QPixmap TMFNForm::checkMarkPixmap(bool enabled)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(
+        enabled ? QColor(0, 128, 0) : QColor(128, 128, 128), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    painter.setPen(pen);
+    const QPointF tick[] = { { 3.0, 8.5 }, { 6.5, 12.0 }, { 13.0, 4.0 } };
+    painter.drawPolyline(tick, 3);
+    return pixmap;
 }

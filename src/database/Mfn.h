@@ -1,7 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Entry of one MFN (the record to unlock).
 class TMFNForm : public QDialog
 {
     Q_OBJECT
@@ -9,4 +15,25 @@ public:
     explicit TMFNForm(QWidget *parent = nullptr);
 
     void FormCreate();
+    void FormShow();
+    void OKBitBtnClick();
+    // Only digits and Backspace may be typed into MFNEdit.
+    static bool MFNEditKeyPress(QChar key);
+
+    // The check-mark glyph of OKBitBtn; the locked-records picker draws it in its mark column.
+    QPixmap okGlyph() const { return m_okGlyph; }
+    // The picture itself, enabled or greyed.
+    static QPixmap checkMarkPixmap(bool enabled = true);
+
+    QLabel *MFNLabel;
+    QLineEdit *MFNEdit;
+    QPushButton *OKBitBtn;
+    QPushButton *CancelBitBtn;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPixmap m_okGlyph;
 };

@@ -1,14 +1,79 @@
 #include "Mfnlist.h"
 
+#include "shell/FormUtil.h"
+#include "shell/StringGrid.h"
 #include "shell/Translate.h"
 
-TMFNListForm::TMFNListForm(QWidget *parent) : QDialog(parent)
+#include <QBoxLayout>
+#include <QFrame>
+#include <QPainter>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+TMFNListForm::TMFNListForm(QWidget *parent)
+    : QDialog(parent)
 {
-    setObjectName(QStringLiteral("MFNListForm"));
+    setObjectName(u"MFNListForm"_s);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setProperty("helpContext", 4000);
+    setMinimumSize(340, 300);
+    resize(339, 300);
+    setFormPosition(this, FormPosition::ScreenCenter);
+
+    MFNStringGrid = new TStringGrid(this);
+    MFNStringGrid->setObjectName(u"MFNStringGrid"_s);
+    MFNStringGrid->setColCount(2);
+    MFNStringGrid->setRowCount(2);
+    MFNStringGrid->setDefaultRowHeight(20);
+    MFNStringGrid->setColWidth(0, 64);
+    MFNStringGrid->setColWidth(1, 263);
+    MFNStringGrid->setColSizing(true);
+    MFNStringGrid->setGridColor(QColor(192, 192, 192));
+    MFNStringGrid->setDrawCellHandler([this](QPainter *painter, int col, int row, const QRect &rect) {
+        MFNStringGridDrawCell(painter, col, row, rect);
+    });
+
+    Panel1 = makePanel(this, u"Panel1"_s);
+    Panel1->setFixedHeight(41);
+    ExitBitBtn = new QPushButton(u"@90"_s, Panel1);
+    ExitBitBtn->setObjectName(u"ExitBitBtn"_s);
+    setControlKind(ExitBitBtn, u"TBitBtn"_s);
+    ExitBitBtn->setAutoDefault(false);
+    ExitBitBtn->setMinimumSize(85, 27);
+    auto *buttons = new QHBoxLayout(Panel1);
+    buttons->setContentsMargins(8, 7, 8, 7);
+    buttons->addStretch();
+    buttons->addWidget(ExitBitBtn);
+    buttons->addStretch();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(MFNStringGrid, 1);
+    layout->addWidget(Panel1);
+
+    connect(ExitBitBtn, &QPushButton::clicked, this, &QDialog::reject);
+
     FormCreate();
 }
 
 void TMFNListForm::FormCreate()
 {
     TranslateAndRefont(this);
+    MFNStringGrid->setCell(0, 0, u"MFN"_s);
+    MFNStringGrid->setCell(1, 0, QString());
+}
+
+void TMFNListForm::MFNStringGridDrawCell(QPainter *painter, int col, int row, const QRect &rect)
+{
+    if (row != 0)
+        return;
+    painter->fillRect(rect, QColor(128, 128, 128));
+    QFont font = MFNStringGrid->font();
+    font.setBold(true);
+    painter->setFont(font);
+    painter->setPen(Qt::white);
+    painter->drawText(rect.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+        MFNStringGrid->cell(col, 0));
 }

@@ -2,6 +2,11 @@
 
 #include <QDialog>
 
+class QFrame;
+class QPushButton;
+class TStringGrid;
+
+// Read-only list of MFNs of the current database (deleted, unactualized or locked records).
 class TMFNListForm : public QDialog
 {
     Q_OBJECT
@@ -9,4 +14,9 @@ public:
     explicit TMFNListForm(QWidget *parent = nullptr);
 
     void FormCreate();
+    void MFNStringGridDrawCell(QPainter *painter, int col, int row, const QRect &rect);
+
+    TStringGrid *MFNStringGrid;
+    QFrame *Panel1;
+    QPushButton *ExitBitBtn;
 };

@@ -2,6 +2,12 @@
 
 #include <QDialog>
 
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The new-database dialog: name, description and the server's creation flag.
 class TNewDBForm : public QDialog
 {
     Q_OBJECT
@@ -9,4 +15,17 @@ public:
     explicit TNewDBForm(QWidget *parent = nullptr);
 
     void FormCreate();
+    void FormShow();
+    void OKBitBtnClick();
+
+    QLabel *NameLabel;
+    QLineEdit *NameEdit;
+    QLabel *FullNameLabel;
+    QLineEdit *FullNameEdit;
+    QCheckBox *CheckBox;
+    QPushButton *OKBitBtn;
+    QPushButton *CancelBitBtn;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };

@@ -3,6 +3,7 @@
 #include "DatabaseInfo.h"
 #include "exchange/Waitunit.h"
 #include "shell/Dialogs.h"
+#include "shell/FormUtil.h"
 #include "shell/Forms.h"
 #include "shell/Globals.h"
 #include "shell/Messages.h"
@@ -13,10 +14,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
@@ -28,6 +27,7 @@ TOpenDbForm::TOpenDbForm(QWidget *parent) : QDialog(parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setProperty("helpContext", 2100);
     setFixedSize(427, 274);
+    setFormPosition(this, FormPosition::ScreenCenter);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -43,9 +43,7 @@ TOpenDbForm::TOpenDbForm(QWidget *parent) : QDialog(parent)
     DBStringGrid->setColSizing(true);
     layout->addWidget(DBStringGrid, 1);
 
-    BottomPanel = new QFrame(this);
-    BottomPanel->setObjectName(u"BottomPanel"_s);
-    setControlKind(BottomPanel, u"TPanel"_s);
+    BottomPanel = makePanel(this, u"BottomPanel"_s);
     BottomPanel->setFixedHeight(41);
     auto *buttons = new QHBoxLayout(BottomPanel);
     buttons->setContentsMargins(8, 6, 8, 6);
@@ -77,13 +75,6 @@ void TOpenDbForm::FormCreate()
     DBStringGrid->setCell(0, 0, Msg(181));
     DBStringGrid->setCell(1, 0, Msg(461));
     DBStringGrid->setRow(1);
-}
-
-void TOpenDbForm::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 void TOpenDbForm::ReloadDatabaseList(ListRead when)

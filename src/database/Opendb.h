@@ -37,7 +37,4 @@ public:
     QPushButton *CancelBitBtn;
 
     void reject() override;
-
-protected:
-    void showEvent(QShowEvent *event) override;
 };

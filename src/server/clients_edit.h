@@ -1,7 +1,31 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+
+// Settings of the local file dialog that the browse buttons open.
+struct TOpenDialogSettings
+{
+    QString Title;
+    QString Filter; // "description|patterns|description|patterns"
+    QString DefaultExt;
+    QString InitialDir;
+
+    // The filter in the form of QFileDialog: "description (patterns);;...".
+    QString qtFilter() const;
+};
+
+// Profile of one client account: name, password and the six workstation INI files. Its texts
+// are fixed Russian captions, outside the message catalogue and the font settings.
 class TFormClientsEdit : public QDialog
 {
     Q_OBJECT
@@ -9,4 +33,41 @@ public:
     explicit TFormClientsEdit(QWidget *parent = nullptr);
 
     void FormCreate();
+    void FormShow();
+    // A workstation check box changed: its edit and directory button follow it, and an edit that
+    // comes back empty gets the workstation's default INI name.
+    void WorkstationCheckBoxClick(int index);
+
+    // The six workstations, top to bottom: C, R, B, P, O, A.
+    static constexpr int WorkstationCount = 6;
+    // Default INI name of a workstation, from the profile.
+    static QString defaultIniName(int index);
+
+    QGroupBox *GroupBoxNP;
+    QLabel *LabelName;
+    QLineEdit *EditName;
+    QLabel *LabelPassword;
+    QLineEdit *EditPassword;
+    QGroupBox *GroupBoxIni;
+    QCheckBox *CheckBoxC, *CheckBoxR, *CheckBoxB, *CheckBoxP, *CheckBoxO, *CheckBoxA;
+    QLineEdit *EditC, *EditR, *EditB, *EditP, *EditO, *EditA;
+    QToolButton *OpenBtnC, *OpenBtnR, *OpenBtnB, *OpenBtnP, *OpenBtnO, *OpenBtnA;
+    QToolButton *EditBtnC, *EditBtnR, *EditBtnB, *EditBtnP, *EditBtnO, *EditBtnA;
+    QPushButton *ButtonOK;
+    QPushButton *ButtonCancel;
+    TOpenDialogSettings OpenDialog;
+
+    // The same controls by workstation index.
+    std::array<QCheckBox *, WorkstationCount> checkBoxes() const;
+    std::array<QLineEdit *, WorkstationCount> edits() const;
+    std::array<QToolButton *, WorkstationCount> openButtons() const;
+    std::array<QToolButton *, WorkstationCount> editButtons() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Down and Up in a workstation edit: to the next (previous) one, round, if it is enabled.
+    void moveFocusFrom(int index, int step);
 };

@@ -1,14 +1,118 @@
 #include "main.h"
 
+#include "shell/FormUtil.h"
+#include "shell/StringGrid.h"
 #include "shell/Translate.h"
 
-TFormRegClients::TFormRegClients(QWidget *parent) : QDialog(parent)
+#include <QAction>
+#include <QBoxLayout>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+TFormRegClients::TFormRegClients(QWidget *parent)
+    : QDialog(parent)
 {
-    setObjectName(QStringLiteral("FormRegClients"));
+    setObjectName(u"FormRegClients"_s);
+    // The caption of the menu item that opens the window.
+    setWindowTitle(u"@1357"_s);
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setMinimumSize(520, 230);
+    resize(522, 234);
+    setFormPosition(this, FormPosition::ScreenCenter);
+
+    PanelNumRequests = makePanel(this, u"PanelNumRequests"_s);
+    PanelNumRequests->setFixedHeight(25);
+    Label1 = new QLabel(u"@1365"_s, PanelNumRequests);
+    Label1->setObjectName(u"Label1"_s);
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Labelrequests = new QLabel(u"0"_s, PanelNumRequests);
+    Labelrequests->setObjectName(u"Labelrequests"_s);
+    Labelrequests->setToolTip(u"Число запросов"_s);
+    Labelrequests->setAlignment(Qt::AlignCenter);
+    Labelrequests->setMinimumWidth(97);
+    QFont bold = Labelrequests->font();
+    bold.setBold(true);
+    Labelrequests->setFont(bold);
+    QPalette colours = Labelrequests->palette();
+    colours.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    colours.setColor(QPalette::Window, QColor(0, 255, 0));
+    Labelrequests->setPalette(colours);
+    Labelrequests->setAutoFillBackground(true);
+    auto *counter = new QHBoxLayout(PanelNumRequests);
+    counter->setContentsMargins(4, 2, 4, 2);
+    counter->addWidget(Label1, 1);
+    counter->addWidget(Labelrequests);
+    PanelNumRequests->hide();
+
+    StringGridClient = new TStringGrid(this);
+    StringGridClient->setObjectName(u"StringGridClient"_s);
+    StringGridClient->setToolTip(u"Дополнительные функции под правой кнопкой мыши"_s);
+    StringGridClient->setRowSelect(true);
+    StringGridClient->setColSizing(true);
+
+    PopupMenuClients = new QMenu(this);
+    PopupMenuClients->setObjectName(u"PopupMenuClients"_s);
+    clientrefresh = PopupMenuClients->addAction(u"@1362"_s);
+    clientrefresh->setObjectName(u"clientrefresh"_s);
+    clientrefresh->setShortcut(Qt::Key_F5);
+    N7 = PopupMenuClients->addSeparator();
+    N7->setObjectName(u"N7"_s);
+    clientdel = PopupMenuClients->addAction(u"@1364"_s);
+    clientdel->setObjectName(u"clientdel"_s);
+    N1 = PopupMenuClients->addSeparator();
+    N1->setObjectName(u"N1"_s);
+    NumRequests = PopupMenuClients->addAction(u"@1366"_s);
+    NumRequests->setObjectName(u"NumRequests"_s);
+    NumRequests->setCheckable(true);
+    // A shortcut works only on an action of a visible widget; the popup is hidden most of the time.
+    addAction(clientrefresh);
+    StringGridClient->setPopupMenu(PopupMenuClients);
+
+    Panel1 = makePanel(this, u"Panel1"_s);
+    Panel1->setFixedHeight(41);
+    ButtonCancel = new QPushButton(u"@90"_s, Panel1);
+    ButtonCancel->setObjectName(u"ButtonCancel"_s);
+    ButtonCancel->setAutoDefault(false);
+    ButtonCancel->setMinimumSize(85, 27);
+    auto *buttons = new QHBoxLayout(Panel1);
+    buttons->setContentsMargins(8, 7, 8, 7);
+    buttons->addStretch();
+    buttons->addWidget(ButtonCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(PanelNumRequests);
+    layout->addWidget(StringGridClient, 1);
+    layout->addWidget(Panel1);
+
+    // A click on the item flips its check mark; the panel is shown exactly while it is checked.
+    connect(NumRequests, &QAction::toggled, PanelNumRequests, &QWidget::setVisible);
+    connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+
     FormCreate();
 }
 
 void TFormRegClients::FormCreate()
 {
     TranslateAndRefont(this);
+
+    static const QStringList titles{ u"№"_s, u"IP адрес"_s, u"Порт"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s,
+        u"Регистрация"_s, u"Подтверждение"_s, u"Текущая команда"_s, u"Номер команды"_s };
+    static const int widths[] = { 20, 80, 50, 40, 90, 60, 90, 90, 100, 85 };
+    StringGridClient->setColCount(10);
+    StringGridClient->setRowCount(2);
+    for (int c = 0; c < 10; ++c) {
+        StringGridClient->setCell(c, 0, titles.at(c));
+        StringGridClient->setColWidth(c, widths[c]);
+    }
+}
+
+void TFormRegClients::NumRequestsClick()
+{
+    NumRequests->toggle();
 }

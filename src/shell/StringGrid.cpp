@@ -224,6 +224,9 @@ void TStringGrid::setCol(int col)
 
 void TStringGrid::setColWidth(int col, int width)
 {
+    // The style's minimum would widen narrow number columns.
+    if (width < horizontalHeader()->minimumSectionSize())
+        horizontalHeader()->setMinimumSectionSize(qMax(1, width));
     setColumnWidth(col, width);
 }
 

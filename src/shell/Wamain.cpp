@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Autoask.h"
 #include "Dialogs.h"
+#include "FormUtil.h"
 #include "Forms.h"
 #include "Globals.h"
 #include "Help.h"
@@ -23,7 +24,6 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
-#include <QScreen>
 #include <QSpinBox>
 #include <QStatusTipEvent>
 #include <QTime>
@@ -85,6 +85,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     setObjectName(u"WAMainForm"_s);
     setWindowTitle(u"@388"_s);
     resize(593, 311);
+    setFormPosition(this, FormPosition::ScreenCenter);
 
     // Menus, in the order of the menu bar.
     QMenu *database = addTopMenu("DataBaseItem", u"@389"_s, 2000);
@@ -185,9 +186,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     });
     column->addWidget(StatisticGrid, 1);
 
-    StatusPanel = new QFrame(central);
-    StatusPanel->setObjectName(u"StatusPanel"_s);
-    setControlKind(StatusPanel, u"TPanel"_s);
+    StatusPanel = makePanel(central, u"StatusPanel"_s);
     StatusPanel->setFixedHeight(18);
     StatusPanel->setFont(arialPixels(12));
     auto *status = new QHBoxLayout(StatusPanel);
@@ -204,9 +203,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     HintPanel->setIndent(3);
     status->addWidget(HintPanel);
 
-    IndicatorPanel = new QFrame(StatusPanel);
-    IndicatorPanel->setObjectName(u"IndicatorPanel"_s);
-    setControlKind(IndicatorPanel, u"TPanel"_s);
+    IndicatorPanel = makePanel(StatusPanel, u"IndicatorPanel"_s);
     auto *indicator = new QHBoxLayout(IndicatorPanel);
     indicator->setContentsMargins(2, 2, 2, 2);
     IndicatorGauge = new QProgressBar(IndicatorPanel);
@@ -220,9 +217,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     indicator->addWidget(IndicatorGauge);
     status->addWidget(IndicatorPanel, 1);
 
-    ToyPanel = new QFrame(StatusPanel);
-    ToyPanel->setObjectName(u"ToyPanel"_s);
-    setControlKind(ToyPanel, u"TPanel"_s);
+    ToyPanel = makePanel(StatusPanel, u"ToyPanel"_s);
     ToyPanel->setFixedSize(68, 18);
     ToyPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     ToyShape = new TToyShape(ToyPanel);
@@ -259,9 +254,6 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     FormCreate();
     ToyTimer->start();
     TimerStart->start();
-
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
 }
 
 TWAMainForm::~TWAMainForm()

@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "Dialogs.h"
+#include "FormUtil.h"
 #include "Forms.h"
 #include "Globals.h"
 #include "Labelf.h"
@@ -60,6 +61,7 @@ TFormConnect::TFormConnect(QWidget *parent) : QDialog(parent)
     setWindowTitle(u"@987"_s);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(343, 144);
+    setFormPosition(this, FormPosition::MainFormCenter);
 
     Label1 = new QLabel(u"@985"_s, this);
     Label1->setObjectName(u"Label1"_s);
@@ -106,10 +108,6 @@ void TFormConnect::FormCreate()
 void TFormConnect::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (parentWidget()) {
-        const QRect owner = parentWidget()->frameGeometry();
-        move(owner.center() - QPoint(width() / 2, height() / 2));
-    }
     FormShow();
 }
 

@@ -1,0 +1,69 @@
+#include "FormUtil.h"
+
+#include "Translate.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+class PositionKeeper : public QObject
+{
+public:
+    PositionKeeper(QWidget *window, FormPosition position)
+        : QObject(window)
+        , m_window(window)
+        , m_position(position)
+    {
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show && !event->spontaneous())
+            centre();
+        return false;
+    }
+
+private:
+    void centre()
+    {
+        QRect area;
+        if (m_position == FormPosition::MainFormCenter) {
+            if (QWidget *parent = m_window->parentWidget(); parent && parent->window()->isVisible())
+                area = parent->window()->frameGeometry();
+        }
+        if (area.isNull()) {
+            QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
+            if (!screen)
+                return;
+            area = screen->availableGeometry();
+        }
+        // Before the first showing the frame is not known yet; the client size is near enough.
+        const QSize size = m_window->frameGeometry().size().expandedTo(m_window->size());
+        m_window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+
+    QWidget *m_window;
+    FormPosition m_position;
+};
+
+} // namespace
+
+void setFormPosition(QWidget *window, FormPosition position)
+{
+    window->installEventFilter(new PositionKeeper(window, position));
+}
+
+QFrame *makePanel(QWidget *parent, const QString &name)
+{
+    auto *panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFrameShape(QFrame::NoFrame);
+    setControlKind(panel, u"TPanel"_s);
+    return panel;
+}
