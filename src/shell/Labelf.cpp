@@ -1,5 +1,6 @@
 #include "Labelf.h"
 
+#include "FormUtil.h"
 #include "Globals.h"
 #include "Messages.h"
 #include "Translate.h"
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScreen>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
@@ -32,6 +32,7 @@ TLabelForm::TLabelForm(QWidget *parent)
 {
     setObjectName(u"LabelForm"_s);
     setFixedSize(420 + 2 * ShadowMargin, 200 + 2 * ShadowMargin);
+    setFormPosition(this, FormPosition::ScreenCenter);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(ShadowMargin + 16, ShadowMargin + 16, ShadowMargin + 16, ShadowMargin + 16);
@@ -78,10 +79,6 @@ void TLabelForm::FormShow()
     TranslateAndRefont(this);
     m_shadow = translucencySupported();
     setAttribute(Qt::WA_TranslucentBackground, m_shadow);
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
 }
 
 void TLabelForm::paintEvent(QPaintEvent *)
