@@ -855,10 +855,13 @@ void TWaitForm::writeLog(const char *kind, QByteArrayView text) const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
     if (qstrcmp(kind, "request") == 0) {
-        // The request carries the password on line 5; it never goes into a file.
+        // The request carries the password on line 5 (and the registration once more as an
+        // argument); it never goes into a file.
         QList<QByteArrayView> lines = Wire::splitLines(text);
-        if (lines.size() > 4)
-            lines[4] = QByteArrayView("*****");
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (i == 4 || (!m_id.password.isEmpty() && lines.at(i) == m_id.password))
+                lines[i] = QByteArrayView("*****");
+        }
         for (const QByteArrayView line : std::as_const(lines)) {
             file.write(line.data(), line.size());
             file.write("\r\n", 2);
