@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -29,6 +30,7 @@ private slots:
     void brokenConnectionAsks();
     void cancelPresses_data();
     void cancelPresses();
+    void cancelWorksWhenRequesterIsParent();
     void shortAnswers_data();
     void shortAnswers();
     void keepAliveRefusedDuringExchange();
@@ -207,6 +209,42 @@ void TestExchange::cancelPresses()
     QCOMPARE(f.terminateCalls, 1);
     QVERIFY(!f.form->isVisible());
     QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestExchange::cancelWorksWhenRequesterIsParent()
+{
+    // The program creates the engine with the main window as parent; disabling that window
+    // for the exchange must not disable the cancel button.
+    auto *main = new QWidget;
+    main->resize(400, 300);
+    main->show();
+    main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(main));
+    QPointer<TWaitForm> form = new TWaitForm(main);
+    form->SetServerAddress(f.server->host(), f.server->portText(), u"A"_s);
+    form->setWaitTickInterval(1);
+    f.server->setDefaultScript({ScriptedServer::hang()});
+
+    bool mainDisabled = false;
+    bool buttonEnabled = false;
+    int presses = 0;
+    form->setTickHook([&](int) {
+        if (!form->isVisible() || presses >= 3)
+            return;
+        mainDisabled = !main->isEnabled();
+        buttonEnabled = form->BitBtnWait->isEnabled();
+        ++presses;
+        form->BitBtnWait->click();
+    });
+    QStringList answer;
+    QCOMPARE(form->GetProcessList(answer), 2);
+    QCOMPARE(presses, 3);
+    QVERIFY(mainDisabled);
+    QVERIFY(buttonEnabled);
+    QVERIFY(main->isEnabled());
+
+    delete main; // the engine goes with the window it was made for
+    QVERIFY(form.isNull());
 }
 
 void TestExchange::shortAnswers_data()
