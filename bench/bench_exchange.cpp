@@ -93,7 +93,8 @@ int serve()
                     auto it = bodies.find(spec);
                     if (it == bodies.end()) {
                         const bool single = spec.startsWith("SIZE1:");
-                        it = bodies.insert(spec, bodyOfSize(spec.mid(spec.indexOf(':') + 1).toLongLong(), single));
+                        it = bodies.insert(
+                            spec, bodyOfSize(spec.mid(spec.indexOf(':') + 1).toLongLong(), single));
                     }
                     body = *it;
                 }
@@ -126,7 +127,11 @@ qint64 statusKb(const char *key)
     const qsizetype at = all.indexOf(key);
     if (at < 0)
         return -1;
-    return all.mid(at + qstrlen(key), all.indexOf('\n', at) - at - qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
+    return all.mid(at + qstrlen(key), all.indexOf('\n', at) - at - qstrlen(key))
+        .trimmed()
+        .split(' ')
+        .value(0)
+        .toLongLong();
 #else
     Q_UNUSED(key);
     return -1;
@@ -160,14 +165,14 @@ QByteArray rawRoundTrip(quint16 port, const QByteArray &message)
 
 void benchProcessing()
 {
-    for (const qsizetype mb : {1, 10, 50}) {
+    for (const qsizetype mb : { 1, 10, 50 }) {
         const QByteArray answer = answerFor("123", "1", bodyOfSize(mb * 1024 * 1024, false));
         std::vector<double> core, full;
         qsizetype lines = 0;
         for (int i = 0; i < (mb == 50 ? 5 : 15); ++i) {
             QElapsedTimer t;
             t.start();
-            Wire::Answer a = Wire::processAnswer(answer, {"123", "1", false});
+            Wire::Answer a = Wire::processAnswer(answer, { "123", "1", false });
             if (a.verdict != Wire::Verdict::Accepted)
                 std::printf("  unexpected verdict\n");
             a.lines.remove(0, Wire::kAnswerHeaderLines);
@@ -181,7 +186,7 @@ void benchProcessing()
         }
         const double mbytes = double(answer.size()) / (1024.0 * 1024.0);
         std::printf("  %3lld MB (%lld lines): %8.0f MB/s processing, %8.0f MB/s with conversion\n",
-                    (long long)mb, (long long)lines, mbytes / (median(core) / 1e9), mbytes / (median(full) / 1e9));
+            (long long)mb, (long long)lines, mbytes / (median(core) / 1e9), mbytes / (median(full) / 1e9));
     }
 }
 
@@ -213,7 +218,7 @@ int main(int argc, char *argv[])
     const int iterations = argc > 1 ? QByteArray(argv[1]).toInt() : 300;
 
     QProcess server;
-    server.start(QCoreApplication::applicationFilePath(), {u"--serve"_s});
+    server.start(QCoreApplication::applicationFilePath(), { u"--serve"_s });
     if (!server.waitForStarted() || !server.waitForReadyRead(10000)) {
         std::printf("server did not start\n");
         return 1;
@@ -253,26 +258,32 @@ int main(int argc, char *argv[])
     }
     const double me = median(engine) / 1000.0, mr = median(raw) / 1000.0;
     std::printf("(a) small command round trip, median of %d\n", iterations);
-    std::printf("  engine %.1f us, plain blocking socket %.1f us, ratio engine/raw %.2f (target <= 2.0)\n", me, mr,
-                me / mr);
+    std::printf("  engine %.1f us, plain blocking socket %.1f us, ratio engine/raw %.2f (target <= 2.0)\n",
+        me, mr, me / mr);
 
     std::printf("\nfresh memory on this machine: %.0f MB/s (first touch)\n", freshMemoryMbPerSecond());
-    std::printf("\n(b) answer processing (steps 1-7 on bytes; then also the conversion to the QStringList)\n");
+    std::printf(
+        "\n(b) answer processing (steps 1-7 on bytes; then also the conversion to the QStringList)\n");
     benchProcessing();
 
     // (c) peak memory of a 50 MB answer taken through the engine.
     std::printf("\n(c) peak memory of a 50 MB answer through the engine\n");
     const qsizetype size = 50 * 1024 * 1024;
-    struct Shape { const char *name; QString arg; bool resource; };
+    struct Shape
+    {
+        const char *name;
+        QString arg;
+        bool resource;
+    };
     const Shape shapes[] = {
-        {"100-byte lines (command 0)", u"SIZE:"_s + QString::number(size), false},
-        {"one encoded line (command L)", u"SIZE1:"_s + QString::number(size), true},
+        { "100-byte lines (command 0)", u"SIZE:"_s + QString::number(size), false },
+        { "one encoded line (command L)", u"SIZE1:"_s + QString::number(size), true },
     };
     for (const Shape &shape : shapes) {
         // Warm the server's cache with a plain request, so the engine's heap starts cold.
         const QByteArray warm = shape.resource ? "0." + shape.arg.toLatin1() + ".x" : shape.arg.toLatin1();
-        rawRoundTrip(port, Wire::frameDirect(shape.resource ? "L" : "0",
-                                             "A\n0\n" + id + "\n1\npw\nBENCH\n\n\n\n" + warm));
+        rawRoundTrip(port,
+            Wire::frameDirect(shape.resource ? "L" : "0", "A\n0\n" + id + "\n1\npw\nBENCH\n\n\n\n" + warm));
 #ifdef __GLIBC__
         malloc_trim(0); // hand back what earlier runs freed, so the peak below is this answer's
 #endif
@@ -292,13 +303,13 @@ int main(int argc, char *argv[])
         }
         if (before < 0 || peak < 0 || !reset) {
             std::printf("  %s: %lld lines in %.2f s; peak memory not measurable here\n", shape.name,
-                        (long long)lines, secs);
+                (long long)lines, secs);
             continue;
         }
         const double extraMb = double(peak - before) / 1024.0;
         std::printf("  %s: %lld lines in %.2f s (%.0f MB/s end to end), peak +%.0f MB = %.2f x the answer "
                     "(target < 4)\n",
-                    shape.name, (long long)lines, secs, 50.0 / secs, extraMb, extraMb / 50.0);
+            shape.name, (long long)lines, secs, 50.0 / secs, extraMb, extraMb / 50.0);
     }
 
 #ifdef __GLIBC__

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool gateway = data[0] & 1;
     const QByteArray received(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
 
-    for (const QByteArrayView id : {QByteArrayView("123"), QByteArrayView("")}) {
-        const Wire::Answer a = Wire::processAnswer(received, {id, "1", gateway});
+    for (const QByteArrayView id : { QByteArrayView("123"), QByteArrayView("") }) {
+        const Wire::Answer a = Wire::processAnswer(received, { id, "1", gateway });
         check(inside(a.text, received));
         check(inside(a.binary, received));
         check(!a.text.contains('\0'));

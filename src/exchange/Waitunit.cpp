@@ -34,8 +34,8 @@ constexpr int kShownWidth = 270;
 constexpr int kShownHeight = 130;
 
 // Fixed answer texts of failed exchanges.
-constexpr QByteArrayView kHeaderMismatchText{"-2222"};
-constexpr QByteArrayView kDataErrorText{"-1112"};
+constexpr QByteArrayView kHeaderMismatchText{ "-2222" };
+constexpr QByteArrayView kDataErrorText{ "-1112" };
 
 // The wait pointer for the whole exchange, restored on every way out.
 class BusyPointer
@@ -56,7 +56,9 @@ QByteArray bytes(const QString &text)
 
 // --- TWaitPicture ------------------------------------------------------------------------------
 
-TWaitPicture::TWaitPicture(QWidget *parent) : QWidget(parent), m_frameTimer(new QTimer(this))
+TWaitPicture::TWaitPicture(QWidget *parent)
+    : QWidget(parent)
+    , m_frameTimer(new QTimer(this))
 {
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -107,8 +109,7 @@ void TWaitPicture::paintEvent(QPaintEvent *)
 // window) would otherwise disable this window and its cancel button with it. It still lives
 // exactly as long as the window it was created for.
 TWaitForm::TWaitForm(QWidget *parent)
-    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                           | Qt::WindowStaysOnTopHint)
+    : QDialog(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
 {
     if (parent)
         connect(parent, &QObject::destroyed, this, [this] { delete this; });
@@ -371,7 +372,7 @@ void TWaitForm::stopWaitVisuals()
 }
 
 int TWaitForm::runOperation(QByteArrayView command, const QByteArray &arguments, QStringList &answer,
-                            bool testBusy, void (TWaitForm::*reshape)())
+    bool testBusy, void (TWaitForm::*reshape)())
 {
     if (testBusy && m_busyMarker == kWaiting)
         return kWaiting;
@@ -428,8 +429,8 @@ int TWaitForm::executeRequestBytes()
             if (RetriesLeft > 0) {
                 --RetriesLeft;
             } else {
-                message = u"Произошла ошибка при получении данных от сервера ("_s
-                    + QString::number(-1112) + u")."_s;
+                message = u"Произошла ошибка при получении данных от сервера ("_s + QString::number(-1112)
+                    + u")."_s;
                 RetriesLeft = RetryLimit;
             }
         } else {
@@ -437,7 +438,7 @@ int TWaitForm::executeRequestBytes()
         }
         if (!message.isEmpty()) {
             const bool again = Dialogs::askYesNo(Dialogs::Icon::Question, u"Внимание!"_s,
-                                                 message + u" Следует повторить обращение к серверу"_s);
+                message + u" Следует повторить обращение к серверу"_s);
             if (!again) {
                 m_serverHost.clear();
                 ApplicationTerminate();
@@ -573,8 +574,8 @@ void TWaitForm::StartSend()
 
     const QByteArray portText = bytes(m_serverPort);
     if (Wire::usesHttpFraming(portText, m_gatewayMode))
-        m_wireMessage = Wire::frameHttp(m_gatewayPath, bytes(m_serverHost), portText, m_currentCommand,
-                                        m_requestText);
+        m_wireMessage
+            = Wire::frameHttp(m_gatewayPath, bytes(m_serverHost), portText, m_currentCommand, m_requestText);
     else
         m_wireMessage = Wire::frameDirect(m_currentCommand, m_requestText);
     const int port = Wire::portNumber(portText);
@@ -736,7 +737,7 @@ void TWaitForm::Send_SockDisconnect()
 
 void TWaitForm::finishAnswer(bool blocking)
 {
-    Wire::Answer a = Wire::processAnswer(m_received, {m_id.clientId, m_id.sequence, m_gatewayMode});
+    Wire::Answer a = Wire::processAnswer(m_received, { m_id.clientId, m_id.sequence, m_gatewayMode });
     m_binary = a.binary.toByteArray();
     if (m_logging)
         writeLog("answer", a.text);
@@ -760,7 +761,7 @@ void TWaitForm::finishAnswer(bool blocking)
         }
         break;
     case Wire::Verdict::HeaderMismatch:
-        m_answerLines = {blocking ? kDataErrorText : kHeaderMismatchText};
+        m_answerLines = { blocking ? kDataErrorText : kHeaderMismatchText };
         m_dataError = 1;
         m_retryFlag = true;
         setState(kFailed);
@@ -804,8 +805,8 @@ int TWaitForm::blockingExchange()
         }
         qint64 written = 0;
         while (written < m_wireMessage.size()) {
-            const qint64 n = ClientSocket->write(m_wireMessage.constData() + written,
-                                                 m_wireMessage.size() - written);
+            const qint64 n
+                = ClientSocket->write(m_wireMessage.constData() + written, m_wireMessage.size() - written);
             if (n <= 0)
                 throw std::runtime_error("write failed");
             written += n;
@@ -873,8 +874,8 @@ void TWaitForm::writeLog(const char *kind, QByteArrayView text) const
 
 // --- operations ----------------------------------------------------------------------------------
 
-int TWaitForm::RegisterClient(const QString &userName, const QString &password, const QString &workstation,
-                              QStringList &answer)
+int TWaitForm::RegisterClient(
+    const QString &userName, const QString &password, const QString &workstation, QStringList &answer)
 {
     if (m_inOperation)
         return kWaiting;
@@ -1012,14 +1013,15 @@ int TWaitForm::DeleteRegisteredClient(const QString &clientId, QStringList &answ
     return runOperation("+6", bytes(clientId), answer);
 }
 
-int TWaitForm::StopProcess(const QString &clientId, const QString &commandCode, const QString &processNumber,
-                           QStringList &answer)
+int TWaitForm::StopProcess(
+    const QString &clientId, const QString &commandCode, const QString &processNumber, QStringList &answer)
 {
     if (m_busyMarker == kWaiting || m_inOperation) {
         answer.clear();
         return kWaiting;
     }
-    return runOperation("+4", bytes(clientId) + '\n' + bytes(commandCode) + '\n' + bytes(processNumber), answer);
+    return runOperation(
+        "+4", bytes(clientId) + '\n' + bytes(commandCode) + '\n' + bytes(processNumber), answer);
 }
 
 int TWaitForm::GetServerVersion(QStringList &answer)
@@ -1027,7 +1029,8 @@ int TWaitForm::GetServerVersion(QStringList &answer)
     return runOperation("1", QByteArray(), answer);
 }
 
-int TWaitForm::ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, QStringList &answer)
+int TWaitForm::ReadResourceCached(
+    int pathCode, const QString &dbName, const QString &fileName, QStringList &answer)
 {
     const QString key = (QString::number(pathCode) + u'.' + dbName + u'.' + fileName).toUpper();
     answer.clear();
@@ -1050,7 +1053,7 @@ int TWaitForm::ReadResourceCached(int pathCode, const QString &dbName, const QSt
             const QString code = answer.first();
             answer.clear();
             if (!Dialogs::askYesNo(Dialogs::Icon::Question, u"Внимание!"_s,
-                                   u"Ошибка при получении ресурса ("_s + code + u"). Повторить?"_s))
+                    u"Ошибка при получении ресурса ("_s + code + u"). Повторить?"_s))
                 break;
         }
         if (result == kAccepted)
@@ -1066,8 +1069,8 @@ void TWaitForm::ClearResourceCache()
     m_resourceCache.clear();
 }
 
-int ConnectToServer(const QString &host, const QString &port, const QString &workstation,
-                    QStringList &answer, const QString &password, const QString &userName)
+int ConnectToServer(const QString &host, const QString &port, const QString &workstation, QStringList &answer,
+    const QString &password, const QString &userName)
 {
     if (!WaitForm)
         return kFailed;

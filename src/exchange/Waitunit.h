@@ -61,31 +61,31 @@ public:
 
     // Server commands.
     int RegisterClient(const QString &userName, const QString &password, const QString &workstation,
-                       QStringList &answer);                                         // A
-    int UnregisterClient(const QString &userName, QStringList &answer);              // B
-    int NoOperation(QStringList &answer);                                            // N
-    int GetDatabaseInfo(const QString &dbName, QStringList &answer);                 // 0
+        QStringList &answer); // A
+    int UnregisterClient(const QString &userName, QStringList &answer); // B
+    int NoOperation(QStringList &answer); // N
+    int GetDatabaseInfo(const QString &dbName, QStringList &answer); // 0
     int ReadResource(int pathCode, const QString &dbName, const QString &fileName,
-                     QStringList &answer);                                           // L
-    int ActualizeDatabase(const QString &dbName, int mfn, QStringList &answer);      // F
+        QStringList &answer); // L
+    int ActualizeDatabase(const QString &dbName, int mfn, QStringList &answer); // F
     int CreateDatabase(const QString &name, const QString &description, bool flag,
-                       QStringList &answer);                                         // T
-    int DeleteDatabase(const QString &dbName, QStringList &answer);                  // W
-    int ClearDatabase(const QString &dbName, QStringList &answer);                   // S
-    int ReorganizeInvertedFile(const QString &dbName, QStringList &answer);          // Y
-    int ReorganizeMasterFile(const QString &dbName, QStringList &answer);            // X
-    int LoadInvertedFile(const QString &dbName, QStringList &answer);                // Z
+        QStringList &answer); // T
+    int DeleteDatabase(const QString &dbName, QStringList &answer); // W
+    int ClearDatabase(const QString &dbName, QStringList &answer); // S
+    int ReorganizeInvertedFile(const QString &dbName, QStringList &answer); // Y
+    int ReorganizeMasterFile(const QString &dbName, QStringList &answer); // X
+    int LoadInvertedFile(const QString &dbName, QStringList &answer); // Z
     int UnlockRecords(const QString &dbName, const QList<qint32> &mfns, QStringList &answer); // Q
-    int UnlockDatabase(const QString &dbName, QStringList &answer);                  // U
-    int RestartServer(QStringList &answer);                                          // +8
-    int GetRegisteredClients(QStringList &answer);                                   // +1
-    int GetClientList(QStringList &answer);                                          // +9
-    int SaveClientList(const QStringList &lines, QStringList &answer);               // +7
-    int GetProcessList(QStringList &answer);                                         // +3
-    int DeleteRegisteredClient(const QString &clientId, QStringList &answer);        // +6
+    int UnlockDatabase(const QString &dbName, QStringList &answer); // U
+    int RestartServer(QStringList &answer); // +8
+    int GetRegisteredClients(QStringList &answer); // +1
+    int GetClientList(QStringList &answer); // +9
+    int SaveClientList(const QStringList &lines, QStringList &answer); // +7
+    int GetProcessList(QStringList &answer); // +3
+    int DeleteRegisteredClient(const QString &clientId, QStringList &answer); // +6
     int StopProcess(const QString &clientId, const QString &commandCode, const QString &processNumber,
-                    QStringList &answer);                                            // +4
-    int GetServerVersion(QStringList &answer);                                       // 1
+        QStringList &answer); // +4
+    int GetServerVersion(QStringList &answer); // 1
 
     // Resource reads through the cache (key: path code, database and file name, upper-cased).
     int ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, QStringList &answer);
@@ -169,7 +169,7 @@ protected:
 
 private:
     int runOperation(QByteArrayView command, const QByteArray &arguments, QStringList &answer,
-                     bool testBusy = true, void (TWaitForm::*reshape)() = nullptr);
+        bool testBusy = true, void (TWaitForm::*reshape)() = nullptr);
     void reshapeResource();
     int executeRequestBytes();
     void answerToList(QStringList &answer) const;
@@ -195,7 +195,7 @@ private:
     bool m_logging = false;
     QString m_logFolder;
     QByteArray m_received; // receive buffer
-    QByteArray m_binary;   // binary part of the last answer
+    QByteArray m_binary; // binary part of the last answer
     int m_pressCounter = 1;
     bool m_blockingTransport = false;
     int m_blockingTimeoutMs = 30000;
@@ -230,5 +230,5 @@ private:
 
 // Hands host, port and workstation code to the engine, then registers the client (command A).
 // On a first answer line "0" the line after it is removed, so the profile follows directly.
-int ConnectToServer(const QString &host, const QString &port, const QString &workstation,
-                    QStringList &answer, const QString &password, const QString &userName);
+int ConnectToServer(const QString &host, const QString &port, const QString &workstation, QStringList &answer,
+    const QString &password, const QString &userName);

@@ -50,9 +50,8 @@ qint64 toInteger(QByteArrayView text, bool *ok)
     if (ok)
         *ok = true;
     if (negative)
-        return value == quint64(std::numeric_limits<qint64>::max()) + 1
-            ? std::numeric_limits<qint64>::min()
-            : -qint64(value);
+        return value == quint64(std::numeric_limits<qint64>::max()) + 1 ? std::numeric_limits<qint64>::min()
+                                                                        : -qint64(value);
     return qint64(value);
 }
 
@@ -78,7 +77,7 @@ QByteArray requestHeader(const Identity &id, QByteArrayView command)
 {
     QByteArray out;
     out.reserve(id.workstation.size() + command.size() + id.clientId.size() + id.sequence.size()
-                + id.password.size() + id.userName.size() + 9);
+        + id.password.size() + id.userName.size() + 9);
     appendLine(out, id.workstation);
     appendLine(out, command);
     appendLine(out, id.clientId);
@@ -101,7 +100,7 @@ QByteArray frameDirect(QByteArrayView command, QByteArrayView requestText)
 }
 
 QByteArray frameHttp(QByteArrayView gatewayPath, QByteArrayView host, QByteArrayView portText,
-                     QByteArrayView command, QByteArrayView requestText)
+    QByteArrayView command, QByteArrayView requestText)
 {
     QByteArray body;
     body.reserve(command.size() + 1 + requestText.size() + 2 + kEndMarker.size());

@@ -8,11 +8,11 @@
 // checks applied to an answer. Everything here works on Windows-1251 bytes; nothing needs a window.
 namespace Wire {
 
-inline constexpr QByteArrayView kBinaryMarker{"TULVA_BINARY_DATA"};
-inline constexpr QByteArrayView kEndMarker{"TULVA_END_REQUEST"};
-inline constexpr QByteArrayView kStartMarker{"TULVA_START_REQUEST"};
-inline constexpr QByteArrayView kHttpStatusLine{"HTTP/1.0"};
-inline constexpr QByteArrayView kDefaultGatewayPath{"/cgi-bin/wwwtulva.exe"};
+inline constexpr QByteArrayView kBinaryMarker{ "TULVA_BINARY_DATA" };
+inline constexpr QByteArrayView kEndMarker{ "TULVA_END_REQUEST" };
+inline constexpr QByteArrayView kStartMarker{ "TULVA_START_REQUEST" };
+inline constexpr QByteArrayView kHttpStatusLine{ "HTTP/1.0" };
+inline constexpr QByteArrayView kDefaultGatewayPath{ "/cgi-bin/wwwtulva.exe" };
 // The length of the marker that closes the binary part; the server counts it in line 4.
 inline constexpr qsizetype kMarkerLength = 17;
 // Reads and buffer steps of the receiving side.
@@ -43,7 +43,7 @@ QByteArray requestHeader(const Identity &id, QByteArrayView command);
 QByteArray frameDirect(QByteArrayView command, QByteArrayView requestText);
 // HTTP POST envelope; the body is the command code, LF, the text, CR LF and the end marker.
 QByteArray frameHttp(QByteArrayView gatewayPath, QByteArrayView host, QByteArrayView portText,
-                     QByteArrayView command, QByteArrayView requestText);
+    QByteArrayView command, QByteArrayView requestText);
 // Port "80" (exactly) and gateway mode go through the HTTP envelope.
 bool usesHttpFraming(QByteArrayView portText, bool gatewayMode);
 
@@ -71,10 +71,10 @@ QList<QByteArrayView> splitLines(QByteArrayView text);
 qsizetype joinedLength(const QList<QByteArrayView> &lines);
 
 enum class Verdict {
-    Accepted,       // header echoes id and sequence, length matches (or is not given)
+    Accepted, // header echoes id and sequence, length matches (or is not given)
     HeaderMismatch, // line 2 or 3 differs from the client id or sequence number
     LengthMismatch, // line 4 differs from the length of the joined text
-    TooShort,       // fewer than four lines: no header to check
+    TooShort, // fewer than four lines: no header to check
 };
 
 struct AnswerCheck
@@ -87,7 +87,7 @@ struct AnswerCheck
 struct Answer
 {
     Verdict verdict = Verdict::TooShort;
-    QByteArrayView text;   // text part: before the binary marker, up to a zero byte, gateway cut
+    QByteArrayView text; // text part: before the binary marker, up to a zero byte, gateway cut
     QByteArrayView binary; // binary part (gateway mode: without the closing marker)
     // Lines after the gateway removals; on acceptance line 4 is empty, as the length check
     // leaves it. The answer header is still in front (see bodyLines).

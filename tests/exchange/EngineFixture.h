@@ -45,7 +45,7 @@ struct EngineFixture
 
     // The request text a header with these values starts with (line 9 empty).
     QByteArray header(const QByteArray &command, const QByteArray &sequence, const QByteArray &password = {},
-                      const QByteArray &user = {}) const
+        const QByteArray &user = {}) const
     {
         return "A\n" + command + '\n' + form->clientId().toLatin1() + '\n' + sequence + '\n' + password + '\n'
             + user + "\n\n\n\n";

@@ -51,8 +51,8 @@ private:
 
 namespace {
 
-const QString kDataErrorQuestion =
-    u"Произошла ошибка при получении данных от сервера (-1112). Следует повторить обращение к серверу"_s;
+const QString kDataErrorQuestion
+    = u"Произошла ошибка при получении данных от сервера (-1112). Следует повторить обращение к серверу"_s;
 const QString kBrokenQuestion = u"Связь с сервером ТУЛВА64 прервана. Следует повторить обращение к серверу"_s;
 
 enum class Bad { Length, Header };
@@ -71,7 +71,7 @@ void TestExchange::rejectedAnswersRetrySilentlyThenAsk_data()
     QTest::addColumn<int>("bad");
     QTest::addColumn<QStringList>("finalList");
     QTest::newRow("length mismatch") << int(Bad::Length) << QStringList{};
-    QTest::newRow("header mismatch") << int(Bad::Header) << QStringList{u"-2222"_s};
+    QTest::newRow("header mismatch") << int(Bad::Header) << QStringList{ u"-2222"_s };
 }
 
 void TestExchange::rejectedAnswersRetrySilentlyThenAsk()
@@ -79,16 +79,16 @@ void TestExchange::rejectedAnswersRetrySilentlyThenAsk()
     QFETCH(int, bad);
     QFETCH(QStringList, finalList);
     if (Bad(bad) == Bad::Length) {
-        f.server->setDefaultScript({ScriptedServer::reply({"0"}, 1)});
+        f.server->setDefaultScript({ ScriptedServer::reply({ "0" }, 1) });
     } else {
-        f.server->setDefaultScript({ScriptedServer::replyWith([](const ScriptedServer::Request &r) {
-            return ScriptedServer::answer(r.clientId(), r.sequence() + "9", {"0"});
-        })});
+        f.server->setDefaultScript({ ScriptedServer::replyWith([](const ScriptedServer::Request &r) {
+            return ScriptedServer::answer(r.clientId(), r.sequence() + "9", { "0" });
+        }) });
     }
     Dialogs::queueAnswer(QMessageBox::Yes);
     Dialogs::queueAnswer(QMessageBox::No);
 
-    QStringList answer{u"old"_s};
+    QStringList answer{ u"old"_s };
     QCOMPARE(f.form->GetProcessList(answer), 2);
 
     // Six attempts, the question, six more after Yes, the question again, No.
@@ -109,7 +109,8 @@ void TestExchange::rejectedAnswersRetrySilentlyThenAsk()
     const QByteArray first = f.header("+3", "1");
     QCOMPARE(f.server->received(0), Wire::frameDirect("+3", first));
     QCOMPARE(f.server->received(1),
-             Wire::frameDirect("+3", "A\r\n+3\r\n" + f.form->clientId().toLatin1() + "\r\n2\r\n\r\n\r\n\r\n\r\n1\r\n"));
+        Wire::frameDirect(
+            "+3", "A\r\n+3\r\n" + f.form->clientId().toLatin1() + "\r\n2\r\n\r\n\r\n\r\n\r\n1\r\n"));
 
     QCOMPARE(answer, finalList);
     QCOMPARE(f.form->serverHost(), QString());
@@ -139,7 +140,7 @@ void TestExchange::brokenConnectionAsks()
         Dialogs::queueAnswer(QMessageBox::Yes);
     Dialogs::queueAnswer(QMessageBox::No);
 
-    QStringList answer{u"old"_s};
+    QStringList answer{ u"old"_s };
     QCOMPARE(f.form->GetServerVersion(answer), 2);
     QCOMPARE(Dialogs::asked().size(), yesAnswers + 1);
     for (const Dialogs::Asked &a : Dialogs::asked()) {
@@ -165,9 +166,9 @@ void TestExchange::cancelPresses()
     QFETCH(bool, modal);
     f.form->setWaitNoModal(!modal);
     // The login goes through; the resource read then never gets an answer.
-    f.server->addScript({ScriptedServer::reply({"0"})});
-    f.server->addScript({ScriptedServer::hang()});
-    f.server->setDefaultScript({ScriptedServer::hang()});
+    f.server->addScript({ ScriptedServer::reply({ "0" }) });
+    f.server->addScript({ ScriptedServer::hang() });
+    f.server->setDefaultScript({ ScriptedServer::hang() });
     QStringList answer;
     QCOMPARE(f.form->RegisterClient(u"ADMIN"_s, u"secret"_s, u"A"_s, answer), 1);
 
@@ -181,21 +182,26 @@ void TestExchange::cancelPresses()
     bool thirdPressed = false;
     ScriptedServer *server = f.server.get();
     TWaitForm *form = f.form;
-    when([=] { return server->connectionCount() >= 2 && ScriptedServer::completeSize(server->received(1)) > 0; },
-         [&, server, form] {
-             form->BitBtnWait->click();
-             stateAfterFirst = form->exchangeState();
-             when([=] { return server->received(2) == cancel0; }, [&, server, form] {
-                 QTest::keyClick(form, Qt::Key_Escape); // Esc presses the same button
-                 stateAfterSecond = form->exchangeState();
-                 when([=] { return server->received(3) == cancel1; }, [&, form] {
-                     form->BitBtnWait->click();
-                     thirdPressed = true;
-                 });
-             });
-         });
+    when(
+        [=] {
+            return server->connectionCount() >= 2 && ScriptedServer::completeSize(server->received(1)) > 0;
+        },
+        [&, server, form] {
+            form->BitBtnWait->click();
+            stateAfterFirst = form->exchangeState();
+            when([=] { return server->received(2) == cancel0; },
+                [&, server, form] {
+                    QTest::keyClick(form, Qt::Key_Escape); // Esc presses the same button
+                    stateAfterSecond = form->exchangeState();
+                    when([=] { return server->received(3) == cancel1; },
+                        [&, form] {
+                            form->BitBtnWait->click();
+                            thirdPressed = true;
+                        });
+                });
+        });
 
-    answer = QStringList{u"old"_s};
+    answer = QStringList{ u"old"_s };
     QCOMPARE(f.form->ReadResource(0, u"IBIS"_s, u"1.ibf"_s, answer), 2);
     QVERIFY(thirdPressed);
     QCOMPARE(stateAfterFirst, 7);
@@ -223,7 +229,7 @@ void TestExchange::cancelWorksWhenRequesterIsParent()
     QPointer<TWaitForm> form = new TWaitForm(main);
     form->SetServerAddress(f.server->host(), f.server->portText(), u"A"_s);
     form->setWaitTickInterval(1);
-    f.server->setDefaultScript({ScriptedServer::hang()});
+    f.server->setDefaultScript({ ScriptedServer::hang() });
 
     bool mainDisabled = false;
     bool buttonEnabled = false;
@@ -253,26 +259,29 @@ void TestExchange::shortAnswers_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QStringList>("list");
 
-    QTest::newRow("exactly ten lines") << ScriptedServer::Script{ScriptedServer::reply({})} << 1 << QStringList{};
-    QTest::newRow("eleven lines") << ScriptedServer::Script{ScriptedServer::reply({"0"})} << 1 << QStringList{u"0"_s};
-    QTest::newRow("nine lines")
-        << ScriptedServer::Script{ScriptedServer::replyWith([](const ScriptedServer::Request &r) {
-               // Header check and length check pass, but the tenth header line is missing.
-               QList<QByteArray> lines{"0", r.clientId(), r.sequence(), ""};
-               for (int i = 0; i < 5; ++i)
-                   lines.append(QByteArray());
-               qint64 length = 0;
-               for (const QByteArray &l : std::as_const(lines))
-                   length += l.size() + 2;
-               lines[3] = QByteArray::number(length);
-               return lines.join("\r\n") + "\r\n";
-           })}
-        << 2 << QStringList();
-    QTest::newRow("three lines")
-        << ScriptedServer::Script{ScriptedServer::send("-1\r\n0\r\n1\r\n"), ScriptedServer::close()} << 2
-        << QStringList{u"-1"_s, u"0"_s, u"1"_s};
-    QTest::newRow("closed without a word") << ScriptedServer::Script{ScriptedServer::close()} << 2 << QStringList{};
-    QTest::newRow("reset without a word") << ScriptedServer::Script{ScriptedServer::abort()} << 2 << QStringList{};
+    QTest::newRow("exactly ten lines")
+        << ScriptedServer::Script{ ScriptedServer::reply({}) } << 1 << QStringList{};
+    QTest::newRow("eleven lines") << ScriptedServer::Script{ ScriptedServer::reply({ "0" }) } << 1
+                                  << QStringList{ u"0"_s };
+    QTest::newRow("nine lines") << ScriptedServer::Script{ ScriptedServer::replyWith(
+        [](const ScriptedServer::Request &r) {
+            // Header check and length check pass, but the tenth header line is missing.
+            QList<QByteArray> lines{ "0", r.clientId(), r.sequence(), "" };
+            for (int i = 0; i < 5; ++i)
+                lines.append(QByteArray());
+            qint64 length = 0;
+            for (const QByteArray &l : std::as_const(lines))
+                length += l.size() + 2;
+            lines[3] = QByteArray::number(length);
+            return lines.join("\r\n") + "\r\n";
+        }) } << 2 << QStringList();
+    QTest::newRow("three lines") << ScriptedServer::Script{ ScriptedServer::send("-1\r\n0\r\n1\r\n"),
+        ScriptedServer::close() } << 2
+                                 << QStringList{ u"-1"_s, u"0"_s, u"1"_s };
+    QTest::newRow("closed without a word")
+        << ScriptedServer::Script{ ScriptedServer::close() } << 2 << QStringList{};
+    QTest::newRow("reset without a word")
+        << ScriptedServer::Script{ ScriptedServer::abort() } << 2 << QStringList{};
 }
 
 void TestExchange::shortAnswers()
@@ -281,7 +290,7 @@ void TestExchange::shortAnswers()
     QFETCH(int, result);
     QFETCH(QStringList, list);
     f.server->setDefaultScript(script);
-    QStringList answer{u"old"_s};
+    QStringList answer{ u"old"_s };
     QCOMPARE(f.form->GetClientList(answer), result);
     QCOMPARE(Dialogs::asked().size(), 0);
     QCOMPARE(f.server->connectionCount(), 1);
@@ -291,22 +300,23 @@ void TestExchange::shortAnswers()
 
 void TestExchange::keepAliveRefusedDuringExchange()
 {
-    f.server->setDefaultScript({ScriptedServer::delay(300), ScriptedServer::reply({"0"})});
-    QStringList during{u"keep"_s};
+    f.server->setDefaultScript({ ScriptedServer::delay(300), ScriptedServer::reply({ "0" }) });
+    QStringList during{ u"keep"_s };
     int refused = 0;
     int countInside = -1;
     ScriptedServer *server = f.server.get();
     TWaitForm *form = f.form;
-    when([=] { return server->connectionCount() >= 1; }, [&, form, server] {
-        refused = form->NoOperation(during);
-        form->TimerNoOperationTimer();
-        QTest::qWait(50);
-        countInside = server->connectionCount();
-    });
+    when([=] { return server->connectionCount() >= 1; },
+        [&, form, server] {
+            refused = form->NoOperation(during);
+            form->TimerNoOperationTimer();
+            QTest::qWait(50);
+            countInside = server->connectionCount();
+        });
     QStringList answer;
     QCOMPARE(f.form->GetDatabaseInfo(u"IBIS"_s, answer), 1);
     QCOMPARE(refused, 7);
-    QCOMPARE(during, QStringList{u"keep"_s});
+    QCOMPARE(during, QStringList{ u"keep"_s });
     QCOMPARE(countInside, 1);
     QCOMPARE(f.server->connectionCount(), 1);
     QVERIFY(f.form->TimerNoOperation->isActive());
@@ -315,7 +325,7 @@ void TestExchange::keepAliveRefusedDuringExchange()
 
 void TestExchange::keepAliveWhenIdle()
 {
-    f.server->setDefaultScript({ScriptedServer::reply({"0"})});
+    f.server->setDefaultScript({ ScriptedServer::reply({ "0" }) });
     QStringList answer;
     QCOMPARE(f.form->RegisterClient(u"ADMIN"_s, u"pw"_s, u"A"_s, answer), 1);
     f.form->TimerNoOperation->setInterval(20);
@@ -328,7 +338,7 @@ void TestExchange::keepAliveWhenIdle()
 
 void TestExchange::fastAnswerKeepsWindowHidden()
 {
-    f.server->setDefaultScript({ScriptedServer::reply({"0", "IBIS"})});
+    f.server->setDefaultScript({ ScriptedServer::reply({ "0", "IBIS" }) });
     bool everVisible = false;
     int lastTick = 0;
     f.form->setTickHook([&](int tick) {
@@ -337,7 +347,7 @@ void TestExchange::fastAnswerKeepsWindowHidden()
     });
     QStringList answer;
     QCOMPARE(f.form->GetRegisteredClients(answer), 1);
-    QCOMPARE(answer, (QStringList{u"0"_s, u"IBIS"_s}));
+    QCOMPARE(answer, (QStringList{ u"0"_s, u"IBIS"_s }));
     QVERIFY(!everVisible);
     QVERIFY(lastTick < 30);
     QCOMPARE(f.form->timesShown(), 0);
@@ -359,7 +369,7 @@ void TestExchange::slowAnswerShowsWindowOverRequester()
     QCOMPARE(QApplication::focusWidget(), edit);
 
     f.form->setWaitTickInterval(2);
-    f.server->setDefaultScript({ScriptedServer::delay(400), ScriptedServer::reply({"0"})});
+    f.server->setDefaultScript({ ScriptedServer::delay(400), ScriptedServer::reply({ "0" }) });
     bool requesterDisabled = false;
     bool busyPointer = false;
     bool shown = false;
@@ -371,7 +381,8 @@ void TestExchange::slowAnswerShowsWindowOverRequester()
     int lastPictureX = f.form->GIFImage1->x();
     f.form->setTickHook([&](int tick) {
         requesterDisabled = !requester.isEnabled();
-        busyPointer = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        busyPointer
+            = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
         if (f.form->isVisible() && !shown) {
             shown = true;
             firstShownTick = tick;
@@ -405,18 +416,20 @@ void TestExchange::slowAnswerShowsWindowOverRequester()
 
 void TestExchange::binaryPartThroughEngine()
 {
-    const QByteArray binary("\0\x01\r\n\x1F" "binary-data-15b", 20);
-    f.server->setDefaultScript({ScriptedServer::replyWith([binary](const ScriptedServer::Request &r) {
-        QByteArray a = ScriptedServer::answer(r.clientId(), r.sequence(), {"0", "text"});
+    const QByteArray binary("\0\x01\r\n\x1F"
+                            "binary-data-15b",
+        20);
+    f.server->setDefaultScript({ ScriptedServer::replyWith([binary](const ScriptedServer::Request &r) {
+        QByteArray a = ScriptedServer::answer(r.clientId(), r.sequence(), { "0", "text" });
         // Line 4 counts the marker and the binary part too.
         QList<QByteArray> lines = a.split('\n');
         const qint64 textLength = lines[3].trimmed().toLongLong();
         lines[3] = QByteArray::number(textLength + 17 + binary.size()) + '\r';
         return lines.join('\n') + "TULVA_BINARY_DATA" + binary;
-    })});
+    }) });
     QStringList answer;
     QCOMPARE(f.form->GetProcessList(answer), 1);
-    QCOMPARE(answer, (QStringList{u"0"_s, u"text"_s}));
+    QCOMPARE(answer, (QStringList{ u"0"_s, u"text"_s }));
     QCOMPARE(f.form->binaryPart(), binary);
 }
 
@@ -427,7 +440,7 @@ void TestExchange::largeAnswerArrivesWhole()
     QList<QByteArray> body;
     for (int i = 0; i < 50000; ++i)
         body.append(QByteArray::number(i).rightJustified(98, '.'));
-    f.server->setDefaultScript({ScriptedServer::reply(body), ScriptedServer::close()});
+    f.server->setDefaultScript({ ScriptedServer::reply(body), ScriptedServer::close() });
     QStringList answer;
     QCOMPARE(f.form->GetClientList(answer), 1);
     QCOMPARE(answer.size(), 50000);
@@ -438,10 +451,10 @@ void TestExchange::largeAnswerArrivesWhole()
 void TestExchange::modalWait()
 {
     f.form->setWaitNoModal(false);
-    f.server->setDefaultScript({ScriptedServer::delay(50), ScriptedServer::reply({"0", "x"})});
+    f.server->setDefaultScript({ ScriptedServer::delay(50), ScriptedServer::reply({ "0", "x" }) });
     QStringList answer;
     QCOMPARE(f.form->GetServerVersion(answer), 1);
-    QCOMPARE(answer, (QStringList{u"0"_s, u"x"_s}));
+    QCOMPARE(answer, (QStringList{ u"0"_s, u"x"_s }));
     QVERIFY(!f.form->isVisible());
     QCOMPARE(f.form->busyMarker(), 1);
     QVERIFY(!QApplication::overrideCursor());
@@ -453,15 +466,16 @@ void TestExchange::blockingTransport_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<int>("questions");
-    QTest::newRow("accepted") << ScriptedServer::Script{ScriptedServer::reply({"0", "IBIS"})} << 1
-                              << QStringList{u"0"_s, u"IBIS"_s} << 0;
+    QTest::newRow("accepted") << ScriptedServer::Script{ ScriptedServer::reply({ "0", "IBIS" }) } << 1
+                              << QStringList{ u"0"_s, u"IBIS"_s } << 0;
     QTest::newRow("length mismatch keeps -1112")
-        << ScriptedServer::Script{ScriptedServer::reply({"0"}, 5)} << 2 << QStringList{u"-1112"_s} << 1;
-    QTest::newRow("header mismatch gives -1112 too")
-        << ScriptedServer::Script{ScriptedServer::send(QByteArray("0\r\n1\r\n2\r\n\r\n")), ScriptedServer::close()} << 2
-        << QStringList{u"-1112"_s} << 1;
+        << ScriptedServer::Script{ ScriptedServer::reply({ "0" }, 5) } << 2 << QStringList{ u"-1112"_s } << 1;
+    QTest::newRow("header mismatch gives -1112 too") << ScriptedServer::Script{
+        ScriptedServer::send(QByteArray("0\r\n1\r\n2\r\n\r\n")), ScriptedServer::close()
+    } << 2 << QStringList{ u"-1112"_s } << 1;
     QTest::newRow("short answer, empty list")
-        << ScriptedServer::Script{ScriptedServer::send("-1\r\n"), ScriptedServer::close()} << 2 << QStringList{} << 0;
+        << ScriptedServer::Script{ ScriptedServer::send("-1\r\n"), ScriptedServer::close() } << 2
+        << QStringList{} << 0;
 }
 
 void TestExchange::blockingTransport()
@@ -475,7 +489,7 @@ void TestExchange::blockingTransport()
     f.setUp(true);
     f.form->setBlockingTransport(true);
     f.server->setDefaultScript(script);
-    QStringList answer{u"old"_s};
+    QStringList answer{ u"old"_s };
     QCOMPARE(f.form->GetDatabaseInfo(u"IBIS"_s, answer), result);
     QCOMPARE(answer, list);
     QCOMPARE(Dialogs::asked().size(), questions);
@@ -487,7 +501,7 @@ void TestExchange::logFilesKeepPasswordOut()
 {
     QTemporaryDir dir;
     f.form->setLogging(true, dir.path() + u'/');
-    f.server->setDefaultScript({ScriptedServer::reply({"0", "[MAIN]"})});
+    f.server->setDefaultScript({ ScriptedServer::reply({ "0", "[MAIN]" }) });
     QStringList answer;
     QCOMPARE(f.form->RegisterClient(u"ADMIN"_s, u"Secret-Word"_s, u"A"_s, answer), 1);
     QFile request(dir.filePath(u"request1.log"_s));

@@ -77,13 +77,14 @@ void TestWireFormat::httpFraming()
 {
     const QByteArray header = Wire::requestHeader(identity(), "N");
     const QByteArray framed = Wire::frameHttp(Wire::kDefaultGatewayPath, "srv", "80", "N", header);
-    QCOMPARE(framed, QByteArray("POST /cgi-bin/wwwtulva.exe HTTP/1.1\r\n"
-                                "User-Agent: ZEMRO/Tulva64\r\n"
-                                "Host: srv:80\r\n"
-                                "Accept: *.*\r\n"
-                                "Content-length: 39\r\n"
-                                "\r\n"
-                                "N\nA\nN\n123\n1\npw\nU\n\n\n\n\r\nTULVA_END_REQUEST"));
+    QCOMPARE(framed,
+        QByteArray("POST /cgi-bin/wwwtulva.exe HTTP/1.1\r\n"
+                   "User-Agent: ZEMRO/Tulva64\r\n"
+                   "Host: srv:80\r\n"
+                   "Accept: *.*\r\n"
+                   "Content-length: 39\r\n"
+                   "\r\n"
+                   "N\nA\nN\n123\n1\npw\nU\n\n\n\n\r\nTULVA_END_REQUEST"));
 }
 
 void TestWireFormat::httpFramingChoice_data()
@@ -151,16 +152,17 @@ void TestWireFormat::splitLines_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArrayList>("lines");
     QTest::newRow("empty") << QByteArray() << QByteArrayList{};
-    QTest::newRow("one line") << QByteArray("a") << QByteArrayList{"a"};
-    QTest::newRow("final LF") << QByteArray("a\n") << QByteArrayList{"a"};
-    QTest::newRow("final CR LF") << QByteArray("a\r\n") << QByteArrayList{"a"};
-    QTest::newRow("lone CR") << QByteArray("a\rb\r") << QByteArrayList{"a", "b"};
-    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb") << QByteArrayList{"a", "", "b"};
-    QTest::newRow("LF CR is two breaks") << QByteArray("a\n\rb") << QByteArrayList{"a", "", "b"};
-    QTest::newRow("empty lines") << QByteArray("\n\r\n\r") << QByteArrayList{"", "", ""};
-    QTest::newRow("zero byte ends the text") << QByteArray("a\nb\0c\nd", 7) << QByteArrayList{"a", "b"};
+    QTest::newRow("one line") << QByteArray("a") << QByteArrayList{ "a" };
+    QTest::newRow("final LF") << QByteArray("a\n") << QByteArrayList{ "a" };
+    QTest::newRow("final CR LF") << QByteArray("a\r\n") << QByteArrayList{ "a" };
+    QTest::newRow("lone CR") << QByteArray("a\rb\r") << QByteArrayList{ "a", "b" };
+    QTest::newRow("CR then CR LF") << QByteArray("a\r\r\nb") << QByteArrayList{ "a", "", "b" };
+    QTest::newRow("LF CR is two breaks") << QByteArray("a\n\rb") << QByteArrayList{ "a", "", "b" };
+    QTest::newRow("empty lines") << QByteArray("\n\r\n\r") << QByteArrayList{ "", "", "" };
+    QTest::newRow("zero byte ends the text") << QByteArray("a\nb\0c\nd", 7) << QByteArrayList{ "a", "b" };
     QTest::newRow("zero byte first") << QByteArray("\0a\n", 3) << QByteArrayList{};
-    QTest::newRow("Cyrillic") << QByteArray("\xCF\xF0\xE8\r\n\xE2\xE5\xF2") << QByteArrayList{"\xCF\xF0\xE8", "\xE2\xE5\xF2"};
+    QTest::newRow("Cyrillic") << QByteArray("\xCF\xF0\xE8\r\n\xE2\xE5\xF2")
+                              << QByteArrayList{ "\xCF\xF0\xE8", "\xE2\xE5\xF2" };
 }
 
 void TestWireFormat::splitLines()
@@ -195,44 +197,49 @@ void TestWireFormat::answerChecks_data()
     const int shortAnswer = int(Wire::Verdict::TooShort);
 
     // Header with line 4 emptied: 3 + 5 + 3 + 2 + 6 * 2 = 25 bytes; "X" CR LF makes 28.
-    QTest::newRow("exact size") << answerHeader("28") + "X\r\n" << ok << QByteArrayList{"X"} << 0;
+    QTest::newRow("exact size") << answerHeader("28") + "X\r\n" << ok << QByteArrayList{ "X" } << 0;
     QTest::newRow("one short") << answerHeader("29") + "X\r\n" << length << QByteArrayList{} << 0;
     QTest::newRow("one over") << answerHeader("27") + "X\r\n" << length << QByteArrayList{} << 0;
     QTest::newRow("no final break counts as one")
-        << answerHeader("28") + "X" << ok << QByteArrayList{"X"} << 0;
-    QTest::newRow("LF only") << answerHeader("28", "\n") + "X\n" << ok << QByteArrayList{"X"} << 0;
-    QTest::newRow("lone CR") << answerHeader("28", "\r") + "X\r" << ok << QByteArrayList{"X"} << 0;
+        << answerHeader("28") + "X" << ok << QByteArrayList{ "X" } << 0;
+    QTest::newRow("LF only") << answerHeader("28", "\n") + "X\n" << ok << QByteArrayList{ "X" } << 0;
+    QTest::newRow("lone CR") << answerHeader("28", "\r") + "X\r" << ok << QByteArrayList{ "X" } << 0;
     QTest::newRow("zero byte ends the text")
-        << answerHeader("28") + QByteArray("X\r\n\0Y\r\n", 7) << ok << QByteArrayList{"X"} << 0;
-    QTest::newRow("empty line 4: no length check")
-        << answerHeader("") + "X\r\nY\r\n" << ok << QByteArrayList{"X", "Y"} << 0;
+        << answerHeader("28") + QByteArray("X\r\n\0Y\r\n", 7) << ok << QByteArrayList{ "X" } << 0;
+    QTest::newRow("empty line 4: no length check") << answerHeader("") + "X\r\nY\r\n"
+                                                   << ok << QByteArrayList{ "X", "Y" } << 0;
     QTest::newRow("line 4 not a number") << answerHeader("2x8") + "X\r\n" << length << QByteArrayList{} << 0;
     QTest::newRow("ten lines, nothing after") << answerHeader("25") << ok << QByteArrayList{} << 0;
-    QTest::newRow("Cyrillic counts bytes")
-        << answerHeader("33") + "\xCF\xF0\xE8\xE2\xE5\xF2\r\n" << ok
-        << QByteArrayList{"\xCF\xF0\xE8\xE2\xE5\xF2"} << 0;
+    QTest::newRow("Cyrillic counts bytes") << answerHeader("33") + "\xCF\xF0\xE8\xE2\xE5\xF2\r\n"
+                                           << ok << QByteArrayList{ "\xCF\xF0\xE8\xE2\xE5\xF2" } << 0;
 
     // Line 4 = 100 with 20 bytes after the marker: the text must be 100 - 20 - 17 = 63 bytes.
-    const QByteArray binary("\x01\0\r\n" "0123456789abcdef", 20);
+    const QByteArray binary("\x01\0\r\n"
+                            "0123456789abcdef",
+        20);
     QTest::newRow("binary part, B + 17")
         << answerHeader("100") + QByteArray(36, 'B') + "\r\n" + "TULVA_BINARY_DATA" + binary << ok
-        << QByteArrayList{QByteArray(36, 'B')} << 20;
+        << QByteArrayList{ QByteArray(36, 'B') } << 20;
     QTest::newRow("binary part, text one byte short")
         << answerHeader("100") + QByteArray(35, 'B') + "\r\n" + "TULVA_BINARY_DATA" + binary << length
         << QByteArrayList{} << 20;
     QTest::newRow("marker with nothing after it")
-        << answerHeader("28") + "X\r\nTULVA_BINARY_DATA" << ok << QByteArrayList{"X"} << 0;
+        << answerHeader("28") + "X\r\nTULVA_BINARY_DATA" << ok << QByteArrayList{ "X" } << 0;
     QTest::newRow("marker after a zero byte is not looked at")
-        << answerHeader("28") + QByteArray("X\r\n\0TULVA_BINARY_DATA12345", 26) << ok << QByteArrayList{"X"} << 0;
+        << answerHeader("28") + QByteArray("X\r\n\0TULVA_BINARY_DATA12345", 26) << ok << QByteArrayList{ "X" }
+        << 0;
 
-    QTest::newRow("wrong sequence") << QByteArray("0\r\n123\r\n2\r\n\r\nX\r\n") << header << QByteArrayList{} << 0;
-    QTest::newRow("wrong client id") << QByteArray("0\r\n124\r\n1\r\n\r\nX\r\n") << header << QByteArrayList{} << 0;
-    QTest::newRow("id with a blank") << QByteArray("0\r\n123 \r\n1\r\n\r\n") << header << QByteArrayList{} << 0;
+    QTest::newRow("wrong sequence") << QByteArray("0\r\n123\r\n2\r\n\r\nX\r\n") << header << QByteArrayList{}
+                                    << 0;
+    QTest::newRow("wrong client id") << QByteArray("0\r\n124\r\n1\r\n\r\nX\r\n") << header << QByteArrayList{}
+                                     << 0;
+    QTest::newRow("id with a blank") << QByteArray("0\r\n123 \r\n1\r\n\r\n") << header << QByteArrayList{}
+                                     << 0;
     QTest::newRow("three lines") << QByteArray("0\r\n123\r\n1\r\n") << shortAnswer << QByteArrayList{} << 0;
     QTest::newRow("nothing") << QByteArray() << shortAnswer << QByteArrayList{} << 0;
     QTest::newRow("HTTP answer outside gateway mode")
-        << "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + answerHeader("28") + "X\r\n" << header
-        << QByteArrayList{} << 0;
+        << "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + answerHeader("28") + "X\r\n"
+        << header << QByteArrayList{} << 0;
 }
 
 void TestWireFormat::answerChecks()
@@ -242,7 +249,7 @@ void TestWireFormat::answerChecks()
     QFETCH(QByteArrayList, body);
     QFETCH(int, binarySize);
 
-    const Wire::Answer a = Wire::processAnswer(received, {"123", "1", false});
+    const Wire::Answer a = Wire::processAnswer(received, { "123", "1", false });
     QCOMPARE(int(a.verdict), verdict);
     QCOMPARE(int(a.binary.size()), binarySize);
     if (a.verdict == Wire::Verdict::Accepted) {
@@ -257,16 +264,17 @@ void TestWireFormat::gatewayAnswer()
     // Line 4 = 25 (header) + 3 ("X") + 10 (binary) + 17 (marker).
     const QByteArray received = "HTTP/1.0\r\nContent-Type: text/plain\r\nTULVA_START_REQUEST\r\n"
         + answerHeader("55") + "X\r\nTULVA_BINARY_DATA" + binary + "TULVA_END_REQUEST";
-    Wire::Answer a = Wire::processAnswer(received, {"123", "1", true});
+    Wire::Answer a = Wire::processAnswer(received, { "123", "1", true });
     QCOMPARE(int(a.verdict), int(Wire::Verdict::Accepted));
     QCOMPARE(a.binary.toByteArray(), binary);
-    QCOMPARE(toList(a.lines.mid(Wire::kAnswerHeaderLines)), QByteArrayList{"X"});
+    QCOMPARE(toList(a.lines.mid(Wire::kAnswerHeaderLines)), QByteArrayList{ "X" });
 
     // Without a binary part the text is cut at the end marker.
-    const QByteArray plain = "HTTP/1.0\r\nTULVA_START_REQUEST\r\n" + answerHeader("28") + "X\r\nTULVA_END_REQUEST";
-    a = Wire::processAnswer(plain, {"123", "1", true});
+    const QByteArray plain
+        = "HTTP/1.0\r\nTULVA_START_REQUEST\r\n" + answerHeader("28") + "X\r\nTULVA_END_REQUEST";
+    a = Wire::processAnswer(plain, { "123", "1", true });
     QCOMPARE(int(a.verdict), int(Wire::Verdict::Accepted));
-    QCOMPARE(toList(a.lines.mid(Wire::kAnswerHeaderLines)), QByteArrayList{"X"});
+    QCOMPARE(toList(a.lines.mid(Wire::kAnswerHeaderLines)), QByteArrayList{ "X" });
 
     QVERIFY(Wire::endsWithMarker("abcTULVA_END_REQUEST", Wire::kEndMarker));
     QVERIFY(!Wire::endsWithMarker("TULVA_END_REQUEST", Wire::kEndMarker)); // not strictly shorter
@@ -277,7 +285,9 @@ void TestWireFormat::decodeLineBreaks_data()
 {
     QTest::addColumn<QByteArray>("in");
     QTest::addColumn<QByteArray>("out");
-    QTest::newRow("both") << QByteArray("a\x1F\x1E" "b\x1E") << QByteArray("a\r\nb\n");
+    QTest::newRow("both") << QByteArray("a\x1F\x1E"
+                                        "b\x1E")
+                          << QByteArray("a\r\nb\n");
     QTest::newRow("others untouched") << QByteArray("\xCF\x1D\x1C") << QByteArray("\xCF\x1D\x1C");
     QTest::newRow("stops at zero") << QByteArray("\x1F\0\x1F", 3) << QByteArray("\r\0\x1F", 3);
     QTest::newRow("empty") << QByteArray() << QByteArray();

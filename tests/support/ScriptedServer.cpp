@@ -27,7 +27,7 @@ public:
     QTcpServer *server = nullptr;
     mutable QMutex mutex;
     QList<Script> queued;
-    Script defaultScript{ScriptedServer::close()};
+    Script defaultScript{ ScriptedServer::close() };
     QList<QByteArray> received;
     QList<std::shared_ptr<Connection>> connections;
     quint16 port = 0;
@@ -152,9 +152,8 @@ ScriptedServer::Step ScriptedServer::replyWith(std::function<QByteArray(const Re
 
 ScriptedServer::Step ScriptedServer::reply(const QList<QByteArray> &body, qint64 lengthDelta)
 {
-    return replyWith([body, lengthDelta](const Request &r) {
-        return answer(r.clientId(), r.sequence(), body, lengthDelta);
-    });
+    return replyWith([body, lengthDelta](
+                         const Request &r) { return answer(r.clientId(), r.sequence(), body, lengthDelta); });
 }
 
 ScriptedServer::Step ScriptedServer::delay(int ms)
@@ -186,10 +185,10 @@ ScriptedServer::Step ScriptedServer::hang()
     return s;
 }
 
-QByteArray ScriptedServer::answer(const QByteArray &clientId, const QByteArray &sequence,
-                                  const QList<QByteArray> &body, qint64 lengthDelta)
+QByteArray ScriptedServer::answer(
+    const QByteArray &clientId, const QByteArray &sequence, const QList<QByteArray> &body, qint64 lengthDelta)
 {
-    QList<QByteArray> lines{QByteArrayLiteral("0"), clientId, sequence, QByteArray()};
+    QList<QByteArray> lines{ QByteArrayLiteral("0"), clientId, sequence, QByteArray() };
     for (int i = 0; i < 6; ++i)
         lines.append(QByteArray());
     lines += body;
@@ -265,7 +264,9 @@ ScriptedServer::Request ScriptedServer::parse(const QByteArray &raw)
     return r;
 }
 
-ScriptedServer::ScriptedServer(bool ownThread, QObject *parent) : QObject(parent), m_worker(new Worker)
+ScriptedServer::ScriptedServer(bool ownThread, QObject *parent)
+    : QObject(parent)
+    , m_worker(new Worker)
 {
     if (ownThread) {
         m_thread = std::make_unique<QThread>();
@@ -277,10 +278,13 @@ ScriptedServer::ScriptedServer(bool ownThread, QObject *parent) : QObject(parent
 ScriptedServer::~ScriptedServer()
 {
     if (m_thread) {
-        QMetaObject::invokeMethod(m_worker, [w = m_worker] {
-            w->stop();
-            delete w;
-        }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker,
+            [w = m_worker] {
+                w->stop();
+                delete w;
+            },
+            Qt::BlockingQueuedConnection);
         m_thread->quit();
         m_thread->wait();
     } else {
@@ -293,8 +297,8 @@ bool ScriptedServer::listen()
 {
     bool ok = false;
     if (m_thread)
-        QMetaObject::invokeMethod(m_worker, [&ok, w = m_worker] { ok = w->listen(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker, [&ok, w = m_worker] { ok = w->listen(); }, Qt::BlockingQueuedConnection);
     else
         ok = m_worker->listen();
     return ok;

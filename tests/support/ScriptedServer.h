@@ -25,7 +25,7 @@ public:
     struct Request
     {
         QByteArray raw;
-        QByteArray command;     // from the framing (length line or HTTP body)
+        QByteArray command; // from the framing (length line or HTTP body)
         QList<QByteArray> lines; // the request text: line 0 = workstation, 1 = command, ...
         QByteArray clientId() const { return lines.value(2); }
         QByteArray sequence() const { return lines.value(3); }
@@ -56,7 +56,7 @@ public:
 
     // The answer bytes the server side of the protocol produces.
     static QByteArray answer(const QByteArray &clientId, const QByteArray &sequence,
-                             const QList<QByteArray> &body, qint64 lengthDelta = 0);
+        const QList<QByteArray> &body, qint64 lengthDelta = 0);
     static Request parse(const QByteArray &raw);
     // Total size of a complete framed request at the start of raw, or -1 while incomplete.
     static qsizetype completeSize(const QByteArray &raw);
