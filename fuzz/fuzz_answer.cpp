@@ -1,0 +1,73 @@
+// Feeds arbitrary received bytes through the answer processing, the line splitter, the
+// line-break decoding and the retried-request rewrite, and checks what must always hold.
+#include "exchange/WireFormat.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+bool inside(QByteArrayView part, QByteArrayView whole)
+{
+    if (part.isEmpty())
+        return true;
+    return part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // The first byte picks the mode and the header values to expect.
+    if (size == 0)
+        return 0;
+    const bool gateway = data[0] & 1;
+    const QByteArray received(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+
+    for (const QByteArrayView id : { QByteArrayView("123"), QByteArrayView("") }) {
+        const Wire::Answer a = Wire::processAnswer(received, { id, "1", gateway });
+        check(inside(a.text, received));
+        check(inside(a.binary, received));
+        check(!a.text.contains('\0'));
+        for (const QByteArrayView line : a.lines) {
+            check(inside(line, received));
+            check(!line.contains('\r') && !line.contains('\n') && !line.contains('\0'));
+        }
+        if (a.verdict == Wire::Verdict::Accepted) {
+            check(a.lines.size() >= 4);
+            check(a.lines.at(1) == id && a.lines.at(2) == QByteArrayView("1"));
+            check(a.lines.at(3).isEmpty());
+        }
+        if (a.verdict == Wire::Verdict::TooShort)
+            check(a.lines.size() < 4);
+    }
+
+    // Splitting and joining agree on the length.
+    const QList<QByteArrayView> lines = Wire::splitLines(received);
+    qsizetype joined = 0;
+    for (const QByteArrayView line : lines)
+        joined += line.size() + 2;
+    check(joined == Wire::joinedLength(lines));
+
+    QByteArray decoded = received;
+    Wire::DecodeLineBreaks(decoded);
+    check(decoded.size() == received.size());
+
+    const QByteArray retried = Wire::retriedRequest(received, "7");
+    const QList<QByteArrayView> again = Wire::splitLines(retried);
+    check(again.size() >= 9);
+    check(again.at(3) == QByteArrayView("7") && again.at(8) == QByteArrayView("1"));
+    check(retried.endsWith("\r\n"));
+
+    (void)Wire::toInteger(received);
+    (void)Wire::portNumber(received);
+    (void)Wire::nextSequence(received);
+    return 0;
+}

@@ -1,0 +1,289 @@
+#include "WireFormat.h"
+
+#include <cstring>
+#include <limits>
+
+namespace Wire {
+
+namespace {
+
+const char *findByte(const char *from, const char *end, char byte)
+{
+    if (from >= end)
+        return end;
+    const void *hit = std::memchr(from, static_cast<unsigned char>(byte), size_t(end - from));
+    return hit ? static_cast<const char *>(hit) : end;
+}
+
+void appendLine(QByteArray &out, QByteArrayView line)
+{
+    out.append(line);
+    out.append('\n');
+}
+
+} // namespace
+
+qint64 toInteger(QByteArrayView text, bool *ok)
+{
+    if (ok)
+        *ok = false;
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size())
+        return 0;
+    quint64 value = 0;
+    const quint64 limit = negative ? quint64(std::numeric_limits<qint64>::max()) + 1
+                                   : quint64(std::numeric_limits<qint64>::max());
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return 0;
+        const quint64 digit = quint64(c - '0');
+        if (value > (limit - digit) / 10)
+            return 0;
+        value = value * 10 + digit;
+    }
+    if (ok)
+        *ok = true;
+    if (negative)
+        return value == quint64(std::numeric_limits<qint64>::max()) + 1 ? std::numeric_limits<qint64>::min()
+                                                                        : -qint64(value);
+    return qint64(value);
+}
+
+QByteArray nextSequence(QByteArrayView sequence)
+{
+    bool ok = false;
+    const qint64 value = toInteger(sequence, &ok);
+    if (!ok || value == std::numeric_limits<qint64>::max())
+        return QByteArrayLiteral("1");
+    return QByteArray::number(value + 1);
+}
+
+int portNumber(QByteArrayView portText)
+{
+    bool ok = false;
+    const qint64 value = toInteger(portText, &ok);
+    if (!ok || value < 0 || value > 65535)
+        return kDefaultPort;
+    return int(value);
+}
+
+QByteArray requestHeader(const Identity &id, QByteArrayView command)
+{
+    QByteArray out;
+    out.reserve(id.workstation.size() + command.size() + id.clientId.size() + id.sequence.size()
+        + id.password.size() + id.userName.size() + 9);
+    appendLine(out, id.workstation);
+    appendLine(out, command);
+    appendLine(out, id.clientId);
+    appendLine(out, id.sequence);
+    appendLine(out, id.password);
+    appendLine(out, id.userName);
+    out.append("\n\n\n", 3);
+    return out;
+}
+
+QByteArray frameDirect(QByteArrayView command, QByteArrayView requestText)
+{
+    const qsizetype counted = command.size() + 1 + requestText.size();
+    QByteArray out = QByteArray::number(counted);
+    out.reserve(out.size() + 1 + counted);
+    out.append('\n');
+    appendLine(out, command);
+    out.append(requestText);
+    return out;
+}
+
+QByteArray frameHttp(QByteArrayView gatewayPath, QByteArrayView host, QByteArrayView portText,
+    QByteArrayView command, QByteArrayView requestText)
+{
+    QByteArray body;
+    body.reserve(command.size() + 1 + requestText.size() + 2 + kEndMarker.size());
+    appendLine(body, command);
+    body.append(requestText);
+    body.append("\r\n", 2);
+    body.append(kEndMarker);
+
+    QByteArray out;
+    out.reserve(body.size() + gatewayPath.size() + host.size() + portText.size() + 128);
+    out.append("POST ").append(gatewayPath).append(" HTTP/1.1\r\n");
+    out.append("User-Agent: ZEMRO/Tulva64\r\n");
+    out.append("Host: ").append(host).append(':').append(portText).append("\r\n");
+    out.append("Accept: *.*\r\n");
+    out.append("Content-length: ").append(QByteArray::number(body.size())).append("\r\n");
+    out.append("\r\n");
+    out.append(body);
+    return out;
+}
+
+bool usesHttpFraming(QByteArrayView portText, bool gatewayMode)
+{
+    return gatewayMode || portText == QByteArrayView("80");
+}
+
+QByteArray retriedRequest(QByteArrayView requestText, QByteArrayView sequence)
+{
+    QList<QByteArrayView> lines = splitLines(requestText);
+    // A request always has its nine header lines; pad defensively so lines 4 and 9 exist.
+    while (lines.size() < 9)
+        lines.append(QByteArrayView());
+    lines[3] = sequence;
+    lines[8] = QByteArrayView("1");
+    QByteArray out;
+    out.reserve(joinedLength(lines));
+    for (const QByteArrayView line : std::as_const(lines)) {
+        out.append(line);
+        out.append("\r\n", 2);
+    }
+    return out;
+}
+
+QByteArray cancelMessage(const Identity &id, QByteArrayView command, bool laterPress)
+{
+    QByteArray counted;
+    appendLine(counted, command);
+    counted.append(requestHeader(id, "4"));
+    QByteArray out = QByteArray::number(counted.size());
+    out.append('\n');
+    out.append(counted);
+    out.append('\n');
+    out.append(laterPress ? '1' : '0');
+    return out;
+}
+
+void decodeLineBreaks(char *data, qsizetype size)
+{
+    for (qsizetype i = 0; i < size; ++i) {
+        char &c = data[i];
+        if (c == '\0')
+            return;
+        if (c == '\x1F')
+            c = '\r';
+        else if (c == '\x1E')
+            c = '\n';
+    }
+}
+
+void DecodeLineBreaks(QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    decodeLineBreaks(bytes.data(), bytes.size());
+}
+
+bool endsWithMarker(QByteArrayView data, QByteArrayView marker)
+{
+    return marker.size() < data.size() && data.endsWith(marker);
+}
+
+void splitLines(QByteArrayView text, QList<QByteArrayView> &lines)
+{
+    lines.clear();
+    const char *cur = text.data();
+    const char *end = cur + text.size();
+    end = findByte(cur, end, '\0');
+    // The next LF and CR are remembered, so text with many lone CRs (or many LFs) is still
+    // scanned once, not once per line.
+    const char *nextLf = findByte(cur, end, '\n');
+    const char *nextCr = findByte(cur, end, '\r');
+    while (cur < end) {
+        if (nextLf < cur)
+            nextLf = findByte(cur, end, '\n');
+        if (nextCr < cur)
+            nextCr = findByte(cur, end, '\r');
+        const char *brk = nextLf < nextCr ? nextLf : nextCr;
+        lines.append(QByteArrayView(cur, brk - cur));
+        if (brk == end)
+            break;
+        cur = brk + 1;
+        if (*brk == '\r' && cur < end && *cur == '\n')
+            ++cur;
+    }
+}
+
+QList<QByteArrayView> splitLines(QByteArrayView text)
+{
+    QList<QByteArrayView> lines;
+    splitLines(text, lines);
+    return lines;
+}
+
+qsizetype joinedLength(const QList<QByteArrayView> &lines)
+{
+    qsizetype total = 0;
+    for (const QByteArrayView line : lines)
+        total += line.size() + 2;
+    return total;
+}
+
+Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
+{
+    Answer a;
+    const char *begin = received.data();
+    const qsizetype zero = findByte(begin, begin + received.size(), '\0') - begin;
+
+    // 1. Binary part: the marker is looked for only before the first zero byte.
+    const qsizetype marker = received.first(zero).indexOf(kBinaryMarker);
+    qsizetype textEnd = zero;
+    if (marker >= 0) {
+        textEnd = marker;
+        qsizetype binaryLength = received.size() - marker - kBinaryMarker.size();
+        if (check.gatewayMode && binaryLength > 0)
+            binaryLength = qMax<qsizetype>(0, binaryLength - kMarkerLength);
+        a.binary = received.sliced(marker + kBinaryMarker.size(), binaryLength);
+    }
+    a.text = received.first(textEnd);
+
+    // 2. Gateway: only what precedes the end marker.
+    if (check.gatewayMode) {
+        const qsizetype endAt = a.text.indexOf(kEndMarker);
+        if (endAt >= 0)
+            a.text = a.text.first(endAt);
+    }
+
+    // 3. Lines.
+    splitLines(a.text, a.lines);
+
+    // 4. Gateway: the HTTP status line and everything up to the start marker go.
+    if (check.gatewayMode) {
+        if (!a.lines.isEmpty() && a.lines.first() == kHttpStatusLine)
+            a.lines.removeFirst();
+        const qsizetype start = a.lines.indexOf(kStartMarker);
+        if (start >= 0)
+            a.lines.remove(0, start + 1);
+    }
+
+    if (a.lines.size() < 4) {
+        a.verdict = Verdict::TooShort;
+        return a;
+    }
+
+    // 5. Header check.
+    if (a.lines.at(2) != check.sequence || a.lines.at(1) != check.clientId) {
+        a.verdict = Verdict::HeaderMismatch;
+        return a;
+    }
+
+    // 6. Length check, when line 4 gives a length.
+    if (!a.lines.at(3).isEmpty()) {
+        qint64 expected = toInteger(a.lines.at(3));
+        if (!a.binary.isEmpty())
+            expected -= a.binary.size() + kMarkerLength;
+        a.lines[3] = QByteArrayView();
+        a.expectedLength = expected;
+        a.actualLength = joinedLength(a.lines);
+        if (a.actualLength != expected) {
+            a.verdict = Verdict::LengthMismatch;
+            return a;
+        }
+    }
+    a.verdict = Verdict::Accepted;
+    return a;
+}
+
+} // namespace Wire
