@@ -1,6 +1,8 @@
 #include "FormUtil.h"
 
+#include "Forms.h"
 #include "Translate.h"
+#include "Wamain.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -34,8 +36,9 @@ private:
     {
         QRect area;
         if (m_position == FormPosition::MainFormCenter) {
-            if (QWidget *parent = m_window->parentWidget(); parent && parent->window()->isVisible())
-                area = parent->window()->frameGeometry();
+            QWidget *owner = m_window->parentWidget() ? m_window->parentWidget()->window() : WAMainForm;
+            if (owner && owner != m_window && owner->isVisible())
+                area = owner->frameGeometry();
         }
         if (area.isNull()) {
             QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();

@@ -8,7 +8,7 @@ class QWidget;
 // Where a window appears each time it is shown.
 enum class FormPosition {
     ScreenCenter, // centred on the screen the window is on
-    MainFormCenter, // centred over the window's parent window (the main window), else the screen
+    MainFormCenter, // centred over the main window (or the window's parent), else the screen
 };
 
 // Centres the window on every showing, as the window definitions' position rule does.

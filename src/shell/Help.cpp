@@ -1,8 +1,6 @@
 #include "Help.h"
 
 #include "Dialogs.h"
-#include "Forms.h"
-#include "Wamain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,8 +66,6 @@ void ShowHelpContext(int context)
     }
     // Under a modal dialog only its own children take input, so the help window joins it.
     QWidget *owner = QApplication::activeModalWidget();
-    if (!owner)
-        owner = WAMainForm;
     if (!g_helpForm)
         g_helpForm = new THelpForm(owner);
     else if (g_helpForm->parentWidget() != owner)

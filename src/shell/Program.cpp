@@ -28,47 +28,55 @@ using namespace Qt::Literals::StringLiterals;
 
 void CreateForms()
 {
+    // The windows have no Qt parent: disabling the window that sends a request (the engine does)
+    // would otherwise disable every window under it.
     WAMainForm = new TWAMainForm;
-    FormConnect = new TFormConnect(WAMainForm);
-    OpenDbForm = new TOpenDbForm(WAMainForm);
-    FormCLient = new TFormCLient(WAMainForm);
-    FormProcess = new TFormProcess(WAMainForm);
-    FormRegClients = new TFormRegClients(WAMainForm);
-    MFNListForm = new TMFNListForm(WAMainForm);
-    AutoaskForm = new TAutoaskForm(WAMainForm);
-    MFNForm = new TMFNForm(WAMainForm);
-    LockedListForm = new TLockedListForm(WAMainForm);
-    LoadInvForm = new TLoadInvForm(WAMainForm);
-    NewDBForm = new TNewDBForm(WAMainForm);
-    FormProtocol = new TFormProtocol(WAMainForm);
-    OpenDbMenu = new TOpenDbMenu(WAMainForm);
-    FormClientsEdit = new TFormClientsEdit(WAMainForm);
-    WaitForm = new TWaitForm(WAMainForm);
+    FormConnect = new TFormConnect;
+    OpenDbForm = new TOpenDbForm;
+    FormCLient = new TFormCLient;
+    FormProcess = new TFormProcess;
+    FormRegClients = new TFormRegClients;
+    MFNListForm = new TMFNListForm;
+    AutoaskForm = new TAutoaskForm;
+    MFNForm = new TMFNForm;
+    LockedListForm = new TLockedListForm;
+    LoadInvForm = new TLoadInvForm;
+    NewDBForm = new TNewDBForm;
+    FormProtocol = new TFormProtocol;
+    OpenDbMenu = new TOpenDbMenu;
+    FormClientsEdit = new TFormClientsEdit;
+    WaitForm = new TWaitForm;
     TranslateAndRefont(WaitForm);
 }
 
+namespace {
+template<typename T>
+void destroy(T *&form)
+{
+    delete form;
+    form = nullptr;
+}
+} // namespace
+
 void DestroyForms()
 {
-    // The other windows are children of the main window.
-    delete WAMainForm;
-    WAMainForm = nullptr;
-    FormConnect = nullptr;
-    OpenDbForm = nullptr;
-    FormCLient = nullptr;
-    FormProcess = nullptr;
-    FormRegClients = nullptr;
-    MFNListForm = nullptr;
-    AutoaskForm = nullptr;
-    MFNForm = nullptr;
-    LockedListForm = nullptr;
-    LoadInvForm = nullptr;
-    NewDBForm = nullptr;
-    FormProtocol = nullptr;
-    OpenDbMenu = nullptr;
-    FormClientsEdit = nullptr;
-    WaitForm = nullptr;
-    delete LabelForm;
-    LabelForm = nullptr;
+    destroy(WaitForm);
+    destroy(FormClientsEdit);
+    destroy(OpenDbMenu);
+    destroy(FormProtocol);
+    destroy(NewDBForm);
+    destroy(LoadInvForm);
+    destroy(LockedListForm);
+    destroy(MFNForm);
+    destroy(AutoaskForm);
+    destroy(MFNListForm);
+    destroy(FormRegClients);
+    destroy(FormProcess);
+    destroy(FormCLient);
+    destroy(OpenDbForm);
+    destroy(FormConnect);
+    destroy(WAMainForm);
+    destroy(LabelForm);
 }
 
 int RunProgram()
