@@ -41,7 +41,7 @@ int helpContextOf(const QObject *object)
     return 0;
 }
 
-int currentHelpContext()
+int currentHelpContext(const QObject *receiver)
 {
     if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
         if (QAction *item = menu->activeAction()) {
@@ -50,10 +50,10 @@ int currentHelpContext()
         }
         return menu->menuAction()->property("helpContext").toInt();
     }
+    if (receiver)
+        return helpContextOf(receiver);
     if (QWidget *focus = QApplication::focusWidget())
         return helpContextOf(focus);
-    if (QWidget *window = QApplication::activeWindow())
-        return helpContextOf(window);
     return 0;
 }
 

@@ -12,8 +12,9 @@ QString applicationHelpFile();
 void ShowHelpContext(int context);
 // Help context of a widget or menu item: its own "helpContext", else its parents'.
 int helpContextOf(const QObject *object);
-// Context for the help key: the highlighted item of an open menu, else the focused control.
-int currentHelpContext();
+// Context for the help key: the highlighted item of an open menu, else the control that got
+// the key (the focused one).
+int currentHelpContext(const QObject *receiver = nullptr);
 
 class THelpForm : public QDialog
 {

@@ -335,9 +335,10 @@ bool TWAMainForm::eventFilter(QObject *watched, QEvent *event)
         setHintText(static_cast<QStatusTipEvent *>(event)->tip());
         break;
     case QEvent::KeyPress:
-        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1
+        // Only the widget delivery counts: the same key passes through its window handle first.
+        if (watched->isWidgetType() && static_cast<QKeyEvent *>(event)->key() == Qt::Key_F1
             && static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
-            ShowHelpContext(currentHelpContext());
+            ShowHelpContext(currentHelpContext(watched));
             return true;
         }
         break;

@@ -1,0 +1,430 @@
+// The main window against a scripted server: the start sequence, database selection and the
+// statistics, the menu rule for locked databases, refreshes, the shell's own commands, closing.
+#include "ShellFixture.h"
+#include "database/Opendb.h"
+#include "server/process.h"
+#include "shell/Autoask.h"
+#include "shell/Help.h"
+#include "shell/StringGrid.h"
+#include "shell/TTimer.h"
+
+#include <QAction>
+#include <QFile>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextBrowser>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kEnd = u"*****"_s;
+
+QString mfns(const QList<int> &values)
+{
+    QStringList parts;
+    for (int v : values)
+        parts.append(QString::number(v));
+    return parts.join(u"\x1F\x1E"_s);
+}
+
+// Answer of the database information: return code, four MFN lists, max MFN + 1, lock flag.
+QStringList info(const QList<int> &deleted1, const QList<int> &deleted2, const QList<int> &unactualized,
+                 const QList<int> &locked, int maxPlusOne, int lockFlag)
+{
+    return {u"0"_s, mfns(deleted1), mfns(deleted2), mfns(unactualized), mfns(locked),
+            QString::number(maxPlusOne), QString::number(lockFlag)};
+}
+
+QString statistic(int row)
+{
+    return WAMainForm->StatisticGrid->cell(1, row);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { f.setUp({u"USERNAME=ADMIN"_s}); }
+    void cleanup() { f.tearDown(); }
+
+    void startSequence();
+    void startWithUnknownCurrentDatabase();
+    void cancelledLoginEndsWithoutRequests();
+    void statisticsOfAnOpenDatabase();
+    void lockedDatabaseKeepsMenusDisabled();
+    void failedOpenKeepsTheStatistics();
+    void badMfnInTheAnswer();
+    void listReadAfterAChange();
+    void cancelRestoresSelection();
+    void automaticRefresh();
+    void automaticRefreshSkipsWhileWaiting();
+    void refreshIntervalDialog();
+    void unregisterOnlyAfterARequest();
+    void versionAndRestart();
+    void helpAndHints();
+
+private:
+    // Fills the selection grid as the list read would.
+    void setList(const QStringList &names);
+    void logIn(const QStringList &profile);
+    ShellFixture f;
+};
+
+void TestMainWindow::setList(const QStringList &names)
+{
+    QStringList lines;
+    for (const QString &n : names)
+        lines << n << (u"Описание "_s + n);
+    AnswerList.clear();
+    f.server->addScript({ScriptedServer::reply({ShellFixture::resourceLine(lines + QStringList{kEnd})})});
+    OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
+}
+
+void TestMainWindow::logIn(const QStringList &profile)
+{
+    f.answerLogin(profile);
+    f.typeAndLogIn(u"admin"_s, u"pw"_s);
+    QCOMPARE(FormConnect->result(), int(QDialog::Accepted));
+}
+
+void TestMainWindow::startSequence()
+{
+    f.answerLogin({u"[MAIN]"_s, u"DBNNAMECAT=list.mnu"_s, u"CurDbn=rdr"_s});
+    f.server->addScript({ScriptedServer::reply(
+        {ShellFixture::resourceLine({u"IBIS"_s, u"Электронный каталог"_s, u"RDR"_s, u"Читатели"_s, kEnd, u"X"_s})})});
+    f.answer(info({1}, {}, {2, 3}, {}, 51, 0));
+    Dialogs::setModalHandler([](QDialog *dialog) {
+        dialog->show();
+        FormConnect->MaskEditPassword->setText(u"pw"_s);
+        FormConnect->ButtonExecute->click();
+        return dialog->result();
+    });
+    QVERIFY(LabelForm != nullptr);
+
+    WAMainForm->TimerStartTimer();
+
+    QCOMPARE(f.server->connectionCount(), 3);
+    const ScriptedServer::Request list = f.server->request(1);
+    QCOMPARE(list.command, "L"_ba);
+    QCOMPARE(list.lines.value(9), "1..list.mnu"_ba);
+    const ScriptedServer::Request open = f.server->request(2);
+    QCOMPARE(open.command, "0"_ba);
+    QCOMPARE(open.lines.value(9), "RDR"_ba);
+
+    TStringGrid *grid = OpenDbForm->DBStringGrid;
+    QCOMPARE(grid->rowCount(), 3);
+    QCOMPARE(grid->cell(0, 2), u"RDR"_s);
+    QCOMPARE(grid->cell(1, 1), u"Электронный каталог"_s);
+    QCOMPARE(grid->row(), 2);
+    QCOMPARE(CurrentDbName, u"RDR"_s);
+    QCOMPARE(statistic(1), u"RDR"_s);
+    QCOMPARE(statistic(2), u"Читатели"_s);
+    QCOMPARE(statistic(3), u"50"_s);
+    QCOMPARE(statistic(8), u"2"_s);
+    QVERIFY(WAMainForm->AutoaskTimer->enabled());
+    QTRY_VERIFY(LabelForm == nullptr);
+    QCOMPARE(f.terminations, 0);
+    // The list is read again from the server next time.
+    QVERIFY(WaitForm->resourceCacheKeys().isEmpty());
+}
+
+void TestMainWindow::startWithUnknownCurrentDatabase()
+{
+    f.answerLogin({u"[MAIN]"_s, u"CurDbn=NONE"_s, u"AutoaskingItem=0"_s});
+    f.server->addScript({ScriptedServer::reply({ShellFixture::resourceLine({u"IBIS"_s, u"a"_s, u"RDR"_s, u"b"_s})})});
+    f.answer(info({}, {}, {}, {}, 1, 0));
+    Dialogs::setModalHandler([](QDialog *dialog) {
+        dialog->show();
+        FormConnect->MaskEditPassword->setText(u"pw"_s);
+        FormConnect->ButtonExecute->click();
+        return dialog->result();
+    });
+    WAMainForm->TimerStartTimer();
+    QCOMPARE(f.server->request(1).lines.value(9), "1..dbnam1.mnu"_ba);
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+    QVERIFY(!WAMainForm->AutoaskTimer->enabled());
+}
+
+void TestMainWindow::cancelledLoginEndsWithoutRequests()
+{
+    Dialogs::setModalHandler([](QDialog *dialog) {
+        dialog->show();
+        FormConnect->ButtonCancel->click();
+        return dialog->result();
+    });
+    WAMainForm->TimerStartTimer();
+    QVERIFY(f.terminations >= 1);
+    WAMainForm->close();
+    QCOMPARE(f.server->connectionCount(), 0);
+}
+
+void TestMainWindow::statisticsOfAnOpenDatabase()
+{
+    setList({u"IBIS"_s});
+    f.answer(info({5}, {7, 8}, {5, 9, 9}, {11, 12, 13}, 1001, 1));
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(DeletedMfns1, (QList<qint32>{5}));
+    QCOMPARE(DeletedMfns2, (QList<qint32>{7, 8}));
+    QCOMPARE(UnactualizedMfns, (QList<qint32>{5, 9, 9}));
+    QCOMPARE(LockedMfns, (QList<qint32>{11, 12, 13}));
+    QCOMPARE(MaxMfn, 1000);
+    QCOMPARE(DatabaseLocked, quint8(1));
+    const QStringList expected{u"IBIS"_s, u"Описание IBIS"_s, u"1000"_s, u"Да"_s, u"3"_s, u"1"_s, u"2"_s, u"3"_s};
+    for (int row = 1; row <= 8; ++row)
+        QCOMPARE(statistic(row), expected.at(row - 1));
+    QCOMPARE(WAMainForm->StatisticGrid->cell(0, 4), u"msg 463"_s);
+
+    // Exactly seven lines, empty lists, numbers that are not numbers.
+    f.answer({u"0"_s, QString(), QString(), QString(), QString(), u"abc"_s, u"abc"_s});
+    OpenDbForm->OpenSelectedDatabase();
+    const QStringList empty{u"IBIS"_s, u"Описание IBIS"_s, u"0"_s, u"Нет"_s, u"0"_s, u"0"_s, u"0"_s, u"0"_s};
+    for (int row = 1; row <= 8; ++row)
+        QCOMPARE(statistic(row), empty.at(row - 1));
+}
+
+void TestMainWindow::lockedDatabaseKeepsMenusDisabled()
+{
+    QAction *items[] = {WAMainForm->ClearDBItem, WAMainForm->ServerRestartItem, WAMainForm->ActualItem};
+    setList({u"LOCKED"_s, u"FREE"_s});
+    f.answer(info({}, {}, {}, {}, 10, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    for (QAction *item : items)
+        QVERIFY(item->isEnabled());
+
+    f.answer(info({}, {}, {}, {}, 10, 257));
+    OpenDbForm->OpenSelectedDatabase();
+    for (QAction *item : items)
+        QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
+    QVERIFY(WAMainForm->DeleteDBItem->isEnabled());
+
+    OpenDbForm->DBStringGrid->setRow(2);
+    f.answer(info({}, {}, {}, {}, 10, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(statistic(4), u"Нет"_s);
+    for (QAction *item : items)
+        QVERIFY(!item->isEnabled());
+}
+
+void TestMainWindow::failedOpenKeepsTheStatistics()
+{
+    setList({u"A"_s, u"B"_s});
+    f.answer(info({1}, {}, {}, {4}, 21, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(statistic(3), u"20"_s);
+
+    OpenDbForm->DBStringGrid->setRow(2);
+    f.answer({u"-140"_s});
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(CurrentDbName, u"B"_s);
+    QVERIFY(DeletedMfns1.isEmpty());
+    QVERIFY(LockedMfns.isEmpty());
+    QCOMPARE(MaxMfn, 20);
+    QCOMPARE(statistic(1), u"A"_s);
+    QCOMPARE(statistic(3), u"20"_s);
+
+    // Six lines are not an answer either.
+    f.answer(info({1}, {}, {}, {}, 5, 1).mid(0, 6));
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(statistic(1), u"A"_s);
+    QVERIFY(Dialogs::asked().isEmpty());
+}
+
+void TestMainWindow::badMfnInTheAnswer()
+{
+    setList({u"IBIS"_s});
+    QStringList answer = info({1, 2}, {}, {}, {}, 10, 1);
+    answer[2] = u"3\x1F\x1Ex4"_s;
+    f.answer(answer);
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(Dialogs::asked().size(), 1);
+    QVERIFY2(Dialogs::asked().first().text.contains(u"x4"_s), qPrintable(Dialogs::asked().first().text));
+    QCOMPARE(Dialogs::asked().first().icon, Dialogs::Icon::Error);
+    QCOMPARE(DeletedMfns1, (QList<qint32>{1, 2}));
+    QCOMPARE(DeletedMfns2, (QList<qint32>{3}));
+    // Nothing after the lists was taken.
+    QCOMPARE(DatabaseLocked, quint8(0));
+    QCOMPARE(statistic(1), QString());
+    QVERIFY(WAMainForm->ClearDBItem->isEnabled());
+}
+
+void TestMainWindow::listReadAfterAChange()
+{
+    setList({u"A"_s, u"B"_s, u"C"_s});
+    QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 4);
+    setList({u"D"_s});
+    QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 2);
+    QCOMPARE(OpenDbForm->DBStringGrid->cell(0, 1), u"D"_s);
+    // The cache was emptied first: every read reached the server.
+    QCOMPARE(f.server->connectionCount(), 2);
+
+    // A read that brings nothing leaves the header and row 1.
+    f.server->addScript({ScriptedServer::reply({QByteArray()})});
+    OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
+    QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 2);
+    QCOMPARE(OpenDbForm->DBStringGrid->cell(0, 1), u"D"_s);
+}
+
+void TestMainWindow::cancelRestoresSelection()
+{
+    setList({u"IBIS"_s, u"RDR"_s, u"HELP"_s});
+    OpenDbForm->DBStringGrid->setRow(2);
+    f.answer(info({}, {}, {}, {}, 1, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(CurrentDbName, u"RDR"_s);
+    OpenDbForm->show();
+    OpenDbForm->DBStringGrid->setRow(3);
+    QTest::keyClick(OpenDbForm, Qt::Key_Escape);
+    QVERIFY(!OpenDbForm->isVisible());
+    QCOMPARE(OpenDbForm->DBStringGrid->row(), 2);
+    QCOMPARE(f.server->connectionCount(), 2);
+
+    // OK and a double click open the selected row.
+    OpenDbForm->show();
+    OpenDbForm->DBStringGrid->setRow(3);
+    f.answer(info({}, {}, {}, {}, 1, 0));
+    OpenDbForm->OKBitBtn->click();
+    QVERIFY(!OpenDbForm->isVisible());
+    QCOMPARE(CurrentDbName, u"HELP"_s);
+}
+
+void TestMainWindow::automaticRefresh()
+{
+    setList({u"IBIS"_s});
+    f.answer(info({}, {}, {}, {}, 2, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    f.answer(info({}, {}, {}, {}, 8, 0));
+    WAMainForm->AutoaskTimer->setInterval(1000);
+    WAMainForm->AutoaskTimer->setEnabled(true);
+    WAMainForm->AutoaskTimerTimer();
+    QCOMPARE(statistic(3), u"7"_s);
+    QVERIFY(WAMainForm->AutoaskTimer->enabled());
+}
+
+void TestMainWindow::automaticRefreshSkipsWhileWaiting()
+{
+    setList({u"IBIS"_s});
+    WaitForm->setShowDelay(0);
+    f.server->addScript({ScriptedServer::delay(700), ScriptedServer::reply(ShellFixture::lines(info({}, {}, {}, {}, 3, 0)))});
+    int connectionsDuringTick = -1;
+    bool visibleDuringTick = false;
+    QTimer::singleShot(400, [&] {
+        visibleDuringTick = WaitForm->isWaitVisible();
+        WAMainForm->AutoaskTimerTimer();
+        connectionsDuringTick = f.server->connectionCount();
+    });
+    WAMainForm->RestatItemClick();
+    QVERIFY(visibleDuringTick);
+    QCOMPARE(connectionsDuringTick, 2);
+    QCOMPARE(f.server->connectionCount(), 2);
+    QCOMPARE(statistic(3), u"2"_s);
+}
+
+void TestMainWindow::refreshIntervalDialog()
+{
+    int shown = -1;
+    Dialogs::setModalHandler([&](QDialog *) {
+        shown = AutoaskForm->AutoaskSpinEdit->value();
+        AutoaskForm->AutoaskSpinEdit->setValue(99);
+        return int(QDialog::Accepted);
+    });
+    WAMainForm->AutoaskingItemClick();
+    QCOMPARE(shown, 0);
+    QCOMPARE(WAMainForm->AutoaskTimer->interval(), 65000);
+    WAMainForm->AutoaskingItemClick();
+    QCOMPARE(shown, 65);
+    // The command sets the interval only; a disabled refresh stays off, interval 0 never fires.
+    QVERIFY(!WAMainForm->AutoaskTimer->enabled());
+    WAMainForm->AutoaskTimer->setEnabled(true);
+    Dialogs::setModalHandler([&](QDialog *) {
+        AutoaskForm->AutoaskSpinEdit->setValue(0);
+        return int(QDialog::Accepted);
+    });
+    WAMainForm->AutoaskingItemClick();
+    QVERIFY(!WAMainForm->AutoaskTimer->isRunning());
+    Dialogs::setModalHandler([&](QDialog *) {
+        AutoaskForm->AutoaskSpinEdit->setValue(30);
+        return int(QDialog::Rejected);
+    });
+    WAMainForm->AutoaskingItemClick();
+    QCOMPARE(WAMainForm->AutoaskTimer->interval(), 0);
+}
+
+void TestMainWindow::unregisterOnlyAfterARequest()
+{
+    WAMainForm->ExitItemClick();
+    QCOMPARE(f.server->connectionCount(), 0);
+    f.tearDown();
+
+    f.setUp();
+    logIn({u"[MAIN]"_s});
+    WAMainForm->AutoaskTimer->setEnabled(true);
+    f.answer({u"0"_s});
+    WAMainForm->close();
+    QVERIFY(!WAMainForm->AutoaskTimer->enabled());
+    QCOMPARE(f.server->connectionCount(), 2);
+    const ScriptedServer::Request request = f.server->request(1);
+    QCOMPARE(request.command, "B"_ba);
+    QCOMPARE(request.lines.value(9), "ADMIN"_ba);
+    QVERIFY(AnswerList.isEmpty());
+}
+
+void TestMainWindow::versionAndRestart()
+{
+    f.answer({u"0"_s, u"ТУЛВА64"_s, u"6.4"_s, u"3"_s});
+    WAMainForm->Version1Click();
+    QCOMPARE(Dialogs::asked().last().text, u"The command not supported on server!"_s);
+    QCOMPARE(Dialogs::asked().last().caption, u"Attention!"_s);
+
+    f.answer({u"0"_s, u"ТУЛВА64"_s, u"6.4"_s, u"3"_s, u"50"_s});
+    WAMainForm->Version1Click();
+    QCOMPARE(Dialogs::asked().last().caption, u"ТУЛВА64"_s);
+    QCOMPARE(Dialogs::asked().last().text, u"Version=6.4    Clients Number=3    Max Clients Number=50"_s);
+
+    const qsizetype boxes = Dialogs::asked().size();
+    f.answer({u"-1"_s});
+    WAMainForm->ServerRestartItemClick();
+    QCOMPARE(Dialogs::asked().size(), boxes);
+    f.answer({u"0"_s});
+    WAMainForm->ServerRestartItemClick();
+    QCOMPARE(Dialogs::asked().last().text, u"Сервер перестартован успешно."_s);
+    QCOMPARE(Dialogs::asked().last().icon, Dialogs::Icon::Warning);
+    QCOMPARE(f.server->request(2).command, "+8"_ba);
+}
+
+void TestMainWindow::helpAndHints()
+{
+    WAMainForm->show();
+    WAMainForm->StatisticGrid->setFocus();
+    // No help file yet: the user is told which file is missing.
+    QTest::keyClick(WAMainForm->StatisticGrid, Qt::Key_F1);
+    QVERIFY(Dialogs::asked().last().text.contains(u"tulvaa.hlp"_s));
+
+    QVERIFY(QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/tulvaa.hlp"), f.dir->filePath(u"tulvaa.hlp"_s)));
+    QTest::keyClick(WAMainForm->StatisticGrid, Qt::Key_F1);
+    auto *help = QApplication::topLevelWidgets().isEmpty() ? nullptr : qApp->findChild<THelpForm *>();
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (auto *h = qobject_cast<THelpForm *>(w))
+            help = h;
+    }
+    QVERIFY(help && help->isVisible());
+    QCOMPARE(help->HelpBrowser->source().fragment(), u"1100"_s);
+    WAMainForm->HelpItemClick();
+    QCOMPARE(help->HelpBrowser->source().fragment(), u"0"_s);
+    QCOMPARE(helpContextOf(WAMainForm->ReorgMfItem), 3400);
+    QCOMPARE(helpContextOf(OpenDbForm->DBStringGrid), 2100);
+
+    // The status bar shows the hint of the control under the mouse.
+    QWidget *hinted = FormProcess->findChild<TStringGrid *>();
+    QVERIFY(hinted && !hinted->toolTip().isEmpty());
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(hinted, &enter);
+    QCOMPARE(WAMainForm->hintText(), hinted->toolTip());
+    QApplication::sendEvent(WAMainForm->StatisticGrid, &enter);
+    QCOMPARE(WAMainForm->hintText(), QString());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
