@@ -243,12 +243,13 @@ void SimServer::answer(QTcpSocket *socket)
     const SimWire::Request &r = c->reader.request();
     const AppliedFaults &f = c->faults;
 
+    // The counter includes the request being answered, so "+1" counts itself.
+    m_engine->countRequest();
     QByteArrayList body;
     if (f.errorCode)
         body = {*f.errorCode};
     else
         body = m_engine->handle(r, c->peer);
-    m_engine->countRequest();
 
     SimWire::AnswerHeader header;
     header.command = r.headerComplete || r.header.size() >= 2 ? r.command() : r.frameCode;

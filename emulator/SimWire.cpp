@@ -243,7 +243,8 @@ qint64 answerLength(const AnswerHeader &header, const QByteArrayList &body, cons
         length += line.size() + 2;
     for (const QByteArray &line : body)
         length += line.size() + 2;
-    if (options.withBinary)
+    // The client takes the marker off the count only when a binary part follows it.
+    if (options.withBinary && !options.binary.isEmpty())
         length += options.binary.size() + kMarkerLength;
     return length;
 }

@@ -89,7 +89,7 @@ struct AnswerOptions
 };
 
 // The length in line 4 counts the answer joined with CR LF after every line, line 4 itself
-// empty, plus the binary part and its marker.
+// empty, plus the binary part and its marker (the marker only when a binary part follows).
 qint64 answerLength(const AnswerHeader &header, const QByteArrayList &body, const AnswerOptions &options = {});
 QByteArray buildAnswer(const AnswerHeader &header, const QByteArrayList &body, const AnswerOptions &options = {});
 
