@@ -227,6 +227,7 @@ void SimServer::dispatch(QTcpSocket *socket)
                     .arg(c->processNumber));
             return;
         }
+        c->hold.setTimerType(Qt::PreciseTimer);  // drills measure it
         c->hold.callOnTimeout(this, [this, socket] { answer(socket); });
         c->hold.start(int(qMin<qint64>(c->faults.delayMs, std::numeric_limits<int>::max())));
         return;
