@@ -153,8 +153,9 @@ void SimEngine::touchRegistration(const SimWire::Request &request)
         if (r.clientId == id) {
             r.command = TextCodec::toText(request.command());
             r.commandNumber = TextCodec::toText(request.sequence());
+            r.lastSeen = QDateTime::currentDateTime();
             if (request.command() == "N")
-                r.confirmed = QDateTime::currentDateTime();
+                r.confirmed = r.lastSeen;
             markVolatile();
             return;
         }
@@ -167,7 +168,7 @@ void SimEngine::dropStaleRegistrations()
         return;
     const QDateTime limit = QDateTime::currentDateTime().addSecs(-m_clientTimeout);
     const qsizetype removed = m_state->registrations.removeIf(
-        [&](const Registration &r) { return !r.confirmed.isValid() || r.confirmed < limit; });
+        [&](const Registration &r) { return !r.lastSeen.isValid() || r.lastSeen < limit; });
     if (removed > 0)
         m_state->saveRegistrations();
 }
@@ -261,6 +262,7 @@ QByteArrayList SimEngine::registerClient(const SimWire::Request &r, const SimPee
     existing->workstation = TextCodec::toText(r.workstation());
     existing->registered = now;
     existing->confirmed = now;
+    existing->lastSeen = now;
     existing->command = u"A"_s;
     existing->commandNumber = TextCodec::toText(r.sequence());
     if (!m_state->saveRegistrations())

@@ -7,7 +7,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 using namespace Qt::Literals::StringLiterals;
 

@@ -277,6 +277,9 @@ bool SimState::load(QString *error)
             r.workstation = textOf(s.value("Workstation"));
             r.registered = timeOf(s.value("Registered"));
             r.confirmed = timeOf(s.value("Confirmed"));
+            r.lastSeen = timeOf(s.value("LastSeen"));
+            if (!r.lastSeen.isValid())
+                r.lastSeen = r.confirmed;
             r.command = textOf(s.value("Command"));
             r.commandNumber = textOf(s.value("CommandNumber"));
             registrations.append(r);
@@ -442,6 +445,7 @@ bool SimState::saveRegistrations()
         s.set("Workstation", bytesOf(r.workstation));
         s.set("Registered", timeText(r.registered));
         s.set("Confirmed", timeText(r.confirmed));
+        s.set("LastSeen", timeText(r.lastSeen));
         s.set("Command", bytesOf(r.command));
         s.set("CommandNumber", bytesOf(r.commandNumber));
         sections.append(s);

@@ -73,6 +73,7 @@ struct Registration
     QString workstation;
     QDateTime registered;
     QDateTime confirmed;
+    QDateTime lastSeen;  // any request; what the stale-registration time-out looks at
     QString command;
     QString commandNumber;
 };

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstdlib>
 
 using namespace Qt::Literals::StringLiterals;
 

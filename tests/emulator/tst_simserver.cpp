@@ -58,6 +58,7 @@ private slots:
     void login_data();
     void login();
     void tooManyClients();
+    void staleRegistrations();
     void databaseInfo_data();
     void databaseInfo();
     void millionRecordLists();
@@ -234,6 +235,19 @@ void TestSimServer::tooManyClients()
     QCOMPARE(call("B", {u"ADMIN"_s}, clientNo("1")).value(0), u"0"_s);
     QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("3")).value(0), u"0"_s);
     QCOMPARE(call("1", {}).value(3), u"2"_s);
+}
+
+void TestSimServer::staleRegistrations()
+{
+    m_server->engine()->setClientTimeoutSeconds(1);
+    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("1")).value(0), u"0"_s);
+    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("2")).value(0), u"0"_s);
+    QTest::qWait(600);
+    QCOMPARE(call("0", {u"IBIS"_s}, clientNo("2")).value(0), u"0"_s);  // any request keeps it alive
+    QTest::qWait(600);
+    const QList<QStringList> table = rows(call("+1", {}), 2);
+    QCOMPARE(table.size(), 2);
+    QCOMPARE(table.at(1).value(4), u"2"_s);
 }
 
 void TestSimServer::databaseInfo_data()

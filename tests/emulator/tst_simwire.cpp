@@ -53,6 +53,10 @@ void TestSimWire::readRequest_data()
                                << false << false << ""_ba << false;
     QTest::newRow("empty middle argument") << direct("T", {"NEW", "", "1"}) << "T"_ba
                                            << QByteArrayList{"NEW", "", "1"} << false << false << ""_ba << false;
+    // The client list goes out with CR LF after every line even on a first attempt.
+    QTest::newRow("client list text") << direct("+7", {"ADMIN\r", "admin\r", "\r", "*****\r\n"}) << "+7"_ba
+                                      << QByteArrayList{"ADMIN", "admin", "", "*****"} << false << false << ""_ba
+                                      << false;
     QTest::newRow("resource with dots") << direct("L", {"1..dbnam1.mnu"}) << "L"_ba << QByteArrayList{"1..dbnam1.mnu"}
                                         << false << false << ""_ba << false;
     QTest::newRow("retried, CR LF") << direct("T", {"NEW", "\xce\xef\xe8\xf1\xe0\xed\xe8\xe5", "1"}, retry) << "T"_ba
