@@ -714,9 +714,6 @@ void TestSimServer::badRequests()
     if (expect == "closed"_L1) {
         QCOMPARE(e.data, QByteArray());
     } else {
-        Identity id;
-        id.sequence = "";
-        id.clientId = "N";
         const QByteArrayList lines = e.data.split('\n');
         QVERIFY(lines.size() > 10);
         QCOMPARE(lines.at(10), "-2\r"_ba);
