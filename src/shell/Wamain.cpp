@@ -181,6 +181,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     StatisticGrid->setProperty("helpContext", 1100);
     // A read-only panel of values: no highlighted cell.
     StatisticGrid->setSelectionMode(QAbstractItemView::NoSelection);
+    StatisticGrid->clearSelection();
     StatisticGrid->setDrawCellHandler([this](QPainter *p, int c, int r, const QRect &rect) {
         StatisticGridDrawCell(p, c, r, rect);
     });
@@ -228,16 +229,19 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     TimeLabel->setFont(arialPixels(11));
     TimeLabel->setAttribute(Qt::WA_TranslucentBackground);
     TimeLabel->move(2, 2);
-    TimeLabel->resize(34, 14);
+    TimeLabel->resize(36, 14);
     TimeStartLabel = new QLabel(ToyPanel);
     TimeStartLabel->setObjectName(u"TimeStartLabel"_s);
     TimeStartLabel->setFont(arialPixels(11));
     TimeStartLabel->setAttribute(Qt::WA_TranslucentBackground);
     TimeStartLabel->move(39, 2);
-    TimeStartLabel->resize(28, 14);
+    TimeStartLabel->resize(29, 14);
     status->addWidget(ToyPanel);
     column->addWidget(StatusPanel);
     setCentralWidget(central);
+    // The grid is the window's one control: it has the focus (and its help context) from the start.
+    central->setFocusProxy(StatisticGrid);
+    StatisticGrid->setFocus();
 
     ToyTimer = new QTimer(this);
     ToyTimer->setObjectName(u"ToyTimer"_s);

@@ -1,4 +1,5 @@
 // The tulva-sim program itself: its start line, persistence across restarts and kills.
+#include "EmulatorProcess.h"
 #include "SimClient.h"
 
 #include "exchange/TextCodec.h"
@@ -19,53 +20,9 @@ using namespace SimClient;
 
 namespace {
 
-const QString kSample = QStringLiteral(TULVA_SOURCE_DIR "/emulator/sample");
+const QString kSample = EmulatorProcess::sampleDir();
 
-// A running tulva-sim on a free port.
-class Sim
-{
-public:
-    explicit Sim(const QStringList &args)
-    {
-        m_process.setProgram(QStringLiteral(TULVA_SIM_EXE));
-        m_process.setArguments(QStringList{u"--port"_s, u"0"_s, u"--quiet"_s} + args);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 10000 && m_port == 0) {
-            if (!m_process.canReadLine() && !m_process.waitForReadyRead(200)) {
-                if (m_process.state() != QProcess::Running)
-                    return;
-                continue;
-            }
-            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
-            const auto m = QRegularExpression(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s).match(line);
-            if (m.hasMatch())
-                m_port = quint16(m.captured(1).toUInt());
-        }
-    }
-    ~Sim()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    quint16 port() const { return m_port; }
-    void kill()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    QByteArray errors() { return m_process.readAllStandardError(); }
-    QProcess &process() { return m_process; }
-
-private:
-    QProcess m_process;
-    quint16 m_port = 0;
-};
+using Sim = EmulatorProcess;
 
 QStringList lines(quint16 port, const QByteArray &command, const QStringList &args, const QByteArray &id = "123456")
 {
@@ -242,7 +199,7 @@ void TestSimProcess::badOptions()
     QFETCH(QStringList, args);
     QTemporaryDir dir;
     QProcess p;
-    p.start(QStringLiteral(TULVA_SIM_EXE), QStringList{u"--state"_s, dir.filePath(u"s"_s)} + args);
+    p.start(EmulatorProcess::program(), QStringList{u"--state"_s, dir.filePath(u"s"_s)} + args);
     QVERIFY(p.waitForFinished(10000));
     QVERIFY(p.exitCode() != 0);
     QVERIFY(!p.readAllStandardError().isEmpty());

@@ -1,0 +1,166 @@
+// A whole session against the server emulator with its sample data: log in as the sample
+// administrator, see the profile's database, open others, refuse a wrong password, log out.
+#include "EmulatorProcess.h"
+#include "TestSupport.h"
+#include "database/Opendb.h"
+#include "exchange/Waitunit.h"
+#include "shell/Application.h"
+#include "shell/Dialogs.h"
+#include "shell/Forms.h"
+#include "shell/Globals.h"
+#include "shell/Labelf.h"
+#include "shell/Messages.h"
+#include "shell/Program.h"
+#include "shell/StringGrid.h"
+#include "shell/TTimer.h"
+#include "shell/Wamain.h"
+#include "shell/connect.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString statistic(int row)
+{
+    return WAMainForm->StatisticGrid->cell(1, row);
+}
+
+void openDatabase(const QString &name)
+{
+    const int row = OpenDbForm->rowOfDatabase(name);
+    QVERIFY2(row > 0, qPrintable(name));
+    OpenDbForm->DBStringGrid->setRow(row);
+    OpenDbForm->OpenSelectedDatabase();
+}
+
+bool registeredAtServer(const QString &clientId, quint16 port)
+{
+    TWaitForm probe;
+    probe.SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    QStringList answer;
+    return probe.GetRegisteredClients(answer) == 1 && answer.contains(clientId);
+}
+
+} // namespace
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void sampleAdministrator();
+    void wrongPasswordThenRight();
+
+private:
+    void startProgram(const QString &password);
+
+    std::unique_ptr<QTemporaryDir> m_state;
+    std::unique_ptr<EmulatorProcess> m_sim;
+    std::unique_ptr<ScopedWorkDir> m_dir;
+};
+
+void TestSession::init()
+{
+    resetProgramState();
+    Dialogs::reset();
+    Dialogs::setTestMode(true);
+    resetApplicationTerminating();
+    setApplicationTerminateHandler([] {});
+    m_state = std::make_unique<QTemporaryDir>();
+    m_sim = std::make_unique<EmulatorProcess>(
+        QStringList{u"--state"_s, m_state->filePath(u"state"_s), u"--sample"_s, EmulatorProcess::sampleDir()});
+    QVERIFY2(m_sim->port() != 0, m_sim->errors().constData());
+    m_dir = std::make_unique<ScopedWorkDir>();
+    QVERIFY(QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
+    writeCp1251File(m_dir->filePath(LocalIniFileName),
+                    {u"[Main]"_s, u"ServerPort="_s + QString::number(m_sim->port()), u"USERNAME=admin"_s});
+    LabelForm = new TLabelForm;
+    CreateForms();
+    WAMainForm->TimerStart->stop();
+}
+
+void TestSession::cleanup()
+{
+    DestroyForms();
+    m_dir.reset();
+    m_sim.reset();
+    m_state.reset();
+    Dialogs::reset();
+    setApplicationTerminateHandler(nullptr);
+    resetApplicationTerminating();
+}
+
+void TestSession::startProgram(const QString &password)
+{
+    Dialogs::setModalHandler([password](QDialog *dialog) {
+        dialog->show();
+        FormConnect->MaskEditPassword->setText(password);
+        FormConnect->ButtonExecute->click();
+        if (dialog->isVisible()) {
+            // Refused: the second try with the right password.
+            FormConnect->EditName->setText(u"Admin"_s);
+            FormConnect->MaskEditPassword->setText(u"admin"_s);
+            FormConnect->ButtonExecute->click();
+        }
+        return dialog->result();
+    });
+    WAMainForm->TimerStartTimer();
+}
+
+void TestSession::sampleAdministrator()
+{
+    startProgram(u"admin"_s);
+    QCOMPARE(UserName, u"ADMIN"_s);
+    // The profile names "ibis"; the list has "IBIS".
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+    QCOMPARE(statistic(1), u"IBIS"_s);
+    QCOMPARE(statistic(2), u"Электронный каталог библиотеки"_s);
+    QCOMPARE(statistic(3), u"15230"_s);
+    QCOMPARE(statistic(4), u"Нет"_s);
+    QCOMPARE(statistic(6), u"8"_s);
+    QCOMPARE(statistic(7), u"5"_s);
+    QCOMPARE(statistic(8), u"11"_s);
+    QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 7);
+    QVERIFY(WAMainForm->AutoaskTimer->enabled());
+    QVERIFY(registeredAtServer(WaitForm->clientId(), m_sim->port()));
+
+    openDatabase(u"RDR"_s);
+    QCOMPARE(statistic(5), u"3"_s);
+    QVERIFY(WAMainForm->ClearDBItem->isEnabled());
+    openDatabase(u"ARCHIV"_s);
+    QCOMPARE(statistic(4), Msg(42));
+    QVERIFY(!WAMainForm->ClearDBItem->isEnabled());
+    QVERIFY(!WAMainForm->ActualItem->isEnabled());
+    openDatabase(u"BIGCAT"_s);
+    QCOMPARE(statistic(3), u"1000000"_s);
+    QVERIFY(statistic(6).toInt() > 10000);
+    QVERIFY(!WAMainForm->ServerRestartItem->isEnabled());
+
+    const QString id = WaitForm->clientId();
+    WAMainForm->close();
+    QVERIFY(!registeredAtServer(id, m_sim->port()));
+    QVERIFY(Dialogs::asked().isEmpty());
+}
+
+void TestSession::wrongPasswordThenRight()
+{
+    startProgram(u"wrong"_s);
+    QCOMPARE(Dialogs::asked().size(), 1);
+    QCOMPARE(Dialogs::asked().first().text, Msg(944));
+    QCOMPARE(FormConnect->result(), int(QDialog::Accepted));
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+}
+
+QTEST_MAIN(TestSession)
+#include "tst_session.moc"
