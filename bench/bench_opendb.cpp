@@ -1,0 +1,163 @@
+// Open step benchmark: opening a database whose four record lists hold 1 000 000 MFNs each,
+// through the workstation's open step (request, exchange with the engine, answer checks, the
+// lists parsed, statistics written), against a plain blocking socket fetch of the same answer
+// from the same emulator in the same run. Prints both medians and their ratio (target <= 3).
+#include "database/Opendb.h"
+#include "exchange/Waitunit.h"
+#include "exchange/WireFormat.h"
+#include "shell/Dialogs.h"
+#include "shell/Forms.h"
+#include "shell/Globals.h"
+#include "shell/Labelf.h"
+#include "shell/Program.h"
+#include "shell/StringGrid.h"
+#include "shell/Wamain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kRounds = 7;
+constexpr int kCount = 1000000;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+quint16 startEmulator(QProcess &sim, const QString &state)
+{
+    sim.setProgram(QStringLiteral(TULVA_SIM_EXE));
+    sim.setArguments({u"--port"_s, u"0"_s, u"--quiet"_s, u"--state"_s, state, u"--generate"_s,
+                      u"HUGE:"_s + QString::number(kCount)});
+    sim.start();
+    if (!sim.waitForStarted(5000))
+        return 0;
+    static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 120000) {
+        if (!sim.canReadLine() && !sim.waitForReadyRead(500))
+            continue;
+        const auto m = listening.match(QString::fromUtf8(sim.readLine()).trimmed());
+        if (m.hasMatch())
+            return quint16(m.captured(1).toUInt());
+    }
+    return 0;
+}
+
+QByteArray rawFetch(quint16 port, const QByteArray &message)
+{
+    QTcpSocket s;
+    s.connectToHost(u"127.0.0.1"_s, port);
+    if (!s.waitForConnected(5000))
+        return {};
+    s.write(message);
+    QByteArray got;
+    got.reserve(64 << 20);
+    while (s.waitForReadyRead(10000) || s.bytesAvailable())
+        got += s.readAll();
+    return got;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QTemporaryDir stateDir;
+    QProcess sim;
+    const quint16 port = startEmulator(sim, stateDir.filePath(u"state"_s));
+    if (port == 0) {
+        std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
+        return 1;
+    }
+
+    // The workstation's windows in a working directory of their own.
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), work.filePath(u"TULVAMSG.TXT"_s));
+    Dialogs::setTestMode(true);
+    LabelForm = new TLabelForm;
+    CreateForms();
+    WAMainForm->TimerStart->stop();
+    WaitForm->SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    OpenDbForm->DBStringGrid->setCell(0, 1, u"HUGE"_s);
+    OpenDbForm->DBStringGrid->setRow(1);
+
+    // The same request bytes the engine sends, for the plain client.
+    Wire::Identity id;
+    id.workstation = "A";
+    id.clientId = "424242";
+    id.sequence = "0";
+    const QByteArray header = Wire::requestHeader(id, "0");
+    const QByteArray message = Wire::frameDirect("0", header + "HUGE");
+
+    std::vector<double> openStep, exchangeOnly, raw;
+    qsizetype answerBytes = 0;
+    for (int round = 0; round <= kRounds; ++round) {
+        QElapsedTimer t;
+        t.start();
+        OpenDbForm->OpenSelectedDatabase();
+        const double open = t.nsecsElapsed() / 1e6;
+        if (DeletedMfns1.size() != kCount || LockedMfns.size() != kCount) {
+            std::printf("open step failed: %lld and %lld MFNs\n", qint64(DeletedMfns1.size()), qint64(LockedMfns.size()));
+            return 1;
+        }
+
+        QStringList answer;
+        t.restart();
+        WaitForm->GetDatabaseInfo(u"HUGE"_s, answer);
+        const double exchange = t.nsecsElapsed() / 1e6;
+
+        t.restart();
+        const QByteArray got = rawFetch(port, message);
+        const double fetch = t.nsecsElapsed() / 1e6;
+        if (got.size() < 1000000) {
+            std::printf("raw fetch failed (%lld bytes)\n", qint64(got.size()));
+            return 1;
+        }
+        answerBytes = got.size();
+        // The first round warms the emulator's cache of encoded lists.
+        if (round == 0)
+            continue;
+        openStep.push_back(open);
+        exchangeOnly.push_back(exchange);
+        raw.push_back(fetch);
+    }
+
+    const double mOpen = median(openStep), mExchange = median(exchangeOnly), mRaw = median(raw);
+    std::printf("Open step, database with 4 x %d MFNs (answer %.1f MB), median of %d:\n", kCount,
+                answerBytes / 1048576.0, kRounds);
+    std::printf("  open step (exchange, checks, lists, statistics)  %8.1f ms\n", mOpen);
+    std::printf("  of which the engine's exchange alone             %8.1f ms\n", mExchange);
+    std::printf("  plain blocking socket fetch of the same answer   %8.1f ms\n", mRaw);
+    std::printf("  ratio open step / raw fetch                      %8.2f   (target <= 3.0)\n", mOpen / mRaw);
+    std::printf("  statistics: max MFN %s, locked %s, deleted %s + %s, unactualized %s\n",
+                qPrintable(WAMainForm->StatisticGrid->cell(1, 3)), qPrintable(WAMainForm->StatisticGrid->cell(1, 5)),
+                qPrintable(WAMainForm->StatisticGrid->cell(1, 6)), qPrintable(WAMainForm->StatisticGrid->cell(1, 7)),
+                qPrintable(WAMainForm->StatisticGrid->cell(1, 8)));
+    std::fflush(stdout);
+
+    DestroyForms();
+    sim.kill();
+    sim.waitForFinished(5000);
+    return 0;
+}
