@@ -32,16 +32,6 @@ QPixmap selectAllPixmap(bool enabled)
     return pixmap;
 }
 
-QPushButton *makeBitBtn(const QString &text, const QString &name, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    setControlKind(button, u"TBitBtn"_s);
-    button->setAutoDefault(false);
-    button->setMinimumSize(85, 27);
-    return button;
-}
-
 } // namespace
 
 TLockedListForm::TLockedListForm(QWidget *parent)
@@ -70,27 +60,15 @@ TLockedListForm::TLockedListForm(QWidget *parent)
         MfnStringGridDrawCell(painter, col, row, rect);
     });
 
-    Panel1 = makePanel(this, u"Panel1"_s);
-    Panel1->setFixedHeight(41);
-    RunBitBtn = makeBitBtn(u"@47"_s, u"RunBitBtn"_s, Panel1);
-    SelectAllBitBtn = makeBitBtn(u"@322"_s, u"SelectAllBitBtn"_s, Panel1);
+    RunBitBtn = makeButton(this, u"RunBitBtn"_s, u"@47"_s, true);
+    SelectAllBitBtn = makeButton(this, u"SelectAllBitBtn"_s, u"@322"_s, true);
     QIcon selectAll;
     selectAll.addPixmap(selectAllPixmap(true), QIcon::Normal);
     selectAll.addPixmap(selectAllPixmap(false), QIcon::Disabled);
     SelectAllBitBtn->setIcon(selectAll);
-    CancelBitBtn = makeBitBtn(u"@92"_s, u"CancelBitBtn"_s, Panel1);
-
-    auto *buttons = new QHBoxLayout(Panel1);
-    buttons->setContentsMargins(8, 7, 8, 7);
-    buttons->addWidget(RunBitBtn);
-    buttons->addWidget(SelectAllBitBtn);
-    buttons->addWidget(CancelBitBtn);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(MfnStringGrid, 1);
-    layout->addWidget(Panel1);
+    CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"@92"_s, true);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, {RunBitBtn, SelectAllBitBtn, CancelBitBtn});
+    stackVertically(this, {MfnStringGrid, Panel1}, MfnStringGrid);
 
     connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);
 

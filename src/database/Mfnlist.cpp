@@ -34,24 +34,9 @@ TMFNListForm::TMFNListForm(QWidget *parent)
         MFNStringGridDrawCell(painter, col, row, rect);
     });
 
-    Panel1 = makePanel(this, u"Panel1"_s);
-    Panel1->setFixedHeight(41);
-    ExitBitBtn = new QPushButton(u"@90"_s, Panel1);
-    ExitBitBtn->setObjectName(u"ExitBitBtn"_s);
-    setControlKind(ExitBitBtn, u"TBitBtn"_s);
-    ExitBitBtn->setAutoDefault(false);
-    ExitBitBtn->setMinimumSize(85, 27);
-    auto *buttons = new QHBoxLayout(Panel1);
-    buttons->setContentsMargins(8, 7, 8, 7);
-    buttons->addStretch();
-    buttons->addWidget(ExitBitBtn);
-    buttons->addStretch();
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(MFNStringGrid, 1);
-    layout->addWidget(Panel1);
+    ExitBitBtn = makeButton(this, u"ExitBitBtn"_s, u"@90"_s, true);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ExitBitBtn, nullptr});
+    stackVertically(this, {MFNStringGrid, Panel1}, MFNStringGrid);
 
     connect(ExitBitBtn, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -29,9 +29,6 @@ TOpenDbForm::TOpenDbForm(QWidget *parent) : QDialog(parent)
     setFixedSize(427, 274);
     setFormPosition(this, FormPosition::ScreenCenter);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
     DBStringGrid = new TStringGrid(this);
     DBStringGrid->setObjectName(u"DBStringGrid"_s);
     DBStringGrid->setColCount(2);
@@ -41,26 +38,12 @@ TOpenDbForm::TOpenDbForm(QWidget *parent) : QDialog(parent)
     DBStringGrid->setColWidth(1, 332);
     DBStringGrid->setRowSelect(true);
     DBStringGrid->setColSizing(true);
-    layout->addWidget(DBStringGrid, 1);
 
-    BottomPanel = makePanel(this, u"BottomPanel"_s);
-    BottomPanel->setFixedHeight(41);
-    auto *buttons = new QHBoxLayout(BottomPanel);
-    buttons->setContentsMargins(8, 6, 8, 6);
-    OKBitBtn = new QPushButton(u"@482"_s, BottomPanel);
-    OKBitBtn->setObjectName(u"OKBitBtn"_s);
-    setControlKind(OKBitBtn, u"TBitBtn"_s);
+    OKBitBtn = makeButton(this, u"OKBitBtn"_s, u"@482"_s, true);
     OKBitBtn->setDefault(true);
-    OKBitBtn->setMinimumWidth(90);
-    CancelBitBtn = new QPushButton(u"@312"_s, BottomPanel);
-    CancelBitBtn->setObjectName(u"CancelBitBtn"_s);
-    setControlKind(CancelBitBtn, u"TBitBtn"_s);
-    CancelBitBtn->setAutoDefault(false);
-    CancelBitBtn->setMinimumWidth(90);
-    buttons->addWidget(OKBitBtn);
-    buttons->addStretch();
-    buttons->addWidget(CancelBitBtn);
-    layout->addWidget(BottomPanel);
+    CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"@312"_s, true);
+    BottomPanel = makeBottomPanel(this, u"BottomPanel"_s, {OKBitBtn, nullptr, CancelBitBtn});
+    stackVertically(this, {DBStringGrid, BottomPanel}, DBStringGrid);
 
     connect(OKBitBtn, &QPushButton::clicked, this, &TOpenDbForm::OKBitBtnClick);
     connect(CancelBitBtn, &QPushButton::clicked, this, &TOpenDbForm::CancelBitBtnClick);

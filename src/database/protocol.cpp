@@ -26,22 +26,9 @@ TFormProtocol::TFormProtocol(QWidget *parent)
     MemoProtocol->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MemoProtocol->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    Panel1 = makePanel(this, u"Panel1"_s);
-    Panel1->setFixedHeight(41);
-    ButtonEx = new QPushButton(u"@90"_s, Panel1);
-    ButtonEx->setObjectName(u"ButtonEx"_s);
-    ButtonEx->setAutoDefault(false);
-    ButtonEx->setMinimumSize(85, 27);
-    auto *buttons = new QHBoxLayout(Panel1);
-    buttons->setContentsMargins(8, 7, 8, 7);
-    buttons->addStretch();
-    buttons->addWidget(ButtonEx);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(MemoProtocol, 1);
-    layout->addWidget(Panel1);
+    ButtonEx = makeButton(this, u"ButtonEx"_s, u"@90"_s);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ButtonEx});
+    stackVertically(this, {MemoProtocol, Panel1}, MemoProtocol);
 
     connect(ButtonEx, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -80,32 +80,16 @@ TFormCLient::TFormCLient(QWidget *parent)
     addActions({ Refresh, ProcStop, CEdit, N1 });
     StringGridCLients->setPopupMenu(PopupMenuClient);
 
-    Panel1 = makePanel(this, u"Panel1"_s);
-    Panel1->setFixedHeight(41);
-    LabelComments = new QLabel(u"@1360"_s, Panel1);
+    LabelComments = new QLabel(u"@1360"_s, this);
     LabelComments->setObjectName(u"LabelComments"_s);
-    ButtonOK = new QPushButton(u"@256"_s, Panel1);
-    ButtonOK->setObjectName(u"ButtonOK"_s);
-    ButtonOK->setAutoDefault(false);
-    ButtonOK->setMinimumSize(85, 27);
+    LabelComments->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    ButtonOK = makeButton(this, u"ButtonOK"_s, u"@256"_s);
     ButtonOK->setEnabled(false);
-    ButtonCancel = new QPushButton(u"@90"_s, Panel1);
-    ButtonCancel->setObjectName(u"ButtonCancel"_s);
-    ButtonCancel->setAutoDefault(false);
-    ButtonCancel->setMinimumSize(85, 27);
+    ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
     // Escape runs the button's own handler, which may ask to save first.
     ButtonCancel->setShortcut(Qt::Key_Escape);
-    auto *buttons = new QHBoxLayout(Panel1);
-    buttons->setContentsMargins(8, 7, 8, 7);
-    buttons->addWidget(LabelComments, 1);
-    buttons->addWidget(ButtonOK);
-    buttons->addWidget(ButtonCancel);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(StringGridCLients, 1);
-    layout->addWidget(Panel1);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, {LabelComments, ButtonOK, ButtonCancel});
+    stackVertically(this, {StringGridCLients, Panel1}, StringGridCLients);
 
     PanelImage = makePanel(StringGridCLients, u"PanelImage"_s);
     PanelImage->setFixedSize(15, 14);

@@ -72,23 +72,9 @@ TFormRegClients::TFormRegClients(QWidget *parent)
     addAction(clientrefresh);
     StringGridClient->setPopupMenu(PopupMenuClients);
 
-    Panel1 = makePanel(this, u"Panel1"_s);
-    Panel1->setFixedHeight(41);
-    ButtonCancel = new QPushButton(u"@90"_s, Panel1);
-    ButtonCancel->setObjectName(u"ButtonCancel"_s);
-    ButtonCancel->setAutoDefault(false);
-    ButtonCancel->setMinimumSize(85, 27);
-    auto *buttons = new QHBoxLayout(Panel1);
-    buttons->setContentsMargins(8, 7, 8, 7);
-    buttons->addStretch();
-    buttons->addWidget(ButtonCancel);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(PanelNumRequests);
-    layout->addWidget(StringGridClient, 1);
-    layout->addWidget(Panel1);
+    ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ButtonCancel});
+    stackVertically(this, {PanelNumRequests, StringGridClient, Panel1}, StringGridClient);
 
     // A click on the item flips its check mark; the panel is shown exactly while it is checked.
     connect(NumRequests, &QAction::toggled, PanelNumRequests, &QWidget::setVisible);

@@ -42,22 +42,9 @@ TFormProcess::TFormProcess(QWidget *parent)
     addAction(Refresh);
     StringGridProcess->setPopupMenu(PopupMenuProcess);
 
-    Panel1 = makePanel(this, u"Panel1"_s);
-    Panel1->setFixedHeight(41);
-    ButtonCancel = new QPushButton(u"@90"_s, Panel1);
-    ButtonCancel->setObjectName(u"ButtonCancel"_s);
-    ButtonCancel->setAutoDefault(false);
-    ButtonCancel->setMinimumSize(85, 27);
-    auto *buttons = new QHBoxLayout(Panel1);
-    buttons->setContentsMargins(8, 7, 8, 7);
-    buttons->addStretch();
-    buttons->addWidget(ButtonCancel);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(StringGridProcess, 1);
-    layout->addWidget(Panel1);
+    ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ButtonCancel});
+    stackVertically(this, {StringGridProcess, Panel1}, StringGridProcess);
 
     // The window is modeless: closing hides it and the grid keeps its content.
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);

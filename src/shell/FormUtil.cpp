@@ -6,6 +6,9 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -60,6 +63,41 @@ private:
 void setFormPosition(QWidget *window, FormPosition position)
 {
     window->installEventFilter(new PositionKeeper(window, position));
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, bool bitmap)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    if (bitmap)
+        setControlKind(button, u"TBitBtn"_s);
+    button->setAutoDefault(false);
+    button->setMinimumSize(85, 27);
+    return button;
+}
+
+QFrame *makeBottomPanel(QWidget *parent, const QString &name, const QList<QWidget *> &items)
+{
+    QFrame *panel = makePanel(parent, name);
+    panel->setFixedHeight(41);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(8, 7, 8, 7);
+    for (QWidget *item : items) {
+        if (item)
+            row->addWidget(item);
+        else
+            row->addStretch();
+    }
+    return panel;
+}
+
+void stackVertically(QWidget *window, const QList<QWidget *> &widgets, QWidget *fill)
+{
+    auto *column = new QVBoxLayout(window);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    for (QWidget *w : widgets)
+        column->addWidget(w, w == fill ? 1 : 0);
 }
 
 QFrame *makePanel(QWidget *parent, const QString &name)
