@@ -40,9 +40,7 @@ TMFNForm::TMFNForm(QWidget *parent)
     MFNEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(u"[0-9]*"_s), MFNEdit));
     MFNLabel->setBuddy(MFNEdit);
 
-    OKBitBtn = new QPushButton(u"@47"_s, this);
-    OKBitBtn->setObjectName(u"OKBitBtn"_s);
-    setControlKind(OKBitBtn, u"TBitBtn"_s);
+    OKBitBtn = makeButton(this, u"OKBitBtn"_s, u"@47"_s, true);
     QIcon glyph;
     glyph.addPixmap(m_okGlyph, QIcon::Normal);
     glyph.addPixmap(checkMarkPixmap(false), QIcon::Disabled);
@@ -50,10 +48,7 @@ TMFNForm::TMFNForm(QWidget *parent)
     OKBitBtn->setDefault(true);
     OKBitBtn->setGeometry(56, 68, 85, 27);
 
-    CancelBitBtn = new QPushButton(u"@92"_s, this);
-    CancelBitBtn->setObjectName(u"CancelBitBtn"_s);
-    setControlKind(CancelBitBtn, u"TBitBtn"_s);
-    CancelBitBtn->setAutoDefault(false);
+    CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"@92"_s, true);
     CancelBitBtn->setGeometry(148, 68, 85, 27);
 
     connect(OKBitBtn, &QPushButton::clicked, this, &TMFNForm::OKBitBtnClick);

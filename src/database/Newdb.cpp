@@ -49,16 +49,11 @@ TNewDBForm::TNewDBForm(QWidget *parent)
     CheckBox->setChecked(true);
     CheckBox->setGeometry(144, 84, 190, 17);
 
-    OKBitBtn = new QPushButton(u"@485"_s, this);
-    OKBitBtn->setObjectName(u"OKBitBtn"_s);
-    setControlKind(OKBitBtn, u"TBitBtn"_s);
+    OKBitBtn = makeButton(this, u"OKBitBtn"_s, u"@485"_s, true);
     OKBitBtn->setDefault(true);
     OKBitBtn->setGeometry(84, 124, 85, 27);
 
-    CancelBitBtn = new QPushButton(u"@92"_s, this);
-    CancelBitBtn->setObjectName(u"CancelBitBtn"_s);
-    setControlKind(CancelBitBtn, u"TBitBtn"_s);
-    CancelBitBtn->setAutoDefault(false);
+    CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"@92"_s, true);
     CancelBitBtn->setGeometry(177, 124, 85, 27);
 
     connect(OKBitBtn, &QPushButton::clicked, this, &TNewDBForm::OKBitBtnClick);

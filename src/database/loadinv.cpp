@@ -33,9 +33,7 @@ TLoadInvForm::TLoadInvForm(QWidget *parent)
     LoadProgressBar->setTextVisible(false);
     LoadProgressBar->setGeometry(12, 40, 301, 20);
 
-    Button1 = new QPushButton(u"@136"_s, this);
-    Button1->setObjectName(u"Button1"_s);
-    Button1->setAutoDefault(false);
+    Button1 = makeButton(this, u"Button1"_s, u"@136"_s);
     Button1->setGeometry(105, 92, 115, 27);
 
     Timer1 = new QTimer(this);

@@ -116,14 +116,10 @@ TFormClientsEdit::TFormClientsEdit(QWidget *parent)
         connect(check, &QCheckBox::toggled, this, [this, i] { WorkstationCheckBoxClick(i); });
     }
 
-    ButtonOK = new QPushButton(u"Выход"_s, this);
-    ButtonOK->setObjectName(u"ButtonOK"_s);
-    ButtonOK->setAutoDefault(false);
+    ButtonOK = makeButton(this, u"ButtonOK"_s, u"Выход"_s);
     ButtonOK->setGeometry(92, 268, 82, 27);
 
-    ButtonCancel = new QPushButton(u"Отменить"_s, this);
-    ButtonCancel->setObjectName(u"ButtonCancel"_s);
-    ButtonCancel->setAutoDefault(false);
+    ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"Отменить"_s);
     ButtonCancel->setGeometry(182, 268, 82, 27);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -27,16 +27,12 @@ TOpenDbMenu::TOpenDbMenu(QWidget *parent)
     DBStringGrid->setRowSelect(true);
     DBStringGrid->setGeometry(8, 8, 410, 220);
 
-    OKBitBtn = new QPushButton(u"Выбрать"_s, this);
-    OKBitBtn->setObjectName(u"OKBitBtn"_s);
-    setControlKind(OKBitBtn, u"TBitBtn"_s);
+    OKBitBtn = makeButton(this, u"OKBitBtn"_s, u"Выбрать"_s, true);
     OKBitBtn->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     OKBitBtn->setDefault(true);
     OKBitBtn->setGeometry(122, 238, 85, 27);
 
-    CancelBitBtn = new QPushButton(u"Отменить"_s, this);
-    CancelBitBtn->setObjectName(u"CancelBitBtn"_s);
-    setControlKind(CancelBitBtn, u"TBitBtn"_s);
+    CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"Отменить"_s, true);
     CancelBitBtn->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     CancelBitBtn->setAutoDefault(false);
     CancelBitBtn->setGeometry(219, 238, 85, 27);

@@ -1,5 +1,6 @@
 #include "Autoask.h"
 
+#include "FormUtil.h"
 #include "Translate.h"
 
 #include <QLabel>
@@ -27,15 +28,10 @@ TAutoaskForm::TAutoaskForm(QWidget *parent) : QDialog(parent)
     AutoaskSpinEdit->findChild<QLineEdit *>()->setMaxLength(2);
     AutoaskSpinEdit->setGeometry(224, 22, 60, 24);
 
-    OKBitBtn = new QPushButton(u"OK"_s, this);
-    OKBitBtn->setObjectName(u"OKBitBtn"_s);
-    setControlKind(OKBitBtn, u"TBitBtn"_s);
+    OKBitBtn = makeButton(this, u"OKBitBtn"_s, u"OK"_s, true);
     OKBitBtn->setDefault(true);
     OKBitBtn->setGeometry(60, 68, 88, 28);
-    CancelBitBtn = new QPushButton(u"@312"_s, this);
-    CancelBitBtn->setObjectName(u"CancelBitBtn"_s);
-    setControlKind(CancelBitBtn, u"TBitBtn"_s);
-    CancelBitBtn->setAutoDefault(false);
+    CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"@312"_s, true);
     CancelBitBtn->setGeometry(156, 68, 88, 28);
     connect(OKBitBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);

@@ -7,6 +7,15 @@ QString currentDirFile(const QString &name)
     return QDir::current().filePath(name);
 }
 
+void clearMfnLists()
+{
+    DeletedMfns1.clear();
+    DeletedMfns2.clear();
+    UnactualizedMfns.clear();
+    LockedMfns.clear();
+    UnlockSelection.clear();
+}
+
 void resetProgramState()
 {
     LocalIni.clear();
@@ -27,11 +36,7 @@ void resetProgramState()
     BookProvdIniName.clear();
     CurrentDbName.clear();
     AnswerList.clear();
-    DeletedMfns1.clear();
-    DeletedMfns2.clear();
-    UnactualizedMfns.clear();
-    LockedMfns.clear();
-    UnlockSelection.clear();
+    clearMfnLists();
     MaxMfn = 0;
     DatabaseLocked = 0;
     StartTime = 0.0;

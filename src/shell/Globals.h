@@ -44,6 +44,9 @@ inline QList<qint32> UnlockSelection;
 inline qint32 MaxMfn = 0;
 inline quint8 DatabaseLocked = 0;
 
+// Empties the five MFN lists.
+void clearMfnLists();
+
 // Time of day (fraction of a day) at which the main window was created.
 inline double StartTime = 0.0;
 

@@ -309,11 +309,7 @@ void TWAMainForm::FormCreate()
     TranslateAndRefont(this);
     setApplicationHelpFile(currentDirFile(LocalIni.readString(LocalIniSection, u"HLPFILE"_s, u"tulvaa.hlp"_s)));
     AnswerList.clear();
-    DeletedMfns1.clear();
-    DeletedMfns2.clear();
-    UnactualizedMfns.clear();
-    LockedMfns.clear();
-    UnlockSelection.clear();
+    clearMfnLists();
 
     StatisticGrid->setCell(0, 0, Msg(460));
     StatisticGrid->setCell(1, 0, Msg(112));
@@ -477,11 +473,7 @@ bool TWAMainForm::FormCloseQuery()
 void TWAMainForm::FormClose()
 {
     AnswerList.clear();
-    DeletedMfns1.clear();
-    DeletedMfns2.clear();
-    UnactualizedMfns.clear();
-    LockedMfns.clear();
-    UnlockSelection.clear();
+    clearMfnLists();
 }
 
 void TWAMainForm::FormDestroy()

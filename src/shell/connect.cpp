@@ -79,17 +79,11 @@ TFormConnect::TFormConnect(QWidget *parent) : QDialog(parent)
     MaskEditPassword->setStyleSheet(u"lineedit-password-character: 42;"_s);
     MaskEditPassword->setGeometry(130, 52, 197, 23);
 
-    ButtonExecute = new QPushButton(u"@47"_s, this);
-    ButtonExecute->setObjectName(u"ButtonExecute"_s);
+    ButtonExecute = makeButton(this, u"ButtonExecute"_s, u"@47"_s);
     ButtonExecute->setGeometry(64, 100, 100, 28);
-    ButtonCancel = new QPushButton(u"@92"_s, this);
-    ButtonCancel->setObjectName(u"ButtonCancel"_s);
+    ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@92"_s);
     ButtonCancel->setGeometry(180, 100, 100, 28);
-    // Enter belongs to the edits (next field, then log in), not to a default button.
-    for (QPushButton *b : {ButtonExecute, ButtonCancel}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    // Enter belongs to the edits (next field, then log in): the buttons are no default buttons.
 
     connect(ButtonExecute, &QPushButton::clicked, this, &TFormConnect::ButtonExecuteClick);
     connect(ButtonCancel, &QPushButton::clicked, this, &TFormConnect::ButtonCancelClick);
