@@ -14,6 +14,7 @@ TLoadInvForm::TLoadInvForm(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"LoadInvForm"_s);
+    setProperty("helpContext", 7600);
     setFixedSize(325, 153);
     setFormPosition(this, FormPosition::ScreenCenter);
 

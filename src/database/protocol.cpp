@@ -14,6 +14,7 @@ TFormProtocol::TFormProtocol(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"FormProtocol"_s);
+    setProperty("helpContext", 7700);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setMinimumSize(500, 375);
     resize(544, 375);

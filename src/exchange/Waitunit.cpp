@@ -115,6 +115,7 @@ TWaitForm::TWaitForm(QWidget *parent)
         connect(parent, &QObject::destroyed, this, [this] { delete this; });
 
     setObjectName(u"WaitForm"_s);
+    setProperty("helpContext", 7900);
     setWindowTitle(u"Ожидание ответа от сервера"_s);
     QFont f(u"Arial"_s);
     f.setPixelSize(15);

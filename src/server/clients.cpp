@@ -46,6 +46,7 @@ TFormCLient::TFormCLient(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"FormCLient"_s);
+    setProperty("helpContext", 7300);
     // The caption of the menu item that opens the window.
     setWindowTitle(u"@1356"_s);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);

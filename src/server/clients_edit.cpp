@@ -31,6 +31,7 @@ TFormClientsEdit::TFormClientsEdit(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"FormClientsEdit"_s);
+    setProperty("helpContext", 7310);
     setWindowTitle(u"Профиль клиента"_s);
     setFixedSize(356, 301);
     setFormPosition(this, FormPosition::ScreenCenter);

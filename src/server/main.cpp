@@ -17,6 +17,7 @@ TFormRegClients::TFormRegClients(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"FormRegClients"_s);
+    setProperty("helpContext", 7400);
     // The caption of the menu item that opens the window.
     setWindowTitle(u"@1357"_s);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);

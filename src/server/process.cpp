@@ -18,6 +18,7 @@ TFormProcess::TFormProcess(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(u"FormProcess"_s);
+    setProperty("helpContext", 7500);
     // The caption of the menu item that opens the window.
     setWindowTitle(u"@1358"_s);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);

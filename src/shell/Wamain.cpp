@@ -93,7 +93,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     OpenDBItem = addItem(database, "OpenDBItem", u"@393"_s, 2100);
     NewDBItem = addItem(database, "NewDBItem", u"@394"_s, 2200);
     ClearDBItem = addItem(database, "ClearDBItem", u"@395"_s, 2300);
-    DeleteDBItem = addItem(database, "DeleteDBItem", u"@273"_s);
+    DeleteDBItem = addItem(database, "DeleteDBItem", u"@273"_s, 2400);
     database->addSeparator();
     ImportDBItem = addItem(database, "ImportDBItem", u"@244"_s, 2500);
     ExportDBItem = addItem(database, "ExportDBItem", u"@238"_s, 2600);
@@ -116,14 +116,14 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     database->addSeparator();
     ExitItem = addItem(database, "ExitItem", u"@90"_s);
 
-    QMenu *server = addTopMenu("ServerItem", u"@1354"_s, 0);
+    QMenu *server = addTopMenu("ServerItem", u"@1354"_s, 7000);
     ServerItem = server->menuAction();
-    Version1 = addItem(server, "Version1", u"Version"_s);
-    ServerRestartItem = addItem(server, "ServerRestartItem", u"@1355"_s);
+    Version1 = addItem(server, "Version1", u"Version"_s, 7100);
+    ServerRestartItem = addItem(server, "ServerRestartItem", u"@1355"_s, 7200);
     server->addSeparator();
-    ServerClientListItem = addItem(server, "ServerClientListItem", u"@1356"_s);
-    ServerCurrentClientListItem = addItem(server, "ServerCurrentClientListItem", u"@1357"_s);
-    ServerProcessListItem = addItem(server, "ServerProcessListItem", u"@1358"_s);
+    ServerClientListItem = addItem(server, "ServerClientListItem", u"@1356"_s, 7300);
+    ServerCurrentClientListItem = addItem(server, "ServerCurrentClientListItem", u"@1357"_s, 7400);
+    ServerProcessListItem = addItem(server, "ServerProcessListItem", u"@1358"_s, 7500);
     N16 = addItem(server, "N16", u"@1359"_s);
     N16->setVisible(false);
 
@@ -139,7 +139,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     ServiceItem = service->menuAction();
     DeletedListItem = addItem(service, "DeletedListItem", u"@412"_s, 4300);
     UnactualListItem = addItem(service, "UnactualListItem", u"@413"_s, 4400);
-    LockedListItem = addItem(service, "LockedListItem", u"@843"_s);
+    LockedListItem = addItem(service, "LockedListItem", u"@843"_s, 4500);
     RunBatchItem = addItem(service, "RunBatchItem", u"@927"_s);
     RunBatchItem->setVisible(false);
     RunBatchItem->setEnabled(false);

@@ -58,6 +58,7 @@ bool menuItemEnabled(int value)
 TFormConnect::TFormConnect(QWidget *parent) : QDialog(parent)
 {
     setObjectName(u"FormConnect"_s);
+    setProperty("helpContext", 7800);
     setWindowTitle(u"@987"_s);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(343, 144);
