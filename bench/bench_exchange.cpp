@@ -87,14 +87,14 @@ int serve()
                 // "SIZE:n" asks for n bytes of 100-byte lines, "SIZE1:n" for one encoded line.
                 const qsizetype at = arg.indexOf("SIZE");
                 if (at >= 0) {
-                    QByteArray spec = arg.mid(at);
-                    if (const qsizetype dot = spec.indexOf('.'); dot >= 0)
-                        spec.truncate(dot);
-                    auto it = bodies.find(spec);
+                    QByteArray sizeArg = arg.mid(at);
+                    if (const qsizetype dot = sizeArg.indexOf('.'); dot >= 0)
+                        sizeArg.truncate(dot);
+                    auto it = bodies.find(sizeArg);
                     if (it == bodies.end()) {
-                        const bool single = spec.startsWith("SIZE1:");
+                        const bool single = sizeArg.startsWith("SIZE1:");
                         it = bodies.insert(
-                            spec, bodyOfSize(spec.mid(spec.indexOf(':') + 1).toLongLong(), single));
+                            sizeArg, bodyOfSize(sizeArg.mid(sizeArg.indexOf(':') + 1).toLongLong(), single));
                     }
                     body = *it;
                 }

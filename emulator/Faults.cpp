@@ -27,12 +27,12 @@ constexpr KindName kKinds[] = {
 
 } // namespace
 
-std::optional<FaultRule> FaultRule::parse(const QString &spec, QString *error)
+std::optional<FaultRule> FaultRule::parse(const QString &ruleText, QString *error)
 {
     // The command code itself never holds ":".
-    const QStringList parts = spec.trimmed().split(u':');
+    const QStringList parts = ruleText.trimmed().split(u':');
     if (parts.size() < 2 || parts.size() > 3 || parts.at(0).isEmpty()) {
-        *error = u"fault \"%1\": expected CMD:KIND[=ARG][:COUNT]"_s.arg(spec);
+        *error = u"fault \"%1\": expected CMD:KIND[=ARG][:COUNT]"_s.arg(ruleText);
         return std::nullopt;
     }
     FaultRule rule;
@@ -50,17 +50,17 @@ std::optional<FaultRule> FaultRule::parse(const QString &spec, QString *error)
             found = &k;
     }
     if (!found) {
-        *error = u"fault \"%1\": unknown kind \"%2\" (delay, hang, cut, drop, badlength, badseq, badid, binary, error)"_s.arg(spec, kind);
+        *error = u"fault \"%1\": unknown kind \"%2\" (delay, hang, cut, drop, badlength, badseq, badid, binary, error)"_s.arg(ruleText, kind);
         return std::nullopt;
     }
     rule.kind = found->kind;
     rule.arg = found->defaultArg;
     if (eq >= 0 && !found->takesArg) {
-        *error = u"fault \"%1\": %2 takes no value"_s.arg(spec, kind);
+        *error = u"fault \"%1\": %2 takes no value"_s.arg(ruleText, kind);
         return std::nullopt;
     }
     if (eq < 0 && found->needsArg) {
-        *error = u"fault \"%1\": %2 needs a value"_s.arg(spec, kind);
+        *error = u"fault \"%1\": %2 needs a value"_s.arg(ruleText, kind);
         return std::nullopt;
     }
     if (eq >= 0) {
@@ -68,7 +68,7 @@ std::optional<FaultRule> FaultRule::parse(const QString &spec, QString *error)
         rule.arg = arg.toLongLong(&ok);
         const bool negativeAllowed = rule.kind == Kind::BadLength || rule.kind == Kind::Error;
         if (!ok || (!negativeAllowed && rule.arg < 0)) {
-            *error = u"fault \"%1\": \"%2\" is not a valid number"_s.arg(spec, arg);
+            *error = u"fault \"%1\": \"%2\" is not a valid number"_s.arg(ruleText, arg);
             return std::nullopt;
         }
     }
@@ -76,7 +76,7 @@ std::optional<FaultRule> FaultRule::parse(const QString &spec, QString *error)
         bool ok = false;
         rule.remaining = parts.at(2).toInt(&ok);
         if (!ok || rule.remaining <= 0) {
-            *error = u"fault \"%1\": count \"%2\" must be a positive number"_s.arg(spec, parts.at(2));
+            *error = u"fault \"%1\": count \"%2\" must be a positive number"_s.arg(ruleText, parts.at(2));
             return std::nullopt;
         }
     }
@@ -105,9 +105,9 @@ QString FaultRule::describe() const
     return text;
 }
 
-bool FaultTable::add(const QString &spec, QString *error)
+bool FaultTable::add(const QString &ruleText, QString *error)
 {
-    auto rule = FaultRule::parse(spec, error);
+    auto rule = FaultRule::parse(ruleText, error);
     if (!rule)
         return false;
     m_rules.append(*rule);

@@ -27,7 +27,7 @@ struct FaultRule
     int remaining = -1;  // -1: until cleared
 
     QString describe() const;
-    static std::optional<FaultRule> parse(const QString &spec, QString *error);
+    static std::optional<FaultRule> parse(const QString &ruleText, QString *error);
 };
 
 // What the rules that matched one request ask for.
@@ -52,7 +52,7 @@ struct AppliedFaults
 class FaultTable
 {
 public:
-    bool add(const QString &spec, QString *error);
+    bool add(const QString &ruleText, QString *error);
     void add(const FaultRule &rule) { m_rules.append(rule); }
     // Removes the rules of one command, or all when the command is empty.
     void clear(const QByteArray &command = {});

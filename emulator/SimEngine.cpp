@@ -306,11 +306,11 @@ QByteArrayList SimEngine::readResource(const QStringList &args)
     // "code.database.file": the file name may hold dots of its own.
     QByteArray text;
     if (!args.isEmpty()) {
-        const QString &spec = args.at(0);
-        const qsizetype first = spec.indexOf(u'.');
-        const qsizetype second = first < 0 ? -1 : spec.indexOf(u'.', first + 1);
+        const QString &resourceArg = args.at(0);
+        const qsizetype first = resourceArg.indexOf(u'.');
+        const qsizetype second = first < 0 ? -1 : resourceArg.indexOf(u'.', first + 1);
         if (second > 0) {
-            text = m_state->readResource(spec.first(first), spec.mid(first + 1, second - first - 1), spec.mid(second + 1))
+            text = m_state->readResource(resourceArg.first(first), resourceArg.mid(first + 1, second - first - 1), resourceArg.mid(second + 1))
                        .value_or(QByteArray());
         }
     }

@@ -81,8 +81,8 @@ bool SimServer::start(QString *error)
             return false;
         log(u"database %1 generated with %2 numbers in each list"_s.arg(name).arg(count));
     }
-    for (const QString &spec : std::as_const(m_options.faults)) {
-        if (!m_faults.add(spec, error))
+    for (const QString &ruleText : std::as_const(m_options.faults)) {
+        if (!m_faults.add(ruleText, error))
             return false;
     }
 

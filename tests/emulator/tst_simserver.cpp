@@ -310,7 +310,7 @@ void TestSimServer::millionRecordLists()
 
 void TestSimServer::readResource_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("resourceArg");
     QTest::addColumn<QString>("firstLine");
     QTest::addColumn<int>("lines");
 
@@ -327,10 +327,10 @@ void TestSimServer::readResource_data()
 
 void TestSimServer::readResource()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, resourceArg);
     QFETCH(QString, firstLine);
     QFETCH(int, lines);
-    const Exchange e = exchange(port(), direct("L", {TextCodec::toBytes(spec)}));
+    const Exchange e = exchange(port(), direct("L", {TextCodec::toBytes(resourceArg)}));
     const Answer a = check(e.data);
     QVERIFY2(a.accepted, qPrintable(a.error));
     // One line: the file itself, its line breaks encoded, no return code.

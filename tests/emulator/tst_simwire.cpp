@@ -298,7 +298,7 @@ void TestSimWire::clientListText()
 
 void TestSimWire::faultSpecs_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("ruleText");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QString>("described");
 
@@ -319,11 +319,11 @@ void TestSimWire::faultSpecs_data()
 
 void TestSimWire::faultSpecs()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, ruleText);
     QFETCH(bool, valid);
     QFETCH(QString, described);
     QString error;
-    const auto rule = FaultRule::parse(spec, &error);
+    const auto rule = FaultRule::parse(ruleText, &error);
     QCOMPARE(rule.has_value(), valid);
     if (valid)
         QCOMPARE(rule->describe(), described);
