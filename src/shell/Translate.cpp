@@ -5,6 +5,8 @@
 #include "StringGrid.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -36,9 +38,21 @@ bool isControl(const QObject *child)
     return w && !w->isWindow() && !qobject_cast<const QMenu *>(w) && !qobject_cast<const QMenuBar *>(w);
 }
 
+// Qt builds some controls out of inner widgets (the edit of a spin box or combo box, the
+// viewport and headers of a grid); those are parts of the control, not controls of the window.
+bool containsControls(const QWidget *control)
+{
+    return !(qobject_cast<const QAbstractSpinBox *>(control) || qobject_cast<const QComboBox *>(control)
+             || qobject_cast<const QAbstractItemView *>(control) || qobject_cast<const QAbstractButton *>(control)
+             || qobject_cast<const QLineEdit *>(control) || qobject_cast<const QTabBar *>(control)
+             || qobject_cast<const QPlainTextEdit *>(control) || qobject_cast<const QTextEdit *>(control));
+}
+
 QList<QWidget *> childControls(QWidget *control)
 {
     QList<QWidget *> out;
+    if (!containsControls(control))
+        return out;
     for (QObject *child : control->children()) {
         if (isControl(child))
             out.append(static_cast<QWidget *>(child));

@@ -149,6 +149,8 @@ void TestTranslate::fontsByKind()
     QCOMPARE(plain->font().family(), u"Courier"_s);
     QCOMPARE(check->font().family(), u"Courier"_s);
     QCOMPARE(spin->font().family(), u"Courier"_s);
+    // The edit inside the spin box is part of it, not a control of its own.
+    QCOMPARE(spin->findChild<QLineEdit *>()->font().family(), u"Courier"_s);
     QCOMPARE(panel->font().family(), u"Liberation Sans"_s);
     QCOMPARE(edit->font().family(), u"Liberation Sans"_s);
     QCOMPARE(grid->font().family(), u"Liberation Sans"_s);
