@@ -54,19 +54,13 @@ TMFNForm::TMFNForm(QWidget *parent)
     connect(OKBitBtn, &QPushButton::clicked, this, &TMFNForm::OKBitBtnClick);
     connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);
 
+    onEveryShowing(this, [this] { FormShow(); });
     FormCreate();
 }
 
 void TMFNForm::FormCreate()
 {
     TranslateAndRefont(this);
-}
-
-void TMFNForm::showEvent(QShowEvent *event)
-{
-    if (!event->spontaneous())
-        FormShow();
-    QDialog::showEvent(event);
 }
 
 void TMFNForm::FormShow()

@@ -31,7 +31,6 @@ public:
     QPushButton *CancelBitBtn;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -59,20 +59,13 @@ TNewDBForm::TNewDBForm(QWidget *parent)
     connect(OKBitBtn, &QPushButton::clicked, this, &TNewDBForm::OKBitBtnClick);
     connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);
 
+    onEveryShowing(this, [this] { FormShow(); });
     FormCreate();
 }
 
 void TNewDBForm::FormCreate()
 {
     TranslateAndRefont(this);
-}
-
-void TNewDBForm::showEvent(QShowEvent *event)
-{
-    // A window coming back from the task bar is not a new showing.
-    if (!event->spontaneous())
-        FormShow();
-    QDialog::showEvent(event);
 }
 
 void TNewDBForm::FormShow()

@@ -26,6 +26,4 @@ public:
     QPushButton *OKBitBtn;
     QPushButton *CancelBitBtn;
 
-protected:
-    void showEvent(QShowEvent *event) override;
 };

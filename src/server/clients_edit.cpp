@@ -140,6 +140,7 @@ TFormClientsEdit::TFormClientsEdit(QWidget *parent)
     setTabOrder(previous, ButtonOK);
     setTabOrder(ButtonOK, ButtonCancel);
 
+    onEveryShowing(this, [this] { FormShow(); });
     FormCreate();
 }
 
@@ -186,13 +187,6 @@ QString TFormClientsEdit::defaultIniName(int index)
     default:
         return {};
     }
-}
-
-void TFormClientsEdit::showEvent(QShowEvent *event)
-{
-    if (!event->spontaneous())
-        FormShow();
-    QDialog::showEvent(event);
 }
 
 void TFormClientsEdit::FormShow()

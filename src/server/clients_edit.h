@@ -64,7 +64,6 @@ public:
     std::array<QToolButton *, WorkstationCount> editButtons() const;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -17,52 +17,58 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-class PositionKeeper : public QObject
+// Runs a handler on every showing of a window, but not when it comes back from the task bar.
+class ShowHook : public QObject
 {
 public:
-    PositionKeeper(QWidget *window, FormPosition position)
+    ShowHook(QWidget *window, std::function<void()> handler)
         : QObject(window)
         , m_window(window)
-        , m_position(position)
+        , m_handler(std::move(handler))
     {
     }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (watched == m_window && event->type() == QEvent::Show && !event->spontaneous())
-            centre();
+            m_handler();
         return false;
     }
 
 private:
-    void centre()
-    {
-        QRect area;
-        if (m_position == FormPosition::MainFormCenter) {
-            QWidget *owner = m_window->parentWidget() ? m_window->parentWidget()->window() : WAMainForm;
-            if (owner && owner != m_window && owner->isVisible())
-                area = owner->frameGeometry();
-        }
-        if (area.isNull()) {
-            QScreen *screen = m_window->screen() ? m_window->screen() : QGuiApplication::primaryScreen();
-            if (!screen)
-                return;
-            area = screen->availableGeometry();
-        }
-        // Before the first showing the frame is not known yet; the client size is near enough.
-        const QSize size = m_window->frameGeometry().size().expandedTo(m_window->size());
-        m_window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
-    }
-
     QWidget *m_window;
-    FormPosition m_position;
+    std::function<void()> m_handler;
 };
+
+void centre(QWidget *window, FormPosition position)
+{
+    QRect area;
+    if (position == FormPosition::MainFormCenter) {
+        QWidget *owner = window->parentWidget() ? window->parentWidget()->window() : WAMainForm;
+        if (owner && owner != window && owner->isVisible())
+            area = owner->frameGeometry();
+    }
+    if (area.isNull()) {
+        QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        area = screen->availableGeometry();
+    }
+    // Before the first showing the frame is not known yet; the client size is near enough.
+    const QSize size = window->frameGeometry().size().expandedTo(window->size());
+    window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}
 
 } // namespace
 
+void onEveryShowing(QWidget *window, std::function<void()> handler)
+{
+    window->installEventFilter(new ShowHook(window, std::move(handler)));
+}
+
 void setFormPosition(QWidget *window, FormPosition position)
 {
-    window->installEventFilter(new PositionKeeper(window, position));
+    onEveryShowing(window, [window, position] { centre(window, position); });
 }
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, bool bitmap)

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QFrame;
 class QPushButton;
 class QWidget;
@@ -12,6 +14,10 @@ enum class FormPosition {
     ScreenCenter, // centred on the screen the window is on
     MainFormCenter, // centred over the main window (or the window's parent), else the screen
 };
+
+// Runs the handler (a window's FormShow) each time the window is shown, but not when it comes
+// back from the task bar.
+void onEveryShowing(QWidget *window, std::function<void()> handler);
 
 // Centres the window on every showing, as the window definitions' position rule does.
 void setFormPosition(QWidget *window, FormPosition position);

@@ -52,6 +52,7 @@ TLabelForm::TLabelForm(QWidget *parent)
     layout->addWidget(SubtitleLabel);
     layout->addStretch();
 
+    onEveryShowing(this, [this] { FormShow(); });
     FormCreate();
 }
 
@@ -63,12 +64,6 @@ void TLabelForm::FormCreate()
     m_messagesLoaded = Messages::loadFile(currentDirFile(MessageFileName), &MessageList, &m_messageError);
     FontName = LocalIni.readString(LocalIniSection, u"FontName"_s, u"Arial"_s);
     FontCharset = static_cast<quint8>(LocalIni.readInteger(LocalIniSection, u"FontCharSet"_s, 204) & 0xFF);
-}
-
-void TLabelForm::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    FormShow();
 }
 
 void TLabelForm::FormShow()

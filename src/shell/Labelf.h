@@ -25,7 +25,6 @@ public:
     QLabel *SubtitleLabel = nullptr;
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

@@ -91,6 +91,7 @@ TFormConnect::TFormConnect(QWidget *parent) : QDialog(parent)
     connect(EditName, &QLineEdit::returnPressed, this, [this] { MaskEditPassword->setFocus(); });
     connect(MaskEditPassword, &QLineEdit::returnPressed, this, &TFormConnect::ButtonExecuteClick);
 
+    onEveryShowing(this, [this] { FormShow(); });
     FormCreate();
 }
 
@@ -98,12 +99,6 @@ void TFormConnect::FormCreate()
 {
     ProfileIni.clear();
     TranslateAndRefont(this);
-}
-
-void TFormConnect::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    FormShow();
 }
 
 void TFormConnect::FormShow()

@@ -40,9 +40,6 @@ public:
     void done(int result) override;
     void reject() override;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
     void applyProfile();
     void refuse(int returnCode);
