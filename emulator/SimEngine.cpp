@@ -286,11 +286,10 @@ QByteArrayList SimEngine::unregisterClient(const SimWire::Request &r)
 
 QByteArrayList SimEngine::databaseInfo(const QStringList &args)
 {
-    if (args.isEmpty())
-        return code(SimCode::BadRequest);
-    const Database *db = m_state->database(args.at(0));
+    QByteArrayList refusal;
+    const Database *db = argumentDatabase(args, &refusal);
     if (!db)
-        return code(SimCode::UnknownDatabase);
+        return refusal;
     if (db->infoCache.size() != 4) {
         db->infoCache = {db->deleted1.toWireLine(), db->deleted2.toWireLine(), db->unactualized.toWireLine(),
                          db->lockedRecords.toWireLine()};
@@ -319,11 +318,10 @@ QByteArrayList SimEngine::readResource(const QStringList &args)
 
 QByteArrayList SimEngine::actualize(const QStringList &args)
 {
-    if (args.isEmpty())
-        return code(SimCode::BadRequest);
-    Database *db = m_state->database(args.at(0));
+    QByteArrayList refusal;
+    Database *db = argumentDatabase(args, &refusal);
     if (!db)
-        return code(SimCode::UnknownDatabase);
+        return refusal;
     if (db->locked)
         return code(SimCode::DatabaseLocked);
     const int mfn = args.value(1).toInt();
@@ -340,11 +338,10 @@ QByteArrayList SimEngine::actualize(const QStringList &args)
 
 QByteArrayList SimEngine::clearDatabase(const QStringList &args)
 {
-    if (args.isEmpty())
-        return code(SimCode::BadRequest);
-    Database *db = m_state->database(args.at(0));
+    QByteArrayList refusal;
+    Database *db = argumentDatabase(args, &refusal);
     if (!db)
-        return code(SimCode::UnknownDatabase);
+        return refusal;
     if (db->locked)
         return code(SimCode::DatabaseLocked);
     if (databaseBusy(db->name))
@@ -363,11 +360,10 @@ QByteArrayList SimEngine::clearDatabase(const QStringList &args)
 
 QByteArrayList SimEngine::unlockDatabase(const QStringList &args)
 {
-    if (args.isEmpty())
-        return code(SimCode::BadRequest);
-    Database *db = m_state->database(args.at(0));
+    QByteArrayList refusal;
+    Database *db = argumentDatabase(args, &refusal);
     if (!db)
-        return code(SimCode::UnknownDatabase);
+        return refusal;
     if (db->locked) {
         Database changed = *db;
         changed.locked = false;
@@ -380,11 +376,10 @@ QByteArrayList SimEngine::unlockDatabase(const QStringList &args)
 
 QByteArrayList SimEngine::unlockRecords(const QStringList &args)
 {
-    if (args.isEmpty())
-        return code(SimCode::BadRequest);
-    Database *db = m_state->database(args.at(0));
+    QByteArrayList refusal;
+    Database *db = argumentDatabase(args, &refusal);
     if (!db)
-        return code(SimCode::UnknownDatabase);
+        return refusal;
     QList<qint32> mfns;
     for (qsizetype i = 1; i < args.size(); ++i) {
         bool ok = false;
@@ -400,6 +395,18 @@ QByteArrayList SimEngine::unlockRecords(const QStringList &args)
     if (!m_state->saveDatabase(changed))
         return code(SimCode::SaveFailed);
     return code(0);
+}
+
+Database *SimEngine::argumentDatabase(const QStringList &args, QByteArrayList *refusal)
+{
+    if (args.isEmpty()) {
+        *refusal = code(SimCode::BadRequest);
+        return nullptr;
+    }
+    Database *db = m_state->database(args.at(0));
+    if (!db)
+        *refusal = code(SimCode::UnknownDatabase);
+    return db;
 }
 
 bool SimEngine::databaseBusy(const QString &name) const

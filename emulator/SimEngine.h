@@ -107,6 +107,8 @@ private:
     QByteArrayList version();
 
     Job *findJob(int number);
+    // The database the first argument names; null with the answer to give when there is none.
+    Database *argumentDatabase(const QStringList &args, QByteArrayList *refusal);
     bool databaseBusy(const QString &name) const;
     void scheduleJob(const Job &job);
     // Ends a job: applies what it is about (unless stopped) and writes its result log.
