@@ -84,12 +84,6 @@ bool IniDocument::findValue(const QString &section, const QString &key, QString 
     return false;
 }
 
-bool IniDocument::hasKey(const QString &section, const QString &key) const
-{
-    QString value;
-    return findValue(section, key, &value);
-}
-
 QString IniDocument::readString(const QString &section, const QString &key, const QString &defaultValue) const
 {
     QString value;

@@ -22,7 +22,6 @@ public:
 
     const QStringList &lines() const { return m_lines; }
 
-    bool hasKey(const QString &section, const QString &key) const;
     QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
     int readInteger(const QString &section, const QString &key, int defaultValue) const;
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;

@@ -1,8 +1,6 @@
 #include "TestSupport.h"
 
 #include "exchange/TextCodec.h"
-#include "shell/Globals.h"
-#include "shell/Messages.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,12 +40,4 @@ QStringList numberedMessages(int count)
     for (int i = 0; i < count; ++i)
         lines.append(u"msg "_s + QString::number(i));
     return lines;
-}
-
-void loadRepositoryMessages()
-{
-    QString error;
-    const QString path = QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT");
-    if (!Messages::loadFile(path, &MessageList, &error))
-        qFatal("%s", qPrintable(error));
 }

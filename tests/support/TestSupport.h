@@ -26,8 +26,5 @@ private:
 void writeCp1251File(const QString &path, const QStringList &lines);
 void writeBytes(const QString &path, const QByteArray &bytes);
 
-// Message file lines 0..count-1: line N reads "msg N" unless given in overrides.
+// Message file lines 0..count-1: line N reads "msg N".
 QStringList numberedMessages(int count);
-
-// Loads the message file of the repository into MessageList (for window tests).
-void loadRepositoryMessages();
