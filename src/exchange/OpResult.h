@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+
+// What a server operation returns.
+namespace OpResult {
+inline constexpr int Accepted = 1; // an answer arrived and passed the checks
+inline constexpr int Failed = 2; // the exchange failed
+inline constexpr int Busy = 7; // refused: another exchange is running
+} // namespace OpResult
+
+// True when the answer's first line is the server's "0" (done).
+inline bool returnCodeOk(const QStringList &answer)
+{
+    return !answer.isEmpty() && answer.first() == QLatin1StringView("0");
+}
