@@ -71,11 +71,6 @@ bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece)
     return true;
 }
 
-bool databaseInfoAccepted(const QStringList &answer)
-{
-    return answer.size() >= 7 && toIntDef(answer.at(0), -1) >= 0;
-}
-
 qint32 maxMfnFromLine(const QString &line)
 {
     return static_cast<qint32>(static_cast<qint64>(toIntDef(line, 1)) - 1);

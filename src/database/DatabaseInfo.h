@@ -22,9 +22,6 @@ QList<DatabaseListEntry> databaseListEntries(const QStringList &lines);
 // a 32-bit decimal integer, *out keeps the MFNs before it and *badPiece holds the piece.
 bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece);
 
-// True when the answer is complete and successful: at least seven lines and a return code that
-// is an integer of 0 or more.
-bool databaseInfoAccepted(const QStringList &answer);
 // Max MFN (line 5 minus one; a line that is not a number counts as 1) and lock flag (line 6,
 // low 8 bits; not a number counts as 0).
 qint32 maxMfnFromLine(const QString &line);

@@ -35,7 +35,8 @@ public:
     // Asks the server for the named database. Only a whole, successful answer changes anything:
     // then CurrentDbName, the record lists, MaxMfn, DatabaseLocked, the statistics and the
     // lock-dependent menu items all describe it together. Otherwise nothing changes and the
-    // administrator is told. True when the database is now current.
+    // administrator is told. True when the database is now current. Taken by value: callers pass
+    // CurrentDbName itself, which the call changes.
     bool OpenDatabase(QString name, QString description, OpenBy by);
     void OKBitBtnClick();
     void CancelBitBtnClick();

@@ -97,11 +97,6 @@ void TestDatabaseInfo::numbers()
     QCOMPARE(lockFlagFromLine(u"1"_s), quint8(1));
     QCOMPARE(lockFlagFromLine(u"256"_s), quint8(0));
     QCOMPARE(lockFlagFromLine(u"abc"_s), quint8(0));
-    QVERIFY(databaseInfoAccepted({u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(databaseInfoAccepted({u"3"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(!databaseInfoAccepted({u"-1"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(!databaseInfoAccepted({u"x"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(!databaseInfoAccepted({u"0"_s, {}, {}, {}, {}, u"1"_s}));
 }
 
 void TestDatabaseInfo::reading_data()

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void refreshFailuresGoToTheStatusBar();
     void busyRefusalEmptiesNothing();
     void answerShownUnderTheNameItWasAskedFor();
+    void overtakenAnswerIsDropped();
     void listReadAfterAChange();
     void cancelRestoresSelection();
     void refreshWhileTheDialogIsOpen();
@@ -382,6 +383,33 @@ void TestMainWindow::answerShownUnderTheNameItWasAskedFor()
     QCOMPARE(OpenDbForm->DBStringGrid->row(), 1);
     QCOMPARE(Dialogs::asked().size(), 1);
     QCOMPARE(Dialogs::asked().first().text, u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+}
+
+void TestMainWindow::overtakenAnswerIsDropped()
+{
+    setList({u"IBIS"_s, u"PERIO"_s});
+    f.answer(info({}, {}, {}, {}, 11, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    // A refresh of IBIS waits while an open of PERIO, made after it, is answered first (through a
+    // second engine, as an engine that lets a command wait its turn would do).
+    f.server->addScript({ScriptedServer::delay(600), ScriptedServer::reply(ShellFixture::lines(info({1}, {}, {}, {}, 12, 0)))});
+    bool done = false;
+    QTimer::singleShot(200, [&] {
+        TWaitForm second;
+        second.SetServerAddress(f.server->host(), f.server->portText(), u"A"_s);
+        TWaitForm *engine = std::exchange(WaitForm, &second);
+        f.answer(info({2}, {}, {}, {}, 21, 0));
+        OpenDbForm->DBStringGrid->setRow(2);
+        OpenDbForm->OpenSelectedDatabase();
+        WaitForm = engine;
+        done = true;
+    });
+    WAMainForm->AutoaskTimerTimer();
+    QTRY_VERIFY(done);
+    QCOMPARE(CurrentDbName, u"PERIO"_s);
+    QCOMPARE(statistic(1), u"PERIO"_s);
+    QCOMPARE(statistic(3), u"20"_s);
+    QCOMPARE(DeletedMfns1, (QList<qint32>{2}));
 }
 
 void TestMainWindow::listReadAfterAChange()
