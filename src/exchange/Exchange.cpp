@@ -107,6 +107,13 @@ void TulvaExchange::SetServerAddress(const QString &host, const QString &port, c
     m_id.workstation = bytes(workstation);
 }
 
+void TulvaExchange::setClosing(bool on)
+{
+    m_closing = on;
+    if (on && m_serverHost.isEmpty())
+        m_serverHost = m_hostBeforeRefusal;
+}
+
 bool TulvaExchange::ask(const QString &text)
 {
     return m_window ? m_window->askYesNo(text) : false;
@@ -232,6 +239,8 @@ int TulvaExchange::executeRequestBytes(bool background)
                 return kFailed;
             m_attempts = 0; // retries after a question are not silent ones
             if (!ask(message + u" Следует повторить обращение к серверу"_s)) {
+                if (!m_serverHost.isEmpty())
+                    m_hostBeforeRefusal = m_serverHost;
                 m_serverHost.clear();
                 if (m_window)
                     m_window->terminateProgram();

@@ -118,7 +118,8 @@ public:
     void abandonExchange();
     // While set, a failed exchange never asks the retry question (closing the program), and a
     // wait ends by itself after closingWaitLimit ms.
-    void setClosing(bool on) { m_closing = on; }
+    // The unregistration at closing still reaches a server that the retry question gave up on.
+    void setClosing(bool on);
     bool closing() const { return m_closing; }
     void setClosingWaitLimit(int ms) { m_closingWaitLimitMs = ms; }
 
@@ -218,6 +219,7 @@ private:
     QStringList m_scratchList;
     QMap<QString, QStringList> m_resourceCache;
     QString m_serverHost;
+    QString m_hostBeforeRefusal; // emptied by No to the retry question; kept for closing
     QString m_serverPort;
     Wire::Identity m_id;
     QByteArray m_currentCommand;

@@ -121,4 +121,5 @@ private:
     QElapsedTimer m_running;
     int m_toyStep = 1;
     bool m_closed = false;
+    bool m_closeAfterExchange = false;
 };
