@@ -103,19 +103,25 @@ void TOpenDbForm::SelectStartupDatabase()
         DBStringGrid->setRow(row);
 }
 
-void TOpenDbForm::OpenSelectedDatabase()
+int TOpenDbForm::OpenSelectedDatabase()
 {
     const int row = DBStringGrid->row();
     if (row <= 0)
-        return;
-    CurrentDbName = DBStringGrid->cell(0, row);
+        return OpResult::Failed;
+    // The figures go under the name and description they were asked for, whatever is picked
+    // while the request runs; a refused request changes nothing.
+    const QString dbName = DBStringGrid->cell(0, row);
+    const QString description = DBStringGrid->cell(1, row);
+    const auto result = WaitForm->GetDatabaseInfo(dbName, AnswerList);
+    if (result == OpResult::Busy)
+        return result;
+    CurrentDbName = dbName;
     DeletedMfns1.clear();
     DeletedMfns2.clear();
     LockedMfns.clear();
     UnactualizedMfns.clear();
 
-    const int result = WaitForm->GetDatabaseInfo(CurrentDbName, AnswerList);
-    if (result == 1 && databaseInfoAccepted(AnswerList)) {
+    if (result == OpResult::Accepted && databaseInfoAccepted(AnswerList)) {
         QList<qint32> *lists[] = {&DeletedMfns1, &DeletedMfns2, &UnactualizedMfns, &LockedMfns};
         for (int i = 0; i < 4; ++i) {
             QString bad;
@@ -123,7 +129,7 @@ void TOpenDbForm::OpenSelectedDatabase()
                 Dialogs::message(Dialogs::Icon::Error, Msg(138),
                                  u"\""_s + bad + u"\" — недопустимый номер записи (MFN) в ответе сервера о базе данных "_s
                                      + CurrentDbName + u"."_s);
-                return;
+                return result;
             }
         }
         MaxMfn = maxMfnFromLine(AnswerList.at(5));
@@ -131,7 +137,7 @@ void TOpenDbForm::OpenSelectedDatabase()
 
         TStringGrid *grid = WAMainForm->StatisticGrid;
         grid->setCell(1, 1, CurrentDbName);
-        grid->setCell(1, 2, DBStringGrid->cell(1, row));
+        grid->setCell(1, 2, description);
         grid->setCell(1, 3, QString::number(MaxMfn));
         grid->setCell(1, 4, DatabaseLocked != 0 ? u"Да"_s : u"Нет"_s);
         grid->setCell(1, 5, QString::number(LockedMfns.size()));
@@ -146,11 +152,15 @@ void TOpenDbForm::OpenSelectedDatabase()
                 item->setEnabled(false);
         }
     }
+    return result;
 }
 
 void TOpenDbForm::OKBitBtnClick()
 {
-    OpenSelectedDatabase();
+    if (OpenSelectedDatabase() == OpResult::Busy) {
+        Dialogs::busyMessage(); // the choice stays open for another try
+        return;
+    }
     accept();
 }
 

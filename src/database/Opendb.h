@@ -23,7 +23,8 @@ public:
     void SelectStartupDatabase();
     // The OK action: the selected row becomes the current database; statistics and lists are
     // read again from the server.
-    void OpenSelectedDatabase();
+    // Returns the request's result; on OpResult::Busy nothing has changed.
+    int OpenSelectedDatabase();
     void OKBitBtnClick();
     void CancelBitBtnClick();
     void DBStringGridDblClick();

@@ -427,7 +427,8 @@ void TWAMainForm::AutoaskTimerTimer()
 
 void TWAMainForm::RestatItemClick()
 {
-    OpenDbForm->OpenSelectedDatabase();
+    if (OpenDbForm->OpenSelectedDatabase() == OpResult::Busy)
+        Dialogs::busyMessage();
 }
 
 void TWAMainForm::OpenDBItemClick()

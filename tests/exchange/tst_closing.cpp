@@ -9,7 +9,9 @@
 #include "shell/Forms.h"
 #include "shell/Globals.h"
 #include "shell/Labelf.h"
+#include "database/Opendb.h"
 #include "shell/Program.h"
+#include "shell/StringGrid.h"
 #include "shell/Wamain.h"
 #include "shell/connect.h"
 
@@ -46,6 +48,7 @@ private slots:
     void closeDuringRequestEndsItThenUnregisters();
     void closeWithServerDownAsksNothing();
     void refusedRetryStillEndsUnregistered();
+    void busyRefusalsDuringRefresh();
 
 private:
     void startForms(quint16 port, bool runStartTimer = false);
@@ -193,6 +196,49 @@ void TestClosing::refusedRetryStillEndsUnregistered()
     QVERIFY(!WAMainForm->isVisible());
     QVERIFY(!registeredAtServer(id, m_sim->port()));
     QCOMPARE(Dialogs::asked().size(), 1);
+}
+
+void TestClosing::busyRefusalsDuringRefresh()
+{
+    // The login's own open step and the refresh after it answer slowly.
+    startSim({ u"0:delay=300:2"_s });
+    startForms(m_sim->port());
+    QVERIFY(logIn());
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+    const qsizetype deleted = DeletedMfns1.size();
+    QVERIFY(deleted > 0);
+    WaitForm->setWaitTickInterval(5);
+
+    const QString busy = u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s;
+    bool acted = false;
+    bool mainDisabled = false;
+    bool listsKept = false;
+    WaitForm->setTickHook([&](int tick) {
+        if (tick != 5)
+            return;
+        mainDisabled = !WAMainForm->isEnabled();
+        // The administrator picks another database and presses OK, then asks for the version.
+        OpenDbForm->DBStringGrid->setRow(OpenDbForm->rowOfDatabase(u"RDR"_s));
+        OpenDbForm->OKBitBtnClick();
+        WAMainForm->Version1Click();
+        WAMainForm->RestatItemClick();
+        listsKept = DeletedMfns1.size() == deleted;
+        acted = true;
+    });
+    WAMainForm->AutoaskTimerTimer();
+    WaitForm->setTickHook(nullptr);
+    QVERIFY(acted);
+    QVERIFY(mainDisabled);
+    QVERIFY(listsKept);
+    QCOMPARE(Dialogs::asked().size(), 3);
+    for (const Dialogs::Asked &a : Dialogs::asked()) {
+        QCOMPARE(a.text, busy);
+        QCOMPARE(a.caption, u"Внимание!"_s);
+    }
+    // The figures that came are IBIS's, under IBIS's name.
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+    QCOMPARE(WAMainForm->StatisticGrid->cell(1, 1), u"IBIS"_s);
+    QCOMPARE(DeletedMfns1.size(), deleted);
 }
 
 QTEST_MAIN(TestClosing)
