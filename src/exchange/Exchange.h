@@ -212,7 +212,7 @@ private:
     int m_dataError = 0;
     bool m_abandoned = false;
     bool m_closing = false;
-    int m_closingWaitLimitMs = 10000;
+    int m_closingWaitLimitMs = 5000;
     QByteArray m_requestText;
     QByteArray m_wireMessage;
     QByteArray m_cancelMessage;
