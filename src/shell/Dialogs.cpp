@@ -84,6 +84,12 @@ bool askYesNo(Icon icon, const QString &caption, const QString &text)
         == QMessageBox::Yes;
 }
 
+void busyMessage()
+{
+    message(Icon::Warning, QStringLiteral("Внимание!"),
+        QStringLiteral("Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."));
+}
+
 int execModal(QDialog *dialog)
 {
     State &s = state();

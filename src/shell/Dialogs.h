@@ -25,6 +25,9 @@ void message(Icon icon, const QString &caption, const QString &text);
 // Yes/No question with No as the default; true on Yes.
 bool askYesNo(Icon icon, const QString &caption, const QString &text);
 
+// A user's command refused because another request is still running (never a server error).
+void busyMessage();
+
 // Runs a dialog modally (QDialog::exec) and returns its result.
 int execModal(QDialog *dialog);
 

@@ -379,8 +379,11 @@ void TWAMainForm::StatisticGridDrawCell(QPainter *painter, int col, int row, con
 void TWAMainForm::TimerStartTimer()
 {
     TimerStart->stop();
+    // Closed before the login: nothing is asked and nothing is sent.
+    if (m_closed)
+        return;
     const int result = Dialogs::execModal(FormConnect);
-    if (result != QDialog::Accepted) {
+    if (result != QDialog::Accepted || m_closed) {
         ApplicationTerminate();
         return;
     }
@@ -417,11 +420,17 @@ void TWAMainForm::ToyTimerTimer()
 
 void TWAMainForm::AutoaskTimerTimer()
 {
-    if (WaitForm && WaitForm->isWaitVisible())
+    // A request under way: say nothing and try at the next tick.
+    if (WaitForm && (WaitForm->isWaitVisible() || WaitForm->isBusy()))
         return;
     AutoaskTimer->setEnabled(false);
-    OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
-    AutoaskTimer->setEnabled(true);
+    {
+        // The refresh serves this window, not whatever dialog happens to be active.
+        WaitServing serving(WaitForm, this);
+        OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
+    }
+    if (!m_closed)
+        AutoaskTimer->setEnabled(true);
 }
 
 void TWAMainForm::RestatItemClick()
@@ -443,8 +452,12 @@ void TWAMainForm::AutoaskingItemClick()
 
 void TWAMainForm::Version1Click()
 {
-    const int result = WaitForm->GetServerVersion(AnswerList);
-    if (result != 1 || AnswerList.size() < 5) {
+    const auto result = WaitForm->GetServerVersion(AnswerList);
+    if (result == OpResult::Busy) {
+        Dialogs::busyMessage();
+        return;
+    }
+    if (result != OpResult::Accepted || AnswerList.size() < 5) {
         Dialogs::message(Dialogs::Icon::None, u"Attention!"_s, u"The command not supported on server!"_s);
         return;
     }
@@ -455,7 +468,10 @@ void TWAMainForm::Version1Click()
 
 void TWAMainForm::ServerRestartItemClick()
 {
-    if (WaitForm->RestartServer(AnswerList) == 1 && !AnswerList.isEmpty() && AnswerList.at(0) == u"0")
+    const auto result = WaitForm->RestartServer(AnswerList);
+    if (result == OpResult::Busy)
+        Dialogs::busyMessage();
+    else if (result == OpResult::Accepted && returnCodeOk(AnswerList))
         Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, u"Сервер перестартован успешно."_s);
 }
 
@@ -472,9 +488,16 @@ void TWAMainForm::ExitItemClick()
 bool TWAMainForm::FormCloseQuery()
 {
     AutoaskTimer->setEnabled(false);
-    // Only a client that has talked to the server is registered there.
-    if (WaitForm && WaitForm->sendSockPort() != 0)
+    TimerStart->stop();
+    // Only a client that has talked to the server is registered there. The unregistration asks
+    // nothing and gives up by itself: closing never traps the administrator.
+    if (WaitForm && WaitForm->sendSockPort() != 0) {
+        TulvaExchange *engine = WaitForm->engine();
+        engine->TimerNoOperation->stop();
+        engine->setClosing(true);
         WaitForm->UnregisterClient(UserName, AnswerList);
+        engine->TimerNoOperation->stop();
+    }
     return true;
 }
 
@@ -497,11 +520,31 @@ void TWAMainForm::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
+    if (WaitForm && WaitForm->isBusy()) {
+        // A request is under way: end it first (as a third press would, without the question),
+        // then close again, which unregisters.
+        event->ignore();
+        if (!m_closeAfterExchange) {
+            m_closeAfterExchange = true;
+            connect(WaitForm->engine(), &TulvaExchange::idle, this, [this] {
+                QTimer::singleShot(0, this, [this] {
+                    if (m_closeAfterExchange && !m_closed)
+                        close();
+                });
+            }, Qt::SingleShotConnection);
+        }
+        WaitForm->engine()->abandonExchange();
+        return;
+    }
+    m_closeAfterExchange = false;
+    const bool beforeLogin = TimerStart->isActive();
     if (!FormCloseQuery()) {
         event->ignore();
         return;
     }
     m_closed = true;
+    if (beforeLogin)
+        ApplicationTerminate(); // the splash window alone would keep the program running
     FormClose();
     event->accept();
 }

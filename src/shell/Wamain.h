@@ -126,4 +126,5 @@ private:
     QString m_openStatus;
     int m_toyStep = 1;
     bool m_closed = false;
+    bool m_closeAfterExchange = false;
 };
