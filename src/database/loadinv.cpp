@@ -58,6 +58,9 @@ TLoadInvForm::TLoadInvForm(QWidget *parent)
 void TLoadInvForm::FormCreate()
 {
     TranslateAndRefont(this);
+    // The translated caption ("Остановить процесс") is wider than the button of the definition.
+    const int width = qMax(115, Button1->sizeHint().width() + 16);
+    Button1->setGeometry((325 - width) / 2, 92, width, 27);
     Timer1->stop();
 }
 
