@@ -61,6 +61,7 @@ private Q_SLOTS:
     void deletedListWithOneListOnly();
     void unactualizedNotes();
     void lockedListAndEmptyMessages();
+    void listAndLogWindowsCloseByKeyAndButton();
     void modelOverLargeLists();
     void gridReadsThroughAModel();
 
@@ -289,6 +290,31 @@ void TestMaintenance::lockedListAndEmptyMessages()
     QCOMPARE(m_shown.last().caption, Msg(843) + u" - IBIS"_s);
     QCOMPARE(m_shown.last().rows, (QList<QStringList>{{u"MFN"_s, QString()}, {u"12"_s, QString()},
         {u"11"_s, QString()}}));
+}
+
+void TestMaintenance::listAndLogWindowsCloseByKeyAndButton()
+{
+    // The windows run for real here; keys and clicks arrive as the window system delivers them.
+    Dialogs::setModalHandler([](QDialog *dialog) { return dialog->exec(); });
+    LockedMfns = {3};
+    bool escaped = false;
+    QTimer::singleShot(0, this, [&] {
+        QTest::keyClick(MFNListForm->windowHandle(), Qt::Key_Escape);
+        escaped = true;
+    });
+    WAMainForm->LockedListItemClick();
+    QTRY_VERIFY(escaped);
+    QVERIFY(!MFNListForm->isVisible());
+
+    bool clicked = false;
+    QTimer::singleShot(0, this, [&] {
+        QPushButton *b = FormProtocol->ButtonEx;
+        QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
+        clicked = true;
+    });
+    showProtocol(u"log"_s, u"text"_s);
+    QTRY_VERIFY(clicked);
+    QVERIFY(!FormProtocol->isVisible());
 }
 
 void TestMaintenance::modelOverLargeLists()
