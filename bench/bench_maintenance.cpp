@@ -75,12 +75,12 @@ double timeListCommand(void (TWAMainForm::*command)(), int *rowsShown)
 
 QStringList processListAnswer(int rows)
 {
-    QStringList out{u"0"_s, QString::number(rows), u"9"_s};
+    QStringList out{ u"0"_s, QString::number(rows), u"9"_s };
     out.reserve(3 + rows * 10);
     for (int r = 1; r <= rows; ++r) {
         out << QString::number(r) << u"192.168.0.17"_s << u"ADMIN"_s << QString::number(100000 + r) << u"A"_s
-            << u"08.12.2026 12:00:00"_s << u"TULVA_READ"_s << QString::number(r * 7) << QString::number(5000 + r)
-            << u"Активный"_s;
+            << u"08.12.2026 12:00:00"_s << u"TULVA_READ"_s << QString::number(r * 7)
+            << QString::number(5000 + r) << u"Активный"_s;
     }
     return out;
 }
@@ -129,7 +129,7 @@ int main(int argc, char *argv[])
     UnactualizedMfns.resize(1000000);
     for (int i = 0; i < 1000000; ++i)
         UnactualizedMfns[i] = 3 * i + 1;
-    for (const bool shuffled : {true, false}) {
+    for (const bool shuffled : { true, false }) {
         if (shuffled)
             std::shuffle(DeletedMfns1.begin(), DeletedMfns1.end(), *QRandomGenerator::global());
         else
@@ -140,9 +140,9 @@ int main(int argc, char *argv[])
             if (round > 0)
                 unactualized.push_back(ms);
         }
-        std::printf("unactualized list, %d MFNs against %lld deleted (%s): shown and painted in %.2f ms\n", rows,
-            qlonglong(DeletedMfns1.size()), shuffled ? "deleted list shuffled" : "deleted list in order",
-            median(unactualized));
+        std::printf("unactualized list, %d MFNs against %lld deleted (%s): shown and painted in %.2f ms\n",
+            rows, qlonglong(DeletedMfns1.size()),
+            shuffled ? "deleted list shuffled" : "deleted list in order", median(unactualized));
     }
     // Every note once, to show the look-up is not quadratic.
     {
@@ -163,7 +163,7 @@ int main(int argc, char *argv[])
         body << TextCodec::toBytes(line);
     ScriptedServer server;
     server.listen();
-    server.setDefaultScript({ScriptedServer::reply(body)});
+    server.setDefaultScript({ ScriptedServer::reply(body) });
     WaitForm->SetServerAddress(server.host(), server.portText(), u"A"_s);
     std::vector<double> load, parse;
     for (int round = 0; round <= kRounds; ++round) {
@@ -183,7 +183,8 @@ int main(int argc, char *argv[])
             parse.push_back(parsed);
         }
     }
-    std::printf("process list, 10000 rows: LoadProcessList (exchange, parse, grid) %.1f ms; parse alone %.1f ms\n",
+    std::printf(
+        "process list, 10000 rows: LoadProcessList (exchange, parse, grid) %.1f ms; parse alone %.1f ms\n",
         median(load), median(parse));
 
     Dialogs::reset();

@@ -1,7 +1,7 @@
 #include "Maintenance.h"
 
-#include "database/Mfnlist.h"
 #include "database/MfnListModel.h"
+#include "database/Mfnlist.h"
 #include "database/Opendb.h"
 #include "database/loadinv.h"
 #include "database/protocol.h"
@@ -85,7 +85,8 @@ void runLongJob(const LongJob &job)
 }
 
 // Shows a record list in the list window, or the empty message.
-void showMfnList(bool empty, int emptyMessage, int titleMessage, const std::function<void(MfnListModel *)> &fill)
+void showMfnList(
+    bool empty, int emptyMessage, int titleMessage, const std::function<void(MfnListModel *)> &fill)
 {
     if (empty) {
         Dialogs::message(Dialogs::Icon::Warning, Msg(138), Msg(emptyMessage));
@@ -124,7 +125,8 @@ void showProcessProtocol(const QString &processCaption)
 {
     WaitForm->ClearResourceCache();
     // A failed read leaves what the read left: the log window then shows that (empty).
-    const auto result = WaitForm->ReadResourceCached(0, QString(), WaitForm->clientId() + u".ibf"_s, AnswerList);
+    const auto result
+        = WaitForm->ReadResourceCached(0, QString(), WaitForm->clientId() + u".ibf"_s, AnswerList);
     const QStringList lines = result == OpResult::Accepted ? QStringList(AnswerList) : QStringList();
     showProtocol(processCaptionPrefix() + processCaption, protocolText(lines));
 }
@@ -164,27 +166,27 @@ void TWAMainForm::ActualIfItemClick()
 
 void TWAMainForm::LoadIfItemClick()
 {
-    runLongJob({&TWaitForm::LoadInvertedFile, u"TULVA_CREATE_DICT"_s, TLoadInvForm::CreateDict,
-        u"Ошибка при запуске процесса создания словаря."_s, LoadIfItem, true, true});
+    runLongJob({ &TWaitForm::LoadInvertedFile, u"TULVA_CREATE_DICT"_s, TLoadInvForm::CreateDict,
+        u"Ошибка при запуске процесса создания словаря."_s, LoadIfItem, true, true });
 }
 
 void TWAMainForm::ReorgIfItemClick()
 {
-    runLongJob({&TWaitForm::ReorganizeInvertedFile, u"TULVA_RELOAD_DICT"_s, TLoadInvForm::ReloadDict,
-        u"Ошибка при запуске процесса реорганизации словаря."_s, ReorgIfItem, true, false});
+    runLongJob({ &TWaitForm::ReorganizeInvertedFile, u"TULVA_RELOAD_DICT"_s, TLoadInvForm::ReloadDict,
+        u"Ошибка при запуске процесса реорганизации словаря."_s, ReorgIfItem, true, false });
 }
 
 void TWAMainForm::ReorgMfItemClick()
 {
-    runLongJob({&TWaitForm::ReorganizeMasterFile, u"TULVA_RELOAD_MASTER"_s, TLoadInvForm::ReloadMaster,
-        u"Ошибка при запуске процесса реорганизации файла документов."_s, ReorgMfItem, false, false});
+    runLongJob({ &TWaitForm::ReorganizeMasterFile, u"TULVA_RELOAD_MASTER"_s, TLoadInvForm::ReloadMaster,
+        u"Ошибка при запуске процесса реорганизации файла документов."_s, ReorgMfItem, false, false });
 }
 
 void TWAMainForm::DeletedListItemClick()
 {
     showMfnList(DeletedMfns1.isEmpty() && DeletedMfns2.isEmpty(), 442, 469, [](MfnListModel *model) {
         model->setHeader(1, Msg(478));
-        model->showParts({{DeletedMfns2, Msg(479)}, {DeletedMfns1, Msg(480)}});
+        model->showParts({ { DeletedMfns2, Msg(479) }, { DeletedMfns1, Msg(480) } });
     });
 }
 
@@ -200,6 +202,6 @@ void TWAMainForm::LockedListItemClick()
 {
     showMfnList(LockedMfns.isEmpty(), 844, 843, [](MfnListModel *model) {
         model->setHeader(1, QString());
-        model->showParts({{LockedMfns, QString()}});
+        model->showParts({ { LockedMfns, QString() } });
     });
 }

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-MfnListModel::MfnListModel(QObject *parent) : QAbstractTableModel(parent)
+MfnListModel::MfnListModel(QObject *parent)
+    : QAbstractTableModel(parent)
 {
 }
 
@@ -30,11 +31,11 @@ void MfnListModel::showParts(const QList<Part> &parts)
     endResetModel();
 }
 
-void MfnListModel::showMarked(const QList<qint32> &mfns, const QList<qint32> &marked, const QString &markedNote,
-    const QString &otherNote)
+void MfnListModel::showMarked(const QList<qint32> &mfns, const QList<qint32> &marked,
+    const QString &markedNote, const QString &otherNote)
 {
     beginResetModel();
-    m_parts = {Part{mfns, otherNote}};
+    m_parts = { Part{ mfns, otherNote } };
     m_useMarked = true;
     m_markedNote = markedNote;
     m_marked = marked;

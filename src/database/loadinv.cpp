@@ -68,19 +68,19 @@ bool TLoadInvForm::kindOf(int watchKind, Kind *kind)
 {
     switch (watchKind) {
     case CreateDict:
-        *kind = {u"Создание словаря заново"_s, u"TULVA_CREATE_DICT"_s, 10};
+        *kind = { u"Создание словаря заново"_s, u"TULVA_CREATE_DICT"_s, 10 };
         return true;
     case ReloadDict:
-        *kind = {u"Реорганизация файла словаря"_s, u"TULVA_RELOAD_DICT"_s, 5};
+        *kind = { u"Реорганизация файла словаря"_s, u"TULVA_RELOAD_DICT"_s, 5 };
         return true;
     case ReloadMaster:
-        *kind = {u"Реорганизация файла документов"_s, u"TULVA_RELOAD_MASTER"_s, 5};
+        *kind = { u"Реорганизация файла документов"_s, u"TULVA_RELOAD_MASTER"_s, 5 };
         return true;
     case DbNew:
-        *kind = {u"Создание новой базы данных"_s, u"TULVA_DB_NEW"_s, 3};
+        *kind = { u"Создание новой базы данных"_s, u"TULVA_DB_NEW"_s, 3 };
         return true;
     case DbDelete:
-        *kind = {u"Удаление базы данных"_s, u"TULVA_DB_DELETE"_s, 3};
+        *kind = { u"Удаление базы данных"_s, u"TULVA_DB_DELETE"_s, 3 };
         return true;
     default:
         return false;

@@ -1,14 +1,14 @@
 #include "process.h"
 
+#include "database/Maintenance.h"
 #include "exchange/OpResult.h"
 #include "exchange/Waitunit.h"
-#include "database/Maintenance.h"
 #include "shell/FormUtil.h"
 #include "shell/Forms.h"
 #include "shell/Globals.h"
-#include "shell/Wamain.h"
 #include "shell/StringGrid.h"
 #include "shell/Translate.h"
+#include "shell/Wamain.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -70,8 +70,8 @@ void TFormProcess::FormCreate()
 {
     TranslateAndRefont(this);
 
-    m_titles = QStringList{ u"№"_s, u"IP адрес"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s,
-        u"Время запуска"_s, u"Выполняемая команда"_s, u"Номер команды"_s, u"ID процесса"_s, u"Состояние"_s };
+    m_titles = QStringList{ u"№"_s, u"IP адрес"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s, u"Время запуска"_s,
+        u"Выполняемая команда"_s, u"Номер команды"_s, u"ID процесса"_s, u"Состояние"_s };
     static const int widths[] = { 20, 80, 50, 100, 90, 100, 140, 100, 80, 80 };
     StringGridProcess->setColCount(10);
     StringGridProcess->setRowCount(2);

@@ -56,7 +56,8 @@ public:
     // Shows a model of the caller's instead of the grid's own cells (null: back to them). Model
     // row r is grid row r + 1 and the model's horizontal header is row 0; cell(), rowCount(),
     // colCount(), row() and setRow() read through it, while the grid's own setters (setCell,
-    // setRowCount, setColCount) leave it alone: its owner fills it. A million rows then cost what the model keeps, not a million strings.
+    // setRowCount, setColCount) leave it alone: its owner fills it. A million rows then cost
+    // what the model keeps, not a million strings.
     void useModel(QAbstractTableModel *model);
     QAbstractTableModel *customModel() const { return m_custom; }
 

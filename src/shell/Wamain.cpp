@@ -13,8 +13,8 @@
 #include "Translate.h"
 #include "connect.h"
 #include "database/Opendb.h"
-#include "server/process.h"
 #include "exchange/Waitunit.h"
+#include "server/process.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -80,7 +80,7 @@ void TestMaintenance::init()
     OpenDbForm->DBStringGrid->setCell(0, 1, u"IBIS"_s);
     CurrentDbName = u"IBIS"_s;
     // The open step that follows a command: refused, so it changes nothing.
-    f.server->setDefaultScript({ScriptedServer::reply({"-1"})});
+    f.server->setDefaultScript({ ScriptedServer::reply({ "-1" }) });
     LoadInvForm->Timer1->setInterval(5);
     recordModals();
 }
@@ -90,13 +90,13 @@ void TestMaintenance::recordModals()
     Dialogs::setModalHandler([this](QDialog *dialog) {
         if (dialog == LoadInvForm)
             return dialog->exec();
-        Shown s{dialog->windowTitle(), {}, {}};
+        Shown s{ dialog->windowTitle(), {}, {} };
         if (dialog == FormProtocol)
             s.text = FormProtocol->MemoProtocol->toPlainText();
         if (dialog == MFNListForm) {
             TStringGrid *g = MFNListForm->MFNStringGrid;
             for (int r = 0; r < g->rowCount(); ++r)
-                s.rows << QStringList{g->cell(0, r), g->cell(1, r)};
+                s.rows << QStringList{ g->cell(0, r), g->cell(1, r) };
         }
         m_shown << s;
         return int(QDialog::Rejected);
@@ -114,7 +114,7 @@ void TestMaintenance::clearAsksFirst()
     QCOMPARE(f.server->connectionCount(), 0);
 
     // Refused by the server: nothing more is shown and nothing re-read.
-    f.server->setDefaultScript({ScriptedServer::reply({"-5"})});
+    f.server->setDefaultScript({ ScriptedServer::reply({ "-5" }) });
     Dialogs::queueAnswer(QMessageBox::Yes);
     WAMainForm->ClearDBItemClick();
     QCOMPARE(f.server->connectionCount(), 1);
@@ -123,11 +123,11 @@ void TestMaintenance::clearAsksFirst()
 
 void TestMaintenance::clearAcceptedTellsAndReopens()
 {
-    f.answer({u"0"_s});
+    f.answer({ u"0"_s });
     Dialogs::queueAnswer(QMessageBox::Yes);
     WAMainForm->ClearDBItemClick();
     QCOMPARE(f.server->request(0).command, "S");
-    QCOMPARE(argumentsOf(f.server->request(0)), QList<QByteArray>{"IBIS"});
+    QCOMPARE(argumentsOf(f.server->request(0)), QList<QByteArray>{ "IBIS" });
     QCOMPARE(Dialogs::asked().size(), 2);
     QCOMPARE(Dialogs::asked().at(1).text, u"IBIS - "_s + Msg(456));
     QCOMPARE(f.server->request(1).command, "0");
@@ -139,7 +139,7 @@ void TestMaintenance::actualizeChecksFirst()
     QCOMPARE(Dialogs::asked().size(), 1);
     QCOMPARE(Dialogs::asked().first().text, Msg(428));
 
-    UnactualizedMfns = {5};
+    UnactualizedMfns = { 5 };
     WAMainForm->StatisticGrid->setCell(1, 4, Msg(42));
     WAMainForm->ActualIfItemClick();
     QCOMPARE(Dialogs::asked().size(), 2);
@@ -149,11 +149,11 @@ void TestMaintenance::actualizeChecksFirst()
 
 void TestMaintenance::actualizeSendsAndReopens()
 {
-    UnactualizedMfns = {5};
+    UnactualizedMfns = { 5 };
     WAMainForm->StatisticGrid->setCell(1, 4, u"Нет"_s);
     WAMainForm->ActualIfItemClick();
     QCOMPARE(f.server->request(0).command, "F");
-    QCOMPARE(argumentsOf(f.server->request(0)), (QList<QByteArray>{"IBIS", "0"}));
+    QCOMPARE(argumentsOf(f.server->request(0)), (QList<QByteArray>{ "IBIS", "0" }));
     QCOMPARE(f.server->request(1).command, "0");
     QVERIFY(Dialogs::asked().isEmpty());
 }
@@ -164,10 +164,10 @@ void TestMaintenance::longJobNotStarted_data()
     QTest::addColumn<QByteArray>("command");
     QTest::addColumn<QString>("text");
     QTest::newRow("load") << 0 << QByteArray("Z") << u"Ошибка при запуске процесса создания словаря."_s;
-    QTest::newRow("reorganize dictionary") << 1 << QByteArray("Y")
-                                           << u"Ошибка при запуске процесса реорганизации словаря."_s;
-    QTest::newRow("reorganize master") << 2 << QByteArray("X")
-                                       << u"Ошибка при запуске процесса реорганизации файла документов."_s;
+    QTest::newRow("reorganize dictionary")
+        << 1 << QByteArray("Y") << u"Ошибка при запуске процесса реорганизации словаря."_s;
+    QTest::newRow("reorganize master")
+        << 2 << QByteArray("X") << u"Ошибка при запуске процесса реорганизации файла документов."_s;
 }
 
 void TestMaintenance::longJobNotStarted()
@@ -175,8 +175,8 @@ void TestMaintenance::longJobNotStarted()
     QFETCH(int, which);
     QFETCH(QByteArray, command);
     QFETCH(QString, text);
-    f.answer({u"-3"_s});
-    QAction *items[] = {WAMainForm->LoadIfItem, WAMainForm->ReorgIfItem, WAMainForm->ReorgMfItem};
+    f.answer({ u"-3"_s });
+    QAction *items[] = { WAMainForm->LoadIfItem, WAMainForm->ReorgIfItem, WAMainForm->ReorgMfItem };
     items[which]->trigger();
     QCOMPARE(f.server->request(0).command, command);
     QCOMPARE(f.server->connectionCount(), 1);
@@ -187,8 +187,8 @@ void TestMaintenance::longJobNotStarted()
 
 void TestMaintenance::finishedJobShowsItsOwnLog()
 {
-    f.answer({u"0"_s, u"Начало"_s, u"Словарь загружен"_s});
-    f.answer(processAnswer({{u"2"_s, u"99"_s, u"TULVA_CREATE_DICT"_s}}));
+    f.answer({ u"0"_s, u"Начало"_s, u"Словарь загружен"_s });
+    f.answer(processAnswer({ { u"2"_s, u"99"_s, u"TULVA_CREATE_DICT"_s } }));
     WAMainForm->LoadIfItemClick();
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown.first().caption, u"Протокол поцесса - "_s + Msg(403));
@@ -199,7 +199,7 @@ void TestMaintenance::finishedJobShowsItsOwnLog()
 
 void TestMaintenance::finishedMasterJobIsAFailure()
 {
-    f.answer({u"0"_s, u"log"_s});
+    f.answer({ u"0"_s, u"log"_s });
     f.answer(processAnswer({}));
     WAMainForm->ReorgMfItemClick();
     QVERIFY(m_shown.isEmpty());
@@ -209,18 +209,20 @@ void TestMaintenance::finishedMasterJobIsAFailure()
 
 void TestMaintenance::watchedJobEndsWithItsProtocol()
 {
-    f.answer({u"0"_s, u"started"_s});
-    f.answer(processAnswer({{u"2"_s, u"99"_s, u"TULVA_RELOAD_DICT"_s}, {u"3"_s, id(), u"TULVA_RELOAD_DICT"_s}}));
+    f.answer({ u"0"_s, u"started"_s });
+    f.answer(processAnswer(
+        { { u"2"_s, u"99"_s, u"TULVA_RELOAD_DICT"_s }, { u"3"_s, id(), u"TULVA_RELOAD_DICT"_s } }));
     // First reload on tick 5 still lists it; the one on tick 10 no longer.
-    f.answer(processAnswer({{u"3"_s, id(), u"TULVA_RELOAD_DICT"_s}}));
+    f.answer(processAnswer({ { u"3"_s, id(), u"TULVA_RELOAD_DICT"_s } }));
     f.answer(processAnswer({}));
-    f.server->addScript({ScriptedServer::reply({ShellFixture::resourceLine({u"Протокол"_s, u"Готово"_s})})});
+    f.server->addScript(
+        { ScriptedServer::reply({ ShellFixture::resourceLine({ u"Протокол"_s, u"Готово"_s }) }) });
     WAMainForm->ReorgIfItem->trigger();
     QCOMPARE(LoadInvForm->windowTitle(), u"Реорганизация файла словаря"_s);
     QCOMPARE(LoadInvForm->result(), int(QDialog::Accepted));
     QCOMPARE(LoadInvForm->TickCounter, 10);
     QCOMPARE(f.server->request(4).command, "L");
-    QCOMPARE(argumentsOf(f.server->request(4)), QList<QByteArray>{"0.." + id().toLatin1() + ".ibf"});
+    QCOMPARE(argumentsOf(f.server->request(4)), QList<QByteArray>{ "0.." + id().toLatin1() + ".ibf" });
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown.first().caption, u"Протокол поцесса - "_s + Msg(408));
     QVERIFY2(m_shown.first().text.startsWith(u"Протокол\nГотово"_s), qPrintable(m_shown.first().text));
@@ -231,43 +233,45 @@ void TestMaintenance::watchedJobEndsWithItsProtocol()
 void TestMaintenance::protocolTextShowsAnyBytes()
 {
     const QString longLine(100000, u'ж');
-    QCOMPARE(protocolText({u"a"_s + QChar(0) + u"b"_s, longLine, QString()}),
+    QCOMPARE(protocolText({ u"a"_s + QChar(0) + u"b"_s, longLine, QString() }),
         u"a\u2400b\n"_s + longLine + u"\n"_s);
     QCOMPARE(protocolText({}), QString());
-    showProtocol(u"caption"_s, protocolText({u"Ошибка"_s + QChar(0)}));
+    showProtocol(u"caption"_s, protocolText({ u"Ошибка"_s + QChar(0) }));
     QCOMPARE(m_shown.last().text, u"Ошибка\u2400"_s);
     QCOMPARE(m_shown.last().caption, u"caption"_s);
 }
 
 void TestMaintenance::deletedList()
 {
-    DeletedMfns1 = {30};
-    DeletedMfns2 = {10, 20};
+    DeletedMfns1 = { 30 };
+    DeletedMfns2 = { 10, 20 };
     WAMainForm->DeletedListItem->trigger();
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown.first().caption, Msg(469) + u" - IBIS"_s);
-    QCOMPARE(m_shown.first().rows, (QList<QStringList>{{u"MFN"_s, Msg(478)}, {u"10"_s, Msg(479)},
-        {u"20"_s, Msg(479)}, {u"30"_s, Msg(480)}}));
+    QCOMPARE(m_shown.first().rows,
+        (QList<QStringList>{
+            { u"MFN"_s, Msg(478) }, { u"10"_s, Msg(479) }, { u"20"_s, Msg(479) }, { u"30"_s, Msg(480) } }));
     QVERIFY(Dialogs::asked().isEmpty());
 }
 
 void TestMaintenance::deletedListWithOneListOnly()
 {
-    DeletedMfns1 = {7};
+    DeletedMfns1 = { 7 };
     WAMainForm->DeletedListItemClick();
     QCOMPARE(m_shown.size(), 1);
     QCOMPARE(m_shown.first().rows.size(), 2);
-    QCOMPARE(m_shown.first().rows.at(1), (QStringList{u"7"_s, Msg(480)}));
+    QCOMPARE(m_shown.first().rows.at(1), (QStringList{ u"7"_s, Msg(480) }));
 }
 
 void TestMaintenance::unactualizedNotes()
 {
-    UnactualizedMfns = {9, 3, 5};
-    DeletedMfns1 = {5, 1, 9}; // not in order: looked up all the same
+    UnactualizedMfns = { 9, 3, 5 };
+    DeletedMfns1 = { 5, 1, 9 }; // not in order: looked up all the same
     WAMainForm->UnactualListItemClick();
     QCOMPARE(m_shown.first().caption, Msg(473) + u" - IBIS"_s);
-    QCOMPARE(m_shown.first().rows, (QList<QStringList>{{u"MFN"_s, Msg(470)}, {u"9"_s, Msg(471)},
-        {u"3"_s, Msg(472)}, {u"5"_s, Msg(471)}}));
+    QCOMPARE(m_shown.first().rows,
+        (QList<QStringList>{
+            { u"MFN"_s, Msg(470) }, { u"9"_s, Msg(471) }, { u"3"_s, Msg(472) }, { u"5"_s, Msg(471) } }));
 }
 
 void TestMaintenance::lockedListAndEmptyMessages()
@@ -283,20 +287,20 @@ void TestMaintenance::lockedListAndEmptyMessages()
     QCOMPARE(Dialogs::asked().at(2).caption, Msg(138));
 
     // The header of column 1 is rewritten by every command.
-    DeletedMfns2 = {4};
+    DeletedMfns2 = { 4 };
     WAMainForm->DeletedListItemClick();
-    LockedMfns = {12, 11};
+    LockedMfns = { 12, 11 };
     WAMainForm->LockedListItem->trigger();
     QCOMPARE(m_shown.last().caption, Msg(843) + u" - IBIS"_s);
-    QCOMPARE(m_shown.last().rows, (QList<QStringList>{{u"MFN"_s, QString()}, {u"12"_s, QString()},
-        {u"11"_s, QString()}}));
+    QCOMPARE(m_shown.last().rows,
+        (QList<QStringList>{ { u"MFN"_s, QString() }, { u"12"_s, QString() }, { u"11"_s, QString() } }));
 }
 
 void TestMaintenance::listAndLogWindowsCloseByKeyAndButton()
 {
     // The windows run for real here; keys and clicks arrive as the window system delivers them.
     Dialogs::setModalHandler([](QDialog *dialog) { return dialog->exec(); });
-    LockedMfns = {3};
+    LockedMfns = { 3 };
     bool escaped = false;
     QTimer::singleShot(0, this, [&] {
         QTest::keyClick(MFNListForm->windowHandle(), Qt::Key_Escape);
@@ -309,7 +313,8 @@ void TestMaintenance::listAndLogWindowsCloseByKeyAndButton()
     bool clicked = false;
     QTimer::singleShot(0, this, [&] {
         QPushButton *b = FormProtocol->ButtonEx;
-        QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
+        QTest::mouseClick(
+            b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
         clicked = true;
     });
     showProtocol(u"log"_s, u"text"_s);
@@ -329,7 +334,7 @@ void TestMaintenance::modelOverLargeLists()
     }
     model.showMarked(unactualized, deleted, u"yes"_s, u"no"_s);
     QCOMPARE(model.rowCount(), 200000);
-    for (int row : {0, 1, 2, 3, 4, 199999}) {
+    for (int row : { 0, 1, 2, 3, 4, 199999 }) {
         const qint32 mfn = unactualized.at(row);
         const bool isDeleted = mfn <= 400000 && (400000 - mfn) % 3 == 0;
         QCOMPARE(model.noteAt(row), isDeleted ? u"yes"_s : u"no"_s);
@@ -337,7 +342,7 @@ void TestMaintenance::modelOverLargeLists()
     QCOMPARE(model.index(5, 0).data().toString(), u"11"_s);
     QCOMPARE(model.index(200000, 0).data(), QVariant());
 
-    model.showParts({{{1, 2}, u"a"_s}, {{}, u"b"_s}, {{3}, u"c"_s}});
+    model.showParts({ { { 1, 2 }, u"a"_s }, { {}, u"b"_s }, { { 3 }, u"c"_s } });
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.noteAt(2), u"c"_s);
     QCOMPARE(model.mfnAt(2), 3);
@@ -351,7 +356,7 @@ void TestMaintenance::gridReadsThroughAModel()
     TStringGrid grid;
     MfnListModel model;
     model.setHeader(0, u"MFN"_s);
-    model.showParts({{{5, 6, 7}, u"n"_s}});
+    model.showParts({ { { 5, 6, 7 }, u"n"_s } });
     grid.useModel(&model);
     QCOMPARE(grid.customModel(), &model);
     QCOMPARE(grid.rowCount(), 4);
@@ -369,7 +374,7 @@ void TestMaintenance::gridReadsThroughAModel()
     QCOMPARE(moved.first().at(1).toInt(), 3);
 
     // After a reset the current row starts at the top again.
-    model.showParts({{{8}, QString()}});
+    model.showParts({ { { 8 }, QString() } });
     QCOMPARE(grid.rowCount(), 2);
     QCOMPARE(grid.row(), 1);
 

@@ -62,13 +62,14 @@ void TestMaintenanceSim::start(const QString &jobSeconds)
     resetApplicationTerminating();
     setApplicationTerminateHandler([] {});
     m_state = std::make_unique<QTemporaryDir>();
-    m_sim = std::make_unique<EmulatorProcess>(QStringList{u"--state"_s, m_state->filePath(u"state"_s), u"--sample"_s,
-        EmulatorProcess::sampleDir(), u"--job-seconds"_s, jobSeconds});
+    m_sim = std::make_unique<EmulatorProcess>(QStringList{ u"--state"_s, m_state->filePath(u"state"_s),
+        u"--sample"_s, EmulatorProcess::sampleDir(), u"--job-seconds"_s, jobSeconds });
     QVERIFY2(m_sim->port() != 0, m_sim->errors().constData());
     m_dir = std::make_unique<ScopedWorkDir>();
-    QVERIFY(QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
+    QVERIFY(QFile::copy(
+        QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
     writeCp1251File(m_dir->filePath(LocalIniFileName),
-        {u"[Main]"_s, u"ServerPort="_s + QString::number(m_sim->port()), u"USERNAME=admin"_s});
+        { u"[Main]"_s, u"ServerPort="_s + QString::number(m_sim->port()), u"USERNAME=admin"_s });
     LabelForm = new TLabelForm;
     CreateForms();
     WAMainForm->TimerStart->stop();
@@ -124,7 +125,8 @@ void TestMaintenanceSim::reorganizeDictionaryIsWatchedToItsEnd()
     QCOMPARE(m_captions.value(0), u"Реорганизация файла словаря"_s);
     QCOMPARE(LoadInvForm->result(), int(QDialog::Accepted));
     // Two seconds of 100 ms ticks, the list re-read on every fifth.
-    QVERIFY2(LoadInvForm->TickCounter - ticksBefore >= 15, qPrintable(QString::number(LoadInvForm->TickCounter)));
+    QVERIFY2(
+        LoadInvForm->TickCounter - ticksBefore >= 15, qPrintable(QString::number(LoadInvForm->TickCounter)));
     QCOMPARE(m_captions.value(1), u"Протокол поцесса - "_s + WAMainForm->ReorgIfItem->text());
     QVERIFY2(m_protocol.contains(u"Результат: процесс завершён успешно"_s), qPrintable(m_protocol));
     QCOMPARE(FormProcess->FindOwnActiveProcess(u"TULVA_RELOAD_DICT"_s), -1);
@@ -137,7 +139,8 @@ void TestMaintenanceSim::stopButtonEndsTheJob()
     bool clicked = false;
     recordModals([&clicked] {
         QPushButton *b = LoadInvForm->Button1;
-        QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
+        QTest::mouseClick(
+            b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
         clicked = true;
     });
     WAMainForm->ReorgMfItem->trigger();

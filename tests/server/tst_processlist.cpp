@@ -10,7 +10,7 @@ namespace {
 // An answer announcing n processes of m + 1 cells, followed by the given cells.
 QStringList answer(const QString &n, const QString &m, const QStringList &cells)
 {
-    return QStringList{u"0"_s, n, m} + cells;
+    return QStringList{ u"0"_s, n, m } + cells;
 }
 
 QStringList cells(int count)
@@ -80,7 +80,7 @@ void TestProcessList::parse_data()
     QTest::newRow("3 announced, lines for 2 and a bit") << answer(u"3"_s, u"9"_s, cells(24)) << 3 << 10 << 4;
     QTest::newRow("fewer announced than sent") << answer(u"1"_s, u"9"_s, cells(30)) << 1 << 10 << 10;
     QTest::newRow("counts not numbers") << answer(u"x"_s, u"nine"_s, cells(20)) << 0 << 1 << 0;
-    QTest::newRow("only the return code") << QStringList{u"0"_s} << 0 << 1 << 0;
+    QTest::newRow("only the return code") << QStringList{ u"0"_s } << 0 << 1 << 0;
     QTest::newRow("no cells") << answer(u"5"_s, u"9"_s, {}) << 0 << 10 << 0;
     QTest::newRow("absurd N") << answer(u"2000000000"_s, u"9"_s, cells(25)) << 3 << 10 << 5;
     QTest::newRow("N beyond 32 bits") << answer(u"99999999999999"_s, u"9"_s, cells(10)) << 1 << 10 << 10;
@@ -114,9 +114,10 @@ void TestProcessList::parse()
 
 void TestProcessList::parseKeepsCellOrder()
 {
-    const ProcessTable t = parseProcessList(answer(u"2"_s, u"2"_s,
-        {u"1"_s, u"a"_s, u"Активный"_s, u"2"_s, u"b"_s, u"Завершён"_s}));
-    QCOMPARE(t.rows, (QList<QStringList>{{u"1"_s, u"a"_s, u"Активный"_s}, {u"2"_s, u"b"_s, u"Завершён"_s}}));
+    const ProcessTable t = parseProcessList(
+        answer(u"2"_s, u"2"_s, { u"1"_s, u"a"_s, u"Активный"_s, u"2"_s, u"b"_s, u"Завершён"_s }));
+    QCOMPARE(
+        t.rows, (QList<QStringList>{ { u"1"_s, u"a"_s, u"Активный"_s }, { u"2"_s, u"b"_s, u"Завершён"_s } }));
 }
 
 void TestProcessList::commandCodes_data()
@@ -159,7 +160,8 @@ void TestProcessList::findOwnActiveProcess_data()
     QTest::newRow("another client") << u"654321"_s << job << u"Активный"_s << job << false;
     QTest::newRow("not running") << u"123456"_s << job << u"Завершён"_s << job << false;
     QTest::newRow("other job") << u"123456"_s << u"TULVA_CREATE_DICT"_s << u"Активный"_s << job << false;
-    QTest::newRow("Latin case folds") << u"123456"_s << job << u"Активный"_s << u"tulva_Reload_dict"_s << true;
+    QTest::newRow("Latin case folds")
+        << u"123456"_s << job << u"Активный"_s << u"tulva_Reload_dict"_s << true;
     QTest::newRow("Cyrillic case does not") << u"123456"_s << job << u"АКТИВНЫЙ"_s << job << false;
     QTest::newRow("id with blank") << u"123456 "_s << job << u"Активный"_s << job << false;
 }

@@ -63,7 +63,8 @@ private:
 
 void TestProcessWindow::listFillsTheGrid()
 {
-    f.answer(processAnswer({{u"2"_s, id(), u"TULVA_RELOAD_DICT"_s}, {u"3"_s, u"77"_s, u"TULVA_READ"_s}}));
+    f.answer(
+        processAnswer({ { u"2"_s, id(), u"TULVA_RELOAD_DICT"_s }, { u"3"_s, u"77"_s, u"TULVA_READ"_s } }));
     FormProcess->LoadProcessList();
     QCOMPARE(f.server->request(0).command, "+3");
     QCOMPARE(grid()->rowCount(), 4);
@@ -76,7 +77,7 @@ void TestProcessWindow::listFillsTheGrid()
     QCOMPARE(FormProcess->FindOwnActiveProcess(u"TULVA_READ"_s), -1);
 
     // A narrower list drops columns; the next full list has its titles again.
-    f.answer({u"0"_s, u"1"_s, u"2"_s, u"*"_s, u"x"_s, u"y"_s});
+    f.answer({ u"0"_s, u"1"_s, u"2"_s, u"*"_s, u"x"_s, u"y"_s });
     FormProcess->LoadProcessList();
     QCOMPARE(grid()->colCount(), 3);
     f.answer(processAnswer({}));
@@ -88,11 +89,11 @@ void TestProcessWindow::listFillsTheGrid()
 
 void TestProcessWindow::refusedOrFailedListLeavesGrid()
 {
-    f.answer(processAnswer({{u"2"_s, id(), u"TULVA_DB_NEW"_s}}));
+    f.answer(processAnswer({ { u"2"_s, id(), u"TULVA_DB_NEW"_s } }));
     FormProcess->LoadProcessList();
-    f.answer({u"-3"_s, u"1"_s, u"9"_s});
+    f.answer({ u"-3"_s, u"1"_s, u"9"_s });
     FormProcess->LoadProcessList();
-    f.server->addScript({ScriptedServer::close()});
+    f.server->addScript({ ScriptedServer::close() });
     WaitForm->RetryLimit = 0;
     FormProcess->LoadProcessList();
     QCOMPARE(grid()->rowCount(), 3);
@@ -101,8 +102,8 @@ void TestProcessWindow::refusedOrFailedListLeavesGrid()
 
 void TestProcessWindow::absurdCountsStayBounded()
 {
-    QStringList a{u"0"_s, u"2000000000"_s, u"9"_s};
-    a += processAnswer({{u"2"_s, id(), u"TULVA_DB_NEW"_s}}).mid(3);
+    QStringList a{ u"0"_s, u"2000000000"_s, u"9"_s };
+    a += processAnswer({ { u"2"_s, id(), u"TULVA_DB_NEW"_s } }).mid(3);
     a << u"3"_s << u"partial"_s;
     f.answer(a);
     FormProcess->LoadProcessList();
@@ -110,7 +111,7 @@ void TestProcessWindow::absurdCountsStayBounded()
     QCOMPARE(grid()->cell(1, 3), u"partial"_s);
     QCOMPARE(grid()->cell(2, 3), QString());
 
-    f.answer({u"0"_s, u"-1"_s, u"-1"_s});
+    f.answer({ u"0"_s, u"-1"_s, u"-1"_s });
     FormProcess->LoadProcessList();
     QCOMPARE(grid()->rowCount(), 2);
     QVERIFY(grid()->colCount() >= 1);
@@ -118,20 +119,20 @@ void TestProcessWindow::absurdCountsStayBounded()
 
 void TestProcessWindow::currentRowFollowsItsProcess()
 {
-    f.answer(processAnswer({{u"2"_s, u"11"_s, u"TULVA_READ"_s}, {u"3"_s, u"22"_s, u"TULVA_SEARCH"_s},
-        {u"4"_s, u"33"_s, u"TULVA_STAT"_s}}));
+    f.answer(processAnswer({ { u"2"_s, u"11"_s, u"TULVA_READ"_s }, { u"3"_s, u"22"_s, u"TULVA_SEARCH"_s },
+        { u"4"_s, u"33"_s, u"TULVA_STAT"_s } }));
     FormProcess->LoadProcessList();
     grid()->setRow(4);
     QVERIFY(stopEnabled());
 
     // Process 2 ended: process 4 moved up a row, and so does the selection.
-    f.answer(processAnswer({{u"3"_s, u"22"_s, u"TULVA_SEARCH"_s}, {u"4"_s, u"33"_s, u"TULVA_STAT"_s}}));
+    f.answer(processAnswer({ { u"3"_s, u"22"_s, u"TULVA_SEARCH"_s }, { u"4"_s, u"33"_s, u"TULVA_STAT"_s } }));
     FormProcess->LoadProcessList();
     QCOMPARE(grid()->row(), 3);
     QCOMPARE(grid()->cell(0, grid()->row()), u"4"_s);
 
     // The same number under another client is another process: nothing is current, no stop.
-    f.answer(processAnswer({{u"3"_s, u"22"_s, u"TULVA_SEARCH"_s}, {u"4"_s, u"44"_s, u"TULVA_STAT"_s}}));
+    f.answer(processAnswer({ { u"3"_s, u"22"_s, u"TULVA_SEARCH"_s }, { u"4"_s, u"44"_s, u"TULVA_STAT"_s } }));
     FormProcess->LoadProcessList();
     QVERIFY(!grid()->currentIndex().isValid());
     QVERIFY(!stopEnabled());
@@ -140,7 +141,7 @@ void TestProcessWindow::currentRowFollowsItsProcess()
     QCOMPARE(f.server->connectionCount(), before);
 
     // Nothing current stays so; the server row stays current.
-    f.answer(processAnswer({{u"3"_s, u"22"_s, u"TULVA_SEARCH"_s}}));
+    f.answer(processAnswer({ { u"3"_s, u"22"_s, u"TULVA_SEARCH"_s } }));
     FormProcess->LoadProcessList();
     QVERIFY(!grid()->currentIndex().isValid());
     grid()->setRow(1);
@@ -152,24 +153,24 @@ void TestProcessWindow::currentRowFollowsItsProcess()
 
 void TestProcessWindow::stopSendsTheRowsKeysAndReloads()
 {
-    f.answer(processAnswer({{u"2"_s, u"11"_s, u"TULVA_READ"_s}, {u"5"_s, u"22"_s, u"TULVA_RELOAD_MASTER"_s},
-        {u"6"_s, u"33"_s, u"NOT_IN_TABLE"_s}}));
+    f.answer(processAnswer({ { u"2"_s, u"11"_s, u"TULVA_READ"_s },
+        { u"5"_s, u"22"_s, u"TULVA_RELOAD_MASTER"_s }, { u"6"_s, u"33"_s, u"NOT_IN_TABLE"_s } }));
     FormProcess->LoadProcessList();
     grid()->setRow(3);
-    f.answer({u"0"_s});
-    f.answer(processAnswer({{u"2"_s, u"11"_s, u"TULVA_READ"_s}, {u"6"_s, u"33"_s, u"NOT_IN_TABLE"_s}}));
+    f.answer({ u"0"_s });
+    f.answer(processAnswer({ { u"2"_s, u"11"_s, u"TULVA_READ"_s }, { u"6"_s, u"33"_s, u"NOT_IN_TABLE"_s } }));
     FormProcess->ProcStop->trigger();
     QCOMPARE(f.server->request(1).command, "+4");
-    QCOMPARE(argumentsOf(f.server->request(1)), (QList<QByteArray>{"22", "X", "5"}));
+    QCOMPARE(argumentsOf(f.server->request(1)), (QList<QByteArray>{ "22", "X", "5" }));
     QCOMPARE(f.server->request(2).command, "+3");
     QVERIFY(!grid()->currentIndex().isValid());
 
     // A name without a code is still sent, with an empty code; a refusal reloads nothing.
     grid()->setRow(3);
-    f.answer({u"-12"_s});
+    f.answer({ u"-12"_s });
     FormProcess->ProcStopClick();
     QCOMPARE(f.server->connectionCount(), 4);
-    QCOMPARE(argumentsOf(f.server->request(3)), (QList<QByteArray>{"33", "", "6"}));
+    QCOMPARE(argumentsOf(f.server->request(3)), (QList<QByteArray>{ "33", "", "6" }));
     QVERIFY(Dialogs::asked().isEmpty());
 }
 
@@ -186,7 +187,7 @@ void TestProcessWindow::stopIsNotOfferedForTheServerRow()
 
 void TestProcessWindow::menuItemShowsWindowAndAutoRefreshReloadsIt()
 {
-    f.answer(processAnswer({{u"2"_s, u"11"_s, u"TULVA_READ"_s}}));
+    f.answer(processAnswer({ { u"2"_s, u"11"_s, u"TULVA_READ"_s } }));
     WAMainForm->ServerProcessListItem->trigger();
     QVERIFY(FormProcess->isVisible());
     QCOMPARE(grid()->rowCount(), 3);
@@ -194,12 +195,12 @@ void TestProcessWindow::menuItemShowsWindowAndAutoRefreshReloadsIt()
     QVERIFY(QTest::qWaitForWindowActive(FormProcess));
 
     // F5 in the window reloads.
-    f.answer(processAnswer({{u"2"_s, u"11"_s, u"TULVA_READ"_s}, {u"3"_s, u"12"_s, u"TULVA_READ"_s}}));
+    f.answer(processAnswer({ { u"2"_s, u"11"_s, u"TULVA_READ"_s }, { u"3"_s, u"12"_s, u"TULVA_READ"_s } }));
     QTest::keyClick(FormProcess->windowHandle(), Qt::Key_F5);
     QTRY_COMPARE(grid()->rowCount(), 4);
 
     // The automatic refresh re-reads the statistics, then the visible process list.
-    f.server->setDefaultScript({ScriptedServer::reply(ShellFixture::lines(processAnswer({})))});
+    f.server->setDefaultScript({ ScriptedServer::reply(ShellFixture::lines(processAnswer({}))) });
     const int before = f.server->connectionCount();
     WAMainForm->AutoaskTimerTimer();
     QVERIFY(f.server->connectionCount() > before);
@@ -217,8 +218,8 @@ void TestProcessWindow::menuItemShowsWindowAndAutoRefreshReloadsIt()
 
 void TestProcessWindow::watchReloadsByKindAndCountsAcrossShowings()
 {
-    f.server->setDefaultScript({ScriptedServer::reply(ShellFixture::lines(
-        processAnswer({{u"2"_s, id(), u"TULVA_CREATE_DICT"_s}, {u"3"_s, id(), u"TULVA_DB_NEW"_s}})))});
+    f.server->setDefaultScript({ ScriptedServer::reply(ShellFixture::lines(
+        processAnswer({ { u"2"_s, id(), u"TULVA_CREATE_DICT"_s }, { u"3"_s, id(), u"TULVA_DB_NEW"_s } }))) });
     const int start = LoadInvForm->TickCounter;
     QCOMPARE(start, 0);
     LoadInvForm->WatchKind = TLoadInvForm::CreateDict;
@@ -244,10 +245,10 @@ void TestProcessWindow::watchReloadsByKindAndCountsAcrossShowings()
 
 void TestProcessWindow::watchClosesWhenTheJobEnds()
 {
-    f.answer(processAnswer({{u"2"_s, id(), u"TULVA_RELOAD_DICT"_s}}));
+    f.answer(processAnswer({ { u"2"_s, id(), u"TULVA_RELOAD_DICT"_s } }));
     FormProcess->LoadProcessList();
     // Still running at the first reload, gone at the second.
-    f.answer(processAnswer({{u"2"_s, id(), u"TULVA_RELOAD_DICT"_s}}));
+    f.answer(processAnswer({ { u"2"_s, id(), u"TULVA_RELOAD_DICT"_s } }));
     f.answer(processAnswer({}));
     LoadInvForm->Timer1->setInterval(5);
     LoadInvForm->WatchKind = TLoadInvForm::ReloadDict;
@@ -261,16 +262,18 @@ void TestProcessWindow::watchClosesWhenTheJobEnds()
 
 void TestProcessWindow::watchStopSendsStopAndCloses()
 {
-    f.answer(processAnswer({{u"2"_s, u"11"_s, u"TULVA_RELOAD_MASTER"_s}, {u"7"_s, id(), u"TULVA_RELOAD_MASTER"_s}}));
+    f.answer(processAnswer(
+        { { u"2"_s, u"11"_s, u"TULVA_RELOAD_MASTER"_s }, { u"7"_s, id(), u"TULVA_RELOAD_MASTER"_s } }));
     FormProcess->LoadProcessList();
-    f.answer({u"0"_s}); // +4
+    f.answer({ u"0"_s }); // +4
     f.answer(processAnswer({})); // the process window's refresh
-    f.server->setDefaultScript({ScriptedServer::reply({"-1"})}); // the open step
+    f.server->setDefaultScript({ ScriptedServer::reply({ "-1" }) }); // the open step
     LoadInvForm->WatchKind = TLoadInvForm::ReloadMaster;
     bool clicked = false;
     QTimer::singleShot(0, this, [&] {
         QPushButton *b = LoadInvForm->Button1;
-        QTest::mouseClick(b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
+        QTest::mouseClick(
+            b->window()->windowHandle(), Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
         clicked = true;
     });
     const int result = Dialogs::execModal(LoadInvForm);
@@ -278,17 +281,17 @@ void TestProcessWindow::watchStopSendsStopAndCloses()
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(LoadInvForm->WatchResult, TLoadInvForm::StoppedByUser);
     QCOMPARE(f.server->request(1).command, "+4");
-    QCOMPARE(argumentsOf(f.server->request(1)), (QList<QByteArray>{id().toLatin1(), "X", "7"}));
+    QCOMPARE(argumentsOf(f.server->request(1)), (QList<QByteArray>{ id().toLatin1(), "X", "7" }));
     QCOMPARE(f.server->request(2).command, "+3");
     QVERIFY(f.server->connectionCount() >= 3);
 }
 
 void TestProcessWindow::watchStopOfDeletionSendsNothing()
 {
-    f.answer(processAnswer({{u"2"_s, id(), u"TULVA_DB_DELETE"_s}}));
+    f.answer(processAnswer({ { u"2"_s, id(), u"TULVA_DB_DELETE"_s } }));
     FormProcess->LoadProcessList();
-    f.server->setDefaultScript({ScriptedServer::reply(ShellFixture::lines(
-        processAnswer({{u"2"_s, id(), u"TULVA_DB_DELETE"_s}})))});
+    f.server->setDefaultScript({ ScriptedServer::reply(
+        ShellFixture::lines(processAnswer({ { u"2"_s, id(), u"TULVA_DB_DELETE"_s } }))) });
     LoadInvForm->WatchKind = TLoadInvForm::DbDelete;
     bool stayedOpen = false;
     QTimer::singleShot(0, this, [&] {
