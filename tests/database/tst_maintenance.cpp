@@ -79,8 +79,8 @@ void TestMaintenance::init()
     m_shown.clear();
     OpenDbForm->DBStringGrid->setCell(0, 1, u"IBIS"_s);
     CurrentDbName = u"IBIS"_s;
-    // The open step that follows a command: refused, so it changes nothing.
-    f.server->setDefaultScript({ ScriptedServer::reply({ "-1" }) });
+    // The open step that follows a command: an empty, unlocked database.
+    f.server->setDefaultScript({ ScriptedServer::reply({ "0", "", "", "", "", "1", "0" }) });
     LoadInvForm->Timer1->setInterval(5);
     recordModals();
 }
