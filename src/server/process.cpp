@@ -20,6 +20,12 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+constexpr int kWidths[ProcessColumn::Count] = { 20, 80, 50, 100, 90, 100, 140, 100, 80, 80 };
+
+} // namespace
+
 TFormProcess::TFormProcess(QWidget *parent)
     : QDialog(parent)
 {
@@ -72,12 +78,11 @@ void TFormProcess::FormCreate()
 
     m_titles = QStringList{ u"№"_s, u"IP адрес"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s, u"Время запуска"_s,
         u"Выполняемая команда"_s, u"Номер команды"_s, u"ID процесса"_s, u"Состояние"_s };
-    static const int widths[] = { 20, 80, 50, 100, 90, 100, 140, 100, 80, 80 };
     StringGridProcess->setColCount(10);
     StringGridProcess->setRowCount(2);
     for (int c = 0; c < 10; ++c) {
         StringGridProcess->setCell(c, 0, m_titles.at(c));
-        StringGridProcess->setColWidth(c, widths[c]);
+        StringGridProcess->setColWidth(c, kWidths[c]);
     }
 
     // Row 1 is the server itself; until the first list arrives it shows this workstation.
@@ -103,6 +108,7 @@ int TFormProcess::LoadProcessList()
     const QString clientId = StringGridProcess->cell(ProcessColumn::ClientId, oldRow);
 
     StringGridModel *grid = StringGridProcess->gridModel();
+    const bool colsChange = grid->gridColCount() != table.colCount;
     StringGridProcess->beginUpdate();
     grid->setGridRowCount(2);
     grid->setGridRowCount(int(table.rows.size()) + 1);
@@ -116,6 +122,10 @@ int TFormProcess::LoadProcessList()
             grid->setCell(c, r + 1, cells.at(c));
     }
     StringGridProcess->endUpdate();
+    if (colsChange) {
+        for (int c = 0; c < table.colCount && c < ProcessColumn::Count; ++c)
+            StringGridProcess->setColWidth(c, kWidths[c]);
+    }
 
     if (!hadCurrent) {
         StringGridProcess->selectionModel()->clear();

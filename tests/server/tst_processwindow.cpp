@@ -84,6 +84,7 @@ void TestProcessWindow::listFillsTheGrid()
     FormProcess->LoadProcessList();
     QCOMPARE(grid()->colCount(), 10);
     QCOMPARE(grid()->cell(9, 0), u"Состояние"_s);
+    QCOMPARE(grid()->colWidth(6), 140);
     QCOMPARE(grid()->rowCount(), 2);
 }
 
