@@ -14,6 +14,7 @@
 #include "connect.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
+#include "server/process.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -160,6 +161,15 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     connect(ServerRestartItem, &QAction::triggered, this, &TWAMainForm::ServerRestartItemClick);
     connect(AutoaskingItem, &QAction::triggered, this, &TWAMainForm::AutoaskingItemClick);
     connect(HelpItem, &QAction::triggered, this, &TWAMainForm::HelpItemClick);
+    connect(ClearDBItem, &QAction::triggered, this, &TWAMainForm::ClearDBItemClick);
+    connect(ActualIfItem, &QAction::triggered, this, &TWAMainForm::ActualIfItemClick);
+    connect(LoadIfItem, &QAction::triggered, this, &TWAMainForm::LoadIfItemClick);
+    connect(ReorgIfItem, &QAction::triggered, this, &TWAMainForm::ReorgIfItemClick);
+    connect(ReorgMfItem, &QAction::triggered, this, &TWAMainForm::ReorgMfItemClick);
+    connect(DeletedListItem, &QAction::triggered, this, &TWAMainForm::DeletedListItemClick);
+    connect(UnactualListItem, &QAction::triggered, this, &TWAMainForm::UnactualListItemClick);
+    connect(LockedListItem, &QAction::triggered, this, &TWAMainForm::LockedListItemClick);
+    connect(ServerProcessListItem, &QAction::triggered, this, &TWAMainForm::ServerProcessListItemClick);
 
     // Statistics grid above the status bar.
     auto *central = new QWidget(this);
@@ -431,6 +441,10 @@ void TWAMainForm::AutoaskTimerTimer()
     }
     if (!m_closed)
         AutoaskTimer->setEnabled(true);
+    if (!m_closed && FormProcess && FormProcess->isVisible()) {
+        WaitServing serving(WaitForm, FormProcess);
+        FormProcess->RefreshClick();
+    }
 }
 
 void TWAMainForm::RestatItemClick()

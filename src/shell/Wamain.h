@@ -53,6 +53,17 @@ public:
     void HelpItemClick();
     void ExitItemClick();
     void OpenDBItemClick();
+    // Maintenance of the current database and its record lists (database/Maintenance.cpp).
+    void ClearDBItemClick();
+    void ActualIfItemClick();
+    void LoadIfItemClick();
+    void ReorgIfItemClick();
+    void ReorgMfItemClick();
+    void DeletedListItemClick();
+    void UnactualListItemClick();
+    void LockedListItemClick();
+    // The server's processes (server/process.cpp).
+    void ServerProcessListItemClick();
     // Close query: always allows closing, after unregistering the client when a request went out.
     bool FormCloseQuery();
     void FormClose();
