@@ -10,9 +10,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
+#include <QValidator>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// At most eight characters, typed or pasted. A longer paste is refused whole rather than cut,
+// so that no name the administrator never wrote is offered for creation. Which characters may
+// be used is checked by OK, with a message.
+class DbNameLengthValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        return input.size() <= MaxDbNameLength ? Acceptable : Invalid;
+    }
+};
+
+} // namespace
 
 TNewDBForm::TNewDBForm(QWidget *parent)
     : QDialog(parent)
@@ -30,7 +47,7 @@ TNewDBForm::TNewDBForm(QWidget *parent)
 
     NameEdit = new QLineEdit(this);
     NameEdit->setObjectName(u"NameEdit"_s);
-    NameEdit->setMaxLength(8);
+    NameEdit->setValidator(new DbNameLengthValidator(NameEdit));
     NameEdit->setGeometry(144, 20, 89, 21);
     NameLabel->setBuddy(NameEdit);
 
@@ -70,6 +87,12 @@ void TNewDBForm::FormCreate()
 
 void TNewDBForm::FormShow()
 {
+    if (m_keepEntries) {
+        m_keepEntries = false;
+        NameEdit->setFocus();
+        NameEdit->selectAll();
+        return;
+    }
     NameEdit->clear();
     FullNameEdit->clear();
     CheckBox->setChecked(true);

@@ -50,6 +50,11 @@ public:
     void HelpItemClick();
     void ExitItemClick();
     void OpenDBItemClick();
+    void NewDBItemClick();
+    void DeleteDBItemClick();
+    void UnlockDBItemClick();
+    void UnlockrecordItemClick();
+    void UnLockListItemClick();
     // Close query: always allows closing, after unregistering the client when a request went out.
     bool FormCloseQuery();
     void FormClose();
