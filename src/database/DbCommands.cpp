@@ -28,6 +28,16 @@ void tellBusy()
         u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
 }
 
+// A command picked while another request waits for its answer (a refresh, say) would act on
+// state that is being read again: it is not started at all.
+bool serverBusy()
+{
+    if (WaitForm->busyMarker() != OpResult::Busy)
+        return false;
+    tellBusy();
+    return true;
+}
+
 // The record commands need locked records; the list may be stale, so an empty one is asked for
 // again before the administrator is told there are none.
 bool haveLockedRecords()
@@ -56,6 +66,8 @@ void unlockRecords(const QString &dbName, const QList<qint32> &mfns)
 
 void TWAMainForm::UnlockDBItemClick()
 {
+    if (serverBusy())
+        return;
     // The name the administrator acted on, whatever a refresh does meanwhile.
     const QString dbName = CurrentDbName;
     if (DatabaseLocked == 0) {
@@ -81,6 +93,8 @@ void TWAMainForm::UnlockDBItemClick()
 
 void TWAMainForm::UnlockrecordItemClick()
 {
+    if (serverBusy())
+        return;
     const QString dbName = CurrentDbName;
     if (!haveLockedRecords())
         return;
@@ -100,6 +114,8 @@ void TWAMainForm::UnlockrecordItemClick()
 
 void TWAMainForm::UnLockListItemClick()
 {
+    if (serverBusy())
+        return;
     const QString dbName = CurrentDbName;
     if (!haveLockedRecords())
         return;

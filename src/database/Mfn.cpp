@@ -108,9 +108,12 @@ bool TMFNForm::MFNEditKeyPress(QChar key)
 bool TMFNForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == MFNEdit && event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent *>(event)->text();
-        // Keys without a printable character (arrows, Delete, shortcuts) are no typed characters.
-        if (text.size() == 1 && text.front().isPrint() && !MFNEditKeyPress(text.front()))
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        // Keys without a printable character (arrows, Delete) and shortcuts such as Ctrl+V are no
+        // typed characters; what a shortcut pastes is held to the rule by the validator.
+        const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        if (!shortcut && text.size() == 1 && text.front().isPrint() && !MFNEditKeyPress(text.front()))
             return true;
     }
     return QDialog::eventFilter(watched, event);
