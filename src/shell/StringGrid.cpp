@@ -167,14 +167,49 @@ TStringGrid::TStringGrid(QWidget *parent) : QTableView(parent), m_model(new Stri
 
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex &i) { Q_EMIT cellDoubleClicked(i.column(), i.row() + 1); });
+    followCurrent();
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_custom && !currentIndex().isValid())
+            setCurrentIndex(m_model->index(0, 0));
+    });
+}
+
+void TStringGrid::followCurrent()
+{
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &i) {
         if (i.isValid())
             Q_EMIT currentCellChanged(i.column(), i.row() + 1);
     });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        if (!currentIndex().isValid())
-            setCurrentIndex(m_model->index(0, 0));
-    });
+}
+
+void TStringGrid::useModel(QAbstractTableModel *shown)
+{
+    if (shown == m_model)
+        shown = nullptr;
+    if (shown == m_custom)
+        return;
+    if (m_custom)
+        disconnect(m_custom, nullptr, this, nullptr);
+    m_custom = shown;
+    QItemSelectionModel *old = selectionModel();
+    setModel(m_custom ? static_cast<QAbstractItemModel *>(m_custom) : m_model);
+    if (old)
+        old->deleteLater();
+    followCurrent();
+    if (m_custom) {
+        connect(m_custom, &QAbstractItemModel::modelReset, this, [this] {
+            if (!currentIndex().isValid())
+                setCurrentIndex(m_custom->index(0, 0));
+        });
+    }
+    setCurrentIndex(model()->index(0, 0));
+}
+
+QString TStringGrid::customCell(int col, int row) const
+{
+    if (row == 0)
+        return m_custom->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
+    return m_custom->index(row - 1, col).data(Qt::DisplayRole).toString();
 }
 
 void TStringGrid::setRowCount(int rows)
@@ -204,7 +239,7 @@ void TStringGrid::setRow(int row)
     if (row < 1 || row >= rowCount())
         return;
     const int c = qMax(0, col());
-    const QModelIndex i = m_model->index(row - 1, c);
+    const QModelIndex i = model()->index(row - 1, c);
     setCurrentIndex(i);
     scrollTo(i);
 }
@@ -219,7 +254,7 @@ void TStringGrid::setCol(int col)
 {
     if (col < 0 || col >= colCount())
         return;
-    setCurrentIndex(m_model->index(row() - 1, col));
+    setCurrentIndex(model()->index(row() - 1, col));
 }
 
 void TStringGrid::setColWidth(int col, int width)

@@ -53,11 +53,19 @@ public:
 
     StringGridModel *gridModel() const { return m_model; }
 
-    int rowCount() const { return m_model->gridRowCount(); }
+    // Shows a model of the caller's instead of the grid's own cells (null: back to them). Model
+    // row r is grid row r + 1 and the model's horizontal header is row 0; cell(), rowCount(),
+    // colCount(), row() and setRow() read through it, while the grid's own setters (setCell,
+    // setRowCount, setColCount) leave it alone: its owner fills it. A million rows then cost what the model keeps, not a million strings.
+    void useModel(QAbstractTableModel *model);
+    QAbstractTableModel *customModel() const { return m_custom; }
+
+    // Like the grid's own cells, at least the title row and one (then empty) row.
+    int rowCount() const { return m_custom ? qMax(2, m_custom->rowCount() + 1) : m_model->gridRowCount(); }
     void setRowCount(int rows); // at least the title row and one row
-    int colCount() const { return m_model->gridColCount(); }
+    int colCount() const { return m_custom ? m_custom->columnCount() : m_model->gridColCount(); }
     void setColCount(int cols);
-    QString cell(int col, int row) const { return m_model->cell(col, row); }
+    QString cell(int col, int row) const { return m_custom ? customCell(col, row) : m_model->cell(col, row); }
     void setCell(int col, int row, const QString &text) { m_model->setCell(col, row, text); }
     void setFixedCols(int cols) { m_model->setFixedCols(cols); }
 
@@ -100,7 +108,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    QString customCell(int col, int row) const;
+    void followCurrent();
+
     StringGridModel *m_model;
+    QAbstractTableModel *m_custom = nullptr;
     QMenu *m_popup = nullptr;
     DrawCellHandler m_drawCell;
 };

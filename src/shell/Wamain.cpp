@@ -13,6 +13,7 @@
 #include "Translate.h"
 #include "connect.h"
 #include "database/Opendb.h"
+#include "server/process.h"
 #include "exchange/Waitunit.h"
 
 #include <QApplication>
@@ -163,6 +164,15 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     connect(ServerRestartItem, &QAction::triggered, this, &TWAMainForm::ServerRestartItemClick);
     connect(AutoaskingItem, &QAction::triggered, this, &TWAMainForm::AutoaskingItemClick);
     connect(HelpItem, &QAction::triggered, this, &TWAMainForm::HelpItemClick);
+    connect(ClearDBItem, &QAction::triggered, this, &TWAMainForm::ClearDBItemClick);
+    connect(ActualIfItem, &QAction::triggered, this, &TWAMainForm::ActualIfItemClick);
+    connect(LoadIfItem, &QAction::triggered, this, &TWAMainForm::LoadIfItemClick);
+    connect(ReorgIfItem, &QAction::triggered, this, &TWAMainForm::ReorgIfItemClick);
+    connect(ReorgMfItem, &QAction::triggered, this, &TWAMainForm::ReorgMfItemClick);
+    connect(DeletedListItem, &QAction::triggered, this, &TWAMainForm::DeletedListItemClick);
+    connect(UnactualListItem, &QAction::triggered, this, &TWAMainForm::UnactualListItemClick);
+    connect(LockedListItem, &QAction::triggered, this, &TWAMainForm::LockedListItemClick);
+    connect(ServerProcessListItem, &QAction::triggered, this, &TWAMainForm::ServerProcessListItemClick);
 
     // Statistics grid above the status bar.
     auto *central = new QWidget(this);
@@ -425,6 +435,8 @@ void TWAMainForm::AutoaskTimerTimer()
     AutoaskTimer->setEnabled(false);
     OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
     AutoaskTimer->setEnabled(true);
+    if (FormProcess && FormProcess->isVisible())
+        FormProcess->RefreshClick();
 }
 
 void TWAMainForm::RestatItemClick()

@@ -53,11 +53,23 @@ public:
     void HelpItemClick();
     void ExitItemClick();
     void OpenDBItemClick();
+    // Creating, deleting and unlocking (database/DbCommands.cpp).
     void NewDBItemClick();
     void DeleteDBItemClick();
     void UnlockDBItemClick();
     void UnlockrecordItemClick();
     void UnLockListItemClick();
+    // Maintenance of the current database and its record lists (database/Maintenance.cpp).
+    void ClearDBItemClick();
+    void ActualIfItemClick();
+    void LoadIfItemClick();
+    void ReorgIfItemClick();
+    void ReorgMfItemClick();
+    void DeletedListItemClick();
+    void UnactualListItemClick();
+    void LockedListItemClick();
+    // The server's processes (server/process.cpp).
+    void ServerProcessListItemClick();
     // Close query: always allows closing, after unregistering the client when a request went out.
     bool FormCloseQuery();
     void FormClose();
