@@ -124,7 +124,11 @@ void TLockedListForm::MfnStringGridDrawCell(QPainter *painter, int col, int row,
     if (col != LockedMfnsModel::MarkColumn || (row != 0 && !m_model->isMarked(row - 1)))
         return;
     const QPixmap glyph = MFNForm ? MFNForm->okGlyph() : TMFNForm::checkMarkPixmap();
-    painter->drawPixmap(rect.adjusted(1, 1, -1, -1), glyph);
+    const QRect inner = rect.adjusted(1, 1, -1, -1);
+    // The glyph is see-through: the "+" drawn beneath it must not show.
+    if (row != 0)
+        painter->fillRect(inner, MfnStringGrid->palette().button());
+    painter->drawPixmap(inner, glyph);
 }
 
 void TLockedListForm::MfnStringGridMouseDown(const QPoint &pos)
