@@ -28,8 +28,7 @@ const QString kAttention = u"Внимание!"_s;
 
 void tellBusy()
 {
-    Dialogs::message(Dialogs::Icon::Warning, kAttention,
-        u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+    Dialogs::message(Dialogs::Icon::Warning, kAttention, BusyCommandText);
 }
 
 // A command picked while another request waits for its answer (a refresh, say) would act on
