@@ -468,7 +468,10 @@ void TestDbCommands::newDatabaseCreated()
         QVERIFY(NewDBForm->CheckBox->isChecked());
         typeInto(window, u"testdb"_s);
         QTest::keyClick(window, Qt::Key_Tab);
-        typeInto(window, u"Тестовая база"_s);
+        // Pasted with a line break, which would otherwise push the flag onto a line of its own.
+        QGuiApplication::clipboard()->setText(u"Тестовая\nбаза"_s);
+        QTest::keyClick(window, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(NewDBForm->FullNameEdit->text(), u"Тестовая\nбаза"_s);
         // On the box itself: the check box takes clicks on its box and caption only.
         QCheckBox *box = NewDBForm->CheckBox;
         QTest::mouseClick(window, Qt::LeftButton, {}, box->mapTo(NewDBForm, QPoint(6, box->height() / 2)));
@@ -482,7 +485,7 @@ void TestDbCommands::newDatabaseCreated()
     QTRY_VERIFY(typed);
 
     QCOMPARE(commands(*f.server, before), (QList<QByteArray>{ "T", "+3", "+3", "L", "0" }));
-    // Name as typed, the description, the flag of the cleared box.
+    // Name as typed, the description on one line, the flag of the cleared box.
     QCOMPARE(arguments(f.server->request(before)),
         (QList<QByteArray>{ "testdb", TextCodec::toBytes(u"Тестовая база"_s), "0" }));
     QVERIFY(watched);
