@@ -232,9 +232,9 @@ void TestDbCommands::unlockWhileBusy()
     WaitForm->setShowDelay(0);
     // A refresh is waiting for its answer when the administrator picks the commands.
     f.server->addScript(
-        { ScriptedServer::delay(600), ScriptedServer::reply(ShellFixture::lines(info({ 4 }, 1))) });
+        { ScriptedServer::delay(1500), ScriptedServer::reply(ShellFixture::lines(info({ 4 }, 1))) });
     bool picked = false;
-    QTimer::singleShot(200, [&] {
+    QTimer::singleShot(100, [&] {
         WAMainForm->UnlockDBItem->trigger();
         WAMainForm->UnLockListItem->trigger();
         picked = true;
@@ -242,8 +242,7 @@ void TestDbCommands::unlockWhileBusy()
     const int before = f.server->connectionCount();
     WAMainForm->RestatItemClick();
     QTRY_VERIFY(picked);
-    // Neither command starts: the picker would otherwise find the lists emptied by the refresh
-    // and report that no record is locked.
+    // Neither command starts, not even the picker: its list is being read again.
     QCOMPARE(f.server->connectionCount(), before + 1);
     const QString busy = u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s;
     QCOMPARE(texts(), (QStringList{ busy, busy }));
