@@ -155,6 +155,11 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     m_items.insert(HelpItem->objectName(), HelpItem);
 
     connect(OpenDBItem, &QAction::triggered, this, &TWAMainForm::OpenDBItemClick);
+    connect(NewDBItem, &QAction::triggered, this, &TWAMainForm::NewDBItemClick);
+    connect(DeleteDBItem, &QAction::triggered, this, &TWAMainForm::DeleteDBItemClick);
+    connect(UnlockDBItem, &QAction::triggered, this, &TWAMainForm::UnlockDBItemClick);
+    connect(UnlockrecordItem, &QAction::triggered, this, &TWAMainForm::UnlockrecordItemClick);
+    connect(UnLockListItem, &QAction::triggered, this, &TWAMainForm::UnLockListItemClick);
     connect(RestatItem, &QAction::triggered, this, &TWAMainForm::RestatItemClick);
     connect(ExitItem, &QAction::triggered, this, &TWAMainForm::ExitItemClick);
     connect(Version1, &QAction::triggered, this, &TWAMainForm::Version1Click);

@@ -53,6 +53,12 @@ public:
     void HelpItemClick();
     void ExitItemClick();
     void OpenDBItemClick();
+    // Creating, deleting and unlocking (database/DbCommands.cpp).
+    void NewDBItemClick();
+    void DeleteDBItemClick();
+    void UnlockDBItemClick();
+    void UnlockrecordItemClick();
+    void UnLockListItemClick();
     // Maintenance of the current database and its record lists (database/Maintenance.cpp).
     void ClearDBItemClick();
     void ActualIfItemClick();
