@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 
 namespace {
 
@@ -12,6 +13,7 @@ struct State
     QList<Dialogs::Asked> asked;
     std::function<QMessageBox::StandardButton(const Dialogs::Asked &)> boxHandler;
     std::function<int(QDialog *)> modalHandler;
+    std::function<QString(const Dialogs::FileAsked &)> fileHandler;
 };
 
 State &state()
@@ -55,7 +57,10 @@ QMessageBox::StandardButton show(Icon icon, const QString &caption, const QStrin
     box.setWindowModality(Qt::ApplicationModal);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
-    if (buttons.testFlag(QMessageBox::No))
+    // Escape leaves things as they are: Cancel when the box offers it, else No.
+    if (buttons.testFlag(QMessageBox::Cancel))
+        box.setEscapeButton(QMessageBox::Cancel);
+    else if (buttons.testFlag(QMessageBox::No))
         box.setEscapeButton(QMessageBox::No);
     const int result = box.exec();
     return static_cast<QMessageBox::StandardButton>(result);
@@ -78,6 +83,24 @@ int execModal(QDialog *dialog)
     if (s.modalHandler)
         return s.modalHandler(dialog);
     return dialog->exec();
+}
+
+QString openFileName(const FileAsked &request)
+{
+    State &s = state();
+    if (s.fileHandler)
+        return s.fileHandler(request);
+    if (s.testMode)
+        return {};
+    QFileDialog dialog(QApplication::activeWindow(), request.caption, request.directory, request.filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
 }
 
 void setTestMode(bool on)
@@ -105,6 +128,11 @@ void setModalHandler(std::function<int(QDialog *)> handler)
     state().modalHandler = std::move(handler);
 }
 
+void setFileHandler(std::function<QString(const FileAsked &)> handler)
+{
+    state().fileHandler = std::move(handler);
+}
+
 const QList<Asked> &asked()
 {
     return state().asked;
@@ -117,6 +145,7 @@ void reset()
     s.asked.clear();
     s.boxHandler = nullptr;
     s.modalHandler = nullptr;
+    s.fileHandler = nullptr;
 }
 
 } // namespace Dialogs

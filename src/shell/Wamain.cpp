@@ -14,6 +14,8 @@
 #include "connect.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
+#include "server/clients.h"
+#include "server/main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -160,6 +162,8 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     connect(ServerRestartItem, &QAction::triggered, this, &TWAMainForm::ServerRestartItemClick);
     connect(AutoaskingItem, &QAction::triggered, this, &TWAMainForm::AutoaskingItemClick);
     connect(HelpItem, &QAction::triggered, this, &TWAMainForm::HelpItemClick);
+    connect(ServerClientListItem, &QAction::triggered, this, &TWAMainForm::ServerClientListItemClick);
+    connect(ServerCurrentClientListItem, &QAction::triggered, this, &TWAMainForm::ServerCurrentClientListItemClick);
 
     // Statistics grid above the status bar.
     auto *central = new QWidget(this);
@@ -414,6 +418,9 @@ void TWAMainForm::AutoaskTimerTimer()
     AutoaskTimer->setEnabled(false);
     OpenDbForm->OpenSelectedDatabase();
     AutoaskTimer->setEnabled(true);
+    // The registered clients, unless account edits wait to be saved.
+    if (FormCLient && !FormCLient->hasUnsavedChanges())
+        FormRegClients->LoadRegisteredClients(TFormRegClients::RequestedBy::Timer);
 }
 
 void TWAMainForm::RestatItemClick()
@@ -463,6 +470,9 @@ void TWAMainForm::ExitItemClick()
 
 bool TWAMainForm::FormCloseQuery()
 {
+    // Account edits that were never saved are not dropped without a question.
+    if (FormCLient && !FormCLient->confirmClose())
+        return false;
     AutoaskTimer->setEnabled(false);
     // Only a client that has talked to the server is registered there.
     if (WaitForm && WaitForm->sendSockPort() != 0)

@@ -50,6 +50,8 @@ public:
     void HelpItemClick();
     void ExitItemClick();
     void OpenDBItemClick();
+    void ServerClientListItemClick(); // in server/clients.cpp
+    void ServerCurrentClientListItemClick(); // in server/main.cpp
     // Close query: always allows closing, after unregistering the client when a request went out.
     bool FormCloseQuery();
     void FormClose();
