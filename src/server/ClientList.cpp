@@ -6,10 +6,12 @@
 
 #include <QCollator>
 #include <QLocale>
-#include <QSet>
+#include <QHash>
+#include <QMultiHash>
 
 #include <algorithm>
-#include <numeric>
+#include <utility>
+#include <vector>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -25,18 +27,34 @@ bool decimal(const QString &text, qint64 *value)
     return ok;
 }
 
+bool isControlCharacter(char16_t u)
+{
+    return u < 0x20 || u == 0x7F || u == 0x2028 || u == 0x2029;
+}
+
 bool hasControlCharacter(const QString &text)
 {
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-        const char16_t u = c.unicode();
-        return u < 0x20 || u == 0x7F || u == 0x2028 || u == 0x2029;
-    });
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return isControlCharacter(c.unicode()); });
 }
 
 // The wire carries Windows-1251: a character outside it would arrive as another one.
 bool fitsCodePage(const QString &text)
 {
-    return TextCodec::toText(TextCodec::toBytes(text)) == text;
+    // Which characters the code page holds, decoded once from its upper half.
+    static const std::vector<bool> inCodePage = [] {
+        std::vector<bool> table(0x10000, false);
+        for (char16_t u = 0; u < 0x80; ++u)
+            table[u] = true;
+        QByteArray bytes;
+        for (int b = 0x80; b <= 0xFF; ++b)
+            bytes.append(char(b));
+        for (const QChar c : TextCodec::toText(bytes)) {
+            if (c != QChar::ReplacementCharacter)
+                table[c.unicode()] = true;
+        }
+        return table;
+    }();
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return inCodePage[c.unicode()]; });
 }
 
 // What every line of the client list text needs; `what` begins the sentence ("Имя клиента").
@@ -119,29 +137,118 @@ QString iniLine(const IniNames &ini, const IniNames &defaults)
     return line;
 }
 
-QStringList buildClientListText(QList<Account> &accounts, const IniNames &defaults, QList<int> *marked)
+namespace {
+
+// Name and password folded for the duplicate test, hashed and compared without building a key
+// string: a list of a hundred thousand accounts would otherwise allocate one per account.
+size_t foldedHash(const QString &name, const QString &password)
 {
-    // The separator keeps ("AB", "C") and ("A", "BC") apart: only a repeated name and password
-    // together make a duplicate.
-    const auto keyOf = [](const Account &a) { return (a.name + u'\n' + a.password).toCaseFolded(); };
-    QSet<QString> keys;
-    keys.reserve(accounts.size());
+    size_t h = 14695981039346656037ULL;
+    const auto mix = [&h](char16_t c) {
+        h ^= c;
+        h *= 1099511628211ULL;
+    };
+    for (const QChar c : name)
+        mix(c.toCaseFolded().unicode());
+    // The separator keeps ("AB", "C") and ("A", "BC") apart.
+    mix(u'\n');
+    for (const QChar c : password)
+        mix(c.toCaseFolded().unicode());
+    return h;
+}
+
+bool foldedEqual(const QString &x, const QString &y)
+{
+    if (x.size() != y.size())
+        return false;
+    for (qsizetype i = 0; i < x.size(); ++i) {
+        if (x.at(i).toCaseFolded() != y.at(i).toCaseFolded())
+            return false;
+    }
+    return true;
+}
+
+// The client list text of `count` accounts, read through `name`, `password` and `ini` by index;
+// `mark` appends DuplicateMark to the name of a repeated account where the accounts are kept.
+template<typename Name, typename Password, typename Ini, typename Mark>
+QStringList buildText(qsizetype count, Name name, Password password, Ini ini, Mark mark, QList<int> *marked)
+{
+    // Only a repeated name and password together make a duplicate. The first account of each
+    // hash sits in an open-addressing table; the rare others of the same hash beside it.
+    QHash<size_t, qsizetype> first;
+    QMultiHash<size_t, qsizetype> others;
+    first.reserve(count);
+    const auto same = [&](qsizetype a, qsizetype b) {
+        return foldedEqual(name(a), name(b)) && foldedEqual(password(a), password(b));
+    };
+    const auto remember = [&](size_t hash, qsizetype i) {
+        if (first.contains(hash))
+            others.insert(hash, i);
+        else
+            first.insert(hash, i);
+    };
     QStringList lines;
-    lines.reserve(accounts.size() * 3 + 1);
-    for (qsizetype i = 0; i < accounts.size(); ++i) {
-        Account &a = accounts[i];
-        if (keys.contains(keyOf(a))) {
-            a.name += DuplicateMark;
+    lines.reserve(count * 3 + 1);
+    for (qsizetype i = 0; i < count; ++i) {
+        const size_t hash = foldedHash(name(i), password(i));
+        bool repeated = false;
+        const auto at = first.constFind(hash);
+        if (at != first.cend()) {
+            repeated = same(at.value(), i);
+            for (auto it = others.constFind(hash); !repeated && it != others.cend() && it.key() == hash; ++it)
+                repeated = same(it.value(), i);
+        }
+        if (repeated) {
+            mark(i);
             if (marked)
                 marked->append(int(i));
+            remember(foldedHash(name(i), password(i)), i);
+        } else {
+            remember(hash, i);
         }
-        keys.insert(keyOf(a));
-        lines.append(a.name);
-        lines.append(a.password);
-        lines.append(iniLine(a.ini, defaults));
+        lines.append(name(i));
+        lines.append(password(i));
+        lines.append(ini(i));
     }
     lines.append(ListEnd);
     return lines;
+}
+
+} // namespace
+
+QStringList buildClientListText(QList<Account> &accounts, const IniNames &defaults, QList<int> *marked)
+{
+    return buildText(
+        accounts.size(), [&](qsizetype i) -> const QString & { return accounts.at(i).name; },
+        [&](qsizetype i) -> const QString & { return accounts.at(i).password; },
+        [&](qsizetype i) { return iniLine(accounts.at(i).ini, defaults); },
+        [&](qsizetype i) { accounts[i].name += DuplicateMark; }, marked);
+}
+
+QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults,
+                                QList<int> *marked)
+{
+    static const QString none;
+    const auto cell = [&rows](qsizetype i, int c) -> const QString & {
+        const QStringList &row = rows.at(i);
+        return c < row.size() ? row.at(c) : none;
+    };
+    return buildText(
+        rows.size(), [&](qsizetype i) -> const QString & { return cell(i, NameColumn); },
+        [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; },
+        [&](qsizetype i) {
+            IniNames ini;
+            for (int k = 0; k < WorkstationCount; ++k)
+                ini[k] = cell(i, FirstIniColumn + k);
+            return iniLine(ini, defaults);
+        },
+        [&](qsizetype i) {
+            QStringList &row = rows[i];
+            if (row.size() <= NameColumn)
+                row.resize(NameColumn + 1);
+            row[NameColumn] += DuplicateMark;
+        },
+        marked);
 }
 
 std::optional<QList<Account>> parseClientListText(const QStringList &lines, const IniNames &defaults,
@@ -228,28 +335,34 @@ qsizetype findDuplicateName(const QStringList &names, const QString &name, qsize
 
 QList<qsizetype> caseIgnoringOrder(const QStringList &values)
 {
-    QList<qsizetype> order(values.size());
-    std::iota(order.begin(), order.end(), qsizetype(0));
     const QLocale locale;
+    QList<qsizetype> order;
+    order.reserve(values.size());
     if (locale.language() == QLocale::C) {
-        // No collation rules to apply: folded texts in code point order.
-        QStringList folded;
-        folded.reserve(values.size());
-        for (const QString &v : values)
-            folded.append(v.toCaseFolded());
-        std::stable_sort(order.begin(), order.end(),
-                         [&folded](qsizetype a, qsizetype b) { return folded.at(a) < folded.at(b); });
+        // No collation rules to apply: folded texts in code point order; the index breaks ties,
+        // so equal values keep their order.
+        std::vector<std::pair<QString, qsizetype>> keyed;
+        keyed.reserve(values.size());
+        for (qsizetype i = 0; i < values.size(); ++i)
+            keyed.emplace_back(values.at(i).toCaseFolded(), i);
+        std::sort(keyed.begin(), keyed.end());
+        for (const auto &k : keyed)
+            order.append(k.second);
         return order;
     }
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     // One key per value, then plain key comparisons: far cheaper than collating every pair.
-    QList<QCollatorSortKey> keys;
-    keys.reserve(values.size());
-    for (const QString &v : values)
-        keys.append(collator.sortKey(v.toCaseFolded()));
-    std::stable_sort(order.begin(), order.end(),
-                     [&keys](qsizetype a, qsizetype b) { return keys.at(a).compare(keys.at(b)) < 0; });
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keyed;
+    keyed.reserve(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i)
+        keyed.emplace_back(collator.sortKey(values.at(i).toCaseFolded()), i);
+    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        const int c = a.first.compare(b.first);
+        return c != 0 ? c < 0 : a.second < b.second;
+    });
+    for (const auto &k : keyed)
+        order.append(k.second);
     return order;
 }
 
@@ -263,6 +376,11 @@ void sortAccountRows(QList<QStringList> &rows, QStringList &passwords, int colum
         values.append(row.value(column));
     const QList<qsizetype> order = caseIgnoringOrder(values);
 
+    // Shared number texts: a row whose number does not change is not copied.
+    QStringList numbers;
+    numbers.reserve(rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        numbers.append(QString::number(i + 1));
     QList<QStringList> sortedRows;
     QStringList sortedPasswords;
     sortedRows.reserve(rows.size());
@@ -274,8 +392,9 @@ void sortAccountRows(QList<QStringList> &rows, QStringList &passwords, int colum
             followed = i;
         sortedRows.append(std::move(rows[from]));
         sortedPasswords.append(passwords.value(from));
-        if (!sortedRows.last().isEmpty())
-            sortedRows.last()[NumberColumn] = QString::number(i + 1);
+        QStringList &row = sortedRows.last();
+        if (!row.isEmpty() && row.at(NumberColumn) != numbers.at(i))
+            row[NumberColumn] = numbers.at(i);
     }
     rows = std::move(sortedRows);
     passwords = std::move(sortedPasswords);

@@ -76,6 +76,9 @@ QString iniLine(const IniNames &ini, const IniNames &defaults);
 // DuplicateMark appended to its name, in `accounts` as well; the indexes of the marked accounts
 // go to *marked when given.
 QStringList buildClientListText(QList<Account> &accounts, const IniNames &defaults, QList<int> *marked = nullptr);
+// The same from rows as the account table holds them (passwords apart); marks go into the rows.
+QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults,
+                                QList<int> *marked = nullptr);
 
 // Reads a client list text back (the command-line import and the tests use it): accounts up to
 // the line "*****"; an account's missing workstations are at their defaults. nullopt, with the

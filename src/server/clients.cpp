@@ -245,35 +245,17 @@ bool TFormCLient::hasUnsavedChanges() const
 
 QList<QStringList> TFormCLient::accountRows() const
 {
-    QList<QStringList> rows;
-    const int count = clientCount();
-    const int cols = StringGridCLients->colCount();
-    rows.reserve(count);
-    for (int r = 1; r <= count; ++r) {
-        QStringList row;
-        row.reserve(cols);
-        for (int c = 0; c < cols; ++c)
-            row.append(StringGridCLients->cell(c, r));
-        rows.append(std::move(row));
-    }
-    return rows;
+    // With no accounts the grid still has its one empty row.
+    return StringGridCLients->gridModel()->dataRows().mid(0, clientCount());
 }
 
 void TFormCLient::writeAccountRows(const QList<QStringList> &rows)
 {
-    const int cols = StringGridCLients->colCount();
-    StringGridCLients->beginUpdate();
-    StringGridCLients->setRowCount(int(rows.size()) + 1);
-    if (rows.isEmpty()) {
-        for (int c = 0; c < cols; ++c)
-            StringGridCLients->setCell(c, 1, QString());
-    }
-    for (int r = 0; r < rows.size(); ++r) {
-        const QStringList &row = rows.at(r);
-        for (int c = 0; c < cols; ++c)
-            StringGridCLients->setCell(c, r + 1, row.value(c));
-    }
-    StringGridCLients->endUpdate();
+    const int r = StringGridCLients->row();
+    const int c = StringGridCLients->col();
+    StringGridCLients->gridModel()->setDataRows(rows);
+    StringGridCLients->setRow(qMin(r, StringGridCLients->rowCount() - 1));
+    StringGridCLients->setCol(c);
 }
 
 QStringList TFormCLient::accountNames() const
@@ -338,10 +320,7 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
             return SaveOutcome::Invalid;
         }
     }
-    QList<int> marked;
-    const QStringList text = ClientList::buildClientListText(accounts, TFormClientsEdit::defaultIniNames(), &marked);
-    for (const int i : std::as_const(marked))
-        StringGridCLients->setCell(ClientList::NameColumn, i + 1, accounts.at(i).name);
+    const QStringList text = clientListText();
 
     const auto result = WaitForm->SaveClientList(text, AnswerList);
     if (result == OpResult::Busy) {
@@ -361,6 +340,17 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
     }
     Dialogs::message(Dialogs::Icon::None, kAttention, u"Список клиентов для доступа к серверу сохранен успешно"_s);
     return SaveOutcome::Saved;
+}
+
+QStringList TFormCLient::clientListText()
+{
+    QList<QStringList> rows = accountRows();
+    QList<int> marked;
+    const QStringList text
+        = ClientList::buildClientListText(rows, ClientPasswords, TFormClientsEdit::defaultIniNames(), &marked);
+    for (const int i : std::as_const(marked))
+        StringGridCLients->setCell(ClientList::NameColumn, i + 1, rows.at(i).at(ClientList::NameColumn));
+    return text;
 }
 
 void TFormCLient::ButtonOKClick()
