@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 
 namespace {
 
@@ -13,6 +14,7 @@ struct State
     QList<Dialogs::Asked> asked;
     std::function<QMessageBox::StandardButton(const Dialogs::Asked &)> boxHandler;
     std::function<int(QDialog *)> modalHandler;
+    std::function<QString(const Dialogs::FileAsked &)> fileHandler;
 };
 
 State &state()
@@ -56,7 +58,10 @@ QMessageBox::StandardButton show(Icon icon, const QString &caption, const QStrin
     box.setWindowModality(Qt::ApplicationModal);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
-    if (buttons.testFlag(QMessageBox::No))
+    // Escape leaves things as they are: Cancel when the box offers it, else No.
+    if (buttons.testFlag(QMessageBox::Cancel))
+        box.setEscapeButton(QMessageBox::Cancel);
+    else if (buttons.testFlag(QMessageBox::No))
         box.setEscapeButton(QMessageBox::No);
     // Russian whether or not Qt's own translations could be loaded.
     const std::pair<QMessageBox::StandardButton, QString> russian[] = {
@@ -98,6 +103,24 @@ int execModal(QDialog *dialog)
     return dialog->exec();
 }
 
+QString openFileName(const FileAsked &request)
+{
+    State &s = state();
+    if (s.fileHandler)
+        return s.fileHandler(request);
+    if (s.testMode)
+        return {};
+    QFileDialog dialog(QApplication::activeWindow(), request.caption, request.directory, request.filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
 void setTestMode(bool on)
 {
     state().testMode = on;
@@ -123,6 +146,11 @@ void setModalHandler(std::function<int(QDialog *)> handler)
     state().modalHandler = std::move(handler);
 }
 
+void setFileHandler(std::function<QString(const FileAsked &)> handler)
+{
+    state().fileHandler = std::move(handler);
+}
+
 const QList<Asked> &asked()
 {
     return state().asked;
@@ -135,6 +163,7 @@ void reset()
     s.asked.clear();
     s.boxHandler = nullptr;
     s.modalHandler = nullptr;
+    s.fileHandler = nullptr;
 }
 
 } // namespace Dialogs

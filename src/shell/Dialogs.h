@@ -31,6 +31,18 @@ void busyMessage();
 // Runs a dialog modally (QDialog::exec) and returns its result.
 int execModal(QDialog *dialog);
 
+// A local file-open dialog: its title, start directory, proposed file name and filter in the
+// form "description (patterns);;...". Returns the chosen path, empty when cancelled.
+struct FileAsked
+{
+    QString caption;
+    QString directory;
+    QString fileName;
+    QString filter;
+    QString defaultSuffix;
+};
+QString openFileName(const FileAsked &request);
+
 // --- for tests -------------------------------------------------------------------------------
 
 struct Asked
@@ -51,6 +63,9 @@ void queueAnswer(QMessageBox::StandardButton answer);
 void setBoxHandler(std::function<QMessageBox::StandardButton(const Asked &)> handler);
 // Called instead of QDialog::exec for modal dialogs while set; returns the dialog's result.
 void setModalHandler(std::function<int(QDialog *)> handler);
+// Called instead of the file dialog while set; returns the path. In test mode without a
+// handler the file dialog counts as cancelled.
+void setFileHandler(std::function<QString(const FileAsked &)> handler);
 const QList<Asked> &asked();
 // Forgets what was asked, the queued answers and the handlers.
 void reset();

@@ -30,6 +30,11 @@ public:
     void suspend();
     void resume();
 
+    // Rows 1.. at once, for lists of many thousand rows: a shallow copy out, one reset in. Rows
+    // set are padded or cut to the column count.
+    QList<QStringList> dataRows() const { return m_cells.mid(1); }
+    void setDataRows(QList<QStringList> rows);
+
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;

@@ -15,6 +15,8 @@
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
 #include "server/process.h"
+#include "server/clients.h"
+#include "server/main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -175,6 +177,8 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     connect(UnactualListItem, &QAction::triggered, this, &TWAMainForm::UnactualListItemClick);
     connect(LockedListItem, &QAction::triggered, this, &TWAMainForm::LockedListItemClick);
     connect(ServerProcessListItem, &QAction::triggered, this, &TWAMainForm::ServerProcessListItemClick);
+    connect(ServerClientListItem, &QAction::triggered, this, &TWAMainForm::ServerClientListItemClick);
+    connect(ServerCurrentClientListItem, &QAction::triggered, this, &TWAMainForm::ServerCurrentClientListItemClick);
 
     // Statistics grid above the status bar.
     auto *central = new QWidget(this);
@@ -450,6 +454,11 @@ void TWAMainForm::AutoaskTimerTimer()
         WaitServing serving(WaitForm, FormProcess);
         FormProcess->RefreshClick();
     }
+    // The registered clients, unless account edits wait to be saved.
+    if (!m_closed && FormCLient && !FormCLient->hasUnsavedChanges()) {
+        WaitServing serving(WaitForm, FormRegClients);
+        FormRegClients->LoadRegisteredClients(TFormRegClients::RequestedBy::Timer);
+    }
 }
 
 void TWAMainForm::RestatItemClick()
@@ -506,6 +515,9 @@ void TWAMainForm::ExitItemClick()
 
 bool TWAMainForm::FormCloseQuery()
 {
+    // Account edits that were never saved are not dropped without a question.
+    if (!ApplicationTerminating() && FormCLient && !FormCLient->confirmClose())
+        return false;
     AutoaskTimer->setEnabled(false);
     TimerStart->stop();
     // Only a client that has talked to the server is registered there. The unregistration asks

@@ -70,6 +70,8 @@ public:
     void LockedListItemClick();
     // The server's processes (server/process.cpp).
     void ServerProcessListItemClick();
+    void ServerClientListItemClick(); // in server/clients.cpp
+    void ServerCurrentClientListItemClick(); // in server/main.cpp
     // Close query: always allows closing, after unregistering the client when a request went out.
     bool FormCloseQuery();
     void FormClose();
