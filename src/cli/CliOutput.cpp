@@ -70,7 +70,7 @@ QByteArray formatJson(const Report &report)
     if (!report.messages.isEmpty())
         o.insert(u"messages"_s, QJsonArray::fromStringList(report.messages));
     for (const Field &f : report.fields)
-        o.insert(f.key, f.json.isUndefined() ? QJsonValue(f.text) : f.json);
+        o.insert(f.key, f.json.isUndefined() || f.json.isNull() ? QJsonValue(f.text) : f.json);
     if (!report.table.columns.isEmpty()) {
         QJsonArray rows;
         for (const QStringList &row : report.table.rows) {

@@ -15,7 +15,7 @@ struct Field
     QString key;
     QString title;
     QString text;
-    QJsonValue json; // undefined: the text
+    QJsonValue json = QJsonValue::Undefined; // undefined or null: the text
 };
 
 struct Column

@@ -269,6 +269,7 @@ qsizetype CliRunner::findDatabase(const QList<DatabaseListEntry> &entries, const
 
 bool CliRunner::readDatabaseState(const QString &name, DbState *state)
 {
+    *state = DbState();
     if (!call([&](QStringList &a) { return m_engine.GetDatabaseInfo(name, a); }))
         return false;
     if (!databaseInfoAccepted(m_answer)) {
