@@ -267,28 +267,20 @@ qsizetype CliRunner::findDatabase(const QList<DatabaseListEntry> &entries, const
     return -1;
 }
 
-bool CliRunner::readDatabaseState(const QString &name, DbState *state)
+bool CliRunner::readDatabaseState(const QString &name, DatabaseState *state)
 {
-    *state = DbState();
     if (!call([&](QStringList &a) { return m_engine.GetDatabaseInfo(name, a); }))
         return false;
-    if (!databaseInfoAccepted(m_answer)) {
-        if (!m_answer.isEmpty() && m_answer.first() != u"0" && m_answer.size() < 7)
-            fail(Exit::Refused, u"the server refused to open database %1"_s.arg(name), m_answer.first());
+    const DatabaseInfoReading reading = readDatabaseInfo(OpResult::Accepted, m_answer);
+    if (!reading.state) {
+        const QString text = u"База данных "_s + name + u" не открыта: "_s + databaseInfoErrorReason(reading.error);
+        if (reading.error.kind == DatabaseInfoError::Refused)
+            fail(Exit::Refused, text, reading.error.detail);
         else
-            fail(Exit::Failed, u"the server's information on database %1 is incomplete"_s.arg(name));
+            fail(Exit::Failed, text);
         return false;
     }
-    QString bad;
-    QList<qint32> *lists[] = {&state->deleted1, &state->deleted2, &state->unactualized, &state->locked};
-    for (int i = 0; i < 4; ++i) {
-        if (!parseMfnList(m_answer.at(i + 1), lists[i], &bad)) {
-            fail(Exit::Failed, u"the server sent \"%1\" in a record list of database %2"_s.arg(bad, name));
-            return false;
-        }
-    }
-    state->maxMfn = maxMfnFromLine(m_answer.at(5));
-    state->dbLocked = lockFlagFromLine(m_answer.at(6)) != 0;
+    *state = *reading.state;
     return true;
 }
 
@@ -448,17 +440,17 @@ int CliRunner::cmdStats()
         return m_exit;
     const qsizetype row = findDatabase(entries, m_options.args.at(0));
     const QString name = row >= 0 ? entries.at(row).name : m_options.args.at(0);
-    DbState s;
+    DatabaseState s;
     if (!readDatabaseState(name, &s))
         return m_exit;
     m_report.fields << field(u"name"_s, Msg(181), name)
                     << field(u"description"_s, Msg(461), row >= 0 ? entries.at(row).description : QString())
                     << numberField(u"max_mfn"_s, Msg(462), s.maxMfn)
-                    << field(u"locked"_s, Msg(463), s.dbLocked ? u"Да"_s : u"Нет"_s, QJsonValue(s.dbLocked))
-                    << numberField(u"locked_records"_s, Msg(842), s.locked.size())
-                    << numberField(u"logically_deleted"_s, Msg(465), s.deleted1.size())
-                    << numberField(u"physically_deleted"_s, Msg(466), s.deleted2.size())
-                    << numberField(u"unactualized"_s, Msg(467), s.unactualized.size());
+                    << field(u"locked"_s, Msg(463), (s.locked != 0) ? u"Да"_s : u"Нет"_s, QJsonValue(s.locked != 0))
+                    << numberField(u"locked_records"_s, Msg(842), s.lockedMfns.size())
+                    << numberField(u"logically_deleted"_s, Msg(465), s.deletedMfns1.size())
+                    << numberField(u"physically_deleted"_s, Msg(466), s.deletedMfns2.size())
+                    << numberField(u"unactualized"_s, Msg(467), s.unactualizedMfns.size());
     return Exit::Done;
 }
 
@@ -534,14 +526,14 @@ int CliRunner::cmdClear()
 int CliRunner::cmdActualize()
 {
     const QString db = m_options.args.at(0);
-    DbState s;
+    DatabaseState s;
     if (!readDatabaseState(db, &s))
         return m_exit;
-    if (s.unactualized.isEmpty()) {
+    if (s.unactualizedMfns.isEmpty()) {
         m_report.messages << Msg(428);
         return Exit::Done;
     }
-    if (s.dbLocked)
+    if (s.locked != 0)
         return fail(Exit::Refused, Msg(429));
     if (!call([&](QStringList &a) { return m_engine.ActualizeDatabase(db, 0, a); }))
         return m_exit;
@@ -550,17 +542,17 @@ int CliRunner::cmdActualize()
     if (!readDatabaseState(db, &s))
         return m_exit;
     m_report.messages << u"Database %1 actualized."_s.arg(db);
-    m_report.fields << numberField(u"unactualized"_s, Msg(467), s.unactualized.size());
+    m_report.fields << numberField(u"unactualized"_s, Msg(467), s.unactualizedMfns.size());
     return Exit::Done;
 }
 
 int CliRunner::cmdUnlock()
 {
     const QString db = m_options.args.at(0);
-    DbState s;
+    DatabaseState s;
     if (!readDatabaseState(db, &s))
         return m_exit;
-    if (!s.dbLocked) {
+    if (s.locked == 0) {
         m_report.messages << db + u" - "_s + Msg(421);
         return Exit::Done;
     }
@@ -572,7 +564,7 @@ int CliRunner::cmdUnlock()
         m_report.messages << u"База данных "_s + db + u" разблокирована успешно"_s;
     if (!readDatabaseState(db, &s))
         return m_exit;
-    if (s.dbLocked || !ok)
+    if (s.locked != 0 || !ok)
         return fail(Exit::Refused, u"Базу данных "_s + db + u" разблокировать не удалось"_s, ok ? QString() : code);
     return Exit::Done;
 }
@@ -584,10 +576,10 @@ int CliRunner::cmdUnlockRecords()
     QString bad;
     if (!parseMfnArguments(m_options.args.mid(1), &mfns, &bad))
         return fail(Exit::Usage, u"\"%1\" is not an MFN (a whole number from 1)"_s.arg(bad));
-    DbState s;
+    DatabaseState s;
     if (!readDatabaseState(db, &s))
         return m_exit;
-    if (s.locked.isEmpty()) {
+    if (s.lockedMfns.isEmpty()) {
         m_report.messages << Msg(844);
         return Exit::Done;
     }
@@ -598,7 +590,7 @@ int CliRunner::cmdUnlockRecords()
     if (!readDatabaseState(db, &s))
         return m_exit;
     m_report.messages << u"Records unlocked."_s;
-    m_report.fields << numberField(u"locked_records"_s, Msg(842), s.locked.size());
+    m_report.fields << numberField(u"locked_records"_s, Msg(842), s.lockedMfns.size());
     return Exit::Done;
 }
 
@@ -707,12 +699,12 @@ int CliRunner::cmdDeleteDb()
     const QString name = entries.at(row).name;
     if (isReservedDbName(name))
         return fail(Exit::Usage, name + u" - "_s + Msg(890));
-    DbState s;
+    DatabaseState s;
     if (!readDatabaseState(name, &s))
         return m_exit;
-    if (s.dbLocked)
+    if (s.locked != 0)
         return fail(Exit::Refused, Msg(429));
-    if (!s.locked.isEmpty())
+    if (!s.lockedMfns.isEmpty())
         return fail(Exit::Refused, Msg(430));
     const int status = runJob(4, name, [&](QStringList &a) { return m_engine.DeleteDatabase(name, a); },
         u"Ошибка при запуске процесса удаления БД."_s, kLogCaption + Msg(273));

@@ -41,13 +41,7 @@ private:
     // The list's spelling of a typed database name (letter case ignored), or -1.
     static qsizetype findDatabase(const QList<DatabaseListEntry> &entries, const QString &name);
 
-    struct DbState
-    {
-        QList<qint32> deleted1, deleted2, unactualized, locked;
-        qint32 maxMfn = 0;
-        bool dbLocked = false;
-    };
-    bool readDatabaseState(const QString &name, DbState *state);
+    bool readDatabaseState(const QString &name, DatabaseState *state);
     bool loadProcesses(QList<QStringList> *rows);
     // Sleeps, returning false at once on Ctrl+C.
     bool pause(int ms);

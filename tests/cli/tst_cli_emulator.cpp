@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,11 +25,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QString Msg1237()
-{
-    return u"Достигнуто предельное число клиентов, зарегистрированных на сервере."_s;
-}
 
 struct CliResult
 {
@@ -360,7 +356,7 @@ void TestCliEmulator::wrongUsageChangesNothing()
 
 void TestCliEmulator::loginRefusals()
 {
-    startSim({u"--max-clients"_s, u"1"_s});
+    startSim();
     CliResult r = cli({u"version"_s}, u"wrong"_s);
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"Неверное имя пользователя или пароль. (return code -3333)"_s));
@@ -373,15 +369,27 @@ void TestCliEmulator::loginRefusals()
     r = cli({u"version"_s}, u"12345"_s, u"администратор"_s);
     QCOMPARE(r.exit, 0);
 
-    // With the one place taken by a running job's client, the next login is refused.
+    // With the places taken, the next login is refused.
     m_sim.reset();
     QDir(m_dir->filePath(u"state"_s)).removeRecursively();
-    startSim({u"--max-clients"_s, u"1"_s, u"--job-seconds"_s, u"6"_s});
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 control = probe.serverPort();
+    probe.close();
+    startSim({u"--job-seconds"_s, u"30"_s, u"--control-port"_s, QString::number(control)});
     auto job = startCli({u"reorganize-master"_s, u"IBIS"_s});
-    QTRY_VERIFY_WITH_TIMEOUT(cli({u"version"_s}).err.contains(u"-3338"_s), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(processes().size() == 2, 20000);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, control);
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write("maxclients 1\n");
+    QTRY_VERIFY(socket.canReadLine());
+    QCOMPARE(socket.readLine(), QByteArray("ok\n"));
     r = cli({u"version"_s});
     QCOMPARE(r.exit, 1);
-    QVERIFY(r.err.contains(Msg1237()));
+    QVERIFY(r.err.contains(u"Достигнуто предельное число клиентов, зарегистрированных на сервере. (return code -3338)"_s));
+    socket.write("finishjobs\n");
+    QVERIFY(socket.waitForBytesWritten(5000));
     QVERIFY(job->waitForFinished(30000));
     QCOMPARE(job->exitCode(), 0);
 }
