@@ -667,7 +667,7 @@ int CliRunner::cmdCreateDb()
     const QString description = m_options.args.at(1);
     if (!isValidDatabaseName(name))
         return fail(Exit::Usage, u"Not valid DB name"_s);
-    if (isReservedNewDbName(name))
+    if (isReservedDbName(name))
         return fail(Exit::Usage, u"Нельзя использовать резервное имя базы данных!"_s);
     QList<DatabaseListEntry> entries;
     if (!readDatabaseList(&entries))

@@ -95,7 +95,7 @@ void TestProcessWindow::refusedOrFailedListLeavesGrid()
     f.answer({ u"-3"_s, u"1"_s, u"9"_s });
     FormProcess->LoadProcessList();
     f.server->addScript({ ScriptedServer::close() });
-    WaitForm->RetryLimit = 0;
+    WaitForm->engine()->RetryLimit = 0;
     FormProcess->LoadProcessList();
     QCOMPARE(grid()->rowCount(), 3);
     QCOMPARE(grid()->cell(6, 2), u"TULVA_DB_NEW"_s);
@@ -205,7 +205,10 @@ void TestProcessWindow::menuItemShowsWindowAndAutoRefreshReloadsIt()
     const int before = f.server->connectionCount();
     WAMainForm->AutoaskTimerTimer();
     QVERIFY(f.server->connectionCount() > before);
-    QCOMPARE(f.server->request(f.server->connectionCount() - 1).command, "+3");
+    QList<QByteArray> sent;
+    for (int i = before; i < f.server->connectionCount(); ++i)
+        sent.append(f.server->request(i).command);
+    QVERIFY2(sent.contains("+3"), sent.join(' ').constData());
     QCOMPARE(grid()->rowCount(), 2);
 
     // Hidden, it is not refreshed.
