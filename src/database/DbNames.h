@@ -22,11 +22,6 @@ bool isValidDatabaseName(QStringView name);
 // Reserved whatever the letter case: a database listed as "Rdr" is the reserved "RDR" (the server
 // does not tell them apart), so it may neither be created nor deleted.
 bool isReservedDbName(QStringView name);
-// The same rule for a name typed for a new database.
-inline bool isReservedNewDbName(QStringView name)
-{
-    return isReservedDbName(name);
-}
 
 // True when the name is already in the list, ignoring the case of Latin letters.
 bool isDatabaseListed(QStringView name, const QStringList &listed);
