@@ -125,7 +125,7 @@ int TOpenDbForm::OpenSelectedDatabase()
         QList<qint32> *lists[] = {&DeletedMfns1, &DeletedMfns2, &UnactualizedMfns, &LockedMfns};
         for (int i = 0; i < 4; ++i) {
             QString bad;
-            if (!parseMfnList(AnswerList.at(i + 1), lists[i], &bad)) {
+            if (!parseMfnList(AnswerList.bytesAt(i + 1), lists[i], &bad)) {
                 Dialogs::message(Dialogs::Icon::Error, Msg(138),
                                  u"\""_s + bad + u"\" — недопустимый номер записи (MFN) в ответе сервера о базе данных "_s
                                      + CurrentDbName + u"."_s);
