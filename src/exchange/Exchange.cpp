@@ -164,7 +164,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     clock.start();
     m_inOperation = true;
     m_busyMarker = kWaiting;
-    m_attempts = 0;
+    m_silentRetries = 0;
     m_cancelled = false;
     m_abandoned = false;
     m_answerBytes = 0;
@@ -189,7 +189,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
         record.returnCode = answer.first();
     record.answerBytes = m_answerBytes;
     record.durationMs = clock.elapsed();
-    record.silentRetries = qMax(0, m_attempts - 1);
+    record.silentRetries = m_silentRetries;
     record.cancelled = m_cancelled;
     Q_EMIT operationFinished(record);
     Q_EMIT idle();
@@ -213,7 +213,6 @@ int TulvaExchange::executeRequestBytes(bool background)
 {
     for (;;) {
         m_retryFlag = false;
-        ++m_attempts;
         const int state = m_blockingTransport ? blockingExchange() : exchangeWithWindow(background);
         if (state != kFailed)
             return state;
@@ -237,7 +236,6 @@ int TulvaExchange::executeRequestBytes(bool background)
             // Closing the program asks nothing: the administrator has already decided.
             if (m_closing)
                 return kFailed;
-            m_attempts = 0; // retries after a question are not silent ones
             if (!ask(message + u" Следует повторить обращение к серверу"_s)) {
                 if (!m_serverHost.isEmpty())
                     m_hostBeforeRefusal = m_serverHost;
@@ -247,6 +245,8 @@ int TulvaExchange::executeRequestBytes(bool background)
                 return kFailed;
             }
         }
+        if (message.isEmpty())
+            ++m_silentRetries;
         m_id.sequence = Wire::nextSequence(m_id.sequence);
         m_requestText = Wire::retriedRequest(m_requestText, m_id.sequence);
     }

@@ -236,7 +236,7 @@ private:
     std::function<void(int)> m_tickHook;
 
     // Journal figures of the running operation.
-    int m_attempts = 0;
+    int m_silentRetries = 0;
     bool m_cancelled = false;
     qsizetype m_answerBytes = 0;
 
