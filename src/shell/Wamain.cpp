@@ -300,8 +300,16 @@ QString TWAMainForm::hintText() const
 
 void TWAMainForm::setHintText(const QString &text)
 {
-    if (HintPanel->text() != text)
-        HintPanel->setText(text);
+    m_hint = text;
+    const QString shown = text.isEmpty() ? m_openStatus : text;
+    if (HintPanel->text() != shown)
+        HintPanel->setText(shown);
+}
+
+void TWAMainForm::showOpenStatus(const QString &text)
+{
+    m_openStatus = text;
+    setHintText(m_hint);
 }
 
 void TWAMainForm::FormCreate()
@@ -419,7 +427,7 @@ void TWAMainForm::AutoaskTimerTimer()
     {
         // The refresh serves this window, not whatever dialog happens to be active.
         WaitServing serving(WaitForm, this);
-        OpenDbForm->OpenSelectedDatabase();
+        OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
     }
     if (!m_closed)
         AutoaskTimer->setEnabled(true);
@@ -427,8 +435,7 @@ void TWAMainForm::AutoaskTimerTimer()
 
 void TWAMainForm::RestatItemClick()
 {
-    if (OpenDbForm->OpenSelectedDatabase() == OpResult::Busy)
-        Dialogs::busyMessage();
+    OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Command);
 }
 
 void TWAMainForm::OpenDBItemClick()
