@@ -4,6 +4,7 @@
 #include "exchange/TextCodec.h"
 
 #include <functional>
+#include <limits>
 
 void AnswerLines::assign(QByteArray &&buffer, const QList<QByteArrayView> &lines)
 {
@@ -18,10 +19,18 @@ void AnswerLines::assign(QByteArray &&buffer, const QList<QByteArrayView> &lines
             break;
         }
     }
+    if (buffer.size() >= qsizetype(std::numeric_limits<quint32>::max())) {
+        // Beyond what the index can address: kept as texts (never seen from a real server).
+        QStringList texts;
+        for (const QByteArrayView line : lines)
+            texts.append(TextCodec::toText(line));
+        assign(texts);
+        return;
+    }
     m_index.reserve(lines.size());
     if (inside) {
         for (const QByteArrayView line : lines)
-            m_index.append({ line.isEmpty() ? 0 : line.data() - base, line.size() });
+            m_index.append({ quint32(line.isEmpty() ? 0 : line.data() - base), quint32(line.size()) });
         m_bytes = std::move(buffer);
         return;
     }
@@ -31,7 +40,7 @@ void AnswerLines::assign(QByteArray &&buffer, const QList<QByteArrayView> &lines
         total += line.size();
     m_bytes.reserve(total);
     for (const QByteArrayView line : lines) {
-        m_index.append({ m_bytes.size(), line.size() });
+        m_index.append({ quint32(m_bytes.size()), quint32(line.size()) });
         m_bytes.append(line.data(), line.size());
     }
 }

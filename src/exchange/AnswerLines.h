@@ -114,10 +114,11 @@ public:
     const_iterator cend() const { return end(); }
 
 private:
+    // 8 bytes a line: the index of a million-line answer stays small beside its bytes.
     struct Span
     {
-        qsizetype offset;
-        qsizetype length;
+        quint32 offset;
+        quint32 length;
     };
     QByteArray m_bytes;
     QList<Span> m_index;

@@ -146,7 +146,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     bool testBusy, void (TulvaExchange::*reshape)(), bool background)
 {
     ExchangeRecord record;
-    record.started = QDateTime::currentDateTime();
+    record.started = QDateTime::currentDateTimeUtc();
     record.command = command.toByteArray();
     {
         // Only the first argument line: for A that is the user name, never the password.
@@ -261,7 +261,7 @@ void TulvaExchange::answerToList(AnswerOut answer)
 
 void TulvaExchange::releaseBuffers()
 {
-    m_answerLines.clear();
+    m_answerLines = QList<QByteArrayView>(); // its capacity too: a million-line answer's index
     m_resourceCopy = QByteArray();
     // A large answer must not keep its memory for the rest of the run.
     if (m_received.capacity() > 4 * Wire::kReadChunk)

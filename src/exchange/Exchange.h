@@ -43,7 +43,7 @@ public:
 // One finished (or refused) operation, for the request journal. Never holds a password.
 struct ExchangeRecord
 {
-    QDateTime started;
+    QDateTime started; // UTC
     QByteArray command; // command code, e.g. "0", "+3"
     QString argument; // first argument line; for A only the user name
     int result = OpResult::Failed; // OpResult::Accepted / Failed / Busy
