@@ -14,6 +14,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -118,6 +119,8 @@ private Q_SLOTS:
     void iniChooserAndFileDialog();
     void registeredClients();
     void registeredClientsRemoval();
+    void passwordsStayOutOfTheLogFiles();
+    void administratorRoundAgainstTheEmulator();
 
 private:
     void loadAccounts(const QList<std::array<QString, 3>> &accounts);
@@ -656,6 +659,123 @@ void TestClientWindows::registeredClientsRemoval()
     QCOMPARE(f.server->connectionCount(), 5);
     QCOMPARE(g->rowCount(), 4);
     FormRegClients->hide();
+}
+
+void TestClientWindows::passwordsStayOutOfTheLogFiles()
+{
+    QTemporaryDir logs;
+    WaitForm->setLogging(true, logs.path() + u"/"_s);
+    loadAccounts({ { u"ADMIN"_s, u"Secret-One"_s, u"tulvac.ini"_s }, { u"OPER"_s, u"Secret-Two"_s, u"own.ini"_s } });
+    FormCLient->ButtonOK->setEnabled(true);
+    f.answer({ u"0"_s });
+    FormCLient->ButtonOKClick();
+    WaitForm->setLogging(false, QString());
+    const QStringList files = QDir(logs.path()).entryList(QDir::Files);
+    QCOMPARE(files.size(), 4);
+    int readable = 0;
+    for (const QString &name : files) {
+        QFile file(QDir(logs.path()).filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(!text.contains("Secret"), qPrintable(name));
+        // The rest of the list is still there to read.
+        readable += text.contains("OPER") && text.contains("own.ini");
+    }
+    QCOMPARE(readable, 2);
+}
+
+// As an administrator: the sample accounts, a new account with its own cataloguer INI file from
+// the server's list, saved; the new account can log in; the registered clients show this
+// workstation, which cannot be removed, and another registration, which can.
+void TestClientWindows::administratorRoundAgainstTheEmulator()
+{
+    f.tearDown();
+    QTemporaryDir state;
+    EmulatorProcess sim({ u"--state"_s, state.filePath(u"state"_s), u"--sample"_s, EmulatorProcess::sampleDir() });
+    QVERIFY2(sim.port() != 0, sim.errors().constData());
+    ScopedWorkDir dir;
+    QVERIFY(QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), dir.filePath(u"TULVAMSG.TXT"_s)));
+    writeCp1251File(dir.filePath(LocalIniFileName), { u"[Main]"_s, u"ServerPort="_s + QString::number(sim.port()) });
+    resetProgramState();
+    Dialogs::reset();
+    Dialogs::setTestMode(true);
+    LabelForm = new TLabelForm;
+    CreateForms();
+    WAMainForm->TimerStart->stop();
+    Dialogs::setModalHandler([](QDialog *dialog) {
+        dialog->show();
+        FormConnect->EditName->setText(u"admin"_s);
+        FormConnect->MaskEditPassword->setText(u"admin"_s);
+        FormConnect->ButtonExecute->click();
+        return dialog->result();
+    });
+    WAMainForm->TimerStartTimer();
+    QCOMPARE(UserName, u"ADMIN"_s);
+
+    WAMainForm->ServerClientListItem->trigger();
+    QCOMPARE(FormCLient->clientCount(), 5);
+    QVERIFY(names().contains(u"ADMIN"_s));
+    for (int r = 1; r <= 5; ++r)
+        QCOMPARE(grid()->cell(2, r), u"*****"_s);
+
+    // Add TESTER; the cataloguer INI comes from the server's list.
+    Dialogs::setModalHandler([](QDialog *dialog) {
+        if (auto *menu = qobject_cast<TOpenDbMenu *>(dialog)) {
+            for (int r = 1; r < menu->DBStringGrid->rowCount(); ++r) {
+                if (menu->DBStringGrid->cell(0, r) == u"katalog.ini"_s)
+                    menu->DBStringGrid->setRow(r);
+            }
+            return int(QDialog::Accepted);
+        }
+        auto *edit = qobject_cast<TFormClientsEdit *>(dialog);
+        edit->EditName->setText(u"TESTER"_s);
+        edit->EditPassword->setText(u"tpass"_s);
+        edit->EditBtnC->click();
+        edit->setResult(QDialog::Rejected);
+        edit->ButtonOK->click();
+        return edit->result();
+    });
+    FormCLient->ProcStopClick();
+    QCOMPARE(FormCLient->clientCount(), 6);
+    const int tester = rowOf(u"TESTER"_s);
+    QCOMPARE(grid()->cell(3, tester), u"katalog.ini"_s);
+    FormCLient->ButtonOK->click();
+    QVERIFY(!FormCLient->hasUnsavedChanges());
+    QCOMPARE(Dialogs::asked().last().text, u"Список клиентов для доступа к серверу сохранен успешно"_s);
+
+    // A second workstation logs in as TESTER.
+    TWaitForm other;
+    other.SetServerAddress(u"127.0.0.1"_s, QString::number(sim.port()), u"A"_s);
+    QStringList answer;
+    QCOMPARE(other.RegisterClient(u"TESTER"_s, u"tpass"_s, u"A"_s, answer), 1);
+    QCOMPARE(answer.value(0), u"0"_s);
+
+    WAMainForm->ServerCurrentClientListItem->trigger();
+    TStringGrid *g = FormRegClients->StringGridClient;
+    int own = 0;
+    int theirs = 0;
+    for (int r = 1; r < g->rowCount(); ++r) {
+        if (g->cell(4, r) == WaitForm->clientId())
+            own = r;
+        if (g->cell(4, r) == other.clientId())
+            theirs = r;
+    }
+    QVERIFY(own > 1 && theirs > 1);
+    g->setRow(own);
+    FormRegClients->PopupMenuClientsPopup();
+    QVERIFY(!FormRegClients->clientdel->isEnabled());
+    g->setRow(theirs);
+    FormRegClients->PopupMenuClientsPopup();
+    QVERIFY(FormRegClients->clientdel->isEnabled());
+    const int before = g->rowCount();
+    FormRegClients->clientdel->trigger();
+    QCOMPARE(g->rowCount(), before - 1);
+    for (int r = 1; r < g->rowCount(); ++r)
+        QVERIFY(g->cell(4, r) != other.clientId());
+
+    DestroyForms();
+    Dialogs::reset();
+    f.setUp(); // for cleanup()
 }
 
 QTEST_MAIN(TestClientWindows)
