@@ -639,8 +639,28 @@ void TulvaExchange::writeLog(const char *kind, QByteArrayView text) const
         // The request carries the password on line 5 (and the registration once more as an
         // argument); it never goes into a file.
         QList<QByteArrayView> lines = Wire::splitLines(text);
+        // The client list sent with +7: name, password, workstation line per account.
+        const bool clientList = m_currentCommand == "+7";
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i == 4 || (!m_id.password.isEmpty() && lines.at(i) == m_id.password))
+            if (i == 4 || (!m_id.password.isEmpty() && lines.at(i) == m_id.password)
+                || (clientList && i >= 9 && (i - 9) % 3 == 1))
+                lines[i] = QByteArrayView("*****");
+        }
+        for (const QByteArrayView line : std::as_const(lines)) {
+            file.write(line.data(), line.size());
+            file.write("\r\n", 2);
+        }
+        return;
+    }
+    if (m_currentCommand == "+9") {
+        // The account table holds every password in clear, in column 2 of each account.
+        QList<QByteArrayView> lines = Wire::splitLines(text);
+        const qsizetype body = Wire::kAnswerHeaderLines;
+        bool ok = false;
+        const qint64 last = Wire::toInteger(lines.value(body + 2), &ok);
+        const bool sane = ok && last >= 2 && last < 4096;
+        for (qsizetype i = body + 3; i < lines.size(); ++i) {
+            if (!sane || (i - body - 3) % (last + 1) == 2)
                 lines[i] = QByteArrayView("*****");
         }
         for (const QByteArrayView line : std::as_const(lines)) {
