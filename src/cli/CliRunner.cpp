@@ -92,11 +92,21 @@ int CliRunner::fail(int exitStatus, const QString &text, const QString &returnCo
 
 int CliRunner::run()
 {
-    if (!prepareConnection() || !login()) {
+    if (!prepareConnection()) {
         printReport();
         return m_exit;
     }
     Terminal::catchInterrupts();
+    if (!login()) {
+        if (m_interrupted) {
+            // The server may have registered us before the answer was given up.
+            m_registered = true;
+            fail(Exit::Interrupted, u"interrupted"_s);
+        }
+        logout();
+        printReport();
+        return m_exit;
+    }
     if (commandAllowed())
         m_exit = dispatch();
     if (m_interrupted || Terminal::interrupted())

@@ -58,6 +58,7 @@ private slots:
     void stopAJobOfAnotherRun();
     void ctrlCDuringAJobStopsItAndUnregisters();
     void ctrlCDuringAnExchangeUnregisters();
+    void ctrlCDuringTheLogin();
     void accountsBackupAndRestore();
     void settingsFileAndRestart();
 
@@ -526,6 +527,38 @@ void TestCliEmulator::ctrlCDuringAnExchangeUnregisters()
     // The cancel message released the held request.
     QCOMPARE(processes().size(), 1);
     QVERIFY(!QFile::exists(m_dir->filePath(u"a.txt"_s)));
+#endif
+}
+
+void TestCliEmulator::ctrlCDuringTheLogin()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("sends SIGINT");
+#else
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 control = probe.serverPort();
+    probe.close();
+    startSim({u"--fault"_s, u"A:hang:1"_s, u"--control-port"_s, QString::number(control)});
+    auto run = startCli({u"version"_s});
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, control);
+    QVERIFY(socket.waitForConnected(5000));
+    // Wait until the emulator holds the registration request.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            socket.write("stats\n");
+            QByteArray reply;
+            while (!reply.contains("end\n") && socket.waitForReadyRead(2000))
+                reply += socket.readAll();
+            return reply.contains("held 1");
+        }(),
+        10000);
+    ::kill(pid_t(run->processId()), SIGINT);
+    QVERIFY(run->waitForFinished(20000));
+    QCOMPARE(run->exitCode(), 130);
+    QCOMPARE(registeredIds(), QStringList());
+    QCOMPARE(processes().size(), 1);
 #endif
 }
 
