@@ -42,7 +42,12 @@ QString csvField(QStringView text)
 
 QByteArray encode(QStringView text, Encoding encoding)
 {
-    return encoding == Encoding::Utf8Bom ? text.toUtf8() : TextCodec::toBytes(text);
+    if (encoding == Encoding::Utf8Bom)
+        return text.toUtf8();
+    // The converter marks a missing character with SUB; a reader of the file expects "?".
+    QByteArray bytes = TextCodec::toBytes(text);
+    bytes.replace('\x1A', '?');
+    return bytes;
 }
 
 namespace {

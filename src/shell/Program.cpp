@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Forms.h"
+#include "GridFeatures.h"
 #include "Labelf.h"
 #include "Translate.h"
 #include "Wamain.h"
@@ -47,6 +48,7 @@ void CreateForms()
     FormClientsEdit = new TFormClientsEdit;
     WaitForm = new TWaitForm;
     TranslateAndRefont(WaitForm);
+    SetUpGridFeatures();
 }
 
 namespace {
@@ -60,6 +62,7 @@ void destroy(T *&form)
 
 void DestroyForms()
 {
+    TearDownGridFeatures();
     destroy(WaitForm);
     destroy(FormClientsEdit);
     destroy(OpenDbMenu);

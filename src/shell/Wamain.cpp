@@ -6,6 +6,8 @@
 #include "FormUtil.h"
 #include "Forms.h"
 #include "Globals.h"
+#include "GridFeatures.h"
+#include "JournalForm.h"
 #include "Help.h"
 #include "Messages.h"
 #include "StringGrid.h"
@@ -143,6 +145,13 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     RunBatchItem = addItem(service, "RunBatchItem", u"@927"_s);
     RunBatchItem->setVisible(false);
     RunBatchItem->setEnabled(false);
+    service->addSeparator();
+    // Not a profile item: the journal is the administrator's own, always at hand.
+    JournalItem = service->addAction(u"Журнал запросов"_s);
+    JournalItem->setObjectName(u"JournalItem"_s);
+    JournalItem->setShortcut(Qt::CTRL | Qt::Key_J);
+    JournalItem->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(JournalItem);
 
     QMenu *options = addTopMenu("OptionItem", u"@392"_s, 5000);
     OptionItem = options->menuAction();
@@ -154,6 +163,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     m_items.insert(HelpItem->objectName(), HelpItem);
 
     connect(OpenDBItem, &QAction::triggered, this, &TWAMainForm::OpenDBItemClick);
+    connect(JournalItem, &QAction::triggered, this, &TWAMainForm::JournalItemClick);
     connect(RestatItem, &QAction::triggered, this, &TWAMainForm::RestatItemClick);
     connect(ExitItem, &QAction::triggered, this, &TWAMainForm::ExitItemClick);
     connect(Version1, &QAction::triggered, this, &TWAMainForm::Version1Click);
@@ -424,6 +434,15 @@ void TWAMainForm::RestatItemClick()
 void TWAMainForm::OpenDBItemClick()
 {
     Dialogs::execModal(OpenDbForm);
+}
+
+void TWAMainForm::JournalItemClick()
+{
+    if (TJournalForm *journal = journalForm()) {
+        journal->show();
+        journal->raise();
+        journal->activateWindow();
+    }
 }
 
 void TWAMainForm::AutoaskingItemClick()

@@ -50,6 +50,8 @@ public:
     void HelpItemClick();
     void ExitItemClick();
     void OpenDBItemClick();
+    // Shows the journal of this run's requests.
+    void JournalItemClick();
     // Close query: always allows closing, after unregistering the client when a request went out.
     bool FormCloseQuery();
     void FormClose();
@@ -101,6 +103,7 @@ public:
     QAction *UnactualListItem;
     QAction *LockedListItem;
     QAction *RunBatchItem;
+    QAction *JournalItem;
     QAction *OptionItem;
     QAction *AutoaskingItem;
     QAction *HelpItem;
