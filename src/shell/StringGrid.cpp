@@ -647,7 +647,17 @@ void TStringGrid::placeFilterLine()
         m_filterLine->setGeometry(viewport()->x(), viewport()->y(), viewport()->width(),
                                   m_filterLine->sizeHint().height());
     }
-    connect(m_filterLine, &GridFilterLine::textChanged, this, &TStringGrid::setFilterText);
+    // On a list of a million rows each pass takes a noticeable moment: wait for a pause in typing.
+    auto *pause = new QTimer(m_filterLine);
+    pause->setSingleShot(true);
+    pause->setInterval(250);
+    connect(pause, &QTimer::timeout, this, [this] { setFilterText(m_filterLine->text()); });
+    connect(m_filterLine, &GridFilterLine::textChanged, this, [this, pause](const QString &text) {
+        if (m_source->rowCount() > 100000 && !text.isEmpty())
+            pause->start();
+        else
+            setFilterText(text);
+    });
     connect(m_filterLine, &GridFilterLine::closeRequested, this, [this] {
         closeFilter();
         setFocus(Qt::ShortcutFocusReason);
