@@ -6,5 +6,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tulvaa"));
+    // Without them only Qt's own texts stay English; the program's are Russian regardless.
+    InstallQtTranslations();
     return RunProgram();
 }

@@ -1,5 +1,6 @@
 #include "DatabaseInfo.h"
 
+#include "exchange/OpResult.h"
 #include "shell/TextRules.h"
 
 #include <limits>
@@ -70,11 +71,6 @@ bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece)
     return true;
 }
 
-bool databaseInfoAccepted(const QStringList &answer)
-{
-    return answer.size() >= 7 && toIntDef(answer.at(0), -1) >= 0;
-}
-
 qint32 maxMfnFromLine(const QString &line)
 {
     return static_cast<qint32>(static_cast<qint64>(toIntDef(line, 1)) - 1);
@@ -83,4 +79,77 @@ qint32 maxMfnFromLine(const QString &line)
 quint8 lockFlagFromLine(const QString &line)
 {
     return static_cast<quint8>(toIntDef(line, 0) & 0xFF);
+}
+
+DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &answer)
+{
+    DatabaseInfoReading reading;
+    if (operationResult == OpResult::Busy) {
+        reading.error = {DatabaseInfoError::Busy, {}};
+        return reading;
+    }
+    if (operationResult != OpResult::Accepted) {
+        reading.error = {DatabaseInfoError::Failed, {}};
+        return reading;
+    }
+    if (answer.isEmpty() || toIntDef(answer.at(0), -1) < 0) {
+        reading.error = {DatabaseInfoError::Refused, answer.value(0)};
+        return reading;
+    }
+    if (answer.size() < 7) {
+        reading.error = {DatabaseInfoError::Short, QString::number(answer.size())};
+        return reading;
+    }
+    DatabaseState state;
+    QList<qint32> *lists[] = {&state.deletedMfns1, &state.deletedMfns2, &state.unactualizedMfns, &state.lockedMfns};
+    for (int i = 0; i < 4; ++i) {
+        QString bad;
+        if (!parseMfnList(answer.at(i + 1), lists[i], &bad)) {
+            reading.error = {DatabaseInfoError::BadMfn, bad};
+            return reading;
+        }
+    }
+    state.maxMfn = maxMfnFromLine(answer.at(5));
+    state.locked = lockFlagFromLine(answer.at(6));
+    reading.state = std::move(state);
+    return reading;
+}
+
+QString databaseInfoErrorReason(const DatabaseInfoError &error)
+{
+    switch (error.kind) {
+    case DatabaseInfoError::Failed:
+        return u"нет ответа сервера"_s;
+    case DatabaseInfoError::Busy:
+        return u"выполняется предыдущий запрос к серверу"_s;
+    case DatabaseInfoError::Refused:
+        if (error.detail.isEmpty())
+            return u"сервер не вернул код ответа"_s;
+        if (int code = 0; parseInteger(error.detail, &code))
+            return u"сервер вернул код "_s + QString::number(code);
+        return u"сервер вернул \u00AB"_s + error.detail.left(40) + u"\u00BB вместо кода ответа"_s;
+    case DatabaseInfoError::Short:
+        return u"неполный ответ сервера (строк: "_s + error.detail + u" из 7)"_s;
+    case DatabaseInfoError::BadMfn:
+        return u"в ответе сервера недопустимый номер записи \u00AB"_s + error.detail.left(40) + u"\u00BB"_s;
+    }
+    return {};
+}
+
+QString databaseOpenFailedStatus(const QString &asked, bool refresh, const DatabaseInfoError &error)
+{
+    return (refresh ? u"Статистика "_s + asked + u" не обновлена: "_s : u"База "_s + asked + u" не открыта: "_s)
+        + databaseInfoErrorReason(error);
+}
+
+QString databaseOpenFailedMessage(const QString &asked, const QString &current, const DatabaseInfoError &error)
+{
+    const QString reason = databaseInfoErrorReason(error) + u"."_s;
+    if (!current.isEmpty() && asked.compare(current, Qt::CaseInsensitive) == 0)
+        return u"Статистика базы данных "_s + asked + u" не обновлена: "_s + reason
+            + u"\nНа экране — данные её последнего успешного чтения."_s;
+    QString text = u"База данных "_s + asked + u" не открыта: "_s + reason;
+    if (!current.isEmpty())
+        text += u"\nТекущей остаётся база данных "_s + current + u"."_s;
+    return text;
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // One entry of the server's database list file.
 struct DatabaseListEntry
 {
@@ -20,10 +22,64 @@ QList<DatabaseListEntry> databaseListEntries(const QStringList &lines);
 // a 32-bit decimal integer, *out keeps the MFNs before it and *badPiece holds the piece.
 bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece);
 
-// True when the answer is complete and successful: at least seven lines and a return code that
-// is an integer of 0 or more.
-bool databaseInfoAccepted(const QStringList &answer);
 // Max MFN (line 5 minus one; a line that is not a number counts as 1) and lock flag (line 6,
 // low 8 bits; not a number counts as 0).
 qint32 maxMfnFromLine(const QString &line);
 quint8 lockFlagFromLine(const QString &line);
+
+// The state of a database as one answer of the database information describes it.
+struct DatabaseState
+{
+    QList<qint32> deletedMfns1;
+    QList<qint32> deletedMfns2;
+    QList<qint32> unactualizedMfns;
+    QList<qint32> lockedMfns;
+    qint32 maxMfn = 0;
+    quint8 locked = 0;
+};
+
+// Why an answer of the database information gives no state.
+struct DatabaseInfoError
+{
+    enum Kind {
+        Failed,   // the exchange failed or was cancelled
+        Busy,     // refused: another request was still running
+        Refused,  // the return code is negative or not a number
+        Short,    // fewer than seven lines
+        BadMfn,   // a piece of an MFN list is not a number
+    };
+    Kind kind = Failed;
+    QString detail; // the return code, the line count or the bad piece
+};
+
+// The result of one request for the database information: the state, or why there is none.
+struct DatabaseInfoReading
+{
+    std::optional<DatabaseState> state;
+    DatabaseInfoError error;
+};
+
+// Reads the answer of the database information as the operation left it (operation result and
+// answer lines). Nothing is taken from an answer that is not whole and successful, so the caller
+// can keep the previous state untouched until it has a new one.
+DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &answer);
+
+// Reason of a failed reading, in a few words for the status bar and the boxes.
+QString databaseInfoErrorReason(const DatabaseInfoError &error);
+// Status bar line after a failed open (another database was asked for) or a failed refresh of
+// the current one.
+QString databaseOpenFailedStatus(const QString &asked, bool refresh, const DatabaseInfoError &error);
+// Box text after a failed open or refresh made by the administrator's command; `current` is the
+// database that stays current (empty when none is).
+QString databaseOpenFailedMessage(const QString &asked, const QString &current, const DatabaseInfoError &error);
+
+// Main-menu items that a locked database does not allow: each follows the database that is open
+// now, within what the profile allows.
+inline constexpr const char *LockDependentItems[] = {"ClearDBItem", "ServerRestartItem", "ActualItem"};
+inline bool lockDependentItemEnabled(bool profileAllows, quint8 databaseLocked)
+{
+    return profileAllows && databaseLocked == 0;
+}
+
+// What the program says when a command is refused because a request is still running.
+inline const QString BusyCommandText = QStringLiteral("Предыдущий запрос к серверу ещё выполняется. Повторите команду позже.");

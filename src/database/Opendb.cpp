@@ -10,6 +10,7 @@
 #include "shell/StringGrid.h"
 #include "shell/Translate.h"
 #include "shell/Wamain.h"
+#include "shell/connect.h"
 
 #include <QAction>
 #include <QApplication>
@@ -103,49 +104,92 @@ void TOpenDbForm::SelectStartupDatabase()
         DBStringGrid->setRow(row);
 }
 
-void TOpenDbForm::OpenSelectedDatabase()
+void TOpenDbForm::OpenSelectedDatabase(OpenBy by)
 {
     const int row = DBStringGrid->row();
     if (row <= 0)
         return;
-    CurrentDbName = DBStringGrid->cell(0, row);
-    DeletedMfns1.clear();
-    DeletedMfns2.clear();
-    LockedMfns.clear();
-    UnactualizedMfns.clear();
+    if (OpenDatabase(DBStringGrid->cell(0, row), DBStringGrid->cell(1, row), by))
+        return;
+    // The highlight shows the current database again, as after a cancel.
+    const int current = CurrentDbName.isEmpty() ? -1 : rowOfDatabase(CurrentDbName);
+    if (current > 0)
+        DBStringGrid->setRow(current);
+}
 
-    const int result = WaitForm->GetDatabaseInfo(CurrentDbName, AnswerList);
-    if (result == 1 && databaseInfoAccepted(AnswerList)) {
-        QList<qint32> *lists[] = {&DeletedMfns1, &DeletedMfns2, &UnactualizedMfns, &LockedMfns};
-        for (int i = 0; i < 4; ++i) {
-            QString bad;
-            if (!parseMfnList(AnswerList.at(i + 1), lists[i], &bad)) {
-                Dialogs::message(Dialogs::Icon::Error, Msg(138),
-                                 u"\""_s + bad + u"\" — недопустимый номер записи (MFN) в ответе сервера о базе данных "_s
-                                     + CurrentDbName + u"."_s);
-                return;
-            }
-        }
-        MaxMfn = maxMfnFromLine(AnswerList.at(5));
-        DatabaseLocked = lockFlagFromLine(AnswerList.at(6));
+void TOpenDbForm::RefreshCurrentDatabase(OpenBy by)
+{
+    if (CurrentDbName.isEmpty()) {
+        // The open dialog's highlight is only a choice in progress, never something to open.
+        if (!isVisible())
+            OpenSelectedDatabase(by);
+        return;
+    }
+    const int row = rowOfDatabase(CurrentDbName);
+    // A current database that the list no longer holds keeps the description on the screen.
+    const QString description = row > 0 ? DBStringGrid->cell(1, row) : WAMainForm->StatisticGrid->cell(1, 2);
+    OpenDatabase(CurrentDbName, description, by);
+}
 
-        TStringGrid *grid = WAMainForm->StatisticGrid;
-        grid->setCell(1, 1, CurrentDbName);
-        grid->setCell(1, 2, DBStringGrid->cell(1, row));
-        grid->setCell(1, 3, QString::number(MaxMfn));
-        grid->setCell(1, 4, DatabaseLocked != 0 ? u"Да"_s : u"Нет"_s);
-        grid->setCell(1, 5, QString::number(LockedMfns.size()));
-        grid->setCell(1, 6, QString::number(DeletedMfns1.size()));
-        grid->setCell(1, 7, QString::number(DeletedMfns2.size()));
-        grid->setCell(1, 8, QString::number(UnactualizedMfns.size()));
+bool TOpenDbForm::OpenDatabase(QString name, QString description, OpenBy by)
+{
+    const quint64 appliedBefore = m_statesApplied;
+    const int result = WaitForm->GetDatabaseInfo(name, AnswerList);
+    DatabaseInfoReading reading = readDatabaseInfo(result, AnswerList);
+    if (!reading.state) {
+        reportOpenFailure(name, reading.error, by);
+        return false;
     }
-    // A locked database allows none of these; enabling is left to the profile alone.
-    if (DatabaseLocked != 0) {
-        for (QAction *item : {WAMainForm->ClearDBItem, WAMainForm->ServerRestartItem, WAMainForm->ActualItem}) {
-            if (item->isEnabled())
-                item->setEnabled(false);
-        }
+    // Another open finished while this one waited: its state is newer than this answer.
+    if (m_statesApplied != appliedBefore)
+        return CurrentDbName == name;
+    applyDatabaseState(name, description, std::move(*reading.state));
+    return true;
+}
+
+void TOpenDbForm::applyDatabaseState(const QString &name, const QString &description, DatabaseState &&state)
+{
+    ++m_statesApplied;
+    CurrentDbName = name;
+    DeletedMfns1 = std::move(state.deletedMfns1);
+    DeletedMfns2 = std::move(state.deletedMfns2);
+    UnactualizedMfns = std::move(state.unactualizedMfns);
+    LockedMfns = std::move(state.lockedMfns);
+    MaxMfn = state.maxMfn;
+    DatabaseLocked = state.locked;
+
+    TStringGrid *grid = WAMainForm->StatisticGrid;
+    grid->setCell(1, 1, CurrentDbName);
+    grid->setCell(1, 2, description);
+    grid->setCell(1, 3, QString::number(MaxMfn));
+    grid->setCell(1, 4, DatabaseLocked != 0 ? u"Да"_s : u"Нет"_s);
+    grid->setCell(1, 5, QString::number(LockedMfns.size()));
+    grid->setCell(1, 6, QString::number(DeletedMfns1.size()));
+    grid->setCell(1, 7, QString::number(DeletedMfns2.size()));
+    grid->setCell(1, 8, QString::number(UnactualizedMfns.size()));
+
+    for (const char *itemName : LockDependentItems) {
+        const QString itemKey = QString::fromLatin1(itemName);
+        const bool allowed = !FormConnect || FormConnect->profileAllows(itemKey);
+        if (QAction *item = WAMainForm->menuItem(itemKey))
+            item->setEnabled(lockDependentItemEnabled(allowed, DatabaseLocked));
     }
+    WAMainForm->showOpenStatus(QString());
+}
+
+void TOpenDbForm::reportOpenFailure(const QString &name, const DatabaseInfoError &error, OpenBy by)
+{
+    if (error.kind == DatabaseInfoError::Busy) {
+        if (by == OpenBy::Command)
+            Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, BusyCommandText);
+        return;
+    }
+    const bool refresh = !CurrentDbName.isEmpty() && name.compare(CurrentDbName, Qt::CaseInsensitive) == 0;
+    WAMainForm->showOpenStatus(databaseOpenFailedStatus(name, refresh, error));
+    // A failed exchange has been reported by the exchange already (its retry question).
+    if (by == OpenBy::Command && error.kind != DatabaseInfoError::Failed)
+        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+                         databaseOpenFailedMessage(name, CurrentDbName, error));
 }
 
 void TOpenDbForm::OKBitBtnClick()

@@ -5,6 +5,8 @@
 class QFrame;
 class QPushButton;
 class TStringGrid;
+struct DatabaseInfoError;
+struct DatabaseState;
 
 // Database selection: the server's list of databases, and the open step that makes the selected
 // one current and fills the statistics.
@@ -15,15 +17,27 @@ public:
     explicit TOpenDbForm(QWidget *parent = nullptr);
 
     enum class ListRead { AtStartup, AfterChange };
+    // Who asks for an open: a command tells the administrator in a box why it failed; a timer
+    // only in the status bar, and says nothing when the engine is busy (it tries at its next tick).
+    enum class OpenBy { Command, Timer };
 
     void FormCreate();
     // Reads the database list file and writes it into DBStringGrid.
     void ReloadDatabaseList(ListRead when);
     // Selects the profile's current database (CurDbn), if the list has it.
     void SelectStartupDatabase();
-    // The OK action: the selected row becomes the current database; statistics and lists are
-    // read again from the server.
-    void OpenSelectedDatabase();
+    // The OK action: the highlighted row becomes the current database if the server describes it;
+    // otherwise the highlight goes back to the current database's row.
+    void OpenSelectedDatabase(OpenBy by = OpenBy::Command);
+    // Refresh (menu and timer): the current database again, whatever row is highlighted. Before
+    // any database has opened, the row chosen at start is tried, unless the dialog is open.
+    void RefreshCurrentDatabase(OpenBy by);
+    // Asks the server for the named database. Only a whole, successful answer changes anything:
+    // then CurrentDbName, the record lists, MaxMfn, DatabaseLocked, the statistics and the
+    // lock-dependent menu items all describe it together. Otherwise nothing changes and the
+    // administrator is told. True when the database is now current. Taken by value: callers pass
+    // CurrentDbName itself, which the call changes.
+    bool OpenDatabase(QString name, QString description, OpenBy by);
     void OKBitBtnClick();
     void CancelBitBtnClick();
     void DBStringGridDblClick();
@@ -37,4 +51,11 @@ public:
     QPushButton *CancelBitBtn;
 
     void reject() override;
+
+private:
+    void applyDatabaseState(const QString &name, const QString &description, DatabaseState &&state);
+    void reportOpenFailure(const QString &name, const DatabaseInfoError &error, OpenBy by);
+
+    // Counts the states applied, so that an answer that was overtaken while it waited is dropped.
+    quint64 m_statesApplied = 0;
 };

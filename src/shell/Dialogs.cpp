@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -64,6 +65,17 @@ QMessageBox::StandardButton show(Icon icon, const QString &caption, const QStrin
         box.setDefaultButton(defaultButton);
     if (buttons.testFlag(QMessageBox::No))
         box.setEscapeButton(QMessageBox::No);
+    // Russian whether or not Qt's own translations could be loaded.
+    const std::pair<QMessageBox::StandardButton, QString> russian[] = {
+        {QMessageBox::Yes, QStringLiteral("Да")},
+        {QMessageBox::No, QStringLiteral("Нет")},
+        {QMessageBox::Ok, QStringLiteral("OK")},
+        {QMessageBox::Cancel, QStringLiteral("Отмена")},
+    };
+    for (const auto &[standard, text] : russian) {
+        if (QAbstractButton *button = box.button(standard))
+            button->setText(text);
+    }
     const int result = box.exec();
     return static_cast<QMessageBox::StandardButton>(result);
 }

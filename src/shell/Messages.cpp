@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -38,13 +39,13 @@ bool loadFile(const QString &path, QStringList *lines, QString *error)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QDir::toNativeSeparators(path) + u": "_s + file.errorString();
+            *error = QDir::toNativeSeparators(path) + u": "_s + fileErrorText(file);
         return false;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         if (error)
-            *error = QDir::toNativeSeparators(path) + u": "_s + file.errorString();
+            *error = QDir::toNativeSeparators(path) + u": "_s + fileErrorText(file);
         return false;
     }
     qsizetype start = 0;
@@ -95,4 +96,33 @@ QString Msg(int n)
         return MessageList.at(n);
     qCWarning(lcMessages) << "message" << n << "is not in the message file";
     return u"@"_s + QString::number(n);
+}
+
+QString fileErrorText(const QFileDevice &file)
+{
+    switch (file.error()) {
+    case QFileDevice::NoError:
+        return {};
+    case QFileDevice::OpenError: {
+        const QFileInfo info(file.fileName());
+        if (!info.exists())
+            return u"файл не найден"_s;
+        if (info.isDir())
+            return u"это папка, а не файл"_s;
+        if (!info.isReadable())
+            return u"нет прав на чтение файла"_s;
+        return u"файл не удалось открыть"_s;
+    }
+    case QFileDevice::ReadError:
+        return u"ошибка чтения файла"_s;
+    case QFileDevice::PermissionsError:
+        return u"нет прав доступа к файлу"_s;
+    case QFileDevice::ResourceError:
+        return u"не хватает системных ресурсов"_s;
+    case QFileDevice::TimeOutError:
+        return u"истекло время ожидания"_s;
+    default:
+        break;
+    }
+    return u"ошибка работы с файлом"_s;
 }

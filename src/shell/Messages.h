@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDevice;
+
 // The message catalogue: message N is line N of the message file, counted from 0.
 namespace Messages {
 
@@ -23,3 +25,7 @@ QString translateMenuCaption(const QString &caption, const QStringList &messages
 // Message N of MessageList. A number the file does not hold gives "@N", so a short message file
 // shows the reference instead of failing.
 QString Msg(int n);
+
+// Why a file operation failed, in Russian (the system's own texts are English): a few words
+// that follow the file's path in a message.
+QString fileErrorText(const QFileDevice &file);

@@ -24,6 +24,9 @@
 #include "server/process.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -80,6 +83,22 @@ void DestroyForms()
     destroy(FormConnect);
     destroy(WAMainForm);
     destroy(LabelForm);
+}
+
+bool InstallQtTranslations()
+{
+    static QTranslator *installed = nullptr;
+    if (installed)
+        return true;
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), u"qtbase"_s, u"_"_s,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
 }
 
 int RunProgram()

@@ -6,5 +6,9 @@ void CreateForms();
 // Destroys what CreateForms made (tests; the program ends with its windows).
 void DestroyForms();
 
+// Loads Qt's own Russian texts (standard buttons, edit menus, file dialogs) from Qt's
+// translations folder; false when they are not installed.
+bool InstallQtTranslations();
+
 // The program block: splash, settings and catalogue, the windows, the message loop.
 int RunProgram();

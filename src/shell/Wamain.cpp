@@ -310,8 +310,16 @@ QString TWAMainForm::hintText() const
 
 void TWAMainForm::setHintText(const QString &text)
 {
-    if (HintPanel->text() != text)
-        HintPanel->setText(text);
+    m_hint = text;
+    const QString shown = text.isEmpty() ? m_openStatus : text;
+    if (HintPanel->text() != shown)
+        HintPanel->setText(shown);
+}
+
+void TWAMainForm::showOpenStatus(const QString &text)
+{
+    m_openStatus = text;
+    setHintText(m_hint);
 }
 
 void TWAMainForm::FormCreate()
@@ -422,13 +430,13 @@ void TWAMainForm::AutoaskTimerTimer()
     if (WaitForm && WaitForm->isWaitVisible())
         return;
     AutoaskTimer->setEnabled(false);
-    OpenDbForm->OpenSelectedDatabase();
+    OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
     AutoaskTimer->setEnabled(true);
 }
 
 void TWAMainForm::RestatItemClick()
 {
-    OpenDbForm->OpenSelectedDatabase();
+    OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Command);
 }
 
 void TWAMainForm::OpenDBItemClick()

@@ -37,6 +37,9 @@ public:
     QAction *menuItem(const QString &name) const;
     // The hint text currently shown in the status bar.
     QString hintText() const;
+    // A line about the last open or refresh of the database that failed (empty: none). The status
+    // bar shows it whenever no hint is shown.
+    void showOpenStatus(const QString &text);
 
     // Handlers.
     void FormCreate();
@@ -122,6 +125,8 @@ private:
 
     QHash<QString, QAction *> m_items;
     QElapsedTimer m_running;
+    QString m_hint;
+    QString m_openStatus;
     int m_toyStep = 1;
     bool m_closed = false;
 };

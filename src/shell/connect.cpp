@@ -98,6 +98,7 @@ TFormConnect::TFormConnect(QWidget *parent) : QDialog(parent)
 void TFormConnect::FormCreate()
 {
     ProfileIni.clear();
+    m_profileAllows.clear();
     TranslateAndRefont(this);
 }
 
@@ -154,11 +155,19 @@ void TFormConnect::applyProfile()
     ReadIniName = ProfileIni.readString(ProfileSection, u"READ_INI"_s, u"tulvar.ini"_s);
     BooklIniName = ProfileIni.readString(ProfileSection, u"BOOKL_INI"_s, u"tulvab.ini"_s);
     BookProvdIniName = ProfileIni.readString(ProfileSection, u"BOOKPROVD_INI"_s, u"tulvak.ini"_s);
+    m_profileAllows.clear();
     for (const MenuAccessRow &row : MenuAccessTable) {
         const int value = ProfileIni.readInteger(LocalIniSection, QString::fromLatin1(row.key), 1);
-        if (QAction *item = WAMainForm->menuItem(QString::fromLatin1(row.item)))
+        const QString name = QString::fromLatin1(row.item);
+        m_profileAllows.insert(name, menuItemEnabled(value));
+        if (QAction *item = WAMainForm->menuItem(name))
             item->setEnabled(menuItemEnabled(value));
     }
+}
+
+bool TFormConnect::profileAllows(const QString &itemName) const
+{
+    return m_profileAllows.value(itemName, true);
 }
 
 void TFormConnect::refuse(int returnCode)

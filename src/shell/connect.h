@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 
 class QLabel;
 class QLineEdit;
@@ -37,10 +38,17 @@ public:
     QPushButton *ButtonExecute;
     QPushButton *ButtonCancel;
 
+    // What the profile decided for a main-menu item at login (true for an item it does not
+    // control, and before any login). Commands that the program disables for a while (a locked
+    // database) come back only within this.
+    bool profileAllows(const QString &itemName) const;
+
     void done(int result) override;
     void reject() override;
 
 private:
     void applyProfile();
     void refuse(int returnCode);
+
+    QHash<QString, bool> m_profileAllows;
 };

@@ -1,5 +1,7 @@
-// The database list file and the MFN lists of the database information.
+// The database list file, the MFN lists of the database information, and how an answer of the
+// database information turns into a state or a reason.
 #include "database/DatabaseInfo.h"
+#include "exchange/OpResult.h"
 
 #include <QTest>
 
@@ -16,6 +18,10 @@ private Q_SLOTS:
     void mfnList_data();
     void mfnList();
     void numbers();
+    void reading_data();
+    void reading();
+    void readingWholeState();
+    void failureTexts();
 };
 
 void TestDatabaseInfo::listFile_data()
@@ -91,11 +97,71 @@ void TestDatabaseInfo::numbers()
     QCOMPARE(lockFlagFromLine(u"1"_s), quint8(1));
     QCOMPARE(lockFlagFromLine(u"256"_s), quint8(0));
     QCOMPARE(lockFlagFromLine(u"abc"_s), quint8(0));
-    QVERIFY(databaseInfoAccepted({u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(databaseInfoAccepted({u"3"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(!databaseInfoAccepted({u"-1"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(!databaseInfoAccepted({u"x"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QVERIFY(!databaseInfoAccepted({u"0"_s, {}, {}, {}, {}, u"1"_s}));
+}
+
+void TestDatabaseInfo::reading_data()
+{
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QStringList>("answer");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("detail");
+    const QStringList whole{u"0"_s, u"1"_s, {}, {}, {}, u"5"_s, u"0"_s};
+    QTest::newRow("busy") << OpResult::Busy << whole << int(DatabaseInfoError::Busy) << QString();
+    QTest::newRow("failed") << OpResult::Failed << whole << int(DatabaseInfoError::Failed) << QString();
+    QTest::newRow("negative code") << OpResult::Accepted << QStringList{u"-140"_s} << int(DatabaseInfoError::Refused)
+                                   << u"-140"_s;
+    QStringList notANumber = whole;
+    notANumber[0] = u"x"_s;
+    QTest::newRow("code not a number") << OpResult::Accepted << notANumber << int(DatabaseInfoError::Refused) << u"x"_s;
+    QTest::newRow("empty answer") << OpResult::Accepted << QStringList{} << int(DatabaseInfoError::Refused) << QString();
+    QTest::newRow("six lines") << OpResult::Accepted << whole.mid(0, 6) << int(DatabaseInfoError::Short) << u"6"_s;
+    QStringList bad = whole;
+    bad[4] = u"3\x1F\x1E"_s + u"4z"_s;
+    QTest::newRow("bad MFN in the last list") << OpResult::Accepted << bad << int(DatabaseInfoError::BadMfn) << u"4z"_s;
+}
+
+void TestDatabaseInfo::reading()
+{
+    QFETCH(int, result);
+    QFETCH(QStringList, answer);
+    QFETCH(int, kind);
+    QFETCH(QString, detail);
+    const DatabaseInfoReading reading = readDatabaseInfo(result, answer);
+    QVERIFY(!reading.state.has_value());
+    QCOMPARE(int(reading.error.kind), kind);
+    QCOMPARE(reading.error.detail, detail);
+}
+
+void TestDatabaseInfo::readingWholeState()
+{
+    const QString crlf = u"\x1F\x1E"_s;
+    const QStringList answer{u"3"_s, u"1"_s + crlf + u"2"_s, u"7"_s, {}, u"9"_s + crlf + u"9"_s, u"101"_s, u"257"_s, u"extra"_s};
+    const DatabaseInfoReading reading = readDatabaseInfo(OpResult::Accepted, answer);
+    QVERIFY(reading.state.has_value());
+    const DatabaseState &s = *reading.state;
+    QCOMPARE(s.deletedMfns1, (QList<qint32>{1, 2}));
+    QCOMPARE(s.deletedMfns2, (QList<qint32>{7}));
+    QVERIFY(s.unactualizedMfns.isEmpty());
+    QCOMPARE(s.lockedMfns, (QList<qint32>{9, 9}));
+    QCOMPARE(s.maxMfn, 100);
+    QCOMPARE(s.locked, quint8(1));
+}
+
+void TestDatabaseInfo::failureTexts()
+{
+    const DatabaseInfoError refused{DatabaseInfoError::Refused, u"-140"_s};
+    QCOMPARE(databaseOpenFailedStatus(u"PERIO"_s, false, refused), u"База PERIO не открыта: сервер вернул код -140"_s);
+    QCOMPARE(databaseOpenFailedStatus(u"IBIS"_s, true, {DatabaseInfoError::Failed, {}}),
+             u"Статистика IBIS не обновлена: нет ответа сервера"_s);
+    QCOMPARE(databaseOpenFailedMessage(u"PERIO"_s, u"IBIS"_s, {DatabaseInfoError::Short, u"3"_s}),
+             u"База данных PERIO не открыта: неполный ответ сервера (строк: 3 из 7).\n"
+             u"Текущей остаётся база данных IBIS."_s);
+    QCOMPARE(databaseOpenFailedMessage(u"PERIO"_s, QString(), refused), u"База данных PERIO не открыта: сервер вернул код -140."_s);
+    QVERIFY(databaseOpenFailedMessage(u"IBIS"_s, u"ibis"_s, refused).startsWith(u"Статистика базы данных IBIS не обновлена"_s));
+    // What the server sent is shown, but never a whole megabyte of it.
+    const QString reason = databaseInfoErrorReason({DatabaseInfoError::BadMfn, QString(100000, u'x')});
+    QVERIFY(reason.contains(u"«xxx"_s));
+    QVERIFY(reason.size() < 100);
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseInfo)

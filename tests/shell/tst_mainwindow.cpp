@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QFile>
 #include <QSpinBox>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QTextBrowser>
 
@@ -54,11 +55,17 @@ private Q_SLOTS:
     void startWithUnknownCurrentDatabase();
     void cancelledLoginEndsWithoutRequests();
     void statisticsOfAnOpenDatabase();
-    void lockedDatabaseKeepsMenusDisabled();
-    void failedOpenKeepsTheStatistics();
-    void badMfnInTheAnswer();
+    void lockDependentItemsFollowTheOpenDatabase();
+    void failedOpenKeepsThePreviousDatabase_data();
+    void failedOpenKeepsThePreviousDatabase();
+    void failedFirstOpenIsTriedAgain();
+    void refreshFailuresGoToTheStatusBar();
+    void busyRefusalEmptiesNothing();
+    void answerShownUnderTheNameItWasAskedFor();
+    void overtakenAnswerIsDropped();
     void listReadAfterAChange();
     void cancelRestoresSelection();
+    void refreshWhileTheDialogIsOpen();
     void automaticRefresh();
     void automaticRefreshSkipsWhileWaiting();
     void refreshIntervalDialog();
@@ -185,69 +192,224 @@ void TestMainWindow::statisticsOfAnOpenDatabase()
         QCOMPARE(statistic(row), empty.at(row - 1));
 }
 
-void TestMainWindow::lockedDatabaseKeepsMenusDisabled()
+void TestMainWindow::lockDependentItemsFollowTheOpenDatabase()
 {
-    QAction *items[] = {WAMainForm->ClearDBItem, WAMainForm->ServerRestartItem, WAMainForm->ActualItem};
+    // The profile forbids the restart; the other two are the profile's to allow.
+    logIn({u"[Main]"_s, u"ServerRestartItem=0"_s});
+    QAction *clear = WAMainForm->ClearDBItem;
+    QAction *restart = WAMainForm->ServerRestartItem;
+    QAction *actual = WAMainForm->ActualItem;
     setList({u"LOCKED"_s, u"FREE"_s});
-    f.answer(info({}, {}, {}, {}, 10, 0));
+    f.answer(info({}, {}, {}, {}, 10, 1));
     OpenDbForm->OpenSelectedDatabase();
-    for (QAction *item : items)
-        QVERIFY(item->isEnabled());
-
-    f.answer(info({}, {}, {}, {}, 10, 257));
-    OpenDbForm->OpenSelectedDatabase();
-    for (QAction *item : items)
-        QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
+    QVERIFY(!clear->isEnabled());
+    QVERIFY(!actual->isEnabled());
+    QVERIFY(!restart->isEnabled());
     QVERIFY(WAMainForm->DeleteDBItem->isEnabled());
 
     OpenDbForm->DBStringGrid->setRow(2);
     f.answer(info({}, {}, {}, {}, 10, 0));
     OpenDbForm->OpenSelectedDatabase();
     QCOMPARE(statistic(4), u"Нет"_s);
-    for (QAction *item : items)
-        QVERIFY(!item->isEnabled());
+    QVERIFY(clear->isEnabled());
+    QVERIFY(actual->isEnabled());
+    QVERIFY(!restart->isEnabled());
+
+    // A failed refresh leaves the menus with the database they describe.
+    f.answer({u"-1"_s});
+    WAMainForm->RestatItemClick();
+    QVERIFY(clear->isEnabled());
+
+    // Only the low 8 bits of the flag count: 257 is locked, 256 is not.
+    f.answer(info({}, {}, {}, {}, 10, 257));
+    WAMainForm->RestatItemClick();
+    QVERIFY(!clear->isEnabled());
+    f.answer(info({}, {}, {}, {}, 10, 256));
+    WAMainForm->RestatItemClick();
+    QVERIFY(clear->isEnabled());
+    QVERIFY(!restart->isEnabled());
 }
 
-void TestMainWindow::failedOpenKeepsTheStatistics()
+void TestMainWindow::failedOpenKeepsThePreviousDatabase_data()
 {
+    QTest::addColumn<QStringList>("answer");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("negative code") << QStringList{u"-140"_s} << u"сервер вернул код -140"_s;
+    QTest::newRow("six lines") << info({1}, {}, {}, {}, 5, 1).mid(0, 6) << u"неполный ответ сервера (строк: 6 из 7)"_s;
+    QStringList bad = info({1, 2}, {}, {}, {}, 10, 1);
+    bad[2] = u"3\x1F\x1Ex4"_s;
+    QTest::newRow("bad MFN") << bad << u"в ответе сервера недопустимый номер записи \u00ABx4\u00BB"_s;
+}
+
+void TestMainWindow::failedOpenKeepsThePreviousDatabase()
+{
+    QFETCH(QStringList, answer);
+    QFETCH(QString, reason);
     setList({u"A"_s, u"B"_s});
-    f.answer(info({1}, {}, {}, {4}, 21, 0));
+    f.answer(info({1}, {2}, {3}, {4}, 21, 0));
     OpenDbForm->OpenSelectedDatabase();
-    QCOMPARE(statistic(3), u"20"_s);
+    const QStringList shown{u"A"_s, u"Описание A"_s, u"20"_s, u"Нет"_s, u"1"_s, u"1"_s, u"1"_s, u"1"_s};
 
+    // The administrator picks B; the server does not describe it.
     OpenDbForm->DBStringGrid->setRow(2);
-    f.answer({u"-140"_s});
-    OpenDbForm->OpenSelectedDatabase();
-    QCOMPARE(CurrentDbName, u"B"_s);
-    QVERIFY(DeletedMfns1.isEmpty());
-    QVERIFY(LockedMfns.isEmpty());
-    QCOMPARE(MaxMfn, 20);
-    QCOMPARE(statistic(1), u"A"_s);
-    QCOMPARE(statistic(3), u"20"_s);
-
-    // Six lines are not an answer either.
-    f.answer(info({1}, {}, {}, {}, 5, 1).mid(0, 6));
-    OpenDbForm->OpenSelectedDatabase();
-    QCOMPARE(statistic(1), u"A"_s);
-    QVERIFY(Dialogs::asked().isEmpty());
-}
-
-void TestMainWindow::badMfnInTheAnswer()
-{
-    setList({u"IBIS"_s});
-    QStringList answer = info({1, 2}, {}, {}, {}, 10, 1);
-    answer[2] = u"3\x1F\x1Ex4"_s;
     f.answer(answer);
     OpenDbForm->OpenSelectedDatabase();
-    QCOMPARE(Dialogs::asked().size(), 1);
-    QVERIFY2(Dialogs::asked().first().text.contains(u"x4"_s), qPrintable(Dialogs::asked().first().text));
-    QCOMPARE(Dialogs::asked().first().icon, Dialogs::Icon::Error);
-    QCOMPARE(DeletedMfns1, (QList<qint32>{1, 2}));
-    QCOMPARE(DeletedMfns2, (QList<qint32>{3}));
-    // Nothing after the lists was taken.
+    QCOMPARE(CurrentDbName, u"A"_s);
+    QCOMPARE(DeletedMfns1, (QList<qint32>{1}));
+    QCOMPARE(DeletedMfns2, (QList<qint32>{2}));
+    QCOMPARE(UnactualizedMfns, (QList<qint32>{3}));
+    QCOMPARE(LockedMfns, (QList<qint32>{4}));
+    QCOMPARE(MaxMfn, 20);
     QCOMPARE(DatabaseLocked, quint8(0));
+    for (int row = 1; row <= 8; ++row)
+        QCOMPARE(statistic(row), shown.at(row - 1));
+    QCOMPARE(OpenDbForm->DBStringGrid->row(), 1);
+    QCOMPARE(Dialogs::asked().size(), 1);
+    const QString told = Dialogs::asked().first().text;
+    QVERIFY2(told.startsWith(u"База данных B не открыта: "_s + reason), qPrintable(told));
+    QVERIFY2(told.contains(u"Текущей остаётся база данных A."_s), qPrintable(told));
+    QVERIFY2(WAMainForm->hintText().startsWith(u"База B не открыта: "_s + reason), qPrintable(WAMainForm->hintText()));
+
+    // Refresh asks for the database on the screen, and a good answer clears the status line.
+    f.answer(info({}, {}, {}, {}, 31, 0));
+    WAMainForm->RestatItemClick();
+    QCOMPARE(f.server->request(f.server->connectionCount() - 1).lines.value(9), "A"_ba);
+    QCOMPARE(statistic(3), u"30"_s);
+    QCOMPARE(WAMainForm->hintText(), QString());
+}
+
+void TestMainWindow::failedFirstOpenIsTriedAgain()
+{
+    setList({u"IBIS"_s, u"RDR"_s});
+    OpenDbForm->DBStringGrid->setRow(2);
+    f.answer({u"-3"_s});
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(CurrentDbName, QString());
     QCOMPARE(statistic(1), QString());
-    QVERIFY(WAMainForm->ClearDBItem->isEnabled());
+    QCOMPARE(Dialogs::asked().size(), 1);
+    QCOMPARE(Dialogs::asked().first().text, u"База данных RDR не открыта: сервер вернул код -3."_s);
+    // No database is current yet: the refresh tries the one chosen at start again.
+    f.answer(info({}, {}, {}, {}, 4, 0));
+    WAMainForm->AutoaskTimerTimer();
+    QCOMPARE(CurrentDbName, u"RDR"_s);
+    QCOMPARE(statistic(3), u"3"_s);
+}
+
+void TestMainWindow::refreshFailuresGoToTheStatusBar()
+{
+    setList({u"IBIS"_s});
+    f.answer(info({6}, {}, {}, {}, 5, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    for (int tick = 0; tick < 3; ++tick) {
+        f.answer({u"-140"_s});
+        WAMainForm->AutoaskTimerTimer();
+    }
+    QVERIFY(Dialogs::asked().isEmpty());
+    QCOMPARE(WAMainForm->hintText(), u"Статистика IBIS не обновлена: сервер вернул код -140"_s);
+    QCOMPARE(statistic(3), u"4"_s);
+    QCOMPARE(DeletedMfns1, (QList<qint32>{6}));
+
+    // A hint takes the status bar while it is shown; the failure comes back after it.
+    QStatusTipEvent tip(u"подсказка"_s);
+    QCoreApplication::sendEvent(WAMainForm, &tip);
+    QCOMPARE(WAMainForm->hintText(), u"подсказка"_s);
+    QStatusTipEvent noTip{QString()};
+    QCoreApplication::sendEvent(WAMainForm, &noTip);
+    QCOMPARE(WAMainForm->hintText(), u"Статистика IBIS не обновлена: сервер вернул код -140"_s);
+
+    // The menu command says it in a box as well.
+    f.answer({u"0"_s, u"1"_s});
+    WAMainForm->RestatItemClick();
+    QCOMPARE(Dialogs::asked().size(), 1);
+    QCOMPARE(Dialogs::asked().first().text, u"Статистика базы данных IBIS не обновлена: неполный ответ сервера "
+                                             u"(строк: 2 из 7).\nНа экране — данные её последнего успешного чтения."_s);
+}
+
+void TestMainWindow::busyRefusalEmptiesNothing()
+{
+    setList({u"IBIS"_s});
+    f.answer(info({1, 2}, {}, {}, {7}, 10, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    f.server->addScript({ScriptedServer::delay(700), ScriptedServer::reply(ShellFixture::lines(info({5}, {}, {}, {}, 30, 0)))});
+    QList<qint32> afterTick{-1};
+    QList<qint32> afterCommand{-1};
+    qsizetype boxesAfterTick = -1;
+    bool done = false;
+    // While the refresh waits for its answer, a timer tick and then the menu command are refused.
+    QTimer::singleShot(200, [&] {
+        WAMainForm->AutoaskTimerTimer();
+        afterTick = DeletedMfns1;
+        boxesAfterTick = Dialogs::asked().size();
+    });
+    QTimer::singleShot(400, [&] {
+        WAMainForm->RestatItemClick();
+        afterCommand = DeletedMfns1;
+        done = true;
+    });
+    WAMainForm->RestatItemClick();
+    QTRY_VERIFY(done);
+    QCOMPARE(afterTick, (QList<qint32>{1, 2}));
+    QCOMPARE(boxesAfterTick, qsizetype(0));
+    QCOMPARE(afterCommand, (QList<qint32>{1, 2}));
+    QCOMPARE(Dialogs::asked().size(), 1);
+    QCOMPARE(Dialogs::asked().first().caption, u"Внимание!"_s);
+    QCOMPARE(Dialogs::asked().first().text, u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+    QCOMPARE(WAMainForm->hintText(), QString());
+    QCOMPARE(DeletedMfns1, (QList<qint32>{5}));
+    QCOMPARE(statistic(3), u"29"_s);
+    QCOMPARE(f.server->connectionCount(), 3);
+}
+
+void TestMainWindow::answerShownUnderTheNameItWasAskedFor()
+{
+    setList({u"IBIS"_s, u"PERIO"_s});
+    f.answer(info({}, {}, {}, {}, 11, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    // A refresh of IBIS waits; meanwhile the administrator picks PERIO and presses OK.
+    f.server->addScript({ScriptedServer::delay(600), ScriptedServer::reply(ShellFixture::lines(info({1}, {}, {}, {}, 12, 0)))});
+    bool done = false;
+    QTimer::singleShot(200, [&] {
+        OpenDbForm->DBStringGrid->setRow(2);
+        OpenDbForm->OKBitBtnClick();
+        done = true;
+    });
+    WAMainForm->AutoaskTimerTimer();
+    QTRY_VERIFY(done);
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+    QCOMPARE(statistic(1), u"IBIS"_s);
+    QCOMPARE(statistic(2), u"Описание IBIS"_s);
+    QCOMPARE(statistic(3), u"11"_s);
+    QCOMPARE(DeletedMfns1, (QList<qint32>{1}));
+    QCOMPARE(OpenDbForm->DBStringGrid->row(), 1);
+    QCOMPARE(Dialogs::asked().size(), 1);
+    QCOMPARE(Dialogs::asked().first().text, u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+}
+
+void TestMainWindow::overtakenAnswerIsDropped()
+{
+    setList({u"IBIS"_s, u"PERIO"_s});
+    f.answer(info({}, {}, {}, {}, 11, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    // A refresh of IBIS waits while an open of PERIO, made after it, is answered first (through a
+    // second engine, as an engine that lets a command wait its turn would do).
+    f.server->addScript({ScriptedServer::delay(600), ScriptedServer::reply(ShellFixture::lines(info({1}, {}, {}, {}, 12, 0)))});
+    bool done = false;
+    QTimer::singleShot(200, [&] {
+        TWaitForm second;
+        second.SetServerAddress(f.server->host(), f.server->portText(), u"A"_s);
+        TWaitForm *engine = std::exchange(WaitForm, &second);
+        f.answer(info({2}, {}, {}, {}, 21, 0));
+        OpenDbForm->DBStringGrid->setRow(2);
+        OpenDbForm->OpenSelectedDatabase();
+        WaitForm = engine;
+        done = true;
+    });
+    WAMainForm->AutoaskTimerTimer();
+    QTRY_VERIFY(done);
+    QCOMPARE(CurrentDbName, u"PERIO"_s);
+    QCOMPARE(statistic(1), u"PERIO"_s);
+    QCOMPARE(statistic(3), u"20"_s);
+    QCOMPARE(DeletedMfns1, (QList<qint32>{2}));
 }
 
 void TestMainWindow::listReadAfterAChange()
@@ -288,6 +450,73 @@ void TestMainWindow::cancelRestoresSelection()
     OpenDbForm->OKBitBtn->click();
     QVERIFY(!OpenDbForm->isVisible());
     QCOMPARE(CurrentDbName, u"HELP"_s);
+}
+
+// Clicks the middle of a widget as the window system delivers a click.
+void clickAsAPerson(QWidget *w, const QPoint &at = {})
+{
+    QWidget *window = w->window();
+    const QPoint local = at.isNull() ? w->rect().center() : at;
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, w->mapTo(window, local));
+}
+
+void clickGridRow(TStringGrid *grid, int row)
+{
+    const QRect cell = grid->visualRect(grid->model()->index(row - 1, 0));
+    clickAsAPerson(grid->viewport(), cell.center());
+}
+
+void TestMainWindow::refreshWhileTheDialogIsOpen()
+{
+    setList({u"IBIS"_s, u"RDR"_s, u"HELP"_s});
+    OpenDbForm->DBStringGrid->setRow(2);
+    f.answer(info({}, {}, {}, {}, 5, 0));
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(CurrentDbName, u"RDR"_s);
+
+    // The administrator highlights HELP, a refresh tick comes, then Esc.
+    int highlightAfterTick = -1;
+    QByteArray askedFor;
+    bool done = false;
+    QTimer::singleShot(100, [&] {
+        QCOMPARE_NE(QApplication::activeModalWidget(), nullptr);
+        clickGridRow(OpenDbForm->DBStringGrid, 3);
+        f.answer(info({}, {}, {}, {}, 8, 0));
+        WAMainForm->AutoaskTimerTimer();
+        highlightAfterTick = OpenDbForm->DBStringGrid->row();
+        askedFor = f.server->request(f.server->connectionCount() - 1).lines.value(9);
+        QTest::keyClick(OpenDbForm->windowHandle(), Qt::Key_Escape);
+        done = true;
+    });
+    QCOMPARE(Dialogs::execModal(OpenDbForm), int(QDialog::Rejected));
+    QTRY_VERIFY(done);
+    QCOMPARE(askedFor, "RDR"_ba);
+    QCOMPARE(highlightAfterTick, 3);
+    QCOMPARE(CurrentDbName, u"RDR"_s);
+    QCOMPARE(statistic(1), u"RDR"_s);
+    QCOMPARE(statistic(3), u"7"_s);
+    QCOMPARE(OpenDbForm->DBStringGrid->row(), 2);
+
+    // Again, with a tick after the highlight moved, and OK: only now HELP becomes current.
+    done = false;
+    QTimer::singleShot(100, [&] {
+        clickGridRow(OpenDbForm->DBStringGrid, 3);
+        f.answer(info({}, {}, {}, {}, 9, 0));
+        WAMainForm->AutoaskTimerTimer();
+        highlightAfterTick = OpenDbForm->DBStringGrid->row();
+        f.answer(info({}, {}, {}, {}, 2, 1));
+        clickAsAPerson(OpenDbForm->OKBitBtn);
+        done = true;
+    });
+    QCOMPARE(Dialogs::execModal(OpenDbForm), int(QDialog::Accepted));
+    QTRY_VERIFY(done);
+    QCOMPARE(highlightAfterTick, 3);
+    QCOMPARE(f.server->request(f.server->connectionCount() - 2).lines.value(9), "RDR"_ba);
+    QCOMPARE(f.server->request(f.server->connectionCount() - 1).lines.value(9), "HELP"_ba);
+    QCOMPARE(CurrentDbName, u"HELP"_s);
+    QCOMPARE(statistic(1), u"HELP"_s);
+    QCOMPARE(statistic(2), u"Описание HELP"_s);
+    QCOMPARE(statistic(4), u"Да"_s);
 }
 
 void TestMainWindow::automaticRefresh()

@@ -178,7 +178,8 @@ void TestStartup::missingMessageFile()
     QCOMPARE(RunProgram(), 1);
     QCOMPARE(Dialogs::asked().size(), 1);
     const QString text = Dialogs::asked().first().text;
-    QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(u"nothere.txt"_s))), qPrintable(text));
+    QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(u"nothere.txt"_s)) + u": файл не найден"_s), qPrintable(text));
+    QVERIFY2(!text.contains(u"No such file"_s), qPrintable(text));
     QVERIFY(WAMainForm == nullptr);
     QVERIFY(LabelForm == nullptr);
 }
