@@ -425,8 +425,11 @@ void TStringGrid::restorePlace(const Place &place)
                 break;
             }
         }
-    } else if (place.row < rowCount()) {
-        viewRow = viewRowOf(place.row);
+    } else {
+        // Without a key the row keeps its number; past the end the first row takes over.
+        viewRow = place.row < rowCount() ? viewRowOf(place.row) : -1;
+        if (viewRow < 0 && m_filter->rowCount() > 0)
+            viewRow = 0;
     }
 
     horizontalScrollBar()->setValue(place.horizontal);

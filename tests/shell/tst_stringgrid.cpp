@@ -330,6 +330,9 @@ void TestStringGrid::reloadKeepsTheChosenItemAndItsPlace()
     w.grid->setRow(5);
     fillProcesses(w.grid, rows.mid(1));
     QCOMPARE(w.grid->row(), 5);
+    w.grid->setRow(150);
+    fillProcesses(w.grid, rows.mid(0, 20));
+    QCOMPARE(w.grid->row(), 1);
 }
 
 void TestStringGrid::reloadUnderFilter()
