@@ -414,8 +414,11 @@ TStringGrid::Place TStringGrid::currentPlace() const
 
 void TStringGrid::restorePlace(const Place &place)
 {
-    if (!place.hadCurrent)
+    if (!place.hadCurrent) {
+        horizontalScrollBar()->setValue(place.horizontal);
+        verticalScrollBar()->setValue(place.vertical);
         return;
+    }
     int viewRow = -1;
     if (!m_keyColumns.isEmpty()) {
         const int rows = m_source->rowCount();
