@@ -5,11 +5,18 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-RequestJournal::RequestJournal(QObject *parent) : QAbstractTableModel(parent) {}
+RequestJournal::RequestJournal(QObject *parent) : QAbstractTableModel(parent)
+{
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(250);
+    connect(&m_batch, &QTimer::timeout, this, &RequestJournal::flush);
+}
 
 void RequestJournal::setCapacity(int capacity)
 {
     m_capacity = qMax(1, capacity);
+    while (m_pending.size() > m_capacity)
+        m_pending.removeFirst();
     const int excess = size() - m_capacity;
     if (excess > 0) {
         beginRemoveRows({}, 0, excess - 1);
@@ -22,21 +29,39 @@ void RequestJournal::add(JournalEntry entry)
 {
     // Redacted on the way in, so that no view, copy or export can see more.
     entry.argument = safeArgument(entry.command, entry.argument);
-    if (size() >= m_capacity) {
-        beginRemoveRows({}, 0, 0);
-        m_entries.removeFirst();
+    m_pending.append(std::move(entry));
+    if (m_pending.size() > m_capacity)
+        m_pending.removeFirst();
+    if (m_batch.interval() <= 0)
+        flush();
+    else if (!m_batch.isActive())
+        m_batch.start();
+}
+
+void RequestJournal::flush()
+{
+    m_batch.stop();
+    if (m_pending.isEmpty())
+        return;
+    const int incoming = static_cast<int>(m_pending.size());
+    const int excess = qMin(size(), size() + incoming - m_capacity);
+    if (excess > 0) {
+        beginRemoveRows({}, 0, excess - 1);
+        m_entries.remove(0, excess);
         endRemoveRows();
     }
-    const int row = size();
-    beginInsertRows({}, row, row);
-    m_entries.append(std::move(entry));
+    const int first = size();
+    beginInsertRows({}, first, first + incoming - 1);
+    m_entries.append(std::move(m_pending));
     endInsertRows();
+    m_pending = {};
 }
 
 void RequestJournal::clear()
 {
     beginResetModel();
     m_entries.clear();
+    m_pending.clear();
     endResetModel();
 }
 

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QTimer>
 
 // One finished request as the journal keeps it.
 struct JournalEntry
@@ -38,7 +39,14 @@ public:
     void setCapacity(int capacity);
     int capacity() const { return m_capacity; }
 
+    // Entries arrive at once but are shown in batches: a view then repaints a few times a second
+    // however fast the requests go, and the exchange does not wait for it.
     void add(JournalEntry entry);
+    // Shows the entries added since the last batch now.
+    void flush();
+    int pendingCount() const { return static_cast<int>(m_pending.size()); }
+    // 0 shows every entry as it comes.
+    void setBatchInterval(int ms) { m_batch.setInterval(ms); }
     void clear();
     const JournalEntry &entry(int row) const { return m_entries.at(row); }
     int size() const { return static_cast<int>(m_entries.size()); }
@@ -59,5 +67,7 @@ public:
 
 private:
     QList<JournalEntry> m_entries;
+    QList<JournalEntry> m_pending;
+    QTimer m_batch;
     int m_capacity = DefaultCapacity;
 };

@@ -77,7 +77,10 @@ TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent) : QDialog(p
     stackVertically(this, {PanelTop, JournalGrid, Panel1}, JournalGrid);
 
     connect(ErrorsOnlyCheck, &QCheckBox::clicked, this, &TJournalForm::ErrorsOnlyCheckClick);
-    connect(ExportButton, &QPushButton::clicked, JournalGrid, &TStringGrid::exportToFile);
+    connect(ExportButton, &QPushButton::clicked, this, [this] {
+        m_journal->flush();
+        JournalGrid->exportToFile();
+    });
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(JournalGrid->filterModel(), &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first) { followNewest(first); });
@@ -86,6 +89,12 @@ TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent) : QDialog(p
 
     TranslateAndRefont(this);
     showCounts();
+}
+
+void TJournalForm::showEvent(QShowEvent *event)
+{
+    m_journal->flush();
+    QDialog::showEvent(event);
 }
 
 void TJournalForm::ErrorsOnlyCheckClick()

@@ -27,6 +27,9 @@ public:
     QPushButton *ExportButton;
     QPushButton *ButtonCancel;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void showCounts();
     void followNewest(int first);

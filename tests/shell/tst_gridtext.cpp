@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -51,6 +52,7 @@ private Q_SLOTS:
     void filterIgnoresCaseWithCyrillic();
     void filterModelFollowsItsSource();
     void journalKeepsTheNewest();
+    void journalShowsInBatches();
     void journalNeverHoldsAPassword();
     void journalErrors();
 };
@@ -166,6 +168,7 @@ void TestGridText::filterModelFollowsItsSource()
 void TestGridText::journalKeepsTheNewest()
 {
     RequestJournal journal;
+    journal.setBatchInterval(0);
     QAbstractItemModelTester tester(&journal, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(journal.capacity(), 10000);
     journal.setCapacity(3);
@@ -187,9 +190,36 @@ void TestGridText::journalKeepsTheNewest()
     QCOMPARE(RequestJournal::commandName("?"), QString());
 }
 
+void TestGridText::journalShowsInBatches()
+{
+    RequestJournal journal;
+    QAbstractItemModelTester tester(&journal, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    journal.setCapacity(4);
+    QSignalSpy inserted(&journal, &QAbstractItemModel::rowsInserted);
+    journal.add(entry("N", {}));
+    journal.add(entry("N", {}));
+    QCOMPARE(journal.rowCount(), 0);
+    QCOMPARE(journal.pendingCount(), 2);
+    QTRY_COMPARE(journal.rowCount(), 2); // the batch timer shows them, in one insertion
+    QCOMPARE(inserted.size(), 1);
+    // A batch larger than the room left pushes the oldest out, never more than the capacity.
+    for (int i = 0; i < 7; ++i)
+        journal.add(entry("0", QString::number(i)));
+    QCOMPARE(journal.pendingCount(), 4);
+    journal.flush();
+    QCOMPARE(journal.rowCount(), 4);
+    QCOMPARE(journal.index(0, RequestJournal::Argument).data().toString(), u"3"_s);
+    QCOMPARE(journal.index(3, RequestJournal::Argument).data().toString(), u"6"_s);
+    journal.add(entry("1", {}));
+    journal.flush();
+    QCOMPARE(journal.index(0, RequestJournal::Argument).data().toString(), u"4"_s);
+    QCOMPARE(journal.index(3, RequestJournal::Code).data().toString(), u"1"_s);
+}
+
 void TestGridText::journalNeverHoldsAPassword()
 {
     RequestJournal journal;
+    journal.setBatchInterval(0);
     // However much of the login's body reaches the journal, the password stays out.
     journal.add(entry("A", u"ADMIN\nsecret1"_s));
     journal.add(entry("A", u"ADMIN\rsecret2"_s));
@@ -210,6 +240,7 @@ void TestGridText::journalNeverHoldsAPassword()
 void TestGridText::journalErrors()
 {
     RequestJournal journal;
+    journal.setBatchInterval(0);
     journal.add(entry("+3", {}));
     journal.add(entry("+3", {}, OpResult::Failed, {}));
     journal.add(entry("+3", {}, OpResult::Busy, {}));
