@@ -17,6 +17,10 @@ QString bundledSample()
     const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(u"sample"_s);
     if (QFileInfo(beside).isDir())
         return beside;
+    // Installed: bin/tulva-sim and share/tulvaa/sample.
+    const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath(u"../share/tulvaa/sample"_s);
+    if (QFileInfo(installed).isDir())
+        return QDir::cleanPath(installed);
     return QStringLiteral(TULVA_SIM_SAMPLE_DIR);
 }
 

@@ -15,7 +15,7 @@ bool isLatinLetter(QChar c)
 
 bool isValidDatabaseName(QStringView name)
 {
-    if (name.isEmpty() || name.size() > 8)
+    if (name.isEmpty() || name.size() > MaxDbNameLength)
         return false;
     if (!isLatinLetter(name.front()) && name.front() != u'_')
         return false;
@@ -25,10 +25,23 @@ bool isValidDatabaseName(QStringView name)
 
 bool isReservedDbName(QStringView name)
 {
-    return std::find(ReservedDbNames.begin(), ReservedDbNames.end(), name) != ReservedDbNames.end();
+    const QString upper = upperLatin(name.toString());
+    return std::find(ReservedDbNames.begin(), ReservedDbNames.end(), upper) != ReservedDbNames.end();
 }
 
-bool isReservedNewDbName(QStringView name)
+bool isDatabaseListed(QStringView name, const QStringList &listed)
 {
-    return isReservedDbName(upperLatin(name.toString()));
+    const QString upper = upperLatin(name.toString());
+    return std::any_of(
+        listed.begin(), listed.end(), [&upper](const QString &entry) { return upperLatin(entry) == upper; });
+}
+
+QString oneLineDescription(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    }
+    return out;
 }

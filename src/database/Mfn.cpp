@@ -1,5 +1,7 @@
 #include "Mfn.h"
 
+#include "LockRules.h"
+#include "shell/Dialogs.h"
 #include "shell/FormUtil.h"
 #include "shell/Translate.h"
 
@@ -10,7 +12,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QShowEvent>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -71,8 +72,32 @@ void TMFNForm::FormShow()
 
 void TMFNForm::OKBitBtnClick()
 {
-    if (!MFNEdit->text().isEmpty())
+    const QString text = MFNEdit->text();
+    if (text.isEmpty())
+        return;
+    qint32 mfn = 0;
+    if (parseTypedMfn(text, &mfn)) {
         accept();
+        return;
+    }
+    // Sent as it would convert, the number would name record 0, which nobody asked for.
+    Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, mfnOutOfRangeText(text));
+    if (isVisible()) {
+        MFNEdit->setFocus();
+        MFNEdit->selectAll();
+    }
+}
+
+qint32 TMFNForm::typedMfn() const
+{
+    qint32 mfn = 0;
+    return parseTypedMfn(MFNEdit->text(), &mfn) ? mfn : -1;
+}
+
+QString TMFNForm::mfnOutOfRangeText(const QString &typed)
+{
+    return u"Номер записи (MFN) "_s + typed
+        + u" вне допустимого диапазона. Наибольший возможный номер — 2147483647."_s;
 }
 
 bool TMFNForm::MFNEditKeyPress(QChar key)
@@ -83,9 +108,12 @@ bool TMFNForm::MFNEditKeyPress(QChar key)
 bool TMFNForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == MFNEdit && event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent *>(event)->text();
-        // Keys without a printable character (arrows, Delete, shortcuts) are no typed characters.
-        if (text.size() == 1 && text.front().isPrint() && !MFNEditKeyPress(text.front()))
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        // Keys without a printable character (arrows, Delete) and shortcuts such as Ctrl+V are no
+        // typed characters; what a shortcut pastes is held to the rule by the validator.
+        const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+        if (!shortcut && text.size() == 1 && text.front().isPrint() && !MFNEditKeyPress(text.front()))
             return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -16,7 +16,11 @@ public:
 
     void FormCreate();
     void FormShow();
+    // Closes with OK only with text, and only with a number the server can be sent.
     void OKBitBtnClick();
+    // The typed MFN, or -1 when the text is not a number within the 32-bit signed range.
+    qint32 typedMfn() const;
+    static QString mfnOutOfRangeText(const QString &typed);
     // Only digits and Backspace may be typed into MFNEdit.
     static bool MFNEditKeyPress(QChar key);
 

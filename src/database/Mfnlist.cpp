@@ -1,5 +1,6 @@
 #include "Mfnlist.h"
 
+#include "database/MfnListModel.h"
 #include "shell/FormUtil.h"
 #include "shell/StringGrid.h"
 #include "shell/Translate.h"
@@ -23,8 +24,9 @@ TMFNListForm::TMFNListForm(QWidget *parent)
 
     MFNStringGrid = new TStringGrid(this);
     MFNStringGrid->setObjectName(u"MFNStringGrid"_s);
-    MFNStringGrid->setColCount(2);
-    MFNStringGrid->setRowCount(2);
+    // Lists run to millions of MFNs: the grid is a view over a model that computes each row.
+    m_list = new MfnListModel(this);
+    MFNStringGrid->useModel(m_list);
     MFNStringGrid->setDefaultRowHeight(20);
     MFNStringGrid->setColWidth(0, 64);
     MFNStringGrid->setColWidth(1, 263);
@@ -46,8 +48,8 @@ TMFNListForm::TMFNListForm(QWidget *parent)
 void TMFNListForm::FormCreate()
 {
     TranslateAndRefont(this);
-    MFNStringGrid->setCell(0, 0, u"MFN"_s);
-    MFNStringGrid->setCell(1, 0, QString());
+    m_list->setHeader(0, u"MFN"_s);
+    m_list->setHeader(1, QString());
 }
 
 void TMFNListForm::MFNStringGridDrawCell(QPainter *painter, int col, int row, const QRect &rect)

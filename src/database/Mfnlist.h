@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class MfnListModel;
 class QFrame;
 class QPushButton;
 class TStringGrid;
@@ -16,7 +17,13 @@ public:
     void FormCreate();
     void MFNStringGridDrawCell(QPainter *painter, int col, int row, const QRect &rect);
 
+    // The rows the grid shows; each list command fills it.
+    MfnListModel *listModel() const { return m_list; }
+
     TStringGrid *MFNStringGrid;
     QFrame *Panel1;
     QPushButton *ExitBitBtn;
+
+private:
+    MfnListModel *m_list;
 };

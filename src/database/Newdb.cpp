@@ -6,13 +6,32 @@
 #include "shell/Messages.h"
 #include "shell/Translate.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShowEvent>
+#include <QValidator>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// At most eight characters, typed or pasted. A longer paste is refused whole rather than cut,
+// so that no name the administrator never wrote is offered for creation. Which characters may
+// be used is checked by OK, with a message.
+class DbNameLengthValidator : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        return input.size() <= MaxDbNameLength ? Acceptable : Invalid;
+    }
+};
+
+} // namespace
 
 TNewDBForm::TNewDBForm(QWidget *parent)
     : QDialog(parent)
@@ -20,41 +39,60 @@ TNewDBForm::TNewDBForm(QWidget *parent)
     setObjectName(u"NewDBForm"_s);
     setWindowTitle(u"@483"_s);
     setProperty("helpContext", 2200);
-    setFixedSize(342, 163);
     setFormPosition(this, FormPosition::ScreenCenter);
 
     NameLabel = new QLabel(u"@181"_s, this);
     NameLabel->setObjectName(u"NameLabel"_s);
     NameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    NameLabel->setGeometry(8, 20, 128, 21);
 
     NameEdit = new QLineEdit(this);
     NameEdit->setObjectName(u"NameEdit"_s);
-    NameEdit->setMaxLength(8);
-    NameEdit->setGeometry(144, 20, 89, 21);
+    NameEdit->setValidator(new DbNameLengthValidator(NameEdit));
+    NameEdit->setFixedWidth(100);
     NameLabel->setBuddy(NameEdit);
 
     FullNameLabel = new QLabel(u"@461"_s, this);
     FullNameLabel->setObjectName(u"FullNameLabel"_s);
     FullNameLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    FullNameLabel->setGeometry(8, 52, 128, 21);
 
     FullNameEdit = new QLineEdit(this);
     FullNameEdit->setObjectName(u"FullNameEdit"_s);
-    FullNameEdit->setGeometry(144, 52, 190, 21);
+    FullNameEdit->setMinimumWidth(190);
     FullNameLabel->setBuddy(FullNameEdit);
 
     CheckBox = new QCheckBox(u"@484"_s, this);
     CheckBox->setObjectName(u"CheckBox"_s);
     CheckBox->setChecked(true);
-    CheckBox->setGeometry(144, 84, 190, 17);
 
     OKBitBtn = makeButton(this, u"OKBitBtn"_s, u"@485"_s, true);
     OKBitBtn->setDefault(true);
-    OKBitBtn->setGeometry(84, 124, 85, 27);
-
     CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"@92"_s, true);
-    CancelBitBtn->setGeometry(177, 124, 85, 27);
+
+    // Laid out rather than placed, so that no caption is cut whatever the message file and the
+    // font say; the description widens with the window, which never gets smaller than its content.
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(8);
+    fields->setVerticalSpacing(10);
+    fields->addWidget(NameLabel, 0, 0);
+    fields->addWidget(NameEdit, 0, 1, Qt::AlignLeft);
+    fields->addWidget(FullNameLabel, 1, 0);
+    fields->addWidget(FullNameEdit, 1, 1);
+    fields->addWidget(CheckBox, 2, 1);
+    fields->setColumnStretch(1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    buttons->addStretch();
+    buttons->addWidget(OKBitBtn);
+    buttons->addWidget(CancelBitBtn);
+    buttons->addStretch();
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(8, 16, 8, 12);
+    column->addLayout(fields);
+    column->addStretch();
+    column->addSpacing(12);
+    column->addLayout(buttons);
+    column->setSizeConstraint(QLayout::SetMinimumSize);
+    resize(342, 163);
 
     connect(OKBitBtn, &QPushButton::clicked, this, &TNewDBForm::OKBitBtnClick);
     connect(CancelBitBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -70,6 +108,12 @@ void TNewDBForm::FormCreate()
 
 void TNewDBForm::FormShow()
 {
+    if (m_keepEntries) {
+        m_keepEntries = false;
+        NameEdit->setFocus();
+        NameEdit->selectAll();
+        return;
+    }
     NameEdit->clear();
     FullNameEdit->clear();
     CheckBox->setChecked(true);

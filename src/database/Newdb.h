@@ -26,4 +26,9 @@ public:
     QPushButton *OKBitBtn;
     QPushButton *CancelBitBtn;
 
+    // The next showing keeps what was typed (the name was refused after the dialog closed).
+    void keepEntriesOnNextShowing() { m_keepEntries = true; }
+
+private:
+    bool m_keepEntries = false;
 };

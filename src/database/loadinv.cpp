@@ -1,8 +1,16 @@
 #include "loadinv.h"
 
+#include "database/Opendb.h"
+#include "exchange/OpResult.h"
+#include "exchange/Waitunit.h"
+#include "server/process.h"
 #include "shell/FormUtil.h"
+#include "shell/Forms.h"
+#include "shell/Globals.h"
+#include "shell/StringGrid.h"
 #include "shell/Translate.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,6 +48,9 @@ TLoadInvForm::TLoadInvForm(QWidget *parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
     Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TLoadInvForm::Timer1Timer);
+    connect(Button1, &QPushButton::clicked, this, &TLoadInvForm::Button1Click);
+    onEveryShowing(this, [this] { FormShow(); });
 
     FormCreate();
 }
@@ -47,5 +58,111 @@ TLoadInvForm::TLoadInvForm(QWidget *parent)
 void TLoadInvForm::FormCreate()
 {
     TranslateAndRefont(this);
+    // The translated caption ("Остановить процесс") is wider than the button of the definition.
+    const int width = qMax(115, Button1->sizeHint().width() + 16);
+    Button1->setGeometry((325 - width) / 2, 92, width, 27);
     Timer1->stop();
+}
+
+bool TLoadInvForm::kindOf(int watchKind, Kind *kind)
+{
+    switch (watchKind) {
+    case CreateDict:
+        *kind = { u"Создание словаря заново"_s, u"TULVA_CREATE_DICT"_s, 10 };
+        return true;
+    case ReloadDict:
+        *kind = { u"Реорганизация файла словаря"_s, u"TULVA_RELOAD_DICT"_s, 5 };
+        return true;
+    case ReloadMaster:
+        *kind = { u"Реорганизация файла документов"_s, u"TULVA_RELOAD_MASTER"_s, 5 };
+        return true;
+    case DbNew:
+        *kind = { u"Создание новой базы данных"_s, u"TULVA_DB_NEW"_s, 3 };
+        return true;
+    case DbDelete:
+        *kind = { u"Удаление базы данных"_s, u"TULVA_DB_DELETE"_s, 3 };
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TLoadInvForm::FormShow()
+{
+    Label0->clear();
+    Label1->clear();
+    Timer1->start();
+    LoadProgressBar->setValue(0);
+    WatchResult = 0;
+}
+
+void TLoadInvForm::Timer1Timer()
+{
+    Kind kind;
+    // A tick that comes while this one waits for the server is not counted twice.
+    if (!kindOf(WatchKind, &kind) || m_inTick)
+        return;
+    m_inTick = true;
+    setWindowTitle(kind.caption);
+    Label0->clear();
+    Label1->clear();
+    const int range = LoadProgressBar->maximum() - LoadProgressBar->minimum();
+    int position = LoadProgressBar->value() + LoadProgressStep;
+    if (position > LoadProgressBar->maximum())
+        position = LoadProgressBar->minimum() + (position - LoadProgressBar->minimum()) % qMax(1, range);
+    LoadProgressBar->setValue(position);
+
+    // Runs on for the whole run; wraps instead of overflowing.
+    TickCounter = qint32(quint32(TickCounter) + 1u);
+    if (TickCounter % kind.reloadPeriod == 0)
+        FormProcess->LoadProcessList();
+    // Searched on every tick against the grid as last loaded.
+    if (isVisible() && Timer1->isActive() && FormProcess->FindOwnActiveProcess(kind.processName) == -1) {
+        Timer1->stop();
+        WatchResult = 0;
+        close();
+    }
+    m_inTick = false;
+}
+
+void TLoadInvForm::Button1Click()
+{
+    Timer1->stop();
+    WatchResult = StoppedByUser;
+    Kind kind;
+    if (!kindOf(WatchKind, &kind))
+        return;
+    const int row = FormProcess->FindOwnActiveProcess(kind.processName);
+    TStringGrid *grid = FormProcess->StringGridProcess;
+    const QString code = ProcessCommandCode(row > 0 ? grid->cell(ProcessColumn::Name, row) : QString());
+    // Without a code the server cannot be asked; the watch stays stopped until the close box.
+    if (code.isEmpty())
+        return;
+    if (row > 0) {
+        const auto result = WaitForm->StopProcess(grid->cell(ProcessColumn::ClientId, row), code,
+            grid->cell(ProcessColumn::Number, row), AnswerList);
+        if (result == OpResult::Accepted && returnCodeOk(AnswerList))
+            FormProcess->RefreshClick();
+    }
+    OpenDbForm->OpenSelectedDatabase();
+    close();
+}
+
+void TLoadInvForm::FormClose()
+{
+    Timer1->stop();
+}
+
+void TLoadInvForm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    QDialog::closeEvent(event);
+}
+
+void TLoadInvForm::done(int)
+{
+    // However the window closes (the program, the close box, Esc), the result tells how the
+    // watch ended.
+    Timer1->stop();
+    QDialog::done(WatchResult >= 0 ? QDialog::Accepted : QDialog::Rejected);
 }

@@ -15,6 +15,19 @@ public:
     explicit TLoadInvForm(QWidget *parent = nullptr);
 
     void FormCreate();
+    void FormShow();
+    void Timer1Timer();
+    void Button1Click();
+    void FormClose();
+
+    // Caption, process name and reload period of a kind; false for a kind that does not exist.
+    struct Kind
+    {
+        QString caption;
+        QString processName;
+        int reloadPeriod;
+    };
+    static bool kindOf(int watchKind, Kind *kind);
 
     QLabel *Label0;
     QLabel *Label1;
@@ -28,4 +41,14 @@ public:
     quint8 WatchKind = 0; // which process is watched; set by the caller before every showing
     qint32 WatchResult = 0; // 0 while watching and when the process ended; -999 after Button1
     qint32 TickCounter = 0; // counts ticks over every showing of the run
+
+    enum : quint8 { CreateDict = 0, ReloadDict = 1, ReloadMaster = 2, DbNew = 3, DbDelete = 4 };
+    static constexpr qint32 StoppedByUser = -999;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void done(int result) override;
+
+private:
+    bool m_inTick = false;
 };

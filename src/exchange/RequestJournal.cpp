@@ -1,5 +1,6 @@
 #include "RequestJournal.h"
 
+#include "Exchange.h"
 #include "OpResult.h"
 
 
@@ -36,6 +37,25 @@ void RequestJournal::add(JournalEntry entry)
         flush();
     else if (!m_batch.isActive())
         m_batch.start();
+}
+
+void RequestJournal::addRecord(const ExchangeRecord &record)
+{
+    JournalEntry entry;
+    entry.started = record.started;
+    entry.command = record.command;
+    entry.argument = record.argument;
+    entry.result = record.result;
+    // Only a number is a return code; a resource read's first line is a line of the file.
+    bool number = false;
+    record.returnCode.toLongLong(&number);
+    if (number && record.command != QByteArrayView("L"))
+        entry.returnCode = record.returnCode;
+    entry.answerSize = record.answerBytes;
+    entry.durationMs = record.durationMs;
+    entry.retries = record.silentRetries;
+    entry.cancelled = record.cancelled;
+    add(std::move(entry));
 }
 
 void RequestJournal::flush()

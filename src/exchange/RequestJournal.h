@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+struct ExchangeRecord;
+
 // One finished request as the journal keeps it.
 struct JournalEntry
 {
@@ -42,6 +44,8 @@ public:
     // Entries arrive at once but are shown in batches: a view then repaints a few times a second
     // however fast the requests go, and the exchange does not wait for it.
     void add(JournalEntry entry);
+    // What the exchange engine reports after every operation, refused ones included.
+    void addRecord(const ExchangeRecord &record);
     // Shows the entries added since the last batch now.
     void flush();
     int pendingCount() const { return static_cast<int>(m_pending.size()); }

@@ -1,10 +1,23 @@
 #include "clients.h"
 
+#include "ClientList.h"
+#include "clients_edit.h"
+#include "exchange/OpResult.h"
+#include "exchange/Waitunit.h"
+#include "shell/Dialogs.h"
 #include "shell/FormUtil.h"
+#include "shell/Forms.h"
+#include "shell/Globals.h"
+#include "shell/Messages.h"
 #include "shell/StringGrid.h"
+#include "shell/TTimer.h"
 #include "shell/Translate.h"
+#include "shell/Wamain.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMouseEvent>
 #include <QBoxLayout>
 #include <QEvent>
 #include <QFrame>
@@ -32,6 +45,24 @@ QPixmap sortMarkerPixmap()
     painter.drawPolygon(triangle, 3);
     return pixmap;
 }
+
+const QString kAttention = QStringLiteral("Внимание!");
+
+void tellBusy()
+{
+    Dialogs::message(Dialogs::Icon::Warning, kAttention,
+                     u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+}
+
+// The hourglass while a long grid operation runs.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
 
 QAction *addItem(QMenu *menu, const QString &text, const QString &name)
 {
@@ -110,8 +141,23 @@ TFormCLient::TFormCLient(QWidget *parent)
         &TFormCLient::PlaceSortMarker);
     StringGridCLients->viewport()->installEventFilter(this);
 
-    connect(ButtonCancel, &QPushButton::clicked, this, &TFormCLient::ButtonCancelClick);
+    // Presses on the titles choose the sort column; the title row has no popup menu.
+    header->viewport()->installEventFilter(this);
+    header->setContextMenuPolicy(Qt::PreventContextMenu);
 
+    connect(ButtonCancel, &QPushButton::clicked, this, &TFormCLient::ButtonCancelClick);
+    connect(ButtonOK, &QPushButton::clicked, this, &TFormCLient::ButtonOKClick);
+    connect(Refresh, &QAction::triggered, this, &TFormCLient::RefreshClick);
+    connect(ProcStop, &QAction::triggered, this, &TFormCLient::ProcStopClick);
+    connect(CEdit, &QAction::triggered, this, &TFormCLient::CEditClick);
+    connect(N1, &QAction::triggered, this, &TFormCLient::N1Click);
+    connect(Save, &QAction::triggered, this, &TFormCLient::SaveClick);
+    connect(StringGridCLients, &TStringGrid::cellDoubleClicked, this, [this](int, int row) {
+        if (row > 0)
+            CEditClick();
+    });
+
+    onEveryShowing(this, [this] { FormShow(); });
     FormCreate();
 }
 
@@ -121,6 +167,7 @@ TFormCLient::~TFormCLient()
     StringGridCLients->horizontalHeader()->disconnect(this);
     StringGridCLients->horizontalScrollBar()->disconnect(this);
     StringGridCLients->viewport()->removeEventFilter(this);
+    StringGridCLients->horizontalHeader()->viewport()->removeEventFilter(this);
 }
 
 void TFormCLient::FormCreate()
@@ -164,14 +211,318 @@ void TFormCLient::PlaceSortMarker()
     PanelImage->raise();
 }
 
-void TFormCLient::ButtonCancelClick()
-{
-    close();
-}
-
 bool TFormCLient::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == StringGridCLients->viewport() && event->type() == QEvent::Resize)
+    if (watched == StringGridCLients->viewport()
+        && (event->type() == QEvent::Resize || event->type() == QEvent::MouseButtonRelease))
         PlaceSortMarker();
+    if (watched == StringGridCLients->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        const int c = StringGridCLients->horizontalHeader()->logicalIndexAt(press->position().toPoint());
+        // Not the number, not the hidden password, and no second sort by the same column.
+        if (press->button() != Qt::RightButton && c > 0 && c != ClientList::PasswordColumn
+            && c != ClientSortColumn) {
+            ClientSortColumn = c;
+            SortClientGrid(c);
+            PlaceSortMarker();
+        }
+    }
     return QDialog::eventFilter(watched, event);
+}
+
+void TFormCLient::FormShow()
+{
+    ButtonOK->setEnabled(false);
+    PlaceSortMarker();
+    // By the column the marker shows.
+    SortClientGrid(ClientSortColumn);
+}
+
+bool TFormCLient::hasUnsavedChanges() const
+{
+    return ButtonOK->isEnabled();
+}
+
+QList<QStringList> TFormCLient::accountRows() const
+{
+    // With no accounts the grid still has its one empty row.
+    return StringGridCLients->gridModel()->dataRows().mid(0, clientCount());
+}
+
+void TFormCLient::writeAccountRows(const QList<QStringList> &rows)
+{
+    const int r = StringGridCLients->row();
+    const int c = StringGridCLients->col();
+    StringGridCLients->gridModel()->setDataRows(rows);
+    StringGridCLients->setRow(qMin(r, StringGridCLients->rowCount() - 1));
+    StringGridCLients->setCol(c);
+}
+
+QStringList TFormCLient::accountNames() const
+{
+    QStringList names;
+    names.reserve(clientCount());
+    for (int r = 1; r <= clientCount(); ++r)
+        names.append(StringGridCLients->cell(ClientList::NameColumn, r));
+    return names;
+}
+
+bool TFormCLient::LoadClientAccounts()
+{
+    const auto result = WaitForm->GetClientList(AnswerList);
+    if (result == OpResult::Busy) {
+        tellBusy();
+        return false;
+    }
+    if (result != OpResult::Accepted || !returnCodeOk(AnswerList))
+        return false;
+    QString why;
+    std::optional<ClientList::AccountTable> table = ClientList::parseAccountTable(AnswerList, &why);
+    if (!table) {
+        Dialogs::message(Dialogs::Icon::Warning, kAttention,
+                         u"Список клиентов, полученный от сервера, испорчен: "_s + why
+                             + u" Показанный список не изменен."_s);
+        return false;
+    }
+    BusyCursor busy;
+    // Not kept longer than needed: the answer holds the passwords in clear.
+    AnswerList.clear();
+    ClientPasswords = std::move(table->passwords);
+    StringGridCLients->setColCount(table->columnCount);
+    writeAccountRows(table->rows);
+    return true;
+}
+
+void TFormCLient::SortClientGrid(int column)
+{
+    if (column >= StringGridCLients->colCount() || clientCount() == 0)
+        return;
+    BusyCursor busy;
+    QList<QStringList> rows = accountRows();
+    qsizetype current = StringGridCLients->row() - 1;
+    if (current >= rows.size())
+        current = -1;
+    ClientList::sortAccountRows(rows, ClientPasswords, column, &current);
+    writeAccountRows(rows);
+    if (current >= 0)
+        StringGridCLients->setRow(int(current) + 1);
+}
+
+TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
+{
+    QList<ClientList::Account> accounts = ClientList::accountsFromRows(accountRows(), ClientPasswords);
+    for (qsizetype i = 0; i < accounts.size(); ++i) {
+        const QString problem = ClientList::accountProblem(accounts.at(i));
+        if (!problem.isEmpty()) {
+            Dialogs::message(Dialogs::Icon::Warning, kAttention,
+                             u"Список клиентов не сохранен. Клиент в строке %1 («%2»): %3"_s.arg(i + 1)
+                                 .arg(accounts.at(i).name, problem));
+            return SaveOutcome::Invalid;
+        }
+    }
+    const QStringList text = clientListText();
+
+    const auto result = WaitForm->SaveClientList(text, AnswerList);
+    if (result == OpResult::Busy) {
+        tellBusy();
+        return SaveOutcome::Busy;
+    }
+    if (result != OpResult::Accepted) {
+        Dialogs::message(Dialogs::Icon::Warning, kAttention,
+                         u"Список клиентов не сохранен: сервер не ответил. Изменения остаются в окне."_s);
+        return SaveOutcome::Failed;
+    }
+    if (!returnCodeOk(AnswerList)) {
+        Dialogs::message(Dialogs::Icon::Warning, kAttention,
+                         u"Список клиентов не сохранен: сервер вернул код %1. Изменения остаются в окне."_s.arg(
+                             AnswerList.value(0)));
+        return SaveOutcome::Refused;
+    }
+    Dialogs::message(Dialogs::Icon::None, kAttention, u"Список клиентов для доступа к серверу сохранен успешно"_s);
+    return SaveOutcome::Saved;
+}
+
+QStringList TFormCLient::clientListText()
+{
+    QList<QStringList> rows = accountRows();
+    QList<int> marked;
+    const QStringList text
+        = ClientList::buildClientListText(rows, ClientPasswords, TFormClientsEdit::defaultIniNames(), &marked);
+    for (const int i : std::as_const(marked))
+        StringGridCLients->setCell(ClientList::NameColumn, i + 1, rows.at(i).at(ClientList::NameColumn));
+    return text;
+}
+
+void TFormCLient::ButtonOKClick()
+{
+    // Only a save the server confirmed ends the unsaved state.
+    if (StoreClientAccounts() == SaveOutcome::Saved)
+        ButtonOK->setEnabled(false);
+}
+
+void TFormCLient::SaveClick()
+{
+    ButtonOKClick();
+}
+
+bool TFormCLient::confirmReread()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    return Dialogs::askYesNo(Dialogs::Icon::Warning, kAttention,
+                             u"Изменения списка клиентов не сохранены. Прочитать список с сервера заново "
+                             "и отказаться от изменений?"_s);
+}
+
+void TFormCLient::RefreshClick()
+{
+    if (!confirmReread())
+        return;
+    int r = StringGridCLients->row();
+    const int c = StringGridCLients->col();
+    const QString name = r > 0 ? StringGridCLients->cell(ClientList::NameColumn, r) : QString();
+    // The list on screen is the server's again: nothing is left to save.
+    if (LoadClientAccounts())
+        ButtonOK->setEnabled(false);
+    // The administrator stays on the same account wherever the server's order puts it; only an
+    // account that has gone leaves the row number to decide.
+    const QStringList names = accountNames();
+    if (const qsizetype again = names.indexOf(name); !name.isEmpty() && again >= 0)
+        r = int(again) + 1;
+    StringGridCLients->setRow(r);
+    StringGridCLients->setCol(c);
+    SortClientGrid(ClientSortColumn);
+    PlaceSortMarker();
+}
+
+void TFormCLient::showFromMainMenu()
+{
+    if (isVisible()) {
+        if (confirmReread()) {
+            if (LoadClientAccounts())
+                ButtonOK->setEnabled(false);
+            SortClientGrid(ClientSortColumn);
+            PlaceSortMarker();
+        }
+    } else {
+        LoadClientAccounts();
+        show(); // the showing sorts and places the marker
+    }
+    raise();
+    activateWindow();
+}
+
+bool TFormCLient::runProfileDialog(const QString &mode)
+{
+    const QString caption = FormClientsEdit->windowTitle();
+    FormClientsEdit->setWindowTitle(caption + u" - "_s + mode);
+    const int result = Dialogs::execModal(FormClientsEdit);
+    FormClientsEdit->setWindowTitle(caption);
+    return result == QDialog::Accepted;
+}
+
+void TFormCLient::ProcStopClick()
+{
+    FormClientsEdit->prepareToAdd();
+    FormClientsEdit->setExistingNames(accountNames(), -1);
+    if (!runProfileDialog(u"добавить"_s))
+        return;
+    ButtonOK->setEnabled(true);
+    const ClientList::Account account = FormClientsEdit->account();
+    // With no accounts the grid's one row is empty and takes the new one.
+    const int r = clientCount() + 1;
+    if (r >= StringGridCLients->rowCount())
+        StringGridCLients->setRowCount(r + 1);
+    StringGridCLients->setCell(ClientList::NumberColumn, r, QString::number(r));
+    StringGridCLients->setCell(ClientList::NameColumn, r, account.name);
+    StringGridCLients->setCell(ClientList::PasswordColumn, r, ClientList::HiddenPassword);
+    for (int k = 0; k < ClientList::WorkstationCount; ++k)
+        StringGridCLients->setCell(ClientList::FirstIniColumn + k, r, account.ini[k]);
+    ClientPasswords.append(account.password);
+    StringGridCLients->setRow(r);
+    SortClientGrid(ClientSortColumn);
+    PlaceSortMarker();
+}
+
+void TFormCLient::CEditClick()
+{
+    const int r = StringGridCLients->row();
+    if (r < 1 || r > clientCount())
+        return;
+    ClientList::Account account;
+    account.name = StringGridCLients->cell(ClientList::NameColumn, r);
+    account.password = ClientPasswords.at(r - 1);
+    for (int k = 0; k < ClientList::WorkstationCount; ++k)
+        account.ini[k] = StringGridCLients->cell(ClientList::FirstIniColumn + k, r);
+    FormClientsEdit->prepareToEdit(account);
+    FormClientsEdit->setExistingNames(accountNames(), r - 1);
+    if (!runProfileDialog(u"редактировать"_s))
+        return;
+    ButtonOK->setEnabled(true);
+    account = FormClientsEdit->account();
+    StringGridCLients->setCell(ClientList::NameColumn, r, account.name);
+    StringGridCLients->setCell(ClientList::PasswordColumn, r, ClientList::HiddenPassword);
+    ClientPasswords[r - 1] = account.password;
+    for (int k = 0; k < ClientList::WorkstationCount; ++k)
+        StringGridCLients->setCell(ClientList::FirstIniColumn + k, r, account.ini[k]);
+}
+
+void TFormCLient::N1Click()
+{
+    const int r = StringGridCLients->row();
+    if (r < 1 || r > clientCount())
+        return;
+    if (clientCount() < 2) {
+        // The server would be left without a single account to log in with.
+        Dialogs::message(Dialogs::Icon::Warning, kAttention, u"Единственного клиента удалить нельзя."_s);
+        return;
+    }
+    if (!Dialogs::askYesNo(Dialogs::Icon::Warning, kAttention, u"Удалить профиль клиента?"_s))
+        return;
+    QList<QStringList> rows = accountRows();
+    rows.removeAt(r - 1);
+    ClientPasswords.removeAt(r - 1);
+    for (qsizetype i = r - 1; i < rows.size(); ++i)
+        rows[i][ClientList::NumberColumn] = QString::number(i + 1);
+    writeAccountRows(rows);
+    StringGridCLients->setRow(qMin(r, clientCount()));
+    ButtonOK->setEnabled(true);
+}
+
+bool TFormCLient::confirmClose()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    const auto answer = Dialogs::show(Dialogs::Icon::Warning, Msg(138), u"Сохранить изменения?"_s,
+                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes) {
+        ButtonOKClick();
+        // A save that did not go through keeps the window and its edits.
+        return !hasUnsavedChanges();
+    }
+    if (answer == QMessageBox::No) {
+        ButtonOK->setEnabled(false);
+        return true;
+    }
+    return false;
+}
+
+void TFormCLient::ButtonCancelClick()
+{
+    if (confirmClose())
+        QDialog::reject();
+}
+
+void TFormCLient::reject()
+{
+    // Escape and the close box come here: they ask as the close button does.
+    ButtonCancelClick();
+}
+
+void TWAMainForm::ServerClientListItemClick()
+{
+    const bool refreshing = AutoaskTimer->enabled();
+    AutoaskTimer->setEnabled(false);
+    FormCLient->showFromMainMenu();
+    AutoaskTimer->setEnabled(refreshing);
 }

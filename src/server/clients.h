@@ -24,8 +24,40 @@ public:
     ~TFormCLient() override;
 
     void FormCreate();
+    void FormShow();
     void PlaceSortMarker();
     void ButtonCancelClick();
+
+    // Reads the accounts from the server into the grid and ClientPasswords; true when it did.
+    // Anything short of a sound table leaves both as they were.
+    bool LoadClientAccounts();
+    // How a save ended.
+    enum class SaveOutcome { Saved, Refused, Failed, Busy, Invalid };
+    // Sends the accounts of the grid as the client list text, and says how that went.
+    SaveOutcome StoreClientAccounts();
+    // The client list text of the grid's accounts; duplicates get their mark in the grid too.
+    QStringList clientListText();
+    // Sorts the accounts by a column; passwords go with their rows, the current one stays current.
+    void SortClientGrid(int column);
+
+    void RefreshClick();
+    void ProcStopClick(); // add
+    void CEditClick();
+    void N1Click(); // delete
+    void SaveClick();
+    void ButtonOKClick();
+
+    // What the main menu item does: read the list and show the window. Over unsaved edits it
+    // asks first, and keeps them unless the administrator chooses to re-read.
+    void showFromMainMenu();
+
+    // Unsaved edits are the enabled save button.
+    bool hasUnsavedChanges() const;
+    // Number of accounts in the grid (the grid keeps one empty row when there are none).
+    int clientCount() const { return int(ClientPasswords.size()); }
+    // Before the window (or the program) closes over unsaved edits: save, drop or stay. True
+    // when closing may go on.
+    bool confirmClose();
 
     TStringGrid *StringGridCLients;
     QMenu *PopupMenuClient;
@@ -43,6 +75,18 @@ public:
     QFrame *PanelImage; // sort marker floating over the title row
     QLabel *Image1;
 
+    void reject() override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // The account rows 1.. of the grid, cells as shown, and writing them back.
+    QList<QStringList> accountRows() const;
+    void writeAccountRows(const QList<QStringList> &rows);
+    QStringList accountNames() const;
+    // Asks before unsaved edits are replaced by the server's list; true to go on.
+    bool confirmReread();
+    // Runs the profile dialog; true when it ended with OK.
+    bool runProfileDialog(const QString &mode);
 };

@@ -1,9 +1,13 @@
 #include "clients_edit.h"
 
+#include "clients_menu.h"
+#include "shell/Dialogs.h"
 #include "shell/FormUtil.h"
+#include "shell/Forms.h"
 #include "shell/Globals.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -115,6 +119,8 @@ TFormClientsEdit::TFormClientsEdit(QWidget *parent)
         *r.directory = directory;
 
         connect(check, &QCheckBox::toggled, this, [this, i] { WorkstationCheckBoxClick(i); });
+        connect(open, &QToolButton::clicked, this, [this, i] { OpenBtnClick(i); });
+        connect(directory, &QToolButton::clicked, this, [this, i] { EditBtnClick(i); });
     }
 
     ButtonOK = makeButton(this, u"ButtonOK"_s, u"Выход"_s);
@@ -123,6 +129,7 @@ TFormClientsEdit::TFormClientsEdit(QWidget *parent)
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"Отменить"_s);
     ButtonCancel->setGeometry(182, 268, 82, 27);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ButtonOK, &QPushButton::clicked, this, &TFormClientsEdit::ButtonOKClick);
 
     OpenDialog.Title = u"Выбор ini-файла"_s;
     OpenDialog.Filter = u"Ini-файлы|*.ini|Все файлы|*.*"_s;
@@ -238,4 +245,108 @@ bool TFormClientsEdit::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+ClientList::IniNames TFormClientsEdit::defaultIniNames()
+{
+    ClientList::IniNames names;
+    for (int i = 0; i < WorkstationCount; ++i)
+        names[i] = defaultIniName(i);
+    return names;
+}
+
+void TFormClientsEdit::prepareToAdd()
+{
+    EditName->clear();
+    EditPassword->clear();
+    const auto boxes = checkBoxes();
+    const auto all = edits();
+    for (int i = 0; i < WorkstationCount; ++i) {
+        boxes[i]->setChecked(true);
+        all[i]->setText(defaultIniName(i));
+        WorkstationCheckBoxClick(i);
+    }
+    EditName->setFocus();
+}
+
+void TFormClientsEdit::prepareToEdit(const ClientList::Account &account)
+{
+    EditName->setText(account.name);
+    EditPassword->setText(account.password);
+    const auto boxes = checkBoxes();
+    const auto all = edits();
+    for (int i = 0; i < WorkstationCount; ++i) {
+        all[i]->setText(account.ini[i]);
+        boxes[i]->setChecked(!account.ini[i].isEmpty());
+        WorkstationCheckBoxClick(i);
+    }
+    EditName->setFocus();
+}
+
+void TFormClientsEdit::setExistingNames(const QStringList &names, qsizetype own)
+{
+    m_existingNames = names;
+    m_ownIndex = own;
+}
+
+ClientList::Account TFormClientsEdit::account() const
+{
+    ClientList::Account a;
+    a.name = EditName->text();
+    a.password = EditPassword->text();
+    const auto all = edits();
+    for (int i = 0; i < WorkstationCount; ++i)
+        a.ini[i] = all[i]->isEnabled() ? all[i]->text() : QString();
+    return a;
+}
+
+void TFormClientsEdit::ButtonOKClick()
+{
+    const auto warn = [](const QString &text) { Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, text); };
+    if (EditName->text().isEmpty() || EditPassword->text().isEmpty()) {
+        warn(u"Необходимо ввести имя и пароль!"_s);
+        return;
+    }
+    const auto boxes = checkBoxes();
+    if (std::none_of(boxes.cbegin(), boxes.cend(), [](const QCheckBox *b) { return b->isChecked(); })) {
+        warn(u"Необходимо ввести хоть один ini-файл!"_s);
+        return;
+    }
+    // A value that would break the client list text is refused here, where it can be corrected.
+    const QString problem = ClientList::accountProblem(account());
+    if (!problem.isEmpty()) {
+        warn(problem);
+        return;
+    }
+    if (ClientList::findDuplicateName(m_existingNames, EditName->text(), m_ownIndex) >= 0) {
+        warn(u"Дублет - необходимо ввести другое имя!"_s);
+        return;
+    }
+    accept();
+}
+
+void TFormClientsEdit::EditBtnClick(int index)
+{
+    if (!OpenDbMenu)
+        return;
+    QLineEdit *edit = edits()[index];
+    // The chooser opens at the file the edit names, else at the workstation's default.
+    const QString preferred = edit->text().isEmpty() ? defaultIniName(index) : edit->text();
+    QString chosen;
+    if (OpenDbMenu->chooseIniFile(preferred, &chosen))
+        edit->setText(chosen);
+}
+
+void TFormClientsEdit::OpenBtnClick(int index)
+{
+    QLineEdit *edit = edits()[index];
+    Dialogs::FileAsked request;
+    request.caption = OpenDialog.Title;
+    request.directory = OpenDialog.InitialDir;
+    request.fileName = edit->text();
+    request.filter = OpenDialog.qtFilter();
+    request.defaultSuffix = u"ini"_s;
+    const QString path = Dialogs::openFileName(request);
+    if (!path.isEmpty())
+        edit->setText(QFileInfo(path).fileName());
 }

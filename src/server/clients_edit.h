@@ -1,7 +1,10 @@
 #pragma once
 
+#include "ClientList.h"
+
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -42,6 +45,24 @@ public:
     static constexpr int WorkstationCount = 6;
     // Default INI name of a workstation, from the profile.
     static QString defaultIniName(int index);
+    static ClientList::IniNames defaultIniNames();
+
+    // OK: ends the dialog only when the name, password and INI names pass the checks.
+    void ButtonOKClick();
+    // Directory button: a name from the server's INI menu; browse button: a local file.
+    void EditBtnClick(int index);
+    void OpenBtnClick(int index);
+
+    // Prepares the dialog for a new account: empty name and password, all six workstations at
+    // their defaults.
+    void prepareToAdd();
+    // Prepares the dialog with an account; a workstation is ticked when its INI name is not empty.
+    void prepareToEdit(const ClientList::Account &account);
+    // Names of the other accounts, for the duplicate check; `own` is the index of the account
+    // being edited (-1 when adding), which may keep its name.
+    void setExistingNames(const QStringList &names, qsizetype own);
+    // The account as the dialog holds it; a cleared workstation gives an empty INI name.
+    ClientList::Account account() const;
 
     QGroupBox *GroupBoxNP;
     QLabel *LabelName;
@@ -67,6 +88,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QStringList m_existingNames;
+    qsizetype m_ownIndex = -1;
+
     // Down and Up in a workstation edit: to the next (previous) one, round, if it is enabled.
     void moveFocusFrom(int index, int step);
 };

@@ -16,6 +16,12 @@ public:
     void FormCreate();
     // Titles of the two columns, written at creation and on every opening.
     void writeTitles();
+    // Rebuilds the list from the server's INI menu file (through the resource cache). The first
+    // row whose file name equals `preferred` (letter case ignored) becomes current, else row 1.
+    void LoadIniMenu(const QString &preferred = QString());
+    // Shows the chooser modally, its list read anew; true and the chosen file name (column 0 of
+    // the current row) when it ends with OK.
+    bool chooseIniFile(const QString &preferred, QString *chosen);
 
     TStringGrid *DBStringGrid;
     QPushButton *OKBitBtn;

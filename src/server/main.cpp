@@ -1,10 +1,18 @@
 #include "main.h"
 
+#include "ClientList.h"
+#include "exchange/OpResult.h"
+#include "exchange/Waitunit.h"
+#include "shell/Dialogs.h"
 #include "shell/FormUtil.h"
+#include "shell/Forms.h"
+#include "shell/Globals.h"
+#include "shell/Wamain.h"
 #include "shell/StringGrid.h"
 #include "shell/Translate.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QBoxLayout>
 #include <QFrame>
 #include <QLabel>
@@ -80,6 +88,11 @@ TFormRegClients::TFormRegClients(QWidget *parent)
     // A click on the item flips its check mark; the panel is shown exactly while it is checked.
     connect(NumRequests, &QAction::toggled, PanelNumRequests, &QWidget::setVisible);
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(clientrefresh, &QAction::triggered, this, [this] { LoadRegisteredClients(RequestedBy::User); });
+    connect(clientdel, &QAction::triggered, this, &TFormRegClients::clientdelClick);
+    connect(PopupMenuClients, &QMenu::aboutToShow, this, &TFormRegClients::PopupMenuClientsPopup);
+    // The title row has no popup menu.
+    StringGridClient->horizontalHeader()->setContextMenuPolicy(Qt::PreventContextMenu);
 
     FormCreate();
 }
@@ -88,18 +101,100 @@ void TFormRegClients::FormCreate()
 {
     TranslateAndRefont(this);
 
+    writeTitles();
+}
+
+void TFormRegClients::writeTitles()
+{
     static const QStringList titles{ u"№"_s, u"IP адрес"_s, u"Порт"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s,
         u"Регистрация"_s, u"Подтверждение"_s, u"Текущая команда"_s, u"Номер команды"_s };
     static const int widths[] = { 20, 80, 50, 40, 90, 60, 90, 90, 100, 85 };
-    StringGridClient->setColCount(10);
-    StringGridClient->setRowCount(2);
-    for (int c = 0; c < 10; ++c) {
-        StringGridClient->setCell(c, 0, titles.at(c));
-        StringGridClient->setColWidth(c, widths[c]);
+    if (StringGridClient->colCount() != 10) {
+        StringGridClient->setColCount(10);
+        for (int c = 0; c < 10; ++c)
+            StringGridClient->setColWidth(c, widths[c]);
     }
+    for (int c = 0; c < 10; ++c)
+        StringGridClient->setCell(c, 0, titles.at(c));
 }
 
 void TFormRegClients::NumRequestsClick()
 {
     NumRequests->toggle();
+}
+
+void TFormRegClients::LoadRegisteredClients(RequestedBy by)
+{
+    const auto result = WaitForm->GetRegisteredClients(AnswerList);
+    if (result == OpResult::Busy) {
+        if (by == RequestedBy::User)
+            Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+                             u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+        return;
+    }
+    if (result != OpResult::Accepted)
+        return;
+    const std::optional<ClientList::RegisteredClients> clients = ClientList::parseRegisteredClients(AnswerList);
+    if (!clients)
+        return;
+    const int current = StringGridClient->row();
+    const QString currentId = StringGridClient->cell(4, current);
+    Labelrequests->setText(clients->requestCounter);
+    StringGridClient->beginUpdate();
+    StringGridClient->setRowCount(2);
+    for (int c = 0; c < StringGridClient->colCount(); ++c)
+        StringGridClient->setCell(c, 1, QString());
+    StringGridClient->setRowCount(int(clients->rows.size()) + 1);
+    StringGridClient->endUpdate();
+    // The grid keeps at least its ten titled columns; a wider answer adds untitled ones.
+    StringGridClient->setColCount(qMax(10, clients->columnCount));
+    StringGridClient->beginUpdate();
+    int follow = 0;
+    for (int r = 0; r < clients->rows.size(); ++r) {
+        const QStringList &row = clients->rows.at(r);
+        for (int c = 0; c < row.size(); ++c)
+            StringGridClient->setCell(c, r + 1, row.at(c));
+        if (follow == 0 && !currentId.isEmpty() && row.value(4) == currentId)
+            follow = r + 1;
+    }
+    StringGridClient->endUpdate();
+    // A refresh keeps the administrator on the same registration where it is still listed.
+    if (follow > 0)
+        StringGridClient->setRow(follow);
+}
+
+bool TFormRegClients::removable(int row) const
+{
+    if (row < 2 || row >= StringGridClient->rowCount())
+        return false;
+    const QString id = StringGridClient->cell(4, row);
+    return !id.isEmpty() && !(WaitForm && id == WaitForm->clientId());
+}
+
+void TFormRegClients::PopupMenuClientsPopup()
+{
+    clientdel->setEnabled(removable(StringGridClient->row()));
+}
+
+void TFormRegClients::clientdelClick()
+{
+    const int row = StringGridClient->row();
+    if (!removable(row))
+        return;
+    const auto result = WaitForm->DeleteRegisteredClient(StringGridClient->cell(4, row), AnswerList);
+    if (result == OpResult::Busy) {
+        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+                         u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+        return;
+    }
+    if (result == OpResult::Accepted && returnCodeOk(AnswerList))
+        LoadRegisteredClients(RequestedBy::User);
+}
+
+void TWAMainForm::ServerCurrentClientListItemClick()
+{
+    FormRegClients->LoadRegisteredClients(TFormRegClients::RequestedBy::User);
+    FormRegClients->show();
+    FormRegClients->raise();
+    FormRegClients->activateWindow();
 }

@@ -20,6 +20,22 @@ public:
     // What a click on NumRequests does: flip the check mark and with it the counter panel.
     void NumRequestsClick();
 
+    // Who asks for the list: a refused request (another one still running) is explained to a
+    // person, while the refresh timer simply tries again at its next tick.
+    enum class RequestedBy { User, Timer };
+    // Reads the registered clients and the request counter; anything but a good answer leaves
+    // the window as it was.
+    void LoadRegisteredClients(RequestedBy by = RequestedBy::User);
+    // Removes the current registration, without a question; never row 1 (the server itself)
+    // and never this workstation's own.
+    void clientdelClick();
+    // The popup offers removal only where clientdelClick would do it.
+    void PopupMenuClientsPopup();
+    // Whether the registration on a grid row may be removed.
+    bool removable(int row) const;
+    // Titles and widths of the ten columns.
+    void writeTitles();
+
     QFrame *PanelNumRequests;
     QLabel *Label1;
     QLabel *Labelrequests;

@@ -20,6 +20,7 @@ struct State
     std::function<int(QDialog *)> modalHandler;
     QList<QPair<QString, Dialogs::Encoding>> saveFiles;
     QString lastSaveDir;
+    std::function<QString(const Dialogs::FileAsked &)> fileHandler;
 };
 
 State &state()
@@ -63,7 +64,10 @@ QMessageBox::StandardButton show(Icon icon, const QString &caption, const QStrin
     box.setWindowModality(Qt::ApplicationModal);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
-    if (buttons.testFlag(QMessageBox::No))
+    // Escape leaves things as they are: Cancel when the box offers it, else No.
+    if (buttons.testFlag(QMessageBox::Cancel))
+        box.setEscapeButton(QMessageBox::Cancel);
+    else if (buttons.testFlag(QMessageBox::No))
         box.setEscapeButton(QMessageBox::No);
     // Russian whether or not Qt's own translations could be loaded.
     const std::pair<QMessageBox::StandardButton, QString> russian[] = {
@@ -89,6 +93,12 @@ bool askYesNo(Icon icon, const QString &caption, const QString &text)
 {
     return show(icon, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
+}
+
+void busyMessage()
+{
+    message(Icon::Warning, QStringLiteral("Внимание!"),
+        QStringLiteral("Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."));
 }
 
 int execModal(QDialog *dialog)
@@ -131,6 +141,24 @@ void queueSaveFile(const QString &path, Encoding encoding)
     state().saveFiles.append({path, encoding});
 }
 
+QString openFileName(const FileAsked &request)
+{
+    State &s = state();
+    if (s.fileHandler)
+        return s.fileHandler(request);
+    if (s.testMode)
+        return {};
+    QFileDialog dialog(QApplication::activeWindow(), request.caption, request.directory, request.filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
 void setTestMode(bool on)
 {
     state().testMode = on;
@@ -156,6 +184,11 @@ void setModalHandler(std::function<int(QDialog *)> handler)
     state().modalHandler = std::move(handler);
 }
 
+void setFileHandler(std::function<QString(const FileAsked &)> handler)
+{
+    state().fileHandler = std::move(handler);
+}
+
 const QList<Asked> &asked()
 {
     return state().asked;
@@ -169,6 +202,7 @@ void reset()
     s.boxHandler = nullptr;
     s.modalHandler = nullptr;
     s.saveFiles.clear();
+    s.fileHandler = nullptr;
 }
 
 } // namespace Dialogs

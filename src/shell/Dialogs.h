@@ -25,6 +25,9 @@ void message(Icon icon, const QString &caption, const QString &text);
 // Yes/No question with No as the default; true on Yes.
 bool askYesNo(Icon icon, const QString &caption, const QString &text);
 
+// A user's command refused because another request is still running (never a server error).
+void busyMessage();
+
 // Runs a dialog modally (QDialog::exec) and returns its result.
 int execModal(QDialog *dialog);
 
@@ -32,6 +35,17 @@ int execModal(QDialog *dialog);
 enum class Encoding { Utf8Bom, Windows1251 };
 // Save-file dialog for a CSV file; the file type chooses the encoding. Empty when cancelled.
 QString saveFileName(const QString &caption, const QString &suggestedName, Encoding *encoding);
+// A local file-open dialog: its title, start directory, proposed file name and filter in the
+// form "description (patterns);;...". Returns the chosen path, empty when cancelled.
+struct FileAsked
+{
+    QString caption;
+    QString directory;
+    QString fileName;
+    QString filter;
+    QString defaultSuffix;
+};
+QString openFileName(const FileAsked &request);
 
 // --- for tests -------------------------------------------------------------------------------
 
@@ -56,6 +70,9 @@ void setBoxHandler(std::function<QMessageBox::StandardButton(const Asked &)> han
 void queueSaveFile(const QString &path, Encoding encoding);
 // Called instead of QDialog::exec for modal dialogs while set; returns the dialog's result.
 void setModalHandler(std::function<int(QDialog *)> handler);
+// Called instead of the file dialog while set; returns the path. In test mode without a
+// handler the file dialog counts as cancelled.
+void setFileHandler(std::function<QString(const FileAsked &)> handler);
 const QList<Asked> &asked();
 // Forgets what was asked, the queued answers and the handlers.
 void reset();

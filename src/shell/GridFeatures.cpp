@@ -4,7 +4,9 @@
 #include "JournalForm.h"
 #include "StringGrid.h"
 #include "database/Mfnlist.h"
+#include "exchange/Exchange.h"
 #include "exchange/RequestJournal.h"
+#include "exchange/Waitunit.h"
 #include "server/clients.h"
 #include "server/main.h"
 #include "server/process.h"
@@ -41,6 +43,9 @@ void SetUpGridFeatures()
 
     if (!g_journal)
         g_journal = new RequestJournal;
+    if (WaitForm && WaitForm->engine())
+        QObject::connect(WaitForm->engine(), &TulvaExchange::operationFinished, g_journal,
+                         &RequestJournal::addRecord);
 }
 
 void TearDownGridFeatures()

@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include "Application.h"
 #include "Dialogs.h"
 #include "Forms.h"
 #include "GridFeatures.h"
@@ -50,8 +51,20 @@ void CreateForms()
     OpenDbMenu = new TOpenDbMenu;
     FormClientsEdit = new TFormClientsEdit;
     WaitForm = new TWaitForm;
+    WaitForm->setHomeWindow(WAMainForm);
+    TWaitForm::setProgramHooks({ [](const QString &text) {
+                                    return Dialogs::askYesNo(Dialogs::Icon::Question, u"Внимание!"_s, text);
+                                },
+        ApplicationTerminate, ApplicationTerminating });
     TranslateAndRefont(WaitForm);
     SetUpGridFeatures();
+}
+
+int ConnectToServer(const QString &host, const QString &port, const QString &workstation, QStringList &answer,
+    const QString &password, const QString &userName)
+{
+    return ConnectToServer(WaitForm ? WaitForm->engine() : nullptr, host, port, workstation, answer, password,
+        userName);
 }
 
 namespace {

@@ -125,6 +125,22 @@ void StringGridModel::resume()
         endResetModel();
 }
 
+void StringGridModel::setDataRows(QList<QStringList> rows)
+{
+    if (!m_suspended)
+        beginResetModel();
+    for (QStringList &row : rows) {
+        if (row.size() != m_colCount)
+            row.resize(m_colCount);
+    }
+    if (rows.isEmpty())
+        rows.append(QStringList(m_colCount));
+    rows.prepend(m_cells.value(0, QStringList(m_colCount)));
+    m_cells = std::move(rows);
+    if (!m_suspended)
+        endResetModel();
+}
+
 int StringGridModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : gridRowCount() - 1;
@@ -239,7 +255,7 @@ void TStringGrid::useModel(QAbstractItemModel *model)
 
 int TStringGrid::rowCount() const
 {
-    return m_source == m_model ? m_model->gridRowCount() : m_source->rowCount() + 1;
+    return m_source == m_model ? m_model->gridRowCount() : qMax(2, m_source->rowCount() + 1);
 }
 
 int TStringGrid::colCount() const

@@ -34,6 +34,11 @@ public:
     void suspend();
     void resume();
 
+    // Rows 1.. at once, for lists of many thousand rows: a shallow copy out, one reset in. Rows
+    // set are padded or cut to the column count.
+    QList<QStringList> dataRows() const { return m_cells.mid(1); }
+    void setDataRows(QList<QStringList> rows);
+
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -65,10 +70,12 @@ public:
     // The grid does not own the model. Cells of such a grid are read, never written.
     void useModel(QAbstractItemModel *model);
     QAbstractItemModel *sourceModel() const { return m_source; }
+    // The model given to useModel, or null while the grid shows its own cells.
+    QAbstractItemModel *customModel() const { return m_source == m_model ? nullptr : m_source; }
     // What the view shows: the source through the filter.
     GridFilterModel *filterModel() const { return m_filter; }
 
-    int rowCount() const;
+    int rowCount() const; // with a model of its own too, at least the title row and one row
     void setRowCount(int rows); // at least the title row and one row
     int colCount() const;
     void setColCount(int cols);

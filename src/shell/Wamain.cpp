@@ -16,6 +16,9 @@
 #include "connect.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
+#include "server/process.h"
+#include "server/clients.h"
+#include "server/main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -164,12 +167,28 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
 
     connect(OpenDBItem, &QAction::triggered, this, &TWAMainForm::OpenDBItemClick);
     connect(JournalItem, &QAction::triggered, this, &TWAMainForm::JournalItemClick);
+    connect(NewDBItem, &QAction::triggered, this, &TWAMainForm::NewDBItemClick);
+    connect(DeleteDBItem, &QAction::triggered, this, &TWAMainForm::DeleteDBItemClick);
+    connect(UnlockDBItem, &QAction::triggered, this, &TWAMainForm::UnlockDBItemClick);
+    connect(UnlockrecordItem, &QAction::triggered, this, &TWAMainForm::UnlockrecordItemClick);
+    connect(UnLockListItem, &QAction::triggered, this, &TWAMainForm::UnLockListItemClick);
     connect(RestatItem, &QAction::triggered, this, &TWAMainForm::RestatItemClick);
     connect(ExitItem, &QAction::triggered, this, &TWAMainForm::ExitItemClick);
     connect(Version1, &QAction::triggered, this, &TWAMainForm::Version1Click);
     connect(ServerRestartItem, &QAction::triggered, this, &TWAMainForm::ServerRestartItemClick);
     connect(AutoaskingItem, &QAction::triggered, this, &TWAMainForm::AutoaskingItemClick);
     connect(HelpItem, &QAction::triggered, this, &TWAMainForm::HelpItemClick);
+    connect(ClearDBItem, &QAction::triggered, this, &TWAMainForm::ClearDBItemClick);
+    connect(ActualIfItem, &QAction::triggered, this, &TWAMainForm::ActualIfItemClick);
+    connect(LoadIfItem, &QAction::triggered, this, &TWAMainForm::LoadIfItemClick);
+    connect(ReorgIfItem, &QAction::triggered, this, &TWAMainForm::ReorgIfItemClick);
+    connect(ReorgMfItem, &QAction::triggered, this, &TWAMainForm::ReorgMfItemClick);
+    connect(DeletedListItem, &QAction::triggered, this, &TWAMainForm::DeletedListItemClick);
+    connect(UnactualListItem, &QAction::triggered, this, &TWAMainForm::UnactualListItemClick);
+    connect(LockedListItem, &QAction::triggered, this, &TWAMainForm::LockedListItemClick);
+    connect(ServerProcessListItem, &QAction::triggered, this, &TWAMainForm::ServerProcessListItemClick);
+    connect(ServerClientListItem, &QAction::triggered, this, &TWAMainForm::ServerClientListItemClick);
+    connect(ServerCurrentClientListItem, &QAction::triggered, this, &TWAMainForm::ServerCurrentClientListItemClick);
 
     // Statistics grid above the status bar.
     auto *central = new QWidget(this);
@@ -389,8 +408,11 @@ void TWAMainForm::StatisticGridDrawCell(QPainter *painter, int col, int row, con
 void TWAMainForm::TimerStartTimer()
 {
     TimerStart->stop();
+    // Closed before the login: nothing is asked and nothing is sent.
+    if (m_closed)
+        return;
     const int result = Dialogs::execModal(FormConnect);
-    if (result != QDialog::Accepted) {
+    if (result != QDialog::Accepted || m_closed) {
         ApplicationTerminate();
         return;
     }
@@ -427,11 +449,26 @@ void TWAMainForm::ToyTimerTimer()
 
 void TWAMainForm::AutoaskTimerTimer()
 {
-    if (WaitForm && WaitForm->isWaitVisible())
+    // A request under way: say nothing and try at the next tick.
+    if (WaitForm && (WaitForm->isWaitVisible() || WaitForm->isBusy()))
         return;
     AutoaskTimer->setEnabled(false);
-    OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
-    AutoaskTimer->setEnabled(true);
+    {
+        // The refresh serves this window, not whatever dialog happens to be active.
+        WaitServing serving(WaitForm, this);
+        OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
+    }
+    if (!m_closed)
+        AutoaskTimer->setEnabled(true);
+    if (!m_closed && FormProcess && FormProcess->isVisible()) {
+        WaitServing serving(WaitForm, FormProcess);
+        FormProcess->RefreshClick();
+    }
+    // The registered clients, unless account edits wait to be saved.
+    if (!m_closed && FormCLient && !FormCLient->hasUnsavedChanges()) {
+        WaitServing serving(WaitForm, FormRegClients);
+        FormRegClients->LoadRegisteredClients(TFormRegClients::RequestedBy::Timer);
+    }
 }
 
 void TWAMainForm::RestatItemClick()
@@ -462,8 +499,12 @@ void TWAMainForm::AutoaskingItemClick()
 
 void TWAMainForm::Version1Click()
 {
-    const int result = WaitForm->GetServerVersion(AnswerList);
-    if (result != 1 || AnswerList.size() < 5) {
+    const auto result = WaitForm->GetServerVersion(AnswerList);
+    if (result == OpResult::Busy) {
+        Dialogs::busyMessage();
+        return;
+    }
+    if (result != OpResult::Accepted || AnswerList.size() < 5) {
         Dialogs::message(Dialogs::Icon::None, u"Attention!"_s, u"The command not supported on server!"_s);
         return;
     }
@@ -474,7 +515,10 @@ void TWAMainForm::Version1Click()
 
 void TWAMainForm::ServerRestartItemClick()
 {
-    if (WaitForm->RestartServer(AnswerList) == 1 && !AnswerList.isEmpty() && AnswerList.at(0) == u"0")
+    const auto result = WaitForm->RestartServer(AnswerList);
+    if (result == OpResult::Busy)
+        Dialogs::busyMessage();
+    else if (result == OpResult::Accepted && returnCodeOk(AnswerList))
         Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, u"Сервер перестартован успешно."_s);
 }
 
@@ -490,10 +534,20 @@ void TWAMainForm::ExitItemClick()
 
 bool TWAMainForm::FormCloseQuery()
 {
+    // Account edits that were never saved are not dropped without a question.
+    if (!ApplicationTerminating() && FormCLient && !FormCLient->confirmClose())
+        return false;
     AutoaskTimer->setEnabled(false);
-    // Only a client that has talked to the server is registered there.
-    if (WaitForm && WaitForm->sendSockPort() != 0)
+    TimerStart->stop();
+    // Only a client that has talked to the server is registered there. The unregistration asks
+    // nothing and gives up by itself: closing never traps the administrator.
+    if (WaitForm && WaitForm->sendSockPort() != 0) {
+        TulvaExchange *engine = WaitForm->engine();
+        engine->TimerNoOperation->stop();
+        engine->setClosing(true);
         WaitForm->UnregisterClient(UserName, AnswerList);
+        engine->TimerNoOperation->stop();
+    }
     return true;
 }
 
@@ -516,11 +570,31 @@ void TWAMainForm::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
+    if (WaitForm && WaitForm->isBusy()) {
+        // A request is under way: end it first (as a third press would, without the question),
+        // then close again, which unregisters.
+        event->ignore();
+        if (!m_closeAfterExchange) {
+            m_closeAfterExchange = true;
+            connect(WaitForm->engine(), &TulvaExchange::idle, this, [this] {
+                QTimer::singleShot(0, this, [this] {
+                    if (m_closeAfterExchange && !m_closed)
+                        close();
+                });
+            }, Qt::SingleShotConnection);
+        }
+        WaitForm->engine()->abandonExchange();
+        return;
+    }
+    m_closeAfterExchange = false;
+    const bool beforeLogin = TimerStart->isActive();
     if (!FormCloseQuery()) {
         event->ignore();
         return;
     }
     m_closed = true;
+    if (beforeLogin)
+        ApplicationTerminate(); // the splash window alone would keep the program running
     FormClose();
     event->accept();
 }

@@ -55,6 +55,25 @@ public:
     void OpenDBItemClick();
     // Shows the journal of this run's requests.
     void JournalItemClick();
+    // Creating, deleting and unlocking (database/DbCommands.cpp).
+    void NewDBItemClick();
+    void DeleteDBItemClick();
+    void UnlockDBItemClick();
+    void UnlockrecordItemClick();
+    void UnLockListItemClick();
+    // Maintenance of the current database and its record lists (database/Maintenance.cpp).
+    void ClearDBItemClick();
+    void ActualIfItemClick();
+    void LoadIfItemClick();
+    void ReorgIfItemClick();
+    void ReorgMfItemClick();
+    void DeletedListItemClick();
+    void UnactualListItemClick();
+    void LockedListItemClick();
+    // The server's processes (server/process.cpp).
+    void ServerProcessListItemClick();
+    void ServerClientListItemClick(); // in server/clients.cpp
+    void ServerCurrentClientListItemClick(); // in server/main.cpp
     // Close query: always allows closing, after unregistering the client when a request went out.
     bool FormCloseQuery();
     void FormClose();
@@ -129,4 +148,5 @@ private:
     QString m_openStatus;
     int m_toyStep = 1;
     bool m_closed = false;
+    bool m_closeAfterExchange = false;
 };

@@ -30,6 +30,10 @@ struct EngineFixture
         Dialogs::setTestMode(true);
         terminateCalls = 0;
         setApplicationTerminateHandler([this] { ++terminateCalls; });
+        TWaitForm::setProgramHooks({ [](const QString &text) {
+                                        return Dialogs::askYesNo(Dialogs::Icon::Question, QStringLiteral("Внимание!"), text);
+                                    },
+            ApplicationTerminate, ApplicationTerminating });
     }
 
     void tearDown()

@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 
-#include "database/DbNames.h"
 #include "database/LockList.h"
 #include "database/Mfn.h"
 #include "database/Mfnlist.h"
@@ -219,40 +218,6 @@ private Q_SLOTS:
         QCOMPARE(window.StringGridProcess->cell(9, 1), u"Активный"_s);
         QCOMPARE(window.StringGridProcess->popupMenu(), window.PopupMenuProcess);
         QCOMPARE(window.Refresh->text(), u"msg 1362"_s);
-    }
-
-    void databaseNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<bool>("reservedNew");
-        QTest::addColumn<bool>("reservedExisting");
-        QTest::newRow("rdr") << u"rdr"_s << true << true << false;
-        QTest::newRow("Rdr") << u"Rdr"_s << true << true << false;
-        QTest::newRow("RDR") << u"RDR"_s << true << true << true;
-        QTest::newRow("RDR2") << u"RDR2"_s << true << false << false;
-        QTest::newRow("deposit") << u"deposit"_s << true << true << false;
-        QTest::newRow("_TMP") << u"_TMP"_s << true << false << false;
-        QTest::newRow("a1") << u"a1"_s << true << false << false;
-        QTest::newRow("eight") << u"ABCDEFGH"_s << true << false << false;
-        QTest::newRow("nine") << u"ABCDEFGHI"_s << false << false << false;
-        QTest::newRow("empty") << QString() << false << false << false;
-        QTest::newRow("digit first") << u"1ABC"_s << false << false << false;
-        QTest::newRow("hyphen") << u"AB-C"_s << false << false << false;
-        QTest::newRow("blank") << u"AB C"_s << false << false << false;
-        QTest::newRow("Cyrillic") << u"БАЗА"_s << false << false << false;
-        QTest::newRow("Cyrillic later") << u"Aб"_s << false << false << false;
-    }
-
-    void databaseNames()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, valid);
-        QFETCH(bool, reservedNew);
-        QFETCH(bool, reservedExisting);
-        QCOMPARE(isValidDatabaseName(name), valid);
-        QCOMPARE(isReservedNewDbName(name), reservedNew);
-        QCOMPARE(isReservedDbName(name), reservedExisting);
     }
 
     void newDbOkButton_data()

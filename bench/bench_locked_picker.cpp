@@ -1,0 +1,238 @@
+// The locked-record picker at scale, against the emulator with a database of 1 000 000 locked
+// records: from the menu command to the picker shown with its first rows painted; "select all";
+// and "run", which sends every MFN in one request — timed, together with the longest stretch in
+// which the event loop did not run (what the administrator sees as a frozen window). Medians.
+#include "database/LockList.h"
+#include "database/LockRules.h"
+#include "database/Opendb.h"
+#include "exchange/Waitunit.h"
+#include "shell/Dialogs.h"
+#include "shell/Forms.h"
+#include "shell/Globals.h"
+#include "shell/Labelf.h"
+#include "shell/Program.h"
+#include "shell/StringGrid.h"
+#include "shell/Wamain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kCount = 1000000;
+constexpr int kRounds = 5;
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Longest gap between ticks of a 2 ms timer while it runs: the longest freeze of the window.
+class StallMeter : public QObject
+{
+public:
+    void start()
+    {
+        m_longest = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.setInterval(2);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_timer.start();
+    }
+    double stop()
+    {
+        m_timer.stop();
+        m_timer.disconnect();
+        m_longest = std::max(m_longest, m_clock.nsecsElapsed() - m_last);
+        return m_longest / 1e6;
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+quint16 startEmulator(QProcess &sim, const QString &state)
+{
+    sim.setProgram(QStringLiteral(TULVA_SIM_EXE));
+    sim.setArguments({ u"--port"_s, u"0"_s, u"--quiet"_s, u"--state"_s, state, u"--max-request"_s,
+        u"67108864"_s, u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
+    sim.start();
+    if (!sim.waitForStarted(5000))
+        return 0;
+    static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 120000) {
+        if (!sim.canReadLine() && !sim.waitForReadyRead(500))
+            continue;
+        const auto m = listening.match(QString::fromUtf8(sim.readLine()).trimmed());
+        if (m.hasMatch())
+            return quint16(m.captured(1).toUInt());
+    }
+    return 0;
+}
+
+void waitForPaint(const PaintCounter &paints)
+{
+    const int before = paints.paints;
+    QElapsedTimer t;
+    t.start();
+    while (paints.paints == before && t.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QTemporaryDir stateDir;
+    QProcess sim;
+    const quint16 port = startEmulator(sim, stateDir.filePath(u"state"_s));
+    if (port == 0) {
+        std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
+        return 1;
+    }
+
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), work.filePath(u"TULVAMSG.TXT"_s));
+    Dialogs::setTestMode(true);
+    LabelForm = new TLabelForm;
+    CreateForms();
+    WAMainForm->TimerStart->stop();
+    WaitForm->SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    OpenDbForm->DBStringGrid->setCell(0, 1, u"HUGE"_s);
+    OpenDbForm->DBStringGrid->setRow(1);
+    OpenDbForm->OpenSelectedDatabase();
+    if (LockedMfns.size() != kCount) {
+        std::printf("open step failed: %lld locked MFNs\n", qint64(LockedMfns.size()));
+        return 1;
+    }
+    const QList<qint32> locked = LockedMfns;
+
+    PaintCounter paints;
+    LockedListForm->MfnStringGrid->viewport()->installEventFilter(&paints);
+
+    // Showing: menu command to the first rows painted; the picker is then cancelled.
+    std::vector<double> shown;
+    double firstShown = 0;
+    QElapsedTimer t;
+    Dialogs::setModalHandler([&](QDialog *dialog) {
+        dialog->show();
+        waitForPaint(paints);
+        shown.push_back(t.nsecsElapsed() / 1e6);
+        dialog->reject();
+        return int(QDialog::Rejected);
+    });
+    for (int round = 0; round <= kRounds; ++round) {
+        t.start();
+        WAMainForm->UnLockListItem->trigger();
+        if (round == 0) {
+            // The first showing also creates the window's native parts.
+            firstShown = shown.front();
+            shown.clear();
+        }
+    }
+
+    // Select all and run: the whole command, request and refresh included.
+    double selectAll = 0;
+    double runToClosed = 0;
+    double commandStall = 0;
+    double commandTotal = 0;
+    StallMeter meter;
+    Dialogs::setModalHandler([&](QDialog *dialog) {
+        dialog->show();
+        waitForPaint(paints);
+        t.start();
+        LockedListForm->SelectAllBitBtn->click();
+        waitForPaint(paints);
+        selectAll = t.nsecsElapsed() / 1e6;
+        t.start();
+        LockedListForm->RunBitBtn->click();
+        runToClosed = t.nsecsElapsed() / 1e6;
+        meter.start();
+        return dialog->result();
+    });
+    QElapsedTimer whole;
+    whole.start();
+    WAMainForm->UnLockListItem->trigger();
+    commandStall = meter.stop();
+    commandTotal = whole.nsecsElapsed() / 1e6;
+    if (UnlockSelection.size() != kCount || !LockedMfns.isEmpty()) {
+        std::printf("run failed: %lld picked, %lld still locked\n", qint64(UnlockSelection.size()),
+            qint64(LockedMfns.size()));
+        return 1;
+    }
+
+    // The request alone, as often as the showing (the server accepts MFNs that are no longer locked).
+    std::vector<double> request, requestStall;
+    for (int round = 0; round < kRounds; ++round) {
+        QStringList answer;
+        meter.start();
+        t.start();
+        WaitForm->UnlockRecords(u"HUGE"_s, locked, answer);
+        request.push_back(t.nsecsElapsed() / 1e6);
+        requestStall.push_back(meter.stop());
+    }
+    // The refresh that follows a run, alone.
+    std::vector<double> refresh;
+    for (int round = 0; round < kRounds; ++round) {
+        t.start();
+        OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Command);
+        refresh.push_back(t.nsecsElapsed() / 1e6);
+    }
+
+    std::printf("locked records:                         %d\n", kCount);
+    std::printf("picker shown the first time, painted:   %8.1f ms\n", firstShown);
+    std::printf("picker shown again, first rows painted: %8.1f ms (median of %d)\n", median(shown), kRounds);
+    std::printf("select all, repainted:                  %8.1f ms\n", selectAll);
+    std::printf("run: selection taken, picker closed:    %8.1f ms\n", runToClosed);
+    std::printf("unlock request of %d MFNs alone:   %8.1f ms (median), longest freeze %.1f ms\n", kCount,
+        median(request), median(requestStall));
+    std::printf("refresh of the database alone:          %8.1f ms (median)\n", median(refresh));
+    std::printf("run to end of command (request+refresh):%8.1f ms, longest freeze %.1f ms\n", commandTotal,
+        commandStall);
+
+    DestroyForms();
+    sim.kill();
+    sim.waitForFinished();
+    return 0;
+}

@@ -1,0 +1,313 @@
+#include "CliArgs.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+const QList<CommandSpec> &commandCatalogue()
+{
+    static const QList<CommandSpec> catalogue{
+        {CommandId::Version, u"version"_s, QString(), 0, 0, false, {u"ServerItem"_s},
+            u"Show the server's version and its number of clients."_s,
+            u"Sends the version request (command 1) and prints the caption, the version, the registered\n"
+            "clients and the most clients allowed."_s},
+        {CommandId::Databases, u"databases"_s, QString(), 0, 0, false, {u"DataBaseItem"_s, u"OpenDBItem"_s},
+            u"List the server's databases with their descriptions."_s,
+            u"Reads the server's database list (the file named by DBNNAMECAT of the profile)."_s},
+        {CommandId::Stats, u"stats"_s, u"DB"_s, 1, 1, false, {u"DataBaseItem"_s, u"OpenDBItem"_s},
+            u"Show the statistics of database DB."_s,
+            u"Prints the rows of the workstation's statistics grid: name, description, max MFN, lock\n"
+            "flag and the numbers of locked, deleted and unactualized records."_s},
+        {CommandId::Processes, u"processes"_s, QString(), 0, 0, false, {u"ServerItem"_s, u"ServerProcessListItem"_s},
+            u"List the server's processes."_s,
+            u"Prints the server's process list (command +3); row 1 is the server itself."_s},
+        {CommandId::Stop, u"stop"_s, u"NUMBER"_s, 1, 1, false, {u"ServerItem"_s, u"ServerProcessListItem"_s},
+            u"Stop process NUMBER of the process list."_s,
+            u"Finds the process by its number (column \"№\") and sends the stop request with its client id,\n"
+            "the command code of its process name and its number. The server itself cannot be stopped."_s},
+        {CommandId::Clients, u"clients"_s, QString(), 0, 0, false, {u"ServerItem"_s, u"ServerCurrentClientListItem"_s},
+            u"List the clients registered at the server now."_s,
+            u"Prints the server's request counter and the registered clients (command +1)."_s},
+        {CommandId::Unregister, u"unregister"_s, u"ID"_s, 1, 1, false, {u"ServerItem"_s, u"ServerCurrentClientListItem"_s},
+            u"Remove the registration of client ID."_s,
+            u"Sends command +6 with the client id (column \"Идентификатор\" of `clients`)."_s},
+        {CommandId::Clear, u"clear"_s, u"DB"_s, 1, 1, true, {u"DataBaseItem"_s, u"ClearDBItem"_s},
+            u"Delete every record of database DB (needs --yes)."_s,
+            u"Sends the clear request (command S). Destructive: needs --yes."_s},
+        {CommandId::Actualize, u"actualize"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"ActualIfItem"_s},
+            u"Actualize the unactualized records of database DB."_s,
+            u"Does nothing when DB has no unactualized records; refuses a locked database."_s},
+        {CommandId::Unlock, u"unlock"_s, u"DB"_s, 1, 1, false, {u"DataBaseItem"_s, u"UnLockItem"_s, u"UnLockDBItem"_s},
+            u"Unlock database DB."_s,
+            u"Does nothing when DB is not locked; reads the lock flag again afterwards."_s},
+        {CommandId::UnlockRecords, u"unlock-records"_s, u"DB MFN..."_s, 2, -1, false,
+            {u"DataBaseItem"_s, u"UnLockItem"_s, u"UnLockRecordItem"_s},
+            u"Unlock the records MFN... of database DB."_s,
+            u"Sends the MFNs in the order given (command Q)."_s},
+        {CommandId::LoadDictionary, u"load-dictionary"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"LoadIfItem"_s},
+            u"Create the dictionary (inverted file) of DB anew; wait for the job, print its log."_s,
+            u"Starts the server job TULVA_CREATE_DICT, waits until it leaves the process list, then\n"
+            "prints the job's result log."_s},
+        {CommandId::ReorganizeDictionary, u"reorganize-dictionary"_s, u"DB"_s, 1, 1, false,
+            {u"ActualItem"_s, u"ReorgIfItem"_s},
+            u"Reorganize the dictionary of DB; wait for the job, print its log."_s,
+            u"Starts the server job TULVA_RELOAD_DICT, waits until it leaves the process list, then\n"
+            "prints the job's result log."_s},
+        {CommandId::ReorganizeMaster, u"reorganize-master"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"ReorgMfItem"_s},
+            u"Reorganize the master file of DB; wait for the job, print its log."_s,
+            u"Starts the server job TULVA_RELOAD_MASTER, waits until it leaves the process list, then\n"
+            "prints the job's result log."_s},
+        {CommandId::CreateDb, u"create-db"_s, u"NAME DESCRIPTION"_s, 2, 2, false, {u"DataBaseItem"_s, u"NewDBItem"_s},
+            u"Create database NAME; wait for the job, print its log."_s,
+            u"NAME: 1 to 8 characters, a Latin letter or \"_\" first, then Latin letters, digits or \"_\";\n"
+            "reserved names and names already listed are refused. The database is created with a search\n"
+            "dictionary unless --no-dictionary is given."_s},
+        {CommandId::DeleteDb, u"delete-db"_s, u"NAME"_s, 1, 1, true, {u"DataBaseItem"_s, u"DeleteDBItem"_s},
+            u"Delete database NAME (needs --yes); wait for the job, print its log."_s,
+            u"Refuses reserved databases, a locked database and one with locked records. Destructive:\n"
+            "needs --yes."_s},
+        {CommandId::AccountsExport, u"accounts export"_s, u"FILE"_s, 1, 1, false,
+            {u"ServerItem"_s, u"ServerClientListItem"_s},
+            u"Write the server's client accounts to FILE."_s,
+            u"Writes the client list text (name, password, workstation INI line per account, then\n"
+            "\"*****\"; Windows-1251, CR LF) readable only by its owner. FILE \"-\" is standard output."_s},
+        {CommandId::AccountsImport, u"accounts import"_s, u"FILE"_s, 1, 1, true,
+            {u"ServerItem"_s, u"ServerClientListItem"_s},
+            u"Replace the server's client accounts with FILE (needs --yes)."_s,
+            u"Reads a client list text as written by `accounts export`, prints what would change (accounts\n"
+            "added, removed, changed; passwords are never shown) and writes it to the server only with\n"
+            "--yes."_s},
+        {CommandId::Restart, u"restart"_s, QString(), 0, 0, true, {u"ServerItem"_s, u"ServerRestartItem"_s},
+            u"Restart the server (needs --yes)."_s,
+            u"Sends the restart request (command +8). Needs --yes."_s},
+    };
+    return catalogue;
+}
+
+namespace {
+
+const QString kOptionsHelp = u"Options:\n"
+    "  --server HOST[:PORT]  server address (default: ServerIP and ServerPort of the settings file)\n"
+    "  --user NAME           user name (default: USERNAME, else CLIENTNAME of the settings file)\n"
+    "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
+    "  --format FORMAT       text (default), tsv or json\n"
+    "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
+    "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
+    "  --quiet               no progress on standard error\n"
+    "  --no-dictionary       create-db: create the database without a search dictionary\n"
+    "  -h, --help            this help; COMMAND --help: the help of one command\n"_s;
+
+const QString kFooter = u"The password is read from the environment variable TULVA_PASSWORD, or asked for without\n"
+    "echo when standard input is a terminal; it is never taken from the command line.\n\n"
+    "Exit status: 0 done, 1 refused by the server (its return code on standard error), 2 connection\n"
+    "or exchange failure, 3 wrong usage (nothing changed), 130 interrupted by Ctrl+C.\n"_s;
+
+bool takesValue(const QString &name)
+{
+    return name == u"server" || name == u"user" || name == u"config" || name == u"format" || name == u"timeout";
+}
+
+} // namespace
+
+QString generalHelp()
+{
+    QString out = u"Usage: tulvaa-cli [OPTIONS] COMMAND [ARGUMENTS]\n\n"
+                  "Administers a TULVA64 database server from scripts: registers as an administrator's\n"
+                  "workstation, runs one command and unregisters.\n\nCommands:\n"_s;
+    for (const CommandSpec &c : commandCatalogue()) {
+        const QString usage = c.operands.isEmpty() ? c.name : c.name + u' ' + c.operands;
+        out += u"  "_s + usage.leftJustified(36) + c.summary + u'\n';
+    }
+    return out + u'\n' + kOptionsHelp + u'\n' + kFooter;
+}
+
+QString commandHelp(const CommandSpec &spec)
+{
+    const QString usage = spec.operands.isEmpty() ? spec.name : spec.name + u' ' + spec.operands;
+    return u"Usage: tulvaa-cli [OPTIONS] "_s + usage + u"\n\n"_s + spec.summary + u'\n' + spec.help + u"\n\n"_s
+        + kOptionsHelp + u'\n' + kFooter;
+}
+
+ParsedCommandLine parseCommandLine(const QStringList &arguments)
+{
+    ParsedCommandLine result;
+    CliOptions &o = result.options;
+    QStringList words;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (optionsEnded || !a.startsWith(u'-') || a == u"-") {
+            words.append(a);
+            continue;
+        }
+        if (a == u"--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == u"-h" || a == u"--help") {
+            o.help = true;
+            continue;
+        }
+        if (!a.startsWith(u"--")) {
+            result.error = u"unknown option %1"_s.arg(a);
+            return result;
+        }
+        QString name = a.mid(2);
+        QString value;
+        bool hasValue = false;
+        if (const qsizetype eq = name.indexOf(u'='); eq >= 0) {
+            value = name.mid(eq + 1);
+            name.truncate(eq);
+            hasValue = true;
+        }
+        if (name == u"password") {
+            result.error = u"the password is never given on the command line: set TULVA_PASSWORD or type it "
+                           "when asked"_s;
+            return result;
+        }
+        if (takesValue(name)) {
+            if (!hasValue) {
+                if (i + 1 >= arguments.size()) {
+                    result.error = u"--%1 needs a value"_s.arg(name);
+                    return result;
+                }
+                value = arguments.at(++i);
+            }
+        } else if (hasValue) {
+            result.error = u"--%1 takes no value"_s.arg(name);
+            return result;
+        }
+        if (name == u"server") {
+            o.server = value;
+        } else if (name == u"user") {
+            o.user = value;
+        } else if (name == u"config") {
+            o.config = value;
+        } else if (name == u"format") {
+            if (value == u"text")
+                o.format = OutputFormat::Text;
+            else if (value == u"tsv")
+                o.format = OutputFormat::Tsv;
+            else if (value == u"json")
+                o.format = OutputFormat::Json;
+            else {
+                result.error = u"--format is text, tsv or json"_s;
+                return result;
+            }
+        } else if (name == u"timeout") {
+            bool ok = false;
+            o.timeoutSeconds = value.toInt(&ok);
+            if (!ok || o.timeoutSeconds < 0 || o.timeoutSeconds > 86400) {
+                result.error = u"--timeout needs whole seconds from 0 to 86400"_s;
+                return result;
+            }
+        } else if (name == u"yes") {
+            o.yes = true;
+        } else if (name == u"quiet") {
+            o.quiet = true;
+        } else if (name == u"no-dictionary") {
+            o.noDictionary = true;
+        } else {
+            result.error = u"unknown option --%1"_s.arg(name);
+            return result;
+        }
+    }
+
+    if (words.isEmpty()) {
+        if (!o.help)
+            result.error = u"no command given"_s;
+        return result;
+    }
+    if (words.first() == u"help") {
+        o.help = true;
+        words.removeFirst();
+        if (words.isEmpty())
+            return result;
+    }
+    qsizetype consumed = 1;
+    QString name = words.first();
+    if (name == u"accounts") {
+        if (words.size() < 2) {
+            if (!o.help)
+                result.error = u"accounts needs export or import"_s;
+            return result;
+        }
+        name += u' ' + words.at(1);
+        consumed = 2;
+    }
+    for (const CommandSpec &c : commandCatalogue())
+        if (c.name == name)
+            o.command = &c;
+    if (!o.command) {
+        result.error = u"unknown command \"%1\""_s.arg(name);
+        return result;
+    }
+    o.args = words.mid(consumed);
+    if (o.help)
+        return result;
+    const int n = int(o.args.size());
+    if (n < o.command->minArgs || (o.command->maxArgs >= 0 && n > o.command->maxArgs)) {
+        const QString usage = o.command->operands.isEmpty() ? o.command->name
+                                                            : o.command->name + u' ' + o.command->operands;
+        result.error = u"usage: tulvaa-cli %1"_s.arg(usage);
+        return result;
+    }
+    if (o.command->needsYes && !o.yes && o.command->id != CommandId::AccountsImport) {
+        result.error = u"%1 changes the server for good: add --yes to confirm"_s.arg(o.command->name);
+        return result;
+    }
+    return result;
+}
+
+bool parseServerAddress(const QString &text, QString *host, QString *port)
+{
+    QString h = text;
+    QString p;
+    if (text.startsWith(u'[')) {
+        const qsizetype close = text.indexOf(u']');
+        if (close < 0)
+            return false;
+        h = text.mid(1, close - 1);
+        const QString rest = text.mid(close + 1);
+        if (!rest.isEmpty()) {
+            if (!rest.startsWith(u':'))
+                return false;
+            p = rest.mid(1);
+        }
+    } else if (text.count(u':') == 1) {
+        const qsizetype colon = text.indexOf(u':');
+        h = text.left(colon);
+        p = text.mid(colon + 1);
+    }
+    if (h.isEmpty() || h.contains(u' '))
+        return false;
+    if (text.contains(u':') && !text.startsWith(u'[') && text.count(u':') == 1 && p.isEmpty())
+        return false;
+    if (!p.isEmpty()) {
+        for (QChar c : p)
+            if (c < u'0' || c > u'9')
+                return false;
+        bool ok = false;
+        const int n = p.toInt(&ok);
+        if (!ok || n < 1 || n > 65535)
+            return false;
+        *port = QString::number(n);
+    }
+    *host = h;
+    return true;
+}
+
+bool parseMfnArguments(const QStringList &args, QList<qint32> *mfns, QString *bad)
+{
+    mfns->clear();
+    for (const QString &a : args) {
+        bool digits = !a.isEmpty() && a.size() <= 10;
+        for (QChar c : a)
+            digits = digits && c >= u'0' && c <= u'9';
+        const qint64 v = digits ? a.toLongLong() : 0;
+        if (!digits || v < 1 || v > 2147483647) {
+            *bad = a;
+            return false;
+        }
+        mfns->append(qint32(v));
+    }
+    return true;
+}

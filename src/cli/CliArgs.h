@@ -1,0 +1,72 @@
+#pragma once
+
+#include "CliOutput.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Exit statuses of tulvaa-cli.
+namespace Exit {
+inline constexpr int Done = 0;
+inline constexpr int Refused = 1; // the server (or the state it reports) refused the command
+inline constexpr int Failed = 2; // connection or exchange failure
+inline constexpr int Usage = 3; // wrong usage; nothing was changed
+inline constexpr int Interrupted = 130; // Ctrl+C
+} // namespace Exit
+
+enum class CommandId {
+    Version, Databases, Stats, Processes, Stop, Clients, Unregister, Clear, Actualize, Unlock,
+    UnlockRecords, LoadDictionary, ReorganizeDictionary, ReorganizeMaster, CreateDb, DeleteDb,
+    AccountsExport, AccountsImport, Restart,
+};
+
+struct CommandSpec
+{
+    CommandId id;
+    QString name; // "accounts export" for the two-word commands
+    QString operands; // as shown in the usage line
+    int minArgs;
+    int maxArgs; // -1: no limit
+    bool needsYes;
+    // Profile keys of the main-menu items the command stands for; each must be enabled.
+    QStringList menuKeys;
+    QString summary;
+    QString help;
+};
+
+const QList<CommandSpec> &commandCatalogue();
+
+struct CliOptions
+{
+    QString server; // HOST[:PORT] as given
+    QString user;
+    QString config; // settings file; empty: Ctulvaa.ini of the current directory
+    OutputFormat format = OutputFormat::Text;
+    bool yes = false;
+    bool help = false;
+    bool quiet = false; // no progress on standard error
+    bool noDictionary = false; // create-db: the creation flag 0
+    int timeoutSeconds = 120; // longest wait for one answer; 0: no limit
+    const CommandSpec *command = nullptr;
+    QStringList args;
+};
+
+struct ParsedCommandLine
+{
+    CliOptions options;
+    QString error; // empty when the line is usable
+};
+
+// Arguments without the program name. Options may stand before or after the command; "--" ends
+// them. A command line asking for help is usable even when the command's operands are missing.
+ParsedCommandLine parseCommandLine(const QStringList &arguments);
+
+QString generalHelp();
+QString commandHelp(const CommandSpec &spec);
+
+// "host", "host:port" or "[v6 address]:port". An empty port keeps *port unchanged.
+bool parseServerAddress(const QString &text, QString *host, QString *port);
+
+// MFNs: whole decimal numbers from 1 to 2147483647.
+bool parseMfnArguments(const QStringList &args, QList<qint32> *mfns, QString *bad);

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What a command prints on standard output, and the three ways of printing it.
+enum class OutputFormat { Text, Tsv, Json };
+
+// One named value: a title for people, a key for scripts.
+struct Field
+{
+    QString key;
+    QString title;
+    QString text;
+    QJsonValue json = QJsonValue::Undefined; // undefined or null: the text
+};
+
+struct Column
+{
+    QString key;
+    QString title;
+};
+
+struct Table
+{
+    QString key; // name of the array in JSON
+    QList<Column> columns;
+    QList<QStringList> rows; // a row may be shorter than the columns
+};
+
+struct Report
+{
+    QStringList messages; // sentences for people
+    QList<Field> fields;
+    Table table;
+    QString logKey; // name of the log array in JSON; empty: no log
+    QStringList log;
+};
+
+QByteArray formatReport(const Report &report, OutputFormat format);
+
+// Columns padded to their widest cell, two blanks apart; the last column is not padded.
+QStringList alignedTable(const QList<Column> &columns, const QList<QStringList> &rows);
+
+// Tab, line feed, carriage return and backslash as \t \n \r \\, so one record stays one line.
+QString tsvEscape(const QString &text);
+
+// The report of a failed command in JSON, for scripts that read standard output only.
+QByteArray jsonError(const QString &text, const QString &returnCode, int exitStatus);

@@ -1,0 +1,798 @@
+#include "CliRunner.h"
+
+#include "Terminal.h"
+#include "database/DbNames.h"
+#include "exchange/OpResult.h"
+#include "exchange/TextCodec.h"
+#include "shell/Globals.h"
+#include "shell/Messages.h"
+#include "shell/TextRules.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonValue>
+#include <QSaveFile>
+#include <QSet>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kTickMs = 100;
+constexpr int kWatchTickMs = 500;
+// The accounts file is a list of names and passwords; anything this large is not one.
+constexpr qint64 kMaxAccountsFile = 16 * 1024 * 1024;
+const QString kLogCaption = u"Протокол поцесса - "_s;
+
+void writeErr(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
+void writeOut(const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+Field field(const QString &key, const QString &title, const QString &text, QJsonValue json = QJsonValue::Undefined)
+{
+    return {key, title, text, json};
+}
+
+Field numberField(const QString &key, const QString &title, qint64 n)
+{
+    return {key, title, QString::number(n), QJsonValue(n)};
+}
+
+// Two accounts with the same name and password (letter case ignored) would be one login: the
+// later ones are marked, as the workstation marks them when it saves.
+void markDuplicates(QList<Account> &accounts)
+{
+    QSet<QString> keys;
+    for (Account &a : accounts) {
+        const auto key = [](const Account &x) { return upperCp1251(upperLatin(x.name) + upperLatin(x.password)); };
+        if (keys.contains(key(a)))
+            a.name += u"_DUBLICATE"_s;
+        keys.insert(key(a));
+    }
+}
+
+} // namespace
+
+CliRunner::CliRunner(const CliOptions &options)
+    : m_options(options)
+{
+    m_engine.setTickHook([this](int tick) {
+        if (m_cancelOnInterrupt && Terminal::interrupted() && !m_interrupted) {
+            m_interrupted = true;
+            // The cancel message, then give the exchange up (the third press does).
+            for (int press = 0; press < 3; ++press)
+                m_engine.TerminatorButtonClick();
+        } else if (m_exchangeTimeoutMs > 0 && tick * kTickMs >= m_exchangeTimeoutMs && !m_timedOut) {
+            m_timedOut = true;
+            for (int press = 0; press < 3; ++press)
+                m_engine.TerminatorButtonClick();
+        }
+    });
+}
+
+int CliRunner::fail(int exitStatus, const QString &text, const QString &returnCode)
+{
+    m_exit = exitStatus;
+    m_error = text;
+    m_returnCode = returnCode;
+    return exitStatus;
+}
+
+int CliRunner::run()
+{
+    if (!prepareConnection() || !login()) {
+        printReport();
+        return m_exit;
+    }
+    Terminal::catchInterrupts();
+    if (commandAllowed())
+        m_exit = dispatch();
+    if (m_interrupted || Terminal::interrupted())
+        fail(Exit::Interrupted, u"interrupted"_s);
+    logout();
+    printReport();
+    return m_exit;
+}
+
+// --- connection --------------------------------------------------------------------------------
+
+bool CliRunner::prepareConnection()
+{
+    const QString path = m_options.config.isEmpty() ? currentDirFile(LocalIniFileName) : m_options.config;
+    if (!m_settings.loadFile(path) && !m_options.config.isEmpty()) {
+        fail(Exit::Usage, u"cannot read the settings file %1"_s.arg(path));
+        return false;
+    }
+    m_host = m_settings.readString(LocalIniSection, u"ServerIP"_s, u"127.0.0.1"_s);
+    m_port = m_settings.readString(LocalIniSection, u"ServerPort"_s, u"6666"_s);
+    if (!m_options.server.isEmpty() && !parseServerAddress(m_options.server, &m_host, &m_port)) {
+        fail(Exit::Usage, u"--server needs HOST or HOST:PORT, got \"%1\""_s.arg(m_options.server));
+        return false;
+    }
+    QString user = m_options.user;
+    if (user.isEmpty())
+        user = m_settings.readString(LocalIniSection, u"USERNAME"_s, QString());
+    if (user.isEmpty())
+        user = m_settings.readString(LocalIniSection, u"CLIENTNAME"_s, QString());
+    if (user.isEmpty()) {
+        fail(Exit::Usage, u"no user name: give --user NAME or USERNAME in the settings file"_s);
+        return false;
+    }
+    m_userName = upperCp1251(user);
+    if (qEnvironmentVariableIsSet("TULVA_PASSWORD")) {
+        m_password = qEnvironmentVariable("TULVA_PASSWORD");
+    } else if (Terminal::stdinIsTerminal()) {
+        if (!Terminal::readSecretLine(u"Password for %1 at %2: "_s.arg(m_userName, m_host), &m_password)) {
+            fail(Exit::Usage, u"no password given"_s);
+            return false;
+        }
+    } else {
+        fail(Exit::Usage, u"no password: set TULVA_PASSWORD or run on a terminal to be asked"_s);
+        return false;
+    }
+    return true;
+}
+
+bool CliRunner::login()
+{
+    m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
+    m_interrupted = m_timedOut = false;
+    const int result = ConnectToServer(m_engine, m_host, m_port, u"A"_s, m_answer, m_password, m_userName);
+    if (result != OpResult::Accepted) {
+        fail(Exit::Failed, m_timedOut ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
+                                      : u"Сервер недоступен."_s);
+        return false;
+    }
+    if (returnCodeOk(m_answer)) {
+        m_registered = true;
+        m_profile.setLines(m_answer.mid(1));
+        return true;
+    }
+    if (m_answer.isEmpty()) {
+        fail(Exit::Refused, u"Неверный пароль или имя пользователя."_s);
+        return false;
+    }
+    int code = 0;
+    if (!parseInteger(m_answer.first(), &code)) {
+        fail(Exit::Failed, u"Ответ сервера \""_s + m_answer.first() + u"\" не является целым числом."_s);
+        return false;
+    }
+    const QString returnCode = m_answer.first();
+    switch (code) {
+    case -3338: fail(Exit::Refused, Msg(1237), returnCode); break;
+    case -3336: fail(Exit::Refused, Msg(1013), returnCode); break;
+    case -3333: fail(Exit::Refused, Msg(944), returnCode); break;
+    default:
+        fail(Exit::Refused, Msg(1238), returnCode);
+        // The server may hold a half-made registration under the name as typed.
+        m_cancelOnInterrupt = false;
+        m_exchangeTimeoutMs = 10000;
+        m_engine.UnregisterClient(m_options.user.isEmpty() ? m_userName : m_options.user, m_answer);
+        break;
+    }
+    return false;
+}
+
+void CliRunner::logout()
+{
+    if (!m_registered)
+        return;
+    m_registered = false;
+    // Even after Ctrl+C or a failure the registration goes; a given-up exchange may have left
+    // the engine without a server address.
+    m_cancelOnInterrupt = false;
+    m_exchangeTimeoutMs = 10000;
+    m_timedOut = false;
+    m_engine.SetServerAddress(m_host, m_port, u"A"_s);
+    QStringList answer;
+    m_engine.UnregisterClient(m_userName, answer);
+}
+
+bool CliRunner::commandAllowed()
+{
+    for (const QString &key : m_options.command->menuKeys) {
+        const int value = m_profile.readInteger(LocalIniSection, key, 1);
+        if ((value & 0xFF) == 0) {
+            fail(Exit::Refused, u"the profile of %1 does not allow this command (%2=%3)"_s.arg(m_userName, key)
+                                    .arg(value));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CliRunner::call(const std::function<int(QStringList &)> &operation)
+{
+    if (Terminal::interrupted() && m_cancelOnInterrupt) {
+        m_interrupted = true;
+        fail(Exit::Interrupted, u"interrupted"_s);
+        return false;
+    }
+    m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
+    m_timedOut = false;
+    const int result = operation(m_answer);
+    if (m_interrupted) {
+        fail(Exit::Interrupted, u"interrupted"_s);
+        return false;
+    }
+    if (m_timedOut) {
+        fail(Exit::Failed, u"Связь с сервером ТУЛВА64 прервана. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds));
+        return false;
+    }
+    if (result != OpResult::Accepted) {
+        fail(Exit::Failed, u"Связь с сервером ТУЛВА64 прервана."_s);
+        return false;
+    }
+    return true;
+}
+
+bool CliRunner::accepted(const QString &refusal)
+{
+    if (returnCodeOk(m_answer))
+        return true;
+    fail(Exit::Refused, refusal, m_answer.isEmpty() ? u"(empty answer)"_s : m_answer.first());
+    return false;
+}
+
+// --- shared steps ------------------------------------------------------------------------------
+
+bool CliRunner::readDatabaseList(QList<DatabaseListEntry> *entries)
+{
+    const QString file = m_profile.readString(ProfileSection, u"DBNNAMECAT"_s, u"dbnam1.mnu"_s);
+    m_engine.ClearResourceCache();
+    if (!call([&](QStringList &a) { return m_engine.ReadResourceCached(1, QString(), file, a); }))
+        return false;
+    *entries = databaseListEntries(m_answer);
+    return true;
+}
+
+qsizetype CliRunner::findDatabase(const QList<DatabaseListEntry> &entries, const QString &name)
+{
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        if (entries.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool CliRunner::readDatabaseState(const QString &name, DatabaseState *state)
+{
+    if (!call([&](QStringList &a) { return m_engine.GetDatabaseInfo(name, a); }))
+        return false;
+    const DatabaseInfoReading reading = readDatabaseInfo(OpResult::Accepted, m_answer);
+    if (!reading.state) {
+        const QString text = u"База данных "_s + name + u" не открыта: "_s + databaseInfoErrorReason(reading.error);
+        if (reading.error.kind == DatabaseInfoError::Refused)
+            fail(Exit::Refused, text, reading.error.detail);
+        else
+            fail(Exit::Failed, text);
+        return false;
+    }
+    *state = *reading.state;
+    return true;
+}
+
+bool CliRunner::loadProcesses(QList<QStringList> *rows)
+{
+    if (!call([&](QStringList &a) { return m_engine.GetProcessList(a); }))
+        return false;
+    if (!accepted(u"the server refused its process list"_s))
+        return false;
+    *rows = serverTableRows(m_answer, 1);
+    return true;
+}
+
+bool CliRunner::pause(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (Terminal::interrupted() || t.elapsed() >= ms)
+            loop.quit();
+    });
+    poll.start(qMin(ms, kTickMs));
+    loop.exec();
+    return !Terminal::interrupted();
+}
+
+void CliRunner::progress(const QString &text)
+{
+    if (m_options.quiet || !Terminal::stderrIsTerminal())
+        return;
+    writeErr(u"\r\033[K"_s + text);
+    m_progressShown = !text.isEmpty();
+}
+
+IniDefaults CliRunner::iniDefaults() const
+{
+    IniDefaults d;
+    d.names = QStringList{
+        m_profile.readString(ProfileSection, u"CATAL_INI"_s, u"tulvac.ini"_s),
+        m_profile.readString(ProfileSection, u"READ_INI"_s, u"tulvar.ini"_s),
+        m_profile.readString(ProfileSection, u"BOOKL_INI"_s, u"tulvab.ini"_s),
+        m_profile.readString(ProfileSection, u"COMPL_INI"_s, u"tulvap.ini"_s),
+        m_profile.readString(ProfileSection, u"BOOKPROVD_INI"_s, u"tulvak.ini"_s),
+        m_profile.readString(ProfileSection, u"ADMIN_INI"_s, u"tulvaa.ini"_s),
+    };
+    return d;
+}
+
+QString CliRunner::logFileName() const
+{
+    return m_engine.clientId() + u".ibf"_s;
+}
+
+void CliRunner::printReport()
+{
+    const bool hasReport = !m_report.messages.isEmpty() || !m_report.fields.isEmpty()
+        || !m_report.table.columns.isEmpty() || !m_report.logKey.isEmpty();
+    if (m_exit != Exit::Done && m_options.format == OutputFormat::Json) {
+        if (hasReport) {
+            m_report.fields.append(field(u"error"_s, QString(), m_error));
+            m_report.fields.append(numberField(u"exit_status"_s, QString(), m_exit));
+            if (!m_returnCode.isEmpty())
+                m_report.fields.append(field(u"return_code"_s, QString(), m_returnCode));
+            writeOut(formatReport(m_report, OutputFormat::Json));
+        } else {
+            writeOut(jsonError(m_error, m_returnCode, m_exit));
+        }
+    } else if (hasReport) {
+        writeOut(formatReport(m_report, m_options.format));
+    }
+    if (m_exit != Exit::Done) {
+        QString text = u"tulvaa-cli: "_s + m_error;
+        if (!m_returnCode.isEmpty())
+            text += u" (return code %1)"_s.arg(m_returnCode);
+        writeErr(text + u'\n');
+    }
+}
+
+// --- commands ----------------------------------------------------------------------------------
+
+int CliRunner::dispatch()
+{
+    switch (m_options.command->id) {
+    case CommandId::Version: return cmdVersion();
+    case CommandId::Databases: return cmdDatabases();
+    case CommandId::Stats: return cmdStats();
+    case CommandId::Processes: return cmdProcesses();
+    case CommandId::Stop: return cmdStop();
+    case CommandId::Clients: return cmdClients();
+    case CommandId::Unregister: return cmdUnregister();
+    case CommandId::Clear: return cmdClear();
+    case CommandId::Actualize: return cmdActualize();
+    case CommandId::Unlock: return cmdUnlock();
+    case CommandId::UnlockRecords: return cmdUnlockRecords();
+    case CommandId::LoadDictionary: {
+        const QString db = m_options.args.at(0);
+        return runJob(0, db, [&](QStringList &a) { return m_engine.LoadInvertedFile(db, a); },
+            u"Ошибка при запуске процесса создания словаря."_s, kLogCaption + Msg(403));
+    }
+    case CommandId::ReorganizeDictionary: {
+        const QString db = m_options.args.at(0);
+        return runJob(1, db, [&](QStringList &a) { return m_engine.ReorganizeInvertedFile(db, a); },
+            u"Ошибка при запуске процесса реорганизации словаря."_s, kLogCaption + Msg(408));
+    }
+    case CommandId::ReorganizeMaster: {
+        const QString db = m_options.args.at(0);
+        return runJob(2, db, [&](QStringList &a) { return m_engine.ReorganizeMasterFile(db, a); },
+            u"Ошибка при запуске процесса реорганизации файла документов."_s, kLogCaption + Msg(409));
+    }
+    case CommandId::CreateDb: return cmdCreateDb();
+    case CommandId::DeleteDb: return cmdDeleteDb();
+    case CommandId::AccountsExport: return cmdAccountsExport();
+    case CommandId::AccountsImport: return cmdAccountsImport();
+    case CommandId::Restart: return cmdRestart();
+    }
+    return Exit::Usage;
+}
+
+int CliRunner::cmdVersion()
+{
+    if (!call([&](QStringList &a) { return m_engine.GetServerVersion(a); }))
+        return m_exit;
+    if (m_answer.size() < 5)
+        return fail(Exit::Refused, u"The command not supported on server!"_s, m_answer.value(0));
+    if (m_options.format == OutputFormat::Text) {
+        m_report.messages << m_answer.at(1)
+                          << u"Version="_s + m_answer.at(2) + u"    Clients Number="_s + m_answer.at(3)
+                + u"    Max Clients Number="_s + m_answer.at(4);
+    } else {
+        m_report.fields << field(u"caption"_s, QString(), m_answer.at(1)) << field(u"version"_s, QString(), m_answer.at(2))
+                        << field(u"clients"_s, QString(), m_answer.at(3))
+                        << field(u"max_clients"_s, QString(), m_answer.at(4));
+        if (m_answer.size() > 5)
+            m_report.fields << field(u"started"_s, QString(), m_answer.at(5));
+    }
+    return Exit::Done;
+}
+
+int CliRunner::cmdDatabases()
+{
+    QList<DatabaseListEntry> entries;
+    if (!readDatabaseList(&entries))
+        return m_exit;
+    m_report.table.key = u"databases"_s;
+    m_report.table.columns = {{u"name"_s, Msg(181)}, {u"description"_s, Msg(461)}};
+    for (const DatabaseListEntry &e : entries)
+        m_report.table.rows.append({e.name, e.description});
+    return Exit::Done;
+}
+
+int CliRunner::cmdStats()
+{
+    QList<DatabaseListEntry> entries;
+    if (!readDatabaseList(&entries))
+        return m_exit;
+    const qsizetype row = findDatabase(entries, m_options.args.at(0));
+    const QString name = row >= 0 ? entries.at(row).name : m_options.args.at(0);
+    DatabaseState s;
+    if (!readDatabaseState(name, &s))
+        return m_exit;
+    m_report.fields << field(u"name"_s, Msg(181), name)
+                    << field(u"description"_s, Msg(461), row >= 0 ? entries.at(row).description : QString())
+                    << numberField(u"max_mfn"_s, Msg(462), s.maxMfn)
+                    << field(u"locked"_s, Msg(463), (s.locked != 0) ? u"Да"_s : u"Нет"_s, QJsonValue(s.locked != 0))
+                    << numberField(u"locked_records"_s, Msg(842), s.lockedMfns.size())
+                    << numberField(u"logically_deleted"_s, Msg(465), s.deletedMfns1.size())
+                    << numberField(u"physically_deleted"_s, Msg(466), s.deletedMfns2.size())
+                    << numberField(u"unactualized"_s, Msg(467), s.unactualizedMfns.size());
+    return Exit::Done;
+}
+
+int CliRunner::cmdProcesses()
+{
+    if (!call([&](QStringList &a) { return m_engine.GetProcessList(a); }))
+        return m_exit;
+    if (!accepted(u"the server refused its process list"_s))
+        return m_exit;
+    m_report.table = processTable(m_answer);
+    return Exit::Done;
+}
+
+int CliRunner::cmdStop()
+{
+    const QString number = m_options.args.at(0);
+    QList<QStringList> rows;
+    if (!loadProcesses(&rows))
+        return m_exit;
+    qsizetype row = -1;
+    for (qsizetype r = 0; r < rows.size() && row < 0; ++r)
+        if (rows.at(r).value(0) == number)
+            row = r;
+    if (row == 0)
+        return fail(Exit::Usage, u"process %1 is the server itself and cannot be stopped"_s.arg(number));
+    if (row < 0)
+        return fail(Exit::Refused, u"the server lists no process %1"_s.arg(number));
+    const QStringList &p = rows.at(row);
+    const QString code = processCommandCode(p.value(6));
+    if (!call([&](QStringList &a) { return m_engine.StopProcess(p.value(3), code, p.value(0), a); }))
+        return m_exit;
+    if (!accepted(u"the server did not stop process %1"_s.arg(number)))
+        return m_exit;
+    m_report.messages << u"Process %1 (%2) stopped."_s.arg(number, p.value(6));
+    return Exit::Done;
+}
+
+int CliRunner::cmdClients()
+{
+    if (!call([&](QStringList &a) { return m_engine.GetRegisteredClients(a); }))
+        return m_exit;
+    if (!accepted(u"the server refused its list of registered clients"_s))
+        return m_exit;
+    m_report.fields << field(u"requests"_s, Msg(1365), m_answer.value(1));
+    m_report.table = registeredClientsTable(m_answer);
+    return Exit::Done;
+}
+
+int CliRunner::cmdUnregister()
+{
+    const QString id = m_options.args.at(0);
+    if (id == m_engine.clientId())
+        return fail(Exit::Usage, u"%1 is this program's own registration"_s.arg(id));
+    if (!call([&](QStringList &a) { return m_engine.DeleteRegisteredClient(id, a); }))
+        return m_exit;
+    if (!accepted(u"the server did not remove the registration of client %1"_s.arg(id)))
+        return m_exit;
+    m_report.messages << u"Registration of client %1 removed."_s.arg(id);
+    return Exit::Done;
+}
+
+int CliRunner::cmdClear()
+{
+    const QString db = m_options.args.at(0);
+    if (!call([&](QStringList &a) { return m_engine.ClearDatabase(db, a); }))
+        return m_exit;
+    if (!accepted(u"the server did not clear database %1"_s.arg(db)))
+        return m_exit;
+    m_report.messages << db + u" - "_s + Msg(456);
+    return Exit::Done;
+}
+
+int CliRunner::cmdActualize()
+{
+    const QString db = m_options.args.at(0);
+    DatabaseState s;
+    if (!readDatabaseState(db, &s))
+        return m_exit;
+    if (s.unactualizedMfns.isEmpty()) {
+        m_report.messages << Msg(428);
+        return Exit::Done;
+    }
+    if (s.locked != 0)
+        return fail(Exit::Refused, Msg(429));
+    if (!call([&](QStringList &a) { return m_engine.ActualizeDatabase(db, 0, a); }))
+        return m_exit;
+    if (!accepted(u"the server did not actualize database %1"_s.arg(db)))
+        return m_exit;
+    if (!readDatabaseState(db, &s))
+        return m_exit;
+    m_report.messages << u"Database %1 actualized."_s.arg(db);
+    m_report.fields << numberField(u"unactualized"_s, Msg(467), s.unactualizedMfns.size());
+    return Exit::Done;
+}
+
+int CliRunner::cmdUnlock()
+{
+    const QString db = m_options.args.at(0);
+    DatabaseState s;
+    if (!readDatabaseState(db, &s))
+        return m_exit;
+    if (s.locked == 0) {
+        m_report.messages << db + u" - "_s + Msg(421);
+        return Exit::Done;
+    }
+    if (!call([&](QStringList &a) { return m_engine.UnlockDatabase(db, a); }))
+        return m_exit;
+    const bool ok = returnCodeOk(m_answer);
+    const QString code = m_answer.value(0);
+    if (ok)
+        m_report.messages << u"База данных "_s + db + u" разблокирована успешно"_s;
+    if (!readDatabaseState(db, &s))
+        return m_exit;
+    if (s.locked != 0 || !ok)
+        return fail(Exit::Refused, u"Базу данных "_s + db + u" разблокировать не удалось"_s, ok ? QString() : code);
+    return Exit::Done;
+}
+
+int CliRunner::cmdUnlockRecords()
+{
+    const QString db = m_options.args.at(0);
+    QList<qint32> mfns;
+    QString bad;
+    if (!parseMfnArguments(m_options.args.mid(1), &mfns, &bad))
+        return fail(Exit::Usage, u"\"%1\" is not an MFN (a whole number from 1)"_s.arg(bad));
+    DatabaseState s;
+    if (!readDatabaseState(db, &s))
+        return m_exit;
+    if (s.lockedMfns.isEmpty()) {
+        m_report.messages << Msg(844);
+        return Exit::Done;
+    }
+    if (!call([&](QStringList &a) { return m_engine.UnlockRecords(db, mfns, a); }))
+        return m_exit;
+    if (!accepted(u"the server did not unlock the records"_s))
+        return m_exit;
+    if (!readDatabaseState(db, &s))
+        return m_exit;
+    m_report.messages << u"Records unlocked."_s;
+    m_report.fields << numberField(u"locked_records"_s, Msg(842), s.lockedMfns.size());
+    return Exit::Done;
+}
+
+int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<int(QStringList &)> &start,
+    const QString &startFailure, const QString &logCaption)
+{
+    const JobKind kind = jobKind(watchKind);
+    if (!call(start))
+        return m_exit;
+    if (!accepted(startFailure))
+        return m_exit;
+    const QStringList immediateLog = m_answer.mid(1);
+    QList<QStringList> rows;
+    if (!loadProcesses(&rows))
+        return m_exit;
+    QStringList log = immediateLog;
+    if (findOwnActiveProcess(rows, m_engine.clientId(), kind.processName) > 0) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        for (int tick = 1;; ++tick) {
+            const qint64 s = elapsed.elapsed() / 1000;
+            progress(u"%1 - %2  %3:%4"_s.arg(kind.caption, dbName).arg(s / 60).arg(s % 60, 2, 10, QChar(u'0')));
+            if (!pause(kWatchTickMs))
+                break;
+            if (tick % kind.reloadTicks == 0) {
+                QList<QStringList> fresh;
+                if (!loadProcesses(&fresh)) {
+                    if (m_exit == Exit::Interrupted)
+                        break;
+                    progress(QString());
+                    return m_exit;
+                }
+                rows = fresh;
+            }
+            if (findOwnActiveProcess(rows, m_engine.clientId(), kind.processName) <= 0)
+                break;
+        }
+        progress(QString());
+        if (Terminal::interrupted() || m_exit == Exit::Interrupted) {
+            // Ctrl+C while watching stops the job, as the watch window's stop button does.
+            m_interrupted = true;
+            m_cancelOnInterrupt = false;
+            const qsizetype row = findOwnActiveProcess(rows, m_engine.clientId(), kind.processName);
+            const QString code = row > 0 ? processCommandCode(rows.at(row).value(6)) : QString();
+            if (row > 0 && !code.isEmpty()) {
+                const QStringList &p = rows.at(row);
+                m_engine.StopProcess(p.value(3), code, p.value(0), m_answer);
+                writeErr(returnCodeOk(m_answer) ? u"tulvaa-cli: the job %1 was stopped\n"_s.arg(kind.processName)
+                                                : u"tulvaa-cli: the job %1 could not be stopped\n"_s.arg(kind.processName));
+            } else {
+                writeErr(u"tulvaa-cli: the job %1 cannot be stopped from here; it goes on on the server\n"_s.arg(
+                    kind.processName));
+            }
+            return fail(Exit::Interrupted, u"interrupted"_s);
+        }
+        m_engine.ClearResourceCache();
+        if (!call([&](QStringList &a) { return m_engine.ReadResourceCached(0, QString(), logFileName(), a); }))
+            return m_exit;
+        log = m_answer;
+    }
+    m_report.messages << logCaption;
+    m_report.fields << field(u"database"_s, Msg(181), dbName) << field(u"process"_s, QString(), kind.processName);
+    // The field lines are for scripts; people read the caption and the log.
+    if (m_options.format == OutputFormat::Text)
+        m_report.fields.clear();
+    m_report.logKey = u"log"_s;
+    m_report.log = log;
+    return Exit::Done;
+}
+
+int CliRunner::cmdCreateDb()
+{
+    const QString name = m_options.args.at(0);
+    const QString description = m_options.args.at(1);
+    if (!isValidDatabaseName(name))
+        return fail(Exit::Usage, u"Not valid DB name"_s);
+    if (isReservedNewDbName(name))
+        return fail(Exit::Usage, u"Нельзя использовать резервное имя базы данных!"_s);
+    QList<DatabaseListEntry> entries;
+    if (!readDatabaseList(&entries))
+        return m_exit;
+    if (findDatabase(entries, name) >= 0)
+        return fail(Exit::Refused, u"Имя базы данных уже используется!"_s);
+    const QString failure = u"Ошибка при запуске процесса создания новой БД."_s;
+    const int status = runJob(3, name,
+        [&](QStringList &a) { return m_engine.CreateDatabase(name, description, !m_options.noDictionary, a); },
+        failure, kLogCaption + Msg(394));
+    if (status != Exit::Done)
+        return status;
+    if (!readDatabaseList(&entries))
+        return m_exit;
+    if (findDatabase(entries, upperCp1251(name)) < 0)
+        return fail(Exit::Refused, failure);
+    return Exit::Done;
+}
+
+int CliRunner::cmdDeleteDb()
+{
+    QList<DatabaseListEntry> entries;
+    if (!readDatabaseList(&entries))
+        return m_exit;
+    const qsizetype row = findDatabase(entries, m_options.args.at(0));
+    if (row < 0)
+        return fail(Exit::Refused, u"the server's database list has no database %1"_s.arg(m_options.args.at(0)));
+    // The list's spelling, as the workstation would send it.
+    const QString name = entries.at(row).name;
+    if (isReservedDbName(name))
+        return fail(Exit::Usage, name + u" - "_s + Msg(890));
+    DatabaseState s;
+    if (!readDatabaseState(name, &s))
+        return m_exit;
+    if (s.locked != 0)
+        return fail(Exit::Refused, Msg(429));
+    if (!s.lockedMfns.isEmpty())
+        return fail(Exit::Refused, Msg(430));
+    const int status = runJob(4, name, [&](QStringList &a) { return m_engine.DeleteDatabase(name, a); },
+        u"Ошибка при запуске процесса удаления БД."_s, kLogCaption + Msg(273));
+    if (status != Exit::Done)
+        return status;
+    if (!readDatabaseList(&entries))
+        return m_exit;
+    if (findDatabase(entries, name) >= 0)
+        return fail(Exit::Refused, u"database %1 is still in the server's database list"_s.arg(name));
+    return Exit::Done;
+}
+
+int CliRunner::cmdAccountsExport()
+{
+    const QString path = m_options.args.at(0);
+    if (!call([&](QStringList &a) { return m_engine.GetClientList(a); }))
+        return m_exit;
+    if (!accepted(u"the server refused its client list"_s))
+        return m_exit;
+    const QList<Account> accounts = accountsFromAnswer(m_answer, iniDefaults());
+    QByteArray text;
+    for (const QString &line : clientListLines(accounts))
+        text += TextCodec::toBytes(line) + "\r\n";
+    if (path == u"-") {
+        writeOut(text);
+        return Exit::Done;
+    }
+    // The file holds passwords: it is made readable by its owner only before anything is written.
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFile::exists(path)) {
+        QFile create(path);
+        if (!create.open(QIODevice::WriteOnly))
+            return fail(Exit::Usage, u"cannot write %1: %2"_s.arg(path, create.errorString()));
+        create.setPermissions(ownerOnly);
+    } else {
+        QFile::setPermissions(path, ownerOnly);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        return fail(Exit::Usage, u"cannot write %1: %2"_s.arg(path, file.errorString()));
+    QFile::setPermissions(path, ownerOnly);
+    m_report.messages << u"%1 accounts written to %2."_s.arg(accounts.size()).arg(path);
+    m_report.fields << field(u"file"_s, QString(), path) << numberField(u"accounts"_s, QString(), accounts.size());
+    if (m_options.format == OutputFormat::Text)
+        m_report.fields.clear();
+    return Exit::Done;
+}
+
+int CliRunner::cmdAccountsImport()
+{
+    const QString path = m_options.args.at(0);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(Exit::Usage, u"cannot read %1: %2"_s.arg(path, file.errorString()));
+    if (file.size() > kMaxAccountsFile)
+        return fail(Exit::Usage, u"%1 is too large for a client list"_s.arg(path));
+    QList<Account> wanted;
+    QString error;
+    if (!parseClientListText(file.read(kMaxAccountsFile), &wanted, &error))
+        return fail(Exit::Usage, u"%1: %2"_s.arg(path, error));
+    markDuplicates(wanted);
+    if (!call([&](QStringList &a) { return m_engine.GetClientList(a); }))
+        return m_exit;
+    if (!accepted(u"the server refused its client list"_s))
+        return m_exit;
+    const QList<AccountChange> changes = accountChanges(accountsFromAnswer(m_answer, iniDefaults()), wanted);
+    m_report.table.key = u"changes"_s;
+    m_report.table.columns = {{u"change"_s, u"±"_s}, {u"name"_s, u"Имя"_s}, {u"what"_s, QString()}};
+    for (const AccountChange &c : changes)
+        m_report.table.rows.append({QString(c.kind), c.name, c.what});
+    if (changes.isEmpty())
+        m_report.messages << u"The server's accounts already match %1."_s.arg(path);
+    if (!m_options.yes)
+        return fail(Exit::Usage, u"nothing written: add --yes to replace the server's accounts with %1"_s.arg(path));
+    if (!call([&](QStringList &a) { return m_engine.SaveClientList(clientListLines(wanted), a); }))
+        return m_exit;
+    if (!accepted(u"the server did not save the client list"_s))
+        return m_exit;
+    m_report.messages << u"Список клиентов для доступа к серверу сохранен успешно"_s;
+    return Exit::Done;
+}
+
+int CliRunner::cmdRestart()
+{
+    if (!call([&](QStringList &a) { return m_engine.RestartServer(a); }))
+        return m_exit;
+    if (!accepted(u"the server did not restart"_s))
+        return m_exit;
+    m_report.messages << u"Сервер перестартован успешно."_s;
+    return Exit::Done;
+}

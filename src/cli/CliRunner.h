@@ -1,0 +1,97 @@
+#pragma once
+
+#include "CliArgs.h"
+#include "CliOutput.h"
+#include "CliTables.h"
+#include "InterimEngine.h"
+#include "database/DatabaseInfo.h"
+#include "shell/IniDocument.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+using CliEngine = InterimEngine;
+
+// One run of tulvaa-cli: settings, login (A), the command, logout (B). Returns the exit status;
+// the report goes to standard output, errors and progress to standard error.
+class CliRunner
+{
+public:
+    explicit CliRunner(const CliOptions &options);
+    int run();
+
+private:
+    // Settings, user and password; false with m_exit set when they cannot be had.
+    bool prepareConnection();
+    bool login();
+    void logout();
+    bool commandAllowed();
+    int dispatch();
+
+    // One server operation with Ctrl+C and the time-out watched; true when an answer came.
+    bool call(const std::function<int(QStringList &)> &operation);
+    // The answer's return code is "0"; else the command is refused with this text.
+    bool accepted(const QString &refusal);
+    int fail(int exitStatus, const QString &text, const QString &returnCode = QString());
+
+    bool readDatabaseList(QList<DatabaseListEntry> *entries);
+    // The list's spelling of a typed database name (letter case ignored), or -1.
+    static qsizetype findDatabase(const QList<DatabaseListEntry> &entries, const QString &name);
+
+    bool readDatabaseState(const QString &name, DatabaseState *state);
+    bool loadProcesses(QList<QStringList> *rows);
+    // Sleeps, returning false at once on Ctrl+C.
+    bool pause(int ms);
+    void progress(const QString &text);
+
+    // Starts a long job, follows it until it ends and puts its log into the report.
+    int runJob(int watchKind, const QString &dbName, const std::function<int(QStringList &)> &start,
+        const QString &startFailure, const QString &logCaption);
+
+    int cmdVersion();
+    int cmdDatabases();
+    int cmdStats();
+    int cmdProcesses();
+    int cmdStop();
+    int cmdClients();
+    int cmdUnregister();
+    int cmdClear();
+    int cmdActualize();
+    int cmdUnlock();
+    int cmdUnlockRecords();
+    int cmdCreateDb();
+    int cmdDeleteDb();
+    int cmdAccountsExport();
+    int cmdAccountsImport();
+    int cmdRestart();
+
+    IniDefaults iniDefaults() const;
+    QString logFileName() const;
+    void printReport();
+
+    CliOptions m_options;
+    CliEngine m_engine;
+    QStringList m_answer;
+    IniDocument m_settings;
+    IniDocument m_profile;
+    QString m_host;
+    QString m_port;
+    QString m_userName;
+    QString m_password;
+    bool m_registered = false;
+
+    // Watching the running exchange.
+    bool m_cancelOnInterrupt = true;
+    int m_exchangeTimeoutMs = 0;
+    bool m_interrupted = false;
+    bool m_timedOut = false;
+    bool m_progressShown = false;
+
+    Report m_report;
+    int m_exit = Exit::Done;
+    QString m_error;
+    QString m_returnCode;
+};

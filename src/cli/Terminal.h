@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The few things of the console that Qt does not offer: Ctrl+C, whether a stream is a terminal,
+// and reading a password without echo. Everything platform-specific stays in Terminal.cpp.
+namespace Terminal {
+
+// From now on Ctrl+C (and a termination request) only sets a flag, which the program polls.
+void catchInterrupts();
+bool interrupted();
+
+bool stdinIsTerminal();
+bool stderrIsTerminal();
+
+// Writes the prompt to standard error and reads one line from standard input without echo.
+// False when the input ended or Ctrl+C was pressed (the terminal is restored in every case).
+bool readSecretLine(const QString &prompt, QString *line);
+
+} // namespace Terminal

@@ -1,0 +1,40 @@
+#include "CliArgs.h"
+#include "CliRunner.h"
+#include "exchange/TextCodec.h"
+#include "shell/Globals.h"
+#include "shell/Messages.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"tulvaa-cli"_s);
+
+    const ParsedCommandLine parsed = parseCommandLine(app.arguments().mid(1));
+    if (parsed.options.help) {
+        const QString help = parsed.options.command ? commandHelp(*parsed.options.command) : generalHelp();
+        std::fputs(help.toLocal8Bit().constData(), stdout);
+        return Exit::Done;
+    }
+    if (!parsed.error.isEmpty()) {
+        std::fprintf(stderr, "tulvaa-cli: %s\nTry tulvaa-cli --help.\n", qUtf8Printable(parsed.error));
+        return Exit::Usage;
+    }
+    if (!TextCodec::available()) {
+        std::fputs("tulvaa-cli: this Qt cannot convert Windows-1251 text\n", stderr);
+        return Exit::Failed;
+    }
+    // The workstation's own texts, built in, so that the tool runs from any directory.
+    QString error;
+    if (!Messages::loadFile(u":/tulvaa-cli/TULVAMSG.TXT"_s, &MessageList, &error)) {
+        std::fprintf(stderr, "tulvaa-cli: %s\n", qUtf8Printable(error));
+        return Exit::Failed;
+    }
+    CliRunner runner(parsed.options);
+    return runner.run();
+}

@@ -1,0 +1,448 @@
+#include "ClientList.h"
+
+#include "exchange/OpResult.h"
+#include "exchange/TextCodec.h"
+#include "shell/TextRules.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <QHash>
+#include <QMultiHash>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace ClientList {
+
+namespace {
+
+// A whole decimal number (sign allowed); false for anything else, overflow included.
+bool decimal(const QString &text, qint64 *value)
+{
+    bool ok = false;
+    *value = QStringView(text).trimmed().toLongLong(&ok, 10);
+    return ok;
+}
+
+bool isControlCharacter(char16_t u)
+{
+    return u < 0x20 || u == 0x7F || u == 0x2028 || u == 0x2029;
+}
+
+bool hasControlCharacter(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return isControlCharacter(c.unicode()); });
+}
+
+// The wire carries Windows-1251: a character outside it would arrive as another one.
+bool fitsCodePage(const QString &text)
+{
+    // Which characters the code page holds, decoded once from its upper half.
+    static const std::vector<bool> inCodePage = [] {
+        std::vector<bool> table(0x10000, false);
+        for (char16_t u = 0; u < 0x80; ++u)
+            table[u] = true;
+        QByteArray bytes;
+        for (int b = 0x80; b <= 0xFF; ++b)
+            bytes.append(char(b));
+        for (const QChar c : TextCodec::toText(bytes)) {
+            if (c != QChar::ReplacementCharacter)
+                table[c.unicode()] = true;
+        }
+        return table;
+    }();
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return inCodePage[c.unicode()]; });
+}
+
+// What every line of the client list text needs; `what` begins the sentence ("Имя клиента").
+QString lineProblem(const QString &text, const QString &what)
+{
+    if (hasControlCharacter(text))
+        return what + u" содержит перевод строки, табуляцию или другой управляющий символ."_s;
+    if (!fitsCodePage(text))
+        return what + u" содержит символы, которых нет в кодировке Windows-1251."_s;
+    return {};
+}
+
+} // namespace
+
+std::optional<AccountTable> parseAccountTable(const QStringList &answer, QString *error)
+{
+    const auto fail = [error](const QString &why) -> std::optional<AccountTable> {
+        if (error)
+            *error = why;
+        return std::nullopt;
+    };
+    if (!returnCodeOk(answer))
+        return fail(u"сервер вернул код %1."_s.arg(answer.value(0)));
+    if (answer.size() < 3)
+        return fail(u"в ответе нет числа клиентов или числа столбцов."_s);
+    qint64 count = 0;
+    qint64 lastColumn = 0;
+    if (!decimal(answer.at(1), &count) || count < 0)
+        return fail(u"число клиентов «%1» — не число."_s.arg(answer.at(1).left(40)));
+    if (!decimal(answer.at(2), &lastColumn))
+        return fail(u"число столбцов «%1» — не число."_s.arg(answer.at(2).left(40)));
+    const qint64 columns = lastColumn + 1;
+    if (columns < ColumnCount || columns > MaxColumnCount)
+        return fail(u"в таблице %1 столбцов, а нужно не меньше %2."_s.arg(columns).arg(ColumnCount));
+    const qint64 available = answer.size() - 3;
+    // count < 2^63 / 256 is not guaranteed by the text, so compare by division.
+    if (count > available / columns)
+        return fail(u"объявлено клиентов: %1, а строк пришло на %2."_s.arg(count).arg(available / columns));
+
+    AccountTable table;
+    table.columnCount = int(columns);
+    table.rows.reserve(count);
+    table.passwords.reserve(count);
+    for (qint64 r = 0; r < count; ++r) {
+        QStringList row = answer.mid(3 + r * columns, columns);
+        table.passwords.append(row.at(PasswordColumn));
+        row[PasswordColumn] = HiddenPassword;
+        table.rows.append(std::move(row));
+    }
+    return table;
+}
+
+QList<Account> accountsFromRows(const QList<QStringList> &rows, const QStringList &passwords)
+{
+    QList<Account> accounts;
+    accounts.reserve(rows.size());
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const QStringList &row = rows.at(r);
+        Account a;
+        a.name = row.value(NameColumn);
+        a.password = passwords.value(r);
+        for (int k = 0; k < WorkstationCount; ++k)
+            a.ini[k] = row.value(FirstIniColumn + k);
+        accounts.append(std::move(a));
+    }
+    return accounts;
+}
+
+QString iniLine(const IniNames &ini, const IniNames &defaults)
+{
+    QString line;
+    for (int k = 0; k < WorkstationCount; ++k) {
+        if (ini[k] == defaults[k])
+            continue;
+        line += QChar(WorkstationLetters[k]);
+        line += u'=';
+        line += ini[k];
+        line += u"; "_s;
+    }
+    return line;
+}
+
+namespace {
+
+// Name and password folded for the duplicate test, hashed and compared without building a key
+// string: a list of a hundred thousand accounts would otherwise allocate one per account.
+size_t foldedHash(const QString &name, const QString &password)
+{
+    size_t h = 14695981039346656037ULL;
+    const auto mix = [&h](char16_t c) {
+        h ^= c;
+        h *= 1099511628211ULL;
+    };
+    for (const QChar c : name)
+        mix(c.toCaseFolded().unicode());
+    // The separator keeps ("AB", "C") and ("A", "BC") apart.
+    mix(u'\n');
+    for (const QChar c : password)
+        mix(c.toCaseFolded().unicode());
+    return h;
+}
+
+bool foldedEqual(const QString &x, const QString &y)
+{
+    if (x.size() != y.size())
+        return false;
+    for (qsizetype i = 0; i < x.size(); ++i) {
+        if (x.at(i).toCaseFolded() != y.at(i).toCaseFolded())
+            return false;
+    }
+    return true;
+}
+
+// The client list text of `count` accounts, read through `name`, `password` and `ini` by index;
+// `mark` appends DuplicateMark to the name of a repeated account where the accounts are kept.
+template<typename Name, typename Password, typename Ini, typename Mark>
+QStringList buildText(qsizetype count, Name name, Password password, Ini ini, Mark mark, QList<int> *marked)
+{
+    // Only a repeated name and password together make a duplicate. The first account of each
+    // hash sits in an open-addressing table; the rare others of the same hash beside it.
+    QHash<size_t, qsizetype> first;
+    QMultiHash<size_t, qsizetype> others;
+    first.reserve(count);
+    const auto same = [&](qsizetype a, qsizetype b) {
+        return foldedEqual(name(a), name(b)) && foldedEqual(password(a), password(b));
+    };
+    const auto remember = [&](size_t hash, qsizetype i) {
+        if (first.contains(hash))
+            others.insert(hash, i);
+        else
+            first.insert(hash, i);
+    };
+    QStringList lines;
+    lines.reserve(count * 3 + 1);
+    for (qsizetype i = 0; i < count; ++i) {
+        const size_t hash = foldedHash(name(i), password(i));
+        bool repeated = false;
+        const auto at = first.constFind(hash);
+        if (at != first.cend()) {
+            repeated = same(at.value(), i);
+            for (auto it = others.constFind(hash); !repeated && it != others.cend() && it.key() == hash; ++it)
+                repeated = same(it.value(), i);
+        }
+        if (repeated) {
+            mark(i);
+            if (marked)
+                marked->append(int(i));
+            remember(foldedHash(name(i), password(i)), i);
+        } else {
+            remember(hash, i);
+        }
+        lines.append(name(i));
+        lines.append(password(i));
+        lines.append(ini(i));
+    }
+    lines.append(ListEnd);
+    return lines;
+}
+
+} // namespace
+
+QStringList buildClientListText(QList<Account> &accounts, const IniNames &defaults, QList<int> *marked)
+{
+    return buildText(
+        accounts.size(), [&](qsizetype i) -> const QString & { return accounts.at(i).name; },
+        [&](qsizetype i) -> const QString & { return accounts.at(i).password; },
+        [&](qsizetype i) { return iniLine(accounts.at(i).ini, defaults); },
+        [&](qsizetype i) { accounts[i].name += DuplicateMark; }, marked);
+}
+
+QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults,
+                                QList<int> *marked)
+{
+    static const QString none;
+    const auto cell = [&rows](qsizetype i, int c) -> const QString & {
+        const QStringList &row = rows.at(i);
+        return c < row.size() ? row.at(c) : none;
+    };
+    return buildText(
+        rows.size(), [&](qsizetype i) -> const QString & { return cell(i, NameColumn); },
+        [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; },
+        [&](qsizetype i) {
+            IniNames ini;
+            for (int k = 0; k < WorkstationCount; ++k)
+                ini[k] = cell(i, FirstIniColumn + k);
+            return iniLine(ini, defaults);
+        },
+        [&](qsizetype i) {
+            QStringList &row = rows[i];
+            if (row.size() <= NameColumn)
+                row.resize(NameColumn + 1);
+            row[NameColumn] += DuplicateMark;
+        },
+        marked);
+}
+
+std::optional<QList<Account>> parseClientListText(const QStringList &lines, const IniNames &defaults,
+                                                  QString *error)
+{
+    QList<Account> accounts;
+    for (qsizetype i = 0;; i += 3) {
+        if (i >= lines.size()) {
+            if (error)
+                *error = u"список не кончается строкой «*****»."_s;
+            return std::nullopt;
+        }
+        if (lines.at(i) == ListEnd)
+            break;
+        if (i + 2 >= lines.size()) {
+            if (error)
+                *error = u"список обрывается внутри клиента (строка %1)."_s.arg(i + 1);
+            return std::nullopt;
+        }
+        Account a;
+        a.name = lines.at(i);
+        a.password = lines.at(i + 1);
+        a.ini = defaults;
+        for (const QString &part : lines.at(i + 2).split(u';')) {
+            const QString entry = part.trimmed();
+            const qsizetype eq = entry.indexOf(u'=');
+            if (eq != 1)
+                continue;
+            const char16_t letter = entry.at(0).toUpper().unicode();
+            const auto at = std::find(WorkstationLetters.cbegin(), WorkstationLetters.cend(), letter);
+            if (at != WorkstationLetters.cend())
+                a.ini[at - WorkstationLetters.cbegin()] = entry.mid(eq + 1).trimmed();
+        }
+        accounts.append(std::move(a));
+    }
+    return accounts;
+}
+
+QString nameProblem(const QString &name)
+{
+    if (name.isEmpty())
+        return u"Имя клиента не может быть пустым."_s;
+    if (name == ListEnd)
+        return u"Имя «*****» нельзя: этой строкой кончается список клиентов."_s;
+    return lineProblem(name, u"Имя клиента"_s);
+}
+
+QString passwordProblem(const QString &password)
+{
+    if (password.isEmpty())
+        return u"Пароль не может быть пустым."_s;
+    // The text of a password is never repeated in a message.
+    return lineProblem(password, u"Пароль"_s);
+}
+
+QString iniNameProblem(const QString &iniName)
+{
+    if (iniName.isEmpty())
+        return {};
+    if (iniName.contains(u';') || iniName.contains(u'='))
+        return u"Имя ini-файла «%1» содержит «;» или «=»."_s.arg(iniName);
+    return lineProblem(iniName, u"Имя ini-файла"_s);
+}
+
+QString accountProblem(const Account &account)
+{
+    QString problem = nameProblem(account.name);
+    if (problem.isEmpty())
+        problem = passwordProblem(account.password);
+    for (int k = 0; problem.isEmpty() && k < WorkstationCount; ++k)
+        problem = iniNameProblem(account.ini[k]);
+    return problem;
+}
+
+qsizetype findDuplicateName(const QStringList &names, const QString &name, qsizetype skip)
+{
+    const QString wanted = upperLatin(name);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (i != skip && names.at(i).size() == wanted.size() && upperLatin(names.at(i)) == wanted)
+            return i;
+    }
+    return -1;
+}
+
+QList<qsizetype> caseIgnoringOrder(const QStringList &values)
+{
+    const QLocale locale;
+    QList<qsizetype> order;
+    order.reserve(values.size());
+    if (locale.language() == QLocale::C) {
+        // No collation rules to apply: folded texts in code point order; the index breaks ties,
+        // so equal values keep their order.
+        std::vector<std::pair<QString, qsizetype>> keyed;
+        keyed.reserve(values.size());
+        for (qsizetype i = 0; i < values.size(); ++i)
+            keyed.emplace_back(values.at(i).toCaseFolded(), i);
+        std::sort(keyed.begin(), keyed.end());
+        for (const auto &k : keyed)
+            order.append(k.second);
+        return order;
+    }
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // One key per value, then plain key comparisons: far cheaper than collating every pair.
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keyed;
+    keyed.reserve(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i)
+        keyed.emplace_back(collator.sortKey(values.at(i).toCaseFolded()), i);
+    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        const int c = a.first.compare(b.first);
+        return c != 0 ? c < 0 : a.second < b.second;
+    });
+    for (const auto &k : keyed)
+        order.append(k.second);
+    return order;
+}
+
+void sortAccountRows(QList<QStringList> &rows, QStringList &passwords, int column, qsizetype *current)
+{
+    if (column < 0)
+        return;
+    QStringList values;
+    values.reserve(rows.size());
+    for (const QStringList &row : std::as_const(rows))
+        values.append(row.value(column));
+    const QList<qsizetype> order = caseIgnoringOrder(values);
+
+    // Shared number texts: a row whose number does not change is not copied.
+    QStringList numbers;
+    numbers.reserve(rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        numbers.append(QString::number(i + 1));
+    QList<QStringList> sortedRows;
+    QStringList sortedPasswords;
+    sortedRows.reserve(rows.size());
+    sortedPasswords.reserve(rows.size());
+    qsizetype followed = -1;
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        const qsizetype from = order.at(i);
+        if (current && from == *current)
+            followed = i;
+        sortedRows.append(std::move(rows[from]));
+        sortedPasswords.append(passwords.value(from));
+        QStringList &row = sortedRows.last();
+        if (!row.isEmpty() && row.at(NumberColumn) != numbers.at(i))
+            row[NumberColumn] = numbers.at(i);
+    }
+    rows = std::move(sortedRows);
+    passwords = std::move(sortedPasswords);
+    if (current)
+        *current = followed;
+}
+
+QString iniMenuFileName(const QString &nameLine)
+{
+    const qsizetype point = nameLine.indexOf(u'.');
+    return (point >= 0 ? nameLine.left(point) : nameLine) + u".ini"_s;
+}
+
+QList<IniMenuEntry> parseIniMenu(const QStringList &lines)
+{
+    QList<IniMenuEntry> entries;
+    for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
+        if (lines.at(i) == ListEnd || lines.at(i + 1) == ListEnd)
+            break;
+        entries.append({ iniMenuFileName(lines.at(i)), lines.at(i + 1) });
+    }
+    return entries;
+}
+
+std::optional<RegisteredClients> parseRegisteredClients(const QStringList &answer)
+{
+    if (!returnCodeOk(answer))
+        return std::nullopt;
+    qint64 count = 0;
+    qint64 lastColumn = 0;
+    if (!decimal(answer.value(2), &count) || count < 0)
+        count = 0;
+    if (!decimal(answer.value(3), &lastColumn) || lastColumn < 0)
+        lastColumn = 0;
+    if (lastColumn + 1 > MaxColumnCount)
+        return std::nullopt;
+    RegisteredClients clients;
+    clients.requestCounter = answer.value(1);
+    clients.columnCount = int(lastColumn + 1);
+    const qint64 available = qMax<qint64>(0, answer.size() - 4);
+    const qint64 rows = qMin(count, (available + lastColumn) / clients.columnCount);
+    clients.rows.reserve(rows);
+    for (qint64 r = 0; r < rows; ++r) {
+        QStringList row = answer.mid(4 + r * clients.columnCount, clients.columnCount);
+        row.resize(clients.columnCount);
+        clients.rows.append(std::move(row));
+    }
+    return clients;
+}
+
+} // namespace ClientList

@@ -1,0 +1,348 @@
+// tulvaa-cli's plain rules: the command line, the three output formats, the server's tables,
+// the process search and the client list text.
+#include "CliArgs.h"
+#include "CliOutput.h"
+#include "CliTables.h"
+
+#include "exchange/TextCodec.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+class TestCliRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void optionsAnywhereAndHelp();
+    void serverAddress_data();
+    void serverAddress();
+    void mfnArguments();
+    void textTableIsAligned();
+    void tsvKeepsOneRecordPerLine();
+    void jsonParsesAndKeepsTypes();
+    void serverTableStopsWhereTheAnswerEnds();
+    void ownActiveProcess();
+    void commandCodes();
+    void clientListText_data();
+    void clientListText();
+    void accountsRoundTrip();
+    void accountChanges();
+};
+
+void TestCliRules::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error"); // a part of the error, empty: usable
+
+    QTest::newRow("version") << QStringList{u"version"_s} << QString();
+    QTest::newRow("nothing") << QStringList{} << u"no command"_s;
+    QTest::newRow("unknown command") << QStringList{u"frobnicate"_s} << u"unknown command"_s;
+    QTest::newRow("missing operand") << QStringList{u"stats"_s} << u"usage: tulvaa-cli stats DB"_s;
+    QTest::newRow("extra operand") << QStringList{u"version"_s, u"x"_s} << u"usage"_s;
+    QTest::newRow("records need one MFN") << QStringList{u"unlock-records"_s, u"IBIS"_s} << u"usage"_s;
+    QTest::newRow("clear without --yes") << QStringList{u"clear"_s, u"IBIS"_s} << u"--yes"_s;
+    QTest::newRow("clear with --yes") << QStringList{u"clear"_s, u"IBIS"_s, u"--yes"_s} << QString();
+    QTest::newRow("delete-db without --yes") << QStringList{u"delete-db"_s, u"X"_s} << u"--yes"_s;
+    QTest::newRow("restart without --yes") << QStringList{u"restart"_s} << u"--yes"_s;
+    // Import shows what would change before it asks for --yes.
+    QTest::newRow("import without --yes") << QStringList{u"accounts"_s, u"import"_s, u"f"_s} << QString();
+    QTest::newRow("accounts alone") << QStringList{u"accounts"_s} << u"export or import"_s;
+    QTest::newRow("password option") << QStringList{u"--password"_s, u"x"_s, u"version"_s} << u"never"_s;
+    QTest::newRow("password option with =") << QStringList{u"--password=x"_s, u"version"_s} << u"never"_s;
+    QTest::newRow("bad format") << QStringList{u"--format"_s, u"xml"_s, u"version"_s} << u"--format"_s;
+    QTest::newRow("value missing") << QStringList{u"version"_s, u"--server"_s} << u"needs a value"_s;
+    QTest::newRow("flag with value") << QStringList{u"--yes=1"_s, u"version"_s} << u"takes no value"_s;
+    QTest::newRow("bad timeout") << QStringList{u"--timeout"_s, u"-1"_s, u"version"_s} << u"--timeout"_s;
+    QTest::newRow("unknown option") << QStringList{u"--colour"_s, u"version"_s} << u"unknown option"_s;
+}
+
+void TestCliRules::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    const ParsedCommandLine p = parseCommandLine(args);
+    if (error.isEmpty())
+        QCOMPARE(p.error, QString());
+    else
+        QVERIFY2(p.error.contains(error), qPrintable(p.error));
+}
+
+void TestCliRules::optionsAnywhereAndHelp()
+{
+    ParsedCommandLine p = parseCommandLine({u"--format=json"_s, u"stats"_s, u"--user"_s, u"admin"_s, u"IBIS"_s,
+        u"--server"_s, u"h:1"_s, u"--timeout"_s, u"0"_s});
+    QCOMPARE(p.error, QString());
+    QCOMPARE(p.options.command->id, CommandId::Stats);
+    QCOMPARE(p.options.args, QStringList{u"IBIS"_s});
+    QCOMPARE(p.options.user, u"admin"_s);
+    QCOMPARE(p.options.server, u"h:1"_s);
+    QCOMPARE(p.options.timeoutSeconds, 0);
+    QCOMPARE(p.options.format, OutputFormat::Json);
+
+    // After "--" a word that starts with "-" is an operand.
+    p = parseCommandLine({u"create-db"_s, u"--"_s, u"A1"_s, u"-dash-"_s});
+    QCOMPARE(p.error, QString());
+    QCOMPARE(p.options.args, (QStringList{u"A1"_s, u"-dash-"_s}));
+
+    // Help needs no operands, and names the command's own usage.
+    for (const QStringList &args : {QStringList{u"stats"_s, u"--help"_s}, QStringList{u"help"_s, u"stats"_s}}) {
+        p = parseCommandLine(args);
+        QCOMPARE(p.error, QString());
+        QVERIFY(p.options.help);
+        QVERIFY(commandHelp(*p.options.command).contains(u"Usage: tulvaa-cli [OPTIONS] stats DB"_s));
+    }
+    p = parseCommandLine({u"accounts"_s, u"-h"_s});
+    QVERIFY(p.options.help);
+    QCOMPARE(p.error, QString());
+    const QString help = generalHelp();
+    for (const CommandSpec &c : commandCatalogue())
+        QVERIFY2(help.contains(u"  "_s + c.name), qPrintable(c.name));
+    QVERIFY(help.contains(u"TULVA_PASSWORD"_s));
+}
+
+void TestCliRules::serverAddress_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("port");
+
+    QTest::newRow("host and port") << u"tulva.example.org:7000"_s << true << u"tulva.example.org"_s << u"7000"_s;
+    QTest::newRow("host alone keeps the port") << u"10.0.0.5"_s << true << u"10.0.0.5"_s << u"6666"_s;
+    QTest::newRow("v6 in brackets") << u"[::1]:6667"_s << true << u"::1"_s << u"6667"_s;
+    QTest::newRow("port 80") << u"gw:80"_s << true << u"gw"_s << u"80"_s;
+    QTest::newRow("leading zeros") << u"h:0080"_s << true << u"h"_s << u"80"_s;
+    QTest::newRow("port 0") << u"h:0"_s << false << QString() << QString();
+    QTest::newRow("port too big") << u"h:65536"_s << false << QString() << QString();
+    QTest::newRow("port not a number") << u"h:66a"_s << false << QString() << QString();
+    QTest::newRow("empty port") << u"h:"_s << false << QString() << QString();
+    QTest::newRow("empty host") << u":6666"_s << false << QString() << QString();
+    QTest::newRow("unclosed bracket") << u"[::1:6666"_s << false << QString() << QString();
+}
+
+void TestCliRules::serverAddress()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QString host = u"unchanged"_s;
+    QString port = u"6666"_s;
+    QCOMPARE(parseServerAddress(text, &host, &port), ok);
+    if (ok) {
+        QTEST(host, "host");
+        QTEST(port, "port");
+    }
+}
+
+void TestCliRules::mfnArguments()
+{
+    QList<qint32> mfns;
+    QString bad;
+    QVERIFY(parseMfnArguments({u"17"_s, u"205"_s, u"2147483647"_s}, &mfns, &bad));
+    QCOMPARE(mfns, (QList<qint32>{17, 205, 2147483647}));
+    for (const QString &wrong : {u"0"_s, u"2147483648"_s, u"99999999999"_s, u"12a"_s, u""_s, u"+5"_s, u"٣"_s}) {
+        QVERIFY2(!parseMfnArguments({u"1"_s, wrong}, &mfns, &bad), qPrintable(wrong));
+        QCOMPARE(bad, wrong);
+    }
+}
+
+void TestCliRules::textTableIsAligned()
+{
+    Report r;
+    r.messages << u"Заголовок"_s;
+    r.fields << Field{u"a"_s, u"Имя"_s, u"IBIS"_s, {}} << Field{u"b"_s, u"Длинное имя"_s, u"1"_s, {}};
+    r.table.columns = {{u"n"_s, u"№"_s}, {u"name"_s, u"Имя"_s}, {u"state"_s, u"Состояние"_s}};
+    r.table.rows = {{u"*"_s, u"Сервер ТУЛВА"_s, u"Активный"_s}, {u"12"_s, u"ADMIN"_s}};
+    const QString text = QString::fromUtf8(formatReport(r, OutputFormat::Text));
+    QCOMPARE(text,
+        u"Заголовок\n"
+        "Имя          IBIS\n"
+        "Длинное имя  1\n"
+        "\n"
+        "№   Имя           Состояние\n"
+        "*   Сервер ТУЛВА  Активный\n"
+        "12  ADMIN\n"_s);
+}
+
+void TestCliRules::tsvKeepsOneRecordPerLine()
+{
+    Report r;
+    r.table.columns = {{u"a"_s, u"A"_s}, {u"b"_s, u"B"_s}};
+    r.table.rows = {{u"x\ty"_s, u"line1\r\nline2\\"_s}, {u"only"_s}};
+    r.log << u"tab\there"_s;
+    QCOMPARE(QString::fromUtf8(formatReport(r, OutputFormat::Tsv)),
+        u"a\tb\nx\\ty\tline1\\r\\nline2\\\\\nonly\t\ntab\\there\n"_s);
+}
+
+void TestCliRules::jsonParsesAndKeepsTypes()
+{
+    Report r;
+    r.messages << u"Протокол"_s;
+    r.fields << Field{u"max_mfn"_s, u"Максимальный MFN"_s, u"15230"_s, QJsonValue(15230)}
+             << Field{u"locked"_s, u"Заблокирована"_s, u"Нет"_s, QJsonValue(false)}
+             << Field{u"name"_s, u"Имя"_s, u"\"IBIS\"\n"_s, {}};
+    r.table.key = u"processes"_s;
+    r.table.columns = {{u"number"_s, u"№"_s}, {u"state"_s, u"Состояние"_s}};
+    r.table.rows = {{u"1"_s}};
+    r.logKey = u"log"_s;
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(formatReport(r, OutputFormat::Json), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(o.value(u"max_mfn"_s).toInt(), 15230);
+    QCOMPARE(o.value(u"locked"_s), QJsonValue(false));
+    QCOMPARE(o.value(u"name"_s).toString(), u"\"IBIS\"\n"_s);
+    QCOMPARE(o.value(u"processes"_s).toArray().at(0).toObject().value(u"state"_s).toString(), QString());
+    QCOMPARE(o.value(u"log"_s).toArray().size(), 0);
+    QCOMPARE(o.value(u"messages"_s).toArray().at(0).toString(), u"Протокол"_s);
+
+    const QJsonObject e = QJsonDocument::fromJson(jsonError(u"отказ"_s, u"-4002"_s, 1), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(e.value(u"return_code"_s).toString(), u"-4002"_s);
+    QCOMPARE(e.value(u"exit_status"_s).toInt(), 1);
+}
+
+void TestCliRules::serverTableStopsWhereTheAnswerEnds()
+{
+    // Three rows announced, two cells each, five cells sent.
+    const QStringList answer{u"0"_s, u"3"_s, u"1"_s, u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s};
+    QCOMPARE(serverTableRows(answer, 1), (QList<QStringList>{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}, {u"e"_s}}));
+    // Counts that are not numbers, negative or absurd cost nothing.
+    QVERIFY(serverTableRows({u"0"_s, u"x"_s, u"9"_s, u"a"_s}, 1).isEmpty());
+    QVERIFY(serverTableRows({u"0"_s, u"-4"_s, u"1"_s, u"a"_s}, 1).isEmpty());
+    QCOMPARE(serverTableRows({u"0"_s, u"2000000000"_s, u"2000000000"_s, u"a"_s}, 1),
+        QList<QStringList>{{u"a"_s}});
+    QVERIFY(serverTableRows({u"0"_s}, 1).isEmpty());
+    // The registered clients carry the request counter first.
+    const Table t = registeredClientsTable({u"0"_s, u"77"_s, u"1"_s, u"10"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s,
+        u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s, u"11"_s});
+    QCOMPARE(t.rows.size(), 1);
+    QCOMPARE(t.columns.size(), 11); // one more than the known columns: kept, with a made-up key
+    QCOMPARE(t.columns.at(4).key, u"client_id"_s);
+    QCOMPARE(t.columns.at(10).key, u"column11"_s);
+}
+
+void TestCliRules::ownActiveProcess()
+{
+    auto row = [](const QString &number, const QString &id, const QString &name, const QString &state) {
+        return QStringList{number, u"ip"_s, u"ADMIN"_s, id, u"A"_s, u"t"_s, name, u"1"_s, u"2"_s, state};
+    };
+    const QList<QStringList> rows{
+        row(u"*"_s, u"42"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s), // the server: never matched
+        row(u"1"_s, u"43"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s), // another client
+        row(u"2"_s, u"42"_s, u"TULVA_RELOAD_DICT"_s, u"Завершён"_s), // not active
+        row(u"3"_s, u"42"_s, u"tulva_reload_dict"_s, u"Активный"_s), // Latin case ignored
+        row(u"4"_s, u"42"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s),
+    };
+    QCOMPARE(findOwnActiveProcess(rows, u"42"_s, u"TULVA_RELOAD_DICT"_s), 3);
+    QCOMPARE(findOwnActiveProcess(rows, u"42"_s, u"TULVA_DB_NEW"_s), -1);
+    QCOMPARE(findOwnActiveProcess({rows.first()}, u"42"_s, u"TULVA_RELOAD_DICT"_s), -1);
+    // Cyrillic letters compare exactly.
+    QCOMPARE(findOwnActiveProcess({rows.first(), row(u"1"_s, u"42"_s, u"X"_s, u"АКТИВНЫЙ"_s)}, u"42"_s, u"X"_s), -1);
+    QCOMPARE(findOwnActiveProcess({rows.first(), {u"1"_s}}, u"42"_s, u"X"_s), -1); // a cut row
+}
+
+void TestCliRules::commandCodes()
+{
+    QCOMPARE(processCommandCode(u"TULVA_RELOAD_DICT"_s), u"Y"_s);
+    QCOMPARE(processCommandCode(u"TULVA_DB_NEW"_s), u"T"_s);
+    QCOMPARE(processCommandCode(u"TULVA_ADMINISTRATOR_COMMANDS"_s), u"+"_s);
+    QCOMPARE(processCommandCode(u"tulva_reload_dict"_s), QString());
+    QCOMPARE(processCommandCode(u"TULVA_DB_DELETE"_s), QString());
+    QCOMPARE(jobKind(1).processName, u"TULVA_RELOAD_DICT"_s);
+    QCOMPARE(jobKind(0).reloadTicks, 10);
+    QCOMPARE(jobKind(4).processName, u"TULVA_DB_DELETE"_s);
+}
+
+void TestCliRules::clientListText_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("accounts"); // -1: refused
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("crlf") << QByteArray("ADMIN\r\nadmin\r\n\r\n*****\r\n") << 1 << QString();
+    QTest::newRow("lf, no final break") << QByteArray("A\nx\nC=a; \nB\ny\n\n*****") << 2 << QString();
+    QTest::newRow("after the end ignored") << QByteArray("A\r\nx\r\n\r\n*****\r\njunk\r\n") << 1 << QString();
+    QTest::newRow("no end") << QByteArray("A\r\nx\r\n\r\n") << -1 << u"*****"_s;
+    QTest::newRow("incomplete") << QByteArray("A\r\nx\r\n*****\r\n") << -1 << u"incomplete"_s;
+    QTest::newRow("empty name") << QByteArray("\r\nx\r\n\r\n*****\r\n") << -1 << u"empty name"_s;
+    QTest::newRow("no account") << QByteArray("*****\r\n") << -1 << u"no account"_s;
+    QTest::newRow("empty file") << QByteArray() << -1 << u"*****"_s;
+    QTest::newRow("cyrillic") << TextCodec::toBytes(u"ОПЕРАТОР\r\noper\r\nR=; \r\n*****\r\n"_s) << 1 << QString();
+}
+
+void TestCliRules::clientListText()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, accounts);
+    QFETCH(QString, error);
+    QList<Account> parsed;
+    QString reason;
+    QCOMPARE(parseClientListText(text, &parsed, &reason), accounts >= 0);
+    if (accounts >= 0) {
+        QCOMPARE(parsed.size(), accounts);
+    } else {
+        QVERIFY2(reason.contains(error), qPrintable(reason));
+        QVERIFY(parsed.isEmpty());
+    }
+}
+
+void TestCliRules::accountsRoundTrip()
+{
+    IniDefaults defaults;
+    defaults.names[5] = u"tulvaa.ini"_s;
+    // +9: number, name, password, C, R, B, M, K, A.
+    const QStringList answer{u"0"_s, u"2"_s, u"8"_s,
+        u"1"_s, u"ADMIN"_s, u"admin"_s, u"tulvac.ini"_s, u"tulvar.ini"_s, u"tulvab.ini"_s, u"tulvap.ini"_s,
+        u"tulvak.ini"_s, u"tulvaa.ini"_s,
+        u"2"_s, u"ОПЕРАТОР"_s, u"oper"_s, u"abc.ini"_s, QString(), u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s,
+        u"oper_a.ini"_s};
+    const QList<Account> accounts = accountsFromAnswer(answer, defaults);
+    QCOMPARE(accounts.size(), 2);
+    QCOMPARE(accounts.at(0).iniLine, QString());
+    QCOMPARE(accounts.at(1).iniLine, u"C=abc.ini; R=; A=oper_a.ini; "_s);
+    const QStringList lines = clientListLines(accounts);
+    QCOMPARE(lines, (QStringList{u"ADMIN"_s, u"admin"_s, QString(), u"ОПЕРАТОР"_s, u"oper"_s,
+                        u"C=abc.ini; R=; A=oper_a.ini; "_s, u"*****"_s}));
+    QByteArray text;
+    for (const QString &l : lines)
+        text += TextCodec::toBytes(l) + "\r\n";
+    QList<Account> back;
+    QString reason;
+    QVERIFY(parseClientListText(text, &back, &reason));
+    QCOMPARE(back.size(), 2);
+    QCOMPARE(back.at(1).name, u"ОПЕРАТОР"_s);
+    QCOMPARE(back.at(1).iniLine, accounts.at(1).iniLine);
+    // An account cut before its password is left out, not made up.
+    QCOMPARE(accountsFromAnswer({u"0"_s, u"1"_s, u"8"_s, u"1"_s, u"X"_s}, defaults).size(), 0);
+}
+
+void TestCliRules::accountChanges()
+{
+    const QList<Account> current{{u"ADMIN"_s, u"admin"_s, QString()}, {u"ОПЕРАТОР"_s, u"oper"_s, u"R=; "_s},
+        {u"READER"_s, u"reader"_s, QString()}};
+    const QList<Account> wanted{{u"admin"_s, u"admin"_s, QString()}, {u"ОПЕРАТОР"_s, u"secret"_s, u"R=x.ini; "_s},
+        {u"NEW"_s, u"pw"_s, QString()}};
+    const QList<AccountChange> changes = ::accountChanges(current, wanted);
+    QCOMPARE(changes.size(), 4);
+    QCOMPARE(changes.at(0).kind, u'~');
+    QCOMPARE(changes.at(0).what, u"name \"ADMIN\" -> \"admin\""_s);
+    QCOMPARE(changes.at(1).kind, u'~');
+    QVERIFY(changes.at(1).what.startsWith(u"password, workstations"_s));
+    // A changed password is named, never shown.
+    QVERIFY(!changes.at(1).what.contains(u"secret"_s));
+    QVERIFY(!changes.at(1).what.contains(u"oper"_s));
+    QCOMPARE(changes.at(2).kind, u'+');
+    QCOMPARE(changes.at(2).name, u"NEW"_s);
+    QCOMPARE(changes.at(3).kind, u'-');
+    QCOMPARE(changes.at(3).name, u"READER"_s);
+    QVERIFY(::accountChanges(current, current).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestCliRules)
+#include "tst_cli_rules.moc"

@@ -1,0 +1,237 @@
+// Creating, deleting and unlocking against the server emulator with its sample data, as an
+// administrator does it from the menus.
+#include "EmulatorProcess.h"
+#include "TestSupport.h"
+#include "database/LockList.h"
+#include "database/Mfn.h"
+#include "database/Newdb.h"
+#include "database/Opendb.h"
+#include "database/loadinv.h"
+#include "exchange/Waitunit.h"
+#include "shell/Application.h"
+#include "shell/Dialogs.h"
+#include "shell/Forms.h"
+#include "shell/Globals.h"
+#include "shell/Labelf.h"
+#include "shell/Messages.h"
+#include "shell/Program.h"
+#include "shell/StringGrid.h"
+#include "shell/TTimer.h"
+#include "shell/Wamain.h"
+#include "shell/connect.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString statistic(int row)
+{
+    return WAMainForm->StatisticGrid->cell(1, row);
+}
+
+void openDatabase(const QString &name)
+{
+    const int row = OpenDbForm->rowOfDatabase(name);
+    QVERIFY2(row > 0, qPrintable(name));
+    OpenDbForm->DBStringGrid->setRow(row);
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(CurrentDbName, name);
+}
+
+QStringList texts()
+{
+    QStringList out;
+    for (const Dialogs::Asked &a : Dialogs::asked())
+        out.append(a.text);
+    return out;
+}
+
+} // namespace
+
+class TestDbChangeSim : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void createAndDelete();
+    void reservedNameRefused();
+    void unlockDatabaseAndRecords();
+
+private:
+    // Answers the program's dialogs: the login, the new-database dialog with these entries, the
+    // MFN entry, the picker (everything marked); the process watch runs for real.
+    void answerDialogs();
+
+    std::unique_ptr<QTemporaryDir> m_state;
+    std::unique_ptr<EmulatorProcess> m_sim;
+    std::unique_ptr<ScopedWorkDir> m_dir;
+    QString m_newName;
+    QString m_typedMfn;
+    QStringList m_watched;
+    int m_newDbShowings = 0;
+};
+
+void TestDbChangeSim::init()
+{
+    resetProgramState();
+    Dialogs::reset();
+    Dialogs::setTestMode(true);
+    resetApplicationTerminating();
+    setApplicationTerminateHandler([] {});
+    m_state = std::make_unique<QTemporaryDir>();
+    m_sim = std::make_unique<EmulatorProcess>(QStringList{ u"--state"_s, m_state->filePath(u"state"_s),
+        u"--sample"_s, EmulatorProcess::sampleDir(), u"--job-seconds"_s, u"1"_s });
+    QVERIFY2(m_sim->port() != 0, m_sim->errors().constData());
+    m_dir = std::make_unique<ScopedWorkDir>();
+    QVERIFY(QFile::copy(
+        QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
+    writeCp1251File(m_dir->filePath(LocalIniFileName),
+        { u"[Main]"_s, u"ServerPort="_s + QString::number(m_sim->port()), u"USERNAME=admin"_s });
+    LabelForm = new TLabelForm;
+    CreateForms();
+    WAMainForm->TimerStart->stop();
+    m_watched.clear();
+    m_newDbShowings = 0;
+    answerDialogs();
+    WAMainForm->TimerStartTimer();
+    WAMainForm->AutoaskTimer->setEnabled(false);
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+    // Ticks of 100 ms: the same counting, five times sooner.
+    LoadInvForm->Timer1->setInterval(100);
+}
+
+void TestDbChangeSim::cleanup()
+{
+    DestroyForms();
+    m_dir.reset();
+    m_sim.reset();
+    m_state.reset();
+    Dialogs::reset();
+    setApplicationTerminateHandler(nullptr);
+    resetApplicationTerminating();
+}
+
+void TestDbChangeSim::answerDialogs()
+{
+    Dialogs::setModalHandler([this](QDialog *dialog) {
+        dialog->show();
+        if (dialog == FormConnect) {
+            FormConnect->MaskEditPassword->setText(u"admin"_s);
+            FormConnect->ButtonExecute->click();
+        } else if (dialog == NewDBForm) {
+            // A refused name comes back for correcting: the second showing is cancelled.
+            if (++m_newDbShowings > 1) {
+                NewDBForm->CancelBitBtn->click();
+                return dialog->result();
+            }
+            NewDBForm->NameEdit->setText(m_newName);
+            NewDBForm->FullNameEdit->setText(u"Тестовая база"_s);
+            NewDBForm->OKBitBtn->click();
+        } else if (dialog == LoadInvForm) {
+            dialog->hide();
+            const int result = dialog->exec();
+            m_watched << dialog->windowTitle();
+            return result;
+        } else if (dialog == MFNForm) {
+            MFNForm->MFNEdit->setText(m_typedMfn);
+            MFNForm->OKBitBtn->click();
+        } else if (dialog == LockedListForm) {
+            LockedListForm->SelectAllBitBtn->click();
+            LockedListForm->RunBitBtn->click();
+        } else {
+            dialog->reject();
+        }
+        return dialog->result();
+    });
+}
+
+void TestDbChangeSim::createAndDelete()
+{
+    const int listed = OpenDbForm->DBStringGrid->rowCount();
+    m_newName = u"TESTDB"_s;
+    WAMainForm->NewDBItem->trigger();
+    QCOMPARE(texts(), QStringList());
+    QCOMPARE(m_watched, QStringList{ u"Создание новой базы данных"_s });
+    QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), listed + 1);
+    QVERIFY(OpenDbForm->rowOfDatabase(u"TESTDB"_s) > 0);
+    QCOMPARE(CurrentDbName, u"TESTDB"_s);
+    QCOMPARE(statistic(1), u"TESTDB"_s);
+    QCOMPARE(statistic(2), u"Тестовая база"_s);
+    QCOMPARE(statistic(5), u"0"_s);
+
+    // The name is taken now, in any letter case.
+    m_newName = u"testdb"_s;
+    m_newDbShowings = 0;
+    WAMainForm->NewDBItem->trigger();
+    QCOMPARE(texts(), QStringList{ u"Имя базы данных уже используется!"_s });
+
+    Dialogs::reset();
+    answerDialogs();
+    Dialogs::queueAnswer(QMessageBox::Yes);
+    WAMainForm->DeleteDBItem->trigger();
+    QCOMPARE(texts(), QStringList{ Msg(889) + u" TESTDB"_s });
+    QCOMPARE(m_watched.last(), u"Удаление базы данных"_s);
+    QCOMPARE(OpenDbForm->rowOfDatabase(u"TESTDB"_s), -1);
+    QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), listed);
+    QCOMPARE(CurrentDbName, OpenDbForm->DBStringGrid->cell(0, 1));
+    QCOMPARE(CurrentDbName, u"IBIS"_s);
+}
+
+void TestDbChangeSim::reservedNameRefused()
+{
+    const int listed = OpenDbForm->DBStringGrid->rowCount();
+    m_newName = u"rdr"_s;
+    WAMainForm->NewDBItem->trigger();
+    QCOMPARE(texts(), QStringList{ u"Нельзя использовать резервное имя базы данных!"_s });
+    QCOMPARE(m_newDbShowings, 2);
+    QVERIFY(m_watched.isEmpty());
+
+    // RDR itself cannot be deleted; nothing is asked.
+    openDatabase(u"RDR"_s);
+    Dialogs::reset();
+    answerDialogs();
+    WAMainForm->DeleteDBItem->trigger();
+    QCOMPARE(texts(), QStringList{ u"RDR - "_s + Msg(890) });
+    QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), listed);
+}
+
+void TestDbChangeSim::unlockDatabaseAndRecords()
+{
+    openDatabase(u"ARCHIV"_s);
+    QCOMPARE(statistic(4), u"Да"_s);
+    WAMainForm->UnlockDBItem->trigger();
+    QCOMPARE(texts(), QStringList{ u"База данных ARCHIV разблокирована успешно"_s });
+    QCOMPARE(statistic(4), u"Нет"_s);
+    QCOMPARE(DatabaseLocked, quint8(0));
+
+    openDatabase(u"RDR"_s);
+    QCOMPARE(statistic(5), u"3"_s);
+    QCOMPARE(LockedMfns, (QList<qint32>{ 17, 205, 1999 }));
+    m_typedMfn = u"205"_s;
+    WAMainForm->UnlockrecordItem->trigger();
+    QCOMPARE(statistic(5), u"2"_s);
+    QCOMPARE(LockedMfns, (QList<qint32>{ 17, 1999 }));
+
+    WAMainForm->UnLockListItem->trigger();
+    QCOMPARE(UnlockSelection, (QList<qint32>{ 17, 1999 }));
+    QCOMPARE(statistic(5), u"0"_s);
+    QVERIFY(LockedMfns.isEmpty());
+
+    // Nothing left: the server is asked once more, then the administrator is told.
+    WAMainForm->UnlockrecordItem->trigger();
+    QCOMPARE(texts().last(), Msg(844));
+}
+
+QTEST_MAIN(TestDbChangeSim)
+#include "tst_dbchange_sim.moc"
