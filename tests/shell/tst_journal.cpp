@@ -44,6 +44,7 @@ private Q_SLOTS:
     void opensWithCtrlJAndFollowsRequests();
     void errorsStandOutAndFilter();
     void exportHoldsNoPassword();
+    void engineOperationsArrive();
 
 private:
     ShellFixture f;
@@ -138,6 +139,28 @@ void TestJournal::exportHoldsNoPassword()
     QVERIFY(!bytes.contains("READER"));
     // Nothing but that file was written: the journal keeps to memory.
     QCOMPARE(QDir(f.dir->path()).entryList({u"*.log"_s, u"*journal*"_s}, QDir::Files), QStringList{u"journal.csv"_s});
+}
+
+void TestJournal::engineOperationsArrive()
+{
+    // A login and a process list through the real engine; then a server that never answers,
+    // given up by the administrator's cancel presses.
+    f.answerLogin({u"[MAIN]"_s});
+    QStringList answer;
+    QCOMPARE(WaitForm->RegisterClient(u"ADMIN"_s, u"topsecret"_s, u"A"_s, answer), OpResult::Accepted);
+    f.answer({u"-3"_s});
+    QCOMPARE(WaitForm->GetProcessList(answer), OpResult::Accepted);
+    RequestJournal *journal = requestJournal();
+    journal->flush();
+    QCOMPARE(journal->size(), 2);
+    QCOMPARE(journal->index(0, RequestJournal::Code).data().toString(), u"A"_s);
+    QCOMPARE(journal->index(0, RequestJournal::Argument).data().toString(), u"ADMIN, *****"_s);
+    QCOMPARE(journal->index(0, RequestJournal::ReturnCode).data().toString(), u"0"_s);
+    QVERIFY(journal->index(0, RequestJournal::AnswerSize).data().toString().toInt() > 0);
+    QCOMPARE(journal->index(1, RequestJournal::Name).data().toString(), u"GetProcessList"_s);
+    QCOMPARE(journal->index(1, RequestJournal::ReturnCode).data().toString(), u"-3"_s);
+    QVERIFY(journal->isErrorRow(1));
+    QVERIFY(!GridText::csv(*journal, GridText::Encoding::Utf8Bom).contains("topsecret"));
 }
 
 QTEST_MAIN(TestJournal)
