@@ -380,11 +380,17 @@ void TFormCLient::RefreshClick()
 {
     if (!confirmReread())
         return;
-    const int r = StringGridCLients->row();
+    int r = StringGridCLients->row();
     const int c = StringGridCLients->col();
+    const QString name = r > 0 ? StringGridCLients->cell(ClientList::NameColumn, r) : QString();
     // The list on screen is the server's again: nothing is left to save.
     if (LoadClientAccounts())
         ButtonOK->setEnabled(false);
+    // The administrator stays on the same account wherever the server's order puts it; only an
+    // account that has gone leaves the row number to decide.
+    const QStringList names = accountNames();
+    if (const qsizetype again = names.indexOf(name); !name.isEmpty() && again >= 0)
+        r = int(again) + 1;
     StringGridCLients->setRow(r);
     StringGridCLients->setCol(c);
     SortClientGrid(ClientSortColumn);

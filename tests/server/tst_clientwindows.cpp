@@ -660,7 +660,7 @@ void TestClientWindows::registeredClientsRemoval()
     QCOMPARE(f.server->connectionCount(), 1);
 
     // A right press on another row makes it current; removal goes without a question.
-    const QRect rect = g->visualRect(g->gridModel()->index(1, 3));
+    const QRect rect = g->visualRect(g->model()->index(1, 3));
     clickWidget(g->viewport(), Qt::RightButton, rect.center());
     QTRY_COMPARE(g->row(), 2);
     QTRY_VERIFY(FormRegClients->PopupMenuClients->isVisible());
