@@ -91,6 +91,25 @@ void TestAnswerLines::mfnListsFromBytesMatchTheTextParser_data()
     QTest::newRow("lone sign") << QByteArray("7\x1F\x1E-");
     QTest::newRow("long digits") << QByteArray("000000000000012");
     QTest::newRow("cyrillic") << TextCodec::toBytes(u"1\x1F\x1EЖ"_s);
+    // Long lines: most pieces are read eight bytes at a time, so every width, every neighbour
+    // of the digits and a fault at each position must give the same result as the text parser.
+    QByteArray widths;
+    for (int round = 0; round < 3; ++round) {
+        for (int digits = 1; digits <= 10; ++digits)
+            widths += QByteArray(digits, char('1' + digits % 9)) + (round == 1 ? "\r\n" : "\x1F\x1E");
+    }
+    widths += "99999999\n0000001\r42";
+    QTest::newRow("every width") << widths;
+    QTest::newRow("lone breaks, more pieces than LFs") << QByteArray("12345\r23456\r34567\r45678\r5\n6\r7");
+    QTest::newRow("final break") << QByteArray("1234567\x1F\x1E" "7654321\x1F\x1E");
+    const QByteArray tail("\x1F\x1E" "12\x1F\x1E" "123\x1F\x1E" "1234\x1F\x1E" "12345678\x1F\x1E" "7");
+    for (const char odd : { '/', ':', '\0', ' ', '\xB9', '\x1D', '-' }) {
+        for (int at = 0; at < 8; ++at) {
+            QByteArray piece("1234567");
+            piece.insert(at, odd);
+            QTest::addRow("byte %d at %d", int(uchar(odd)), at) << QByteArray("1\x1F\x1E" + piece + tail);
+        }
+    }
 }
 
 void TestAnswerLines::mfnListsFromBytesMatchTheTextParser()
