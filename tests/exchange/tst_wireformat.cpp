@@ -225,6 +225,12 @@ void TestWireFormat::answerChecks_data()
         << QByteArrayList{} << 20;
     QTest::newRow("marker with nothing after it")
         << answerHeader("28") + "X\r\nTULVA_BINARY_DATA" << ok << QByteArrayList{ "X" } << 0;
+    // Near misses before the marker: the search must not skip the real one.
+    QTest::newRow("marker after its own beginnings")
+        << answerHeader("100") + "TULVA_BINARY_DAT" + QByteArray(13, 'B') + "TTULVA_TULVA_BINARY_DATA" + binary
+        << ok << QByteArrayList{ "TULVA_BINARY_DAT" + QByteArray(13, 'B') + "TTULVA_" } << 20;
+    QTest::newRow("marker cut short at the end")
+        << answerHeader("28") + "X\r\nTULVA_BINARY_DAT" << length << QByteArrayList{} << 0;
     QTest::newRow("marker after a zero byte is not looked at")
         << answerHeader("28") + QByteArray("X\r\n\0TULVA_BINARY_DATA12345", 26) << ok << QByteArrayList{ "X" }
         << 0;
