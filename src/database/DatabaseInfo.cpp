@@ -152,8 +152,48 @@ bool isBreak(char c)
     return c == 0x1F || c == 0x1E || c == '\r' || c == '\n';
 }
 
-// One piece of up to seven digits followed by a break, read as one 8-byte word: which bytes are
-// digits and their value come from a few word operations instead of a step per byte. Needs
+constexpr quint64 kOnes = 0x0101010101010101ULL;
+
+// Bytes that are not digits, as the top bit of each byte of x (the word with '0' taken off).
+inline quint64 nonDigits(quint64 x)
+{
+    return (((x & (kOnes * 0x7F)) + kOnes * 0x76) | x) & (kOnes * 0x80);
+}
+
+// The value of the n (1..7) digits at the start of x: moved to the top with zeros in front,
+// then combined pairwise.
+inline qint32 digitsValue(quint64 x, int n)
+{
+    quint64 v = x << (8 * (8 - n));
+    v = ((v & (kOnes * 0x0F)) * 2561) >> 8;
+    v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+    v = ((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
+    return qint32(v);
+}
+
+// The usual piece, as the server sends it: up to seven digits and an encoded CR LF. The 9 bytes
+// at p must be readable. False for anything else.
+inline bool encodedPiece(const char *&p, qint32 &value)
+{
+    if constexpr (std::endian::native != std::endian::little) {
+        return false;
+    } else {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        const quint64 x = word ^ (kOnes * '0');
+        const quint64 marks = nonDigits(x);
+        if (marks == 0)
+            return false;
+        const int n = std::countr_zero(marks) >> 3;
+        if (n == 0 || char(word >> (8 * n)) != 0x1F || p[n + 1] != 0x1E)
+            return false;
+        value = digitsValue(x, n);
+        p += n + 2;
+        return true;
+    }
+}
+
+// One piece of up to seven digits followed by any break, read as one 8-byte word. Needs
 // 8 readable bytes at p; false for anything else (sign, longer number, no break, not a digit).
 bool wordPiece(const char *&p, qint32 &value)
 {
@@ -162,20 +202,14 @@ bool wordPiece(const char *&p, qint32 &value)
     } else {
         quint64 word;
         std::memcpy(&word, p, 8);
-        constexpr quint64 kOnes = 0x0101010101010101ULL;
-        const quint64 x = word ^ (kOnes * '0'); // digits become 0..9
-        const quint64 nonDigit = (((x & (kOnes * 0x7F)) + kOnes * 0x76) | x) & (kOnes * 0x80);
-        if (nonDigit == 0)
+        const quint64 x = word ^ (kOnes * '0');
+        const quint64 marks = nonDigits(x);
+        if (marks == 0)
             return false;
-        const int n = std::countr_zero(nonDigit) >> 3;
+        const int n = std::countr_zero(marks) >> 3;
         if (n == 0 || !isBreak(char(word >> (8 * n))))
             return false;
-        // The digits moved to the top with zeros in front, then combined pairwise.
-        quint64 v = x << (8 * (8 - n));
-        v = ((v & (kOnes * 0x0F)) * 2561) >> 8;
-        v = ((v & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
-        v = ((v & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
-        value = qint32(v);
+        value = digitsValue(x, n);
         p += n;
         return true;
     }
@@ -217,6 +251,10 @@ bool parseMfnList(QByteArrayView line, QList<qint32> *out, QString *badPiece)
     qint32 *dst = out->data() + before;
     qint32 *limit = out->data() + out->size();
     while (p < end) {
+        while (end - p >= 9 && dst != limit && encodedPiece(p, *dst))
+            ++dst;
+        if (p >= end)
+            break;
         if (dst == limit) {
             const qsizetype written = dst - out->data();
             out->resize(written + written / 2 + 16);

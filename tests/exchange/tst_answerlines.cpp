@@ -101,6 +101,7 @@ void TestAnswerLines::mfnListsFromBytesMatchTheTextParser_data()
     widths += "99999999\n0000001\r42";
     QTest::newRow("every width") << widths;
     QTest::newRow("lone breaks, more pieces than LFs") << QByteArray("12345\r23456\r34567\r45678\r5\n6\r7");
+    QTest::newRow("lone encoded breaks") << QByteArray("1234567\x1F" "2345678\x1E" "3456789\x1E\x1F" "4\x1F\x1E" "5");
     QTest::newRow("final break") << QByteArray("1234567\x1F\x1E" "7654321\x1F\x1E");
     const QByteArray tail("\x1F\x1E" "12\x1F\x1E" "123\x1F\x1E" "1234\x1F\x1E" "12345678\x1F\x1E" "7");
     for (const char odd : { '/', ':', '\0', ' ', '\xB9', '\x1D', '-' }) {
