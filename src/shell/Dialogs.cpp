@@ -3,7 +3,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -14,6 +18,8 @@ struct State
     QList<Dialogs::Asked> asked;
     std::function<QMessageBox::StandardButton(const Dialogs::Asked &)> boxHandler;
     std::function<int(QDialog *)> modalHandler;
+    QList<QPair<QString, Dialogs::Encoding>> saveFiles;
+    QString lastSaveDir;
     std::function<QString(const Dialogs::FileAsked &)> fileHandler;
 };
 
@@ -103,6 +109,38 @@ int execModal(QDialog *dialog)
     return dialog->exec();
 }
 
+QString saveFileName(const QString &caption, const QString &suggestedName, Encoding *encoding)
+{
+    State &s = state();
+    s.asked.append(Asked{Icon::None, caption, suggestedName, QMessageBox::Save | QMessageBox::Cancel,
+                         QMessageBox::Save});
+    if (!s.saveFiles.isEmpty()) {
+        const auto answer = s.saveFiles.takeFirst();
+        *encoding = answer.second;
+        return answer.first;
+    }
+    if (s.testMode)
+        return {};
+
+    const QString utf8 = u"CSV, UTF-8 (*.csv)"_s;
+    const QString cp1251 = u"CSV, Windows-1251 (*.csv)"_s;
+    QString chosen = *encoding == Encoding::Windows1251 ? cp1251 : utf8;
+    const QString dir = s.lastSaveDir.isEmpty() ? QDir::homePath() : s.lastSaveDir;
+    QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), caption,
+                                                QDir(dir).filePath(suggestedName),
+                                                utf8 + u";;"_s + cp1251 + u";;"_s + u"Все файлы (*)"_s, &chosen);
+    if (path.isEmpty())
+        return {};
+    *encoding = chosen == cp1251 ? Encoding::Windows1251 : Encoding::Utf8Bom;
+    s.lastSaveDir = QFileInfo(path).absolutePath();
+    return path;
+}
+
+void queueSaveFile(const QString &path, Encoding encoding)
+{
+    state().saveFiles.append({path, encoding});
+}
+
 QString openFileName(const FileAsked &request)
 {
     State &s = state();
@@ -163,6 +201,7 @@ void reset()
     s.asked.clear();
     s.boxHandler = nullptr;
     s.modalHandler = nullptr;
+    s.saveFiles.clear();
     s.fileHandler = nullptr;
 }
 

@@ -31,6 +31,10 @@ void busyMessage();
 // Runs a dialog modally (QDialog::exec) and returns its result.
 int execModal(QDialog *dialog);
 
+// Text encoding of a file the program writes for the administrator.
+enum class Encoding { Utf8Bom, Windows1251 };
+// Save-file dialog for a CSV file; the file type chooses the encoding. Empty when cancelled.
+QString saveFileName(const QString &caption, const QString &suggestedName, Encoding *encoding);
 // A local file-open dialog: its title, start directory, proposed file name and filter in the
 // form "description (patterns);;...". Returns the chosen path, empty when cancelled.
 struct FileAsked
@@ -61,6 +65,9 @@ bool testMode();
 void queueAnswer(QMessageBox::StandardButton answer);
 // Called for a box instead of the queue when set; returns the answer.
 void setBoxHandler(std::function<QMessageBox::StandardButton(const Asked &)> handler);
+// The next save-file dialog answers this path and encoding; without one it is cancelled in test
+// mode. Asked records it with the caption and the suggested name as its text.
+void queueSaveFile(const QString &path, Encoding encoding);
 // Called instead of QDialog::exec for modal dialogs while set; returns the dialog's result.
 void setModalHandler(std::function<int(QDialog *)> handler);
 // Called instead of the file dialog while set; returns the path. In test mode without a

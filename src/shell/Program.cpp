@@ -3,6 +3,7 @@
 #include "Application.h"
 #include "Dialogs.h"
 #include "Forms.h"
+#include "GridFeatures.h"
 #include "Labelf.h"
 #include "Translate.h"
 #include "Wamain.h"
@@ -56,9 +57,10 @@ void CreateForms()
                                 },
         ApplicationTerminate, ApplicationTerminating });
     TranslateAndRefont(WaitForm);
+    SetUpGridFeatures();
 }
 
-int ConnectToServer(const QString &host, const QString &port, const QString &workstation, QStringList &answer,
+int ConnectToServer(const QString &host, const QString &port, const QString &workstation, AnswerOut answer,
     const QString &password, const QString &userName)
 {
     return ConnectToServer(WaitForm ? WaitForm->engine() : nullptr, host, port, workstation, answer, password,
@@ -76,6 +78,7 @@ void destroy(T *&form)
 
 void DestroyForms()
 {
+    TearDownGridFeatures();
     destroy(WaitForm);
     destroy(FormClientsEdit);
     destroy(OpenDbMenu);

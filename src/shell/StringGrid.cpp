@@ -1,10 +1,22 @@
 #include "StringGrid.h"
 
+#include "Dialogs.h"
+#include "GridFilterLine.h"
+#include "GridText.h"
+
 #include <QApplication>
+#include <QBoxLayout>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QSaveFile>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -19,7 +31,8 @@ public:
         QStyledItemDelegate::paint(painter, option, index);
         if (const auto &handler = m_grid->drawCellHandler()) {
             painter->save();
-            handler(painter, index.column(), index.row() + 1, option.rect);
+            const QModelIndex source = m_grid->filterModel()->mapToSource(index);
+            handler(painter, index.column(), source.row() + 1, option.rect);
             painter->restore();
         }
     }
@@ -163,13 +176,16 @@ Qt::ItemFlags StringGridModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-TStringGrid::TStringGrid(QWidget *parent) : QTableView(parent), m_model(new StringGridModel(this))
+TStringGrid::TStringGrid(QWidget *parent)
+    : QTableView(parent), m_model(new StringGridModel(this)), m_source(m_model), m_filter(new GridFilterModel(this))
 {
+    m_filter->setSourceModel(m_model);
     setHorizontalHeader(new StringGridHeader(this));
-    setModel(m_model);
+    setModel(m_filter);
     setItemDelegate(new StringGridDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several rows can be marked for copying; actions still act on the current row alone.
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setWordWrap(false);
     verticalHeader()->hide();
@@ -179,53 +195,81 @@ TStringGrid::TStringGrid(QWidget *parent) : QTableView(parent), m_model(new Stri
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setDefaultRowHeight(24);
-    setCurrentIndex(m_model->index(0, 0));
+    setCurrentIndex(m_filter->index(0, 0));
 
-    connect(this, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex &i) { Q_EMIT cellDoubleClicked(i.column(), i.row() + 1); });
-    followCurrent();
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        if (!m_custom && !currentIndex().isValid())
-            setCurrentIndex(m_model->index(0, 0));
+    m_copyAction = new QAction(u"Копировать"_s, this);
+    m_copyAction->setObjectName(u"GridCopy"_s);
+    m_copyAction->setShortcut(QKeySequence::Copy);
+    m_copyAction->setShortcutVisibleInContextMenu(true);
+    connect(m_copyAction, &QAction::triggered, this, &TStringGrid::copySelection);
+    m_exportAction = new QAction(u"Экспорт в файл…"_s, this);
+    m_exportAction->setObjectName(u"GridExport"_s);
+    connect(m_exportAction, &QAction::triggered, this, &TStringGrid::exportToFile);
+
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &i) {
+        Q_EMIT cellDoubleClicked(i.column(), m_filter->mapToSource(i).row() + 1);
     });
+    connectSelection();
+    connect(m_filter, &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_restoring && !currentIndex().isValid())
+            setCurrentIndex(m_filter->index(0, 0));
+    });
+    // A current row that leaves the view (the filter or a removal hides it) must not hand its
+    // place to a neighbour that nobody chose: the selection is cleared instead.
+    connect(m_filter, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &, int first, int last) {
+        const QModelIndex c = currentIndex();
+        m_currentRemoved = c.isValid() && c.row() >= first && c.row() <= last;
+    });
+    connect(m_filter, &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (!m_currentRemoved)
+            return;
+        m_currentRemoved = false;
+        selectionModel()->clear();
+        m_cleared = true;
+    });
+    connect(m_filter, &QAbstractItemModel::rowsInserted, this, &TStringGrid::onFilterChanged);
+    connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &TStringGrid::onFilterChanged);
+    connect(m_filter, &QAbstractItemModel::modelReset, this, &TStringGrid::onFilterChanged);
 }
 
-void TStringGrid::followCurrent()
+void TStringGrid::connectSelection()
 {
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &i) {
-        if (i.isValid())
-            Q_EMIT currentCellChanged(i.column(), i.row() + 1);
+        if (!i.isValid())
+            return;
+        m_cleared = false;
+        Q_EMIT currentCellChanged(i.column(), m_filter->mapToSource(i).row() + 1);
     });
 }
 
-void TStringGrid::useModel(QAbstractTableModel *shown)
+void TStringGrid::useModel(QAbstractItemModel *model)
 {
-    if (shown == m_model)
-        shown = nullptr;
-    if (shown == m_custom)
+    QAbstractItemModel *source = model ? model : m_model;
+    if (source == m_source)
         return;
-    if (m_custom)
-        disconnect(m_custom, nullptr, this, nullptr);
-    m_custom = shown;
-    QItemSelectionModel *old = selectionModel();
-    setModel(m_custom ? static_cast<QAbstractItemModel *>(m_custom) : m_model);
-    if (old)
-        old->deleteLater();
-    followCurrent();
-    if (m_custom) {
-        connect(m_custom, &QAbstractItemModel::modelReset, this, [this] {
-            if (!currentIndex().isValid())
-                setCurrentIndex(m_custom->index(0, 0));
-        });
-    }
-    setCurrentIndex(model()->index(0, 0));
+    m_source = source;
+    m_filter->setSourceModel(source);
+    if (!currentIndex().isValid())
+        setCurrentIndex(m_filter->index(0, 0));
 }
 
-QString TStringGrid::customCell(int col, int row) const
+int TStringGrid::rowCount() const
 {
-    if (row == 0)
-        return m_custom->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString();
-    return m_custom->index(row - 1, col).data(Qt::DisplayRole).toString();
+    return m_source == m_model ? m_model->gridRowCount() : qMax(2, m_source->rowCount() + 1);
+}
+
+int TStringGrid::colCount() const
+{
+    return m_source == m_model ? m_model->gridColCount() : m_source->columnCount();
+}
+
+QString TStringGrid::cell(int col, int row) const
+{
+    if (m_source == m_model)
+        return m_model->cell(col, row);
+    if (row < 0 || row >= rowCount() || col < 0 || col >= colCount())
+        return {};
+    return GridText::cellText(*m_source, col, row - 1);
 }
 
 void TStringGrid::setRowCount(int rows)
@@ -247,17 +291,39 @@ void TStringGrid::setColCount(int cols)
 int TStringGrid::row() const
 {
     const QModelIndex i = currentIndex();
-    return i.isValid() ? i.row() + 1 : 1;
+    if (i.isValid())
+        return m_filter->mapToSource(i).row() + 1;
+    return (m_cleared || m_filter->isFiltering()) ? 0 : 1;
+}
+
+int TStringGrid::viewRowOf(int gridRow) const
+{
+    if (gridRow < 1 || gridRow >= rowCount())
+        return -1;
+    const QModelIndex i = m_filter->mapFromSource(m_source->index(gridRow - 1, 0));
+    return i.isValid() ? i.row() : -1;
+}
+
+void TStringGrid::setViewCurrent(int viewRow, int col)
+{
+    const QModelIndex i = m_filter->index(viewRow, qBound(0, col, qMax(0, colCount() - 1)));
+    setCurrentIndex(i);
 }
 
 void TStringGrid::setRow(int row)
 {
     if (row < 1 || row >= rowCount())
         return;
-    const int c = qMax(0, col());
-    const QModelIndex i = model()->index(row - 1, c);
-    setCurrentIndex(i);
-    scrollTo(i);
+    int viewRow = viewRowOf(row);
+    if (viewRow < 0 && m_filter->isFiltering()) {
+        // The program points at a row that the filter hides: show it rather than act unseen.
+        closeFilter();
+        viewRow = viewRowOf(row);
+    }
+    if (viewRow < 0)
+        return;
+    setViewCurrent(viewRow, qMax(0, col()));
+    scrollTo(currentIndex());
 }
 
 int TStringGrid::col() const
@@ -268,11 +334,11 @@ int TStringGrid::col() const
 
 void TStringGrid::setCol(int col)
 {
-    if (col < 0 || col >= colCount())
+    const QModelIndex i = currentIndex();
+    if (col < 0 || col >= colCount() || !i.isValid())
         return;
-    setCurrentIndex(model()->index(row() - 1, col));
+    setCurrentIndex(m_filter->index(i.row(), col));
 }
-
 void TStringGrid::setColWidth(int col, int width)
 {
     // The style's minimum would widen narrow number columns.
@@ -315,12 +381,97 @@ void TStringGrid::setGridColor(const QColor &color)
     setPalette(p);
 }
 
+
+void TStringGrid::beginUpdate()
+{
+    if (m_updating++ == 0)
+        m_savedPlace = currentPlace();
+    m_model->suspend();
+}
+
 void TStringGrid::endUpdate()
 {
-    const int r = row();
+    m_restoring = true;
     m_model->resume();
-    if (r < rowCount())
-        setRow(r);
+    m_restoring = false;
+    if (m_updating > 0 && --m_updating == 0)
+        restorePlace(m_savedPlace);
+}
+
+QString TStringGrid::rowKey(int sourceRow) const
+{
+    QString key;
+    for (const int c : m_keyColumns) {
+        key += GridText::cellText(*m_source, c, sourceRow);
+        key += QChar(0x1F);
+    }
+    return key;
+}
+
+TStringGrid::Place TStringGrid::currentPlace() const
+{
+    Place place;
+    place.vertical = verticalScrollBar()->value();
+    place.horizontal = horizontalScrollBar()->value();
+    const QModelIndex i = currentIndex();
+    place.hadCurrent = i.isValid();
+    if (!i.isValid())
+        return place;
+    place.row = m_filter->mapToSource(i).row() + 1;
+    place.col = i.column();
+    if (!m_keyColumns.isEmpty())
+        place.key = rowKey(place.row - 1);
+    const int top = rowAt(0);
+    const int y = rowViewportPosition(i.row());
+    if (top >= 0 && y >= 0 && y < viewport()->height())
+        place.offset = i.row() - top;
+    return place;
+}
+
+void TStringGrid::restorePlace(const Place &place)
+{
+    if (!place.hadCurrent) {
+        horizontalScrollBar()->setValue(place.horizontal);
+        verticalScrollBar()->setValue(place.vertical);
+        return;
+    }
+    int viewRow = -1;
+    if (!m_keyColumns.isEmpty()) {
+        const int rows = m_source->rowCount();
+        for (int r = 0; r < rows; ++r) {
+            if (rowKey(r) == place.key) {
+                viewRow = viewRowOf(r + 1);
+                break;
+            }
+        }
+    } else {
+        // Without a key the row keeps its number; past the end the first row takes over.
+        viewRow = place.row < rowCount() ? viewRowOf(place.row) : -1;
+        if (viewRow < 0 && m_filter->rowCount() > 0)
+            viewRow = 0;
+    }
+
+    horizontalScrollBar()->setValue(place.horizontal);
+    if (viewRow < 0) {
+        // The item is gone (or the filter no longer shows it): nothing stays chosen by accident.
+        m_restoring = true;
+        selectionModel()->clear();
+        m_restoring = false;
+        m_cleared = true;
+        verticalScrollBar()->setValue(place.vertical);
+        return;
+    }
+    setViewCurrent(viewRow, place.col);
+    if (place.offset >= 0) {
+        // Keep the row where the eye left it.
+        const int top = qMax(0, viewRow - place.offset);
+        verticalScrollBar()->setValue(verticalScrollMode() == ScrollPerItem ? top : rowViewportPosition(top)
+                                          + verticalScrollBar()->value());
+    } else {
+        verticalScrollBar()->setValue(place.vertical);
+    }
+    if (m_keyColumns.isEmpty())
+        scrollTo(currentIndex());
 }
 
 void TStringGrid::setPopupMenu(QMenu *menu)
@@ -334,18 +485,257 @@ bool TStringGrid::cellAt(const QPoint &viewportPos, int *col, int *row) const
     if (!i.isValid())
         return false;
     *col = i.column();
-    *row = i.row() + 1;
+    *row = m_filter->mapToSource(i).row() + 1;
     return true;
+}
+
+void TStringGrid::ensurePopupItems(QMenu *menu)
+{
+    const QList<QAction *> items = menu->actions();
+    if (!items.isEmpty() && items.last() == m_exportAction)
+        return;
+    menu->removeAction(m_exportAction);
+    if (!menu->actions().isEmpty() && !menu->actions().last()->isSeparator())
+        menu->addSeparator();
+    menu->addAction(m_exportAction);
 }
 
 void TStringGrid::contextMenuEvent(QContextMenuEvent *event)
 {
-    if (!m_popup) {
-        QTableView::contextMenuEvent(event);
+    // The popup's commands act on the current row: let it be the only row that looks chosen.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->selectedRows().size() + selectionModel()->selectedIndexes().size() > 1
+        && selectionBehavior() == SelectRows)
+        selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QMenu *menu = m_popup;
+    if (!menu) {
+        if (!m_ownPopup) {
+            m_ownPopup = new QMenu(this);
+            m_ownPopup->setObjectName(u"GridPopup"_s);
+            m_ownPopup->addAction(m_copyAction);
+        }
+        menu = m_ownPopup;
+    }
+    ensurePopupItems(menu);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+bool TStringGrid::event(QEvent *event)
+{
+    // Copy and find belong to the grid while it has the focus, whatever the window's shortcuts.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy) || (m_filterEnabled && key->matches(QKeySequence::Find))) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTableView::event(event);
+}
+
+void TStringGrid::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+        event->accept();
         return;
     }
-    m_popup->popup(event->globalPos());
-    event->accept();
+    if (m_filterEnabled && event->matches(QKeySequence::Find)) {
+        openFilter();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TStringGrid::setCellTextHook(CellTextHook hook)
+{
+    m_textHook = std::move(hook);
+    if (m_textHook) {
+        m_filter->setCellTextHook([this](int col, int row, const QString &shown) {
+            return m_textHook(col, row + 1, shown);
+        });
+    } else {
+        m_filter->setCellTextHook({});
+    }
+}
+
+std::function<QString(int, int, const QString &)> TStringGrid::exportHook() const
+{
+    if (!m_textHook)
+        return {};
+    // Rows of the view, as the grid's own rows.
+    return [this](int col, int viewRow, const QString &shown) {
+        const int gridRow = viewRow < 0 ? 0 : m_filter->mapToSource(m_filter->index(viewRow, 0)).row() + 1;
+        return m_textHook(col, gridRow, shown);
+    };
+}
+
+QString TStringGrid::selectionText() const
+{
+    QModelIndexList picked = selectionModel()->selectedIndexes();
+    if (picked.isEmpty() && currentIndex().isValid())
+        picked.append(currentIndex());
+    if (picked.isEmpty())
+        return {};
+    QList<int> rows;
+    int first = colCount(), last = -1;
+    for (const QModelIndex &i : picked) {
+        rows.append(i.row());
+        first = qMin(first, i.column());
+        last = qMax(last, i.column());
+    }
+    if (selectionBehavior() == SelectRows) {
+        first = 0;
+        last = colCount() - 1;
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    const auto hook = exportHook();
+    QList<QStringList> table;
+    table.reserve(rows.size());
+    for (const int r : rows) {
+        QStringList line;
+        for (int c = first; c <= last; ++c) {
+            const QModelIndex i = m_filter->index(r, c);
+            const bool wanted = selectionBehavior() == SelectRows || selectionModel()->isSelected(i)
+                || (picked.size() == 1 && i == picked.first());
+            line.append(wanted ? GridText::cellText(*m_filter, c, r, hook) : QString());
+        }
+        table.append(line);
+    }
+    return GridText::tabSeparated(table);
+}
+
+void TStringGrid::copySelection()
+{
+    const QString text = selectionText();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void TStringGrid::exportToFile()
+{
+    QString suggested = window()->windowTitle().trimmed();
+    for (QChar &c : suggested) {
+        if (u"\\/:*?\"<>|"_s.contains(c))
+            c = u'_';
+    }
+    if (suggested.isEmpty())
+        suggested = u"grid"_s;
+    Dialogs::Encoding encoding = Dialogs::Encoding::Utf8Bom;
+    const QString path = Dialogs::saveFileName(u"Экспорт в файл"_s, suggested + u".csv"_s, &encoding);
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    QString error;
+    bool written = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (file.open(QIODevice::WriteOnly)) {
+        const auto enc = encoding == Dialogs::Encoding::Utf8Bom ? GridText::Encoding::Utf8Bom
+                                                                : GridText::Encoding::Windows1251;
+        written = GridText::writeCsv(file, *m_filter, enc, exportHook(), &error) && file.commit();
+        if (!written && error.isEmpty())
+            error = file.errorString();
+    } else {
+        error = file.errorString();
+    }
+    QApplication::restoreOverrideCursor();
+    if (!written)
+        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+                         u"Не удалось записать файл "_s + path + u"\n"_s + error);
+}
+
+void TStringGrid::setFilterEnabled(bool on)
+{
+    m_filterEnabled = on;
+    if (!on)
+        closeFilter();
+}
+
+void TStringGrid::placeFilterLine()
+{
+    QWidget *parent = parentWidget();
+    m_filterLine = new GridFilterLine(parent ? parent : this);
+    auto *box = parent ? qobject_cast<QBoxLayout *>(parent->layout()) : nullptr;
+    const int at = box ? box->indexOf(this) : -1;
+    if (at >= 0) {
+        box->insertWidget(at, m_filterLine);
+    } else {
+        // No column of widgets to join: the line lies over the top of the rows.
+        m_filterLine->setParent(this);
+        m_filterLine->setAutoFillBackground(true);
+        m_filterLine->setGeometry(viewport()->x(), viewport()->y(), viewport()->width(),
+                                  m_filterLine->sizeHint().height());
+    }
+    // On a list of a million rows each pass takes a noticeable moment: wait for a pause in typing.
+    auto *pause = new QTimer(m_filterLine);
+    pause->setSingleShot(true);
+    pause->setInterval(250);
+    connect(pause, &QTimer::timeout, this, [this] { setFilterText(m_filterLine->text()); });
+    connect(m_filterLine, &GridFilterLine::textChanged, this, [this, pause](const QString &text) {
+        if (m_source->rowCount() > 100000 && !text.isEmpty())
+            pause->start();
+        else
+            setFilterText(text);
+    });
+    connect(m_filterLine, &GridFilterLine::closeRequested, this, [this] {
+        closeFilter();
+        setFocus(Qt::ShortcutFocusReason);
+    });
+}
+
+void TStringGrid::openFilter()
+{
+    if (!m_filterEnabled)
+        return;
+    if (!m_filterLine)
+        placeFilterLine();
+    m_filterLine->show();
+    m_filterLine->edit()->setFocus(Qt::ShortcutFocusReason);
+    m_filterLine->edit()->selectAll();
+}
+
+QString TStringGrid::filterText() const
+{
+    return m_filter->filterText();
+}
+
+void TStringGrid::setFilterText(const QString &text)
+{
+    if (text == m_filter->filterText())
+        return;
+    const Place place = currentPlace();
+    m_filter->setFilterText(text);
+    if (m_filterLine && m_filterLine->text() != text) {
+        const QSignalBlocker quiet(m_filterLine);
+        m_filterLine->edit()->setText(text);
+    }
+    // The chosen row stays chosen while the filter shows it; otherwise nothing is chosen.
+    if (place.hadCurrent) {
+        const int viewRow = viewRowOf(place.row);
+        if (viewRow >= 0) {
+            setViewCurrent(viewRow, place.col);
+            scrollTo(currentIndex());
+        } else if (!currentIndex().isValid() || m_filter->mapToSource(currentIndex()).row() + 1 != place.row) {
+            selectionModel()->clear();
+        }
+    }
+    onFilterChanged();
+}
+
+void TStringGrid::closeFilter()
+{
+    setFilterText(QString());
+    if (m_filterLine)
+        m_filterLine->hide();
+}
+
+void TStringGrid::onFilterChanged()
+{
+    if (m_filterLine)
+        m_filterLine->setCounts(m_filter->rowCount(), m_source->rowCount());
 }
 
 StringGridHeader::StringGridHeader(TStringGrid *grid) : QHeaderView(Qt::Horizontal, grid), m_grid(grid)

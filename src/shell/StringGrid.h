@@ -4,10 +4,14 @@
 #include <QHeaderView>
 #include <QList>
 #include <QStringList>
+#include <QPointer>
 #include <QTableView>
 
 #include <functional>
 
+#include "GridFilterLine.h"
+class GridFilterModel;
+class QAction;
 class QMenu;
 
 // Cells of a string grid: row 0 holds the titles, rows 1.. the data, as the windows address them.
@@ -50,6 +54,10 @@ private:
 
 // The Delphi string grid on a Qt view: the title row is the horizontal header, so it stays in
 // place while the rows scroll, and addressing stays cell(col, row) with row 0 the titles.
+//
+// The view looks through a filter (Ctrl+F) at the grid's rows; row(), setRow(), cell() and the
+// signals always speak of the grid's own rows, so an action on the current row acts on the row
+// the administrator sees. Every grid copies (Ctrl+C) and exports ("Экспорт в файл…").
 class TStringGrid : public QTableView
 {
     Q_OBJECT
@@ -57,29 +65,58 @@ public:
     explicit TStringGrid(QWidget *parent = nullptr);
 
     StringGridModel *gridModel() const { return m_model; }
+    // Shows a model of its own instead of the grid's cells (a list of millions of rows): its rows
+    // are the data rows, its horizontal header the titles. Null goes back to the grid's cells.
+    // The grid does not own the model. Cells of such a grid are read, never written.
+    void useModel(QAbstractItemModel *model);
+    QAbstractItemModel *sourceModel() const { return m_source; }
+    // The model given to useModel, or null while the grid shows its own cells.
+    QAbstractItemModel *customModel() const { return m_source == m_model ? nullptr : m_source; }
+    // What the view shows: the source through the filter.
+    GridFilterModel *filterModel() const { return m_filter; }
 
-    // Shows a model of the caller's instead of the grid's own cells (null: back to them). Model
-    // row r is grid row r + 1 and the model's horizontal header is row 0; cell(), rowCount(),
-    // colCount(), row() and setRow() read through it, while the grid's own setters (setCell,
-    // setRowCount, setColCount) leave it alone: its owner fills it. A million rows then cost
-    // what the model keeps, not a million strings.
-    void useModel(QAbstractTableModel *model);
-    QAbstractTableModel *customModel() const { return m_custom; }
-
-    // Like the grid's own cells, at least the title row and one (then empty) row.
-    int rowCount() const { return m_custom ? qMax(2, m_custom->rowCount() + 1) : m_model->gridRowCount(); }
+    int rowCount() const; // with a model of its own too, at least the title row and one row
     void setRowCount(int rows); // at least the title row and one row
-    int colCount() const { return m_custom ? m_custom->columnCount() : m_model->gridColCount(); }
+    int colCount() const;
     void setColCount(int cols);
-    QString cell(int col, int row) const { return m_custom ? customCell(col, row) : m_model->cell(col, row); }
+    QString cell(int col, int row) const;
     void setCell(int col, int row, const QString &text) { m_model->setCell(col, row, text); }
     void setFixedCols(int cols) { m_model->setFixedCols(cols); }
 
-    // The current row and column (row 1 when nothing is current).
+    // The current row and column. Row 1 when nothing is current, but 0 when the filter hides
+    // every row or a reload cleared the selection: then no row is the administrator's choice.
     int row() const;
+    // A row that the filter hides is shown by closing the filter first.
     void setRow(int row);
     int col() const;
     void setCol(int col);
+
+    // --- features every grid has ------------------------------------------------------------
+    // What leaves the grid (copy, export, filter) for a cell: by default what it shows.
+    using CellTextHook = std::function<QString(int col, int row, const QString &shown)>;
+    void setCellTextHook(CellTextHook hook);
+    // Ctrl+C: the selected cells as tab-separated text (whole rows under whole-row selection).
+    QString selectionText() const;
+    void copySelection();
+    // "Экспорт в файл…": the title row and the rows shown, as CSV through the file dialog seam.
+    void exportToFile();
+    QAction *exportAction() const { return m_exportAction; }
+    QAction *copyAction() const { return m_copyAction; }
+
+    // Ctrl+F opens the find line above the grid (off unless a window asks for it).
+    void setFilterEnabled(bool on);
+    bool filterEnabled() const { return m_filterEnabled; }
+    void openFilter();
+    void setFilterText(const QString &text);
+    QString filterText() const;
+    void closeFilter(); // clears the text and hides the line
+    GridFilterLine *filterLine() const { return m_filterLine; }
+
+    // After a reload (beginUpdate … endUpdate) the current row stays on the item with the same
+    // key (the texts of these columns) and keeps its place on the screen; an item that has gone
+    // clears the selection. Without key columns the current row keeps its number.
+    void setKeyColumns(const QList<int> &cols) { m_keyColumns = cols; }
+    QList<int> keyColumns() const { return m_keyColumns; }
 
     void setColWidth(int col, int width);
     int colWidth(int col) const;
@@ -91,7 +128,7 @@ public:
     void setGridColor(const QColor &color);
 
     // Suspend repainting while many cells change.
-    void beginUpdate() { m_model->suspend(); }
+    void beginUpdate();
     void endUpdate();
 
     QMenu *popupMenu() const { return m_popup; }
@@ -112,15 +149,48 @@ Q_SIGNALS:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
-    QString customCell(int col, int row) const;
-    void followCurrent();
+    struct Place
+    {
+        QString key;
+        bool hadCurrent = false;
+        int row = 0; // grid row
+        int col = 0;
+        int offset = -1; // the current row's distance from the top row of the view, -1 when off screen
+        int vertical = 0;
+        int horizontal = 0;
+    };
+    Place currentPlace() const;
+    void restorePlace(const Place &place);
+    QString rowKey(int sourceRow) const;
+    int viewRowOf(int gridRow) const; // -1 when hidden
+    void setViewCurrent(int viewRow, int col);
+    void connectSelection();
+    void onFilterChanged();
+    std::function<QString(int, int, const QString &)> exportHook() const;
+    void placeFilterLine();
+    void ensurePopupItems(QMenu *menu);
 
     StringGridModel *m_model;
-    QAbstractTableModel *m_custom = nullptr;
+    QAbstractItemModel *m_source;
+    GridFilterModel *m_filter;
     QMenu *m_popup = nullptr;
+    QMenu *m_ownPopup = nullptr;
+    QAction *m_copyAction;
+    QAction *m_exportAction;
     DrawCellHandler m_drawCell;
+    CellTextHook m_textHook;
+    bool m_filterEnabled = false;
+    QPointer<GridFilterLine> m_filterLine;
+    QList<int> m_keyColumns;
+    int m_updating = 0;
+    Place m_savedPlace;
+    bool m_restoring = false;
+    bool m_cleared = false; // a reload found the selected item gone
+    bool m_currentRemoved = false;
 };
 
 // Title row of a TStringGrid, drawn through the grid's cell handler as row 0.

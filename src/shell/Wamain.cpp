@@ -6,6 +6,8 @@
 #include "FormUtil.h"
 #include "Forms.h"
 #include "Globals.h"
+#include "GridFeatures.h"
+#include "JournalForm.h"
 #include "Help.h"
 #include "Messages.h"
 #include "StringGrid.h"
@@ -146,6 +148,13 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     RunBatchItem = addItem(service, "RunBatchItem", u"@927"_s);
     RunBatchItem->setVisible(false);
     RunBatchItem->setEnabled(false);
+    service->addSeparator();
+    // Not a profile item: the journal is the administrator's own, always at hand.
+    JournalItem = service->addAction(u"Журнал запросов"_s);
+    JournalItem->setObjectName(u"JournalItem"_s);
+    JournalItem->setShortcut(Qt::CTRL | Qt::Key_J);
+    JournalItem->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(JournalItem);
 
     QMenu *options = addTopMenu("OptionItem", u"@392"_s, 5000);
     OptionItem = options->menuAction();
@@ -157,6 +166,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     m_items.insert(HelpItem->objectName(), HelpItem);
 
     connect(OpenDBItem, &QAction::triggered, this, &TWAMainForm::OpenDBItemClick);
+    connect(JournalItem, &QAction::triggered, this, &TWAMainForm::JournalItemClick);
     connect(NewDBItem, &QAction::triggered, this, &TWAMainForm::NewDBItemClick);
     connect(DeleteDBItem, &QAction::triggered, this, &TWAMainForm::DeleteDBItemClick);
     connect(UnlockDBItem, &QAction::triggered, this, &TWAMainForm::UnlockDBItemClick);
@@ -471,6 +481,15 @@ void TWAMainForm::OpenDBItemClick()
     Dialogs::execModal(OpenDbForm);
 }
 
+void TWAMainForm::JournalItemClick()
+{
+    if (TJournalForm *journal = journalForm()) {
+        journal->show();
+        journal->raise();
+        journal->activateWindow();
+    }
+}
+
 void TWAMainForm::AutoaskingItemClick()
 {
     AutoaskForm->AutoaskSpinEdit->setValue(AutoaskTimer->interval() / 1000);
@@ -576,6 +595,8 @@ void TWAMainForm::closeEvent(QCloseEvent *event)
     m_closed = true;
     if (beforeLogin)
         ApplicationTerminate(); // the splash window alone would keep the program running
+    else if (ApplicationTerminating())
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     FormClose();
     event->accept();
 }

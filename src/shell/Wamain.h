@@ -53,6 +53,8 @@ public:
     void HelpItemClick();
     void ExitItemClick();
     void OpenDBItemClick();
+    // Shows the journal of this run's requests.
+    void JournalItemClick();
     // Creating, deleting and unlocking (database/DbCommands.cpp).
     void NewDBItemClick();
     void DeleteDBItemClick();
@@ -123,6 +125,7 @@ public:
     QAction *UnactualListItem;
     QAction *LockedListItem;
     QAction *RunBatchItem;
+    QAction *JournalItem;
     QAction *OptionItem;
     QAction *AutoaskingItem;
     QAction *HelpItem;

@@ -1,0 +1,145 @@
+// Journal benchmark: the median round trip of a small command (server version, command 1) against
+// the emulator, with the request journal off and on (its window open and following), in
+// alternating rounds so that the machine's load falls on both alike; and the cost of one entry
+// in a full journal of 10 000.
+#include "exchange/OpResult.h"
+#include "exchange/RequestJournal.h"
+#include "exchange/Waitunit.h"
+#include "shell/Dialogs.h"
+#include "shell/Forms.h"
+#include "shell/GridFeatures.h"
+#include "shell/JournalForm.h"
+#include "shell/Labelf.h"
+#include "shell/Program.h"
+#include "shell/Wamain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+quint16 startEmulator(QProcess &sim, const QString &state)
+{
+    sim.setProgram(QStringLiteral(TULVA_SIM_EXE));
+    sim.setArguments({u"--port"_s, u"0"_s, u"--quiet"_s, u"--state"_s, state});
+    sim.start();
+    if (!sim.waitForStarted(5000))
+        return 0;
+    static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 60000) {
+        if (!sim.canReadLine() && !sim.waitForReadyRead(500))
+            continue;
+        const auto m = listening.match(QString::fromUtf8(sim.readLine()).trimmed());
+        if (m.hasMatch())
+            return quint16(m.captured(1).toUInt());
+    }
+    return 0;
+}
+
+// One small request; with the journal on, its entry as the engine reports it.
+double roundTrip(RequestJournal *journal)
+{
+    QStringList answer;
+    const QDateTime started = QDateTime::currentDateTime();
+    QElapsedTimer t;
+    t.start();
+    const int result = WaitForm->GetServerVersion(answer);
+    if (journal) {
+        JournalEntry e;
+        e.started = started;
+        e.command = "1";
+        e.result = result;
+        e.returnCode = answer.value(0);
+        for (const QString &line : std::as_const(answer))
+            e.answerSize += line.size() + 2;
+        e.durationMs = t.elapsed();
+        journal->add(std::move(e));
+    }
+    // The batch timer and the window's repaints run inside the engine's wait of a later request,
+    // so they are counted there.
+    return double(t.nsecsElapsed()) / 1e3;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 20;
+    constexpr int perRound = 50;
+
+    QTemporaryDir stateDir;
+    QProcess sim;
+    const quint16 port = startEmulator(sim, stateDir.filePath(u"state"_s));
+    if (port == 0) {
+        std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
+        return 1;
+    }
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+    QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), work.filePath(u"TULVAMSG.TXT"_s));
+    Dialogs::setTestMode(true);
+    LabelForm = new TLabelForm;
+    CreateForms();
+    WAMainForm->TimerStart->stop();
+    WaitForm->SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    RequestJournal *journal = requestJournal();
+    journalForm()->show();
+
+    std::vector<double> off, on;
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < perRound; ++i)
+            off.push_back(roundTrip(nullptr));
+        for (int i = 0; i < perRound; ++i)
+            on.push_back(roundTrip(journal));
+    }
+    const double a = median(off), b = median(on);
+    std::printf("small-command round trip (command 1, %d requests each, alternating rounds of %d)\n",
+                int(off.size()), perRound);
+    std::printf("    journal off %8.1f us\n    journal on  %8.1f us   (%+.1f %%)\n", a, b, (b - a) / a * 100.0);
+    std::printf("    journal holds %d entries (capacity %d)\n", journal->size(), journal->capacity());
+
+    // Adding to a full journal with its window open: the oldest entry goes, the newest comes.
+    std::vector<double> add;
+    JournalEntry e;
+    e.started = QDateTime::currentDateTime();
+    e.command = "N";
+    e.result = OpResult::Accepted;
+    while (journal->size() + journal->pendingCount() < journal->capacity())
+        journal->add(e);
+    journal->flush();
+    for (int i = 0; i < 2000; ++i) {
+        QElapsedTimer t;
+        t.start();
+        journal->add(e);
+        journal->flush();
+        add.push_back(double(t.nsecsElapsed()) / 1e3);
+    }
+    std::printf("one entry shown at once in a full journal with its window open: %.1f us (median)\n", median(add));
+
+    DestroyForms();
+    sim.kill();
+    sim.waitForFinished(5000);
+    return 0;
+}
