@@ -37,7 +37,9 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int kRounds = 5;
-const int kAccounts = qEnvironmentVariableIntValue("BENCH_ACCOUNTS") > 0 ? qEnvironmentVariableIntValue("BENCH_ACCOUNTS") : 100000;
+const int kAccounts = qEnvironmentVariableIntValue("BENCH_ACCOUNTS") > 0
+    ? qEnvironmentVariableIntValue("BENCH_ACCOUNTS")
+    : 100000;
 
 double median(std::vector<double> v)
 {
@@ -187,8 +189,8 @@ int main(int argc, char *argv[])
                 std::abort();
         }));
         check.add(timeMs([] {
-            const QList<ClientList::Account> accounts
-                = ClientList::accountsFromRows(FormCLient->StringGridCLients->gridModel()->dataRows(), ClientPasswords);
+            const QList<ClientList::Account> accounts = ClientList::accountsFromRows(
+                FormCLient->StringGridCLients->gridModel()->dataRows(), ClientPasswords);
             for (const ClientList::Account &a : accounts) {
                 if (!ClientList::accountProblem(a).isEmpty())
                     std::abort();
@@ -209,7 +211,8 @@ int main(int argc, char *argv[])
             qsizetype current = 0;
             ClientList::sortAccountRows(table->rows, table->passwords, 3, &current);
             ClientList::sortAccountRows(table->rows, table->passwords, 1, &current);
-        }) / 2, 2);
+        }) / 2,
+            2);
         QLocale::setDefault(QLocale::c());
         textCore.add(timeMs([&] {
             QList<ClientList::Account> accounts = ClientList::accountsFromRows(table->rows, table->passwords);
@@ -217,8 +220,8 @@ int main(int argc, char *argv[])
         }));
     }
 
-    std::printf("accounts: %d, rounds: %d, locale: %s (medians)\n", kAccounts, kRounds,
-                qPrintable(QLocale().name()));
+    std::printf(
+        "accounts: %d, rounds: %d, locale: %s (medians)\n", kAccounts, kRounds, qPrintable(QLocale().name()));
     print("window load (GetClientList from the emulator, checks, grid)", load, "(target < 500)");
     print("window sort by name (grid, passwords, current row)", sortWindow, "(target < 200)");
     print("client list text from the grid", text, "(target < 100)");

@@ -40,8 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             check(row.size() == table->columnCount);
             check(row.at(PasswordColumn) == HiddenPassword);
         }
-        const IniNames defaults{ QStringLiteral("tulvac.ini"), QStringLiteral("tulvar.ini"), QStringLiteral("tulvab.ini"),
-                                 QStringLiteral("tulvap.ini"), QStringLiteral("tulvak.ini"), QStringLiteral("tulvaa.ini") };
+        const IniNames defaults{ QStringLiteral("tulvac.ini"), QStringLiteral("tulvar.ini"),
+            QStringLiteral("tulvab.ini"), QStringLiteral("tulvap.ini"), QStringLiteral("tulvak.ini"),
+            QStringLiteral("tulvaa.ini") };
         QList<QStringList> rows = table->rows;
         QList<int> marked;
         const QStringList text = buildClientListText(rows, table->passwords, defaults, &marked);

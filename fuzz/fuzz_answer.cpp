@@ -1,5 +1,8 @@
 // Feeds arbitrary received bytes through the answer processing, the line splitter, the
 // line-break decoding and the retried-request rewrite, and checks what must always hold.
+#include "database/DatabaseInfo.h"
+#include "exchange/AnswerLines.h"
+#include "exchange/TextCodec.h"
 #include "exchange/WireFormat.h"
 
 #include <cstdint>
@@ -65,6 +68,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(again.size() >= 9);
     check(again.at(3) == QByteArrayView("7") && again.at(8) == QByteArrayView("1"));
     check(retried.endsWith("\r\n"));
+
+    // The answer kept as bytes reads exactly as the decoded lines.
+    {
+        QByteArray buffer = received;
+        const QList<QByteArrayView> inBuffer = Wire::splitLines(buffer);
+        AnswerLines kept;
+        kept.assign(std::move(buffer), inBuffer);
+        check(kept.size() == lines.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            check(kept.bytesAt(i) == lines.at(i));
+            check(kept.at(i) == TextCodec::toText(lines.at(i)));
+        }
+    }
+
+    // MFN lists: the parser on bytes agrees with the parser on text.
+    {
+        QList<qint32> fromBytes, fromText;
+        QString badBytes, badText;
+        const bool okBytes = parseMfnList(QByteArrayView(received), &fromBytes, &badBytes);
+        const bool okText = parseMfnList(QStringView(TextCodec::toText(received)), &fromText, &badText);
+        check(okBytes == okText && badBytes == badText && fromBytes.size() == fromText.size());
+        // Element by element: QList's own comparison hands memcmp a null pointer for an empty list.
+        for (qsizetype i = 0; i < fromBytes.size(); ++i)
+            check(fromBytes.at(i) == fromText.at(i));
+    }
 
     (void)Wire::toInteger(received);
     (void)Wire::portNumber(received);

@@ -43,25 +43,25 @@ const QList<CommandSpec> &commandCatalogue()
             u"Unlock the records MFN... of database DB."_s,
             u"Sends the MFNs in the order given (command Q)."_s},
         {CommandId::LoadDictionary, u"load-dictionary"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"LoadIfItem"_s},
-            u"Create the dictionary (inverted file) of DB anew; wait for the job, print its log."_s,
+            u"Build the dictionary of DB anew; wait, print the job's log."_s,
             u"Starts the server job TULVA_CREATE_DICT, waits until it leaves the process list, then\n"
             "prints the job's result log."_s},
         {CommandId::ReorganizeDictionary, u"reorganize-dictionary"_s, u"DB"_s, 1, 1, false,
             {u"ActualItem"_s, u"ReorgIfItem"_s},
-            u"Reorganize the dictionary of DB; wait for the job, print its log."_s,
+            u"Reorganize the dictionary of DB; wait, print the log."_s,
             u"Starts the server job TULVA_RELOAD_DICT, waits until it leaves the process list, then\n"
             "prints the job's result log."_s},
         {CommandId::ReorganizeMaster, u"reorganize-master"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"ReorgMfItem"_s},
-            u"Reorganize the master file of DB; wait for the job, print its log."_s,
+            u"Reorganize the master file of DB; wait, print the log."_s,
             u"Starts the server job TULVA_RELOAD_MASTER, waits until it leaves the process list, then\n"
             "prints the job's result log."_s},
         {CommandId::CreateDb, u"create-db"_s, u"NAME DESCRIPTION"_s, 2, 2, false, {u"DataBaseItem"_s, u"NewDBItem"_s},
-            u"Create database NAME; wait for the job, print its log."_s,
+            u"Create database NAME; wait, print the log."_s,
             u"NAME: 1 to 8 characters, a Latin letter or \"_\" first, then Latin letters, digits or \"_\";\n"
             "reserved names and names already listed are refused. The database is created with a search\n"
             "dictionary unless --no-dictionary is given."_s},
         {CommandId::DeleteDb, u"delete-db"_s, u"NAME"_s, 1, 1, true, {u"DataBaseItem"_s, u"DeleteDBItem"_s},
-            u"Delete database NAME (needs --yes); wait for the job, print its log."_s,
+            u"Delete database NAME (needs --yes); wait, print the log."_s,
             u"Refuses reserved databases, a locked database and one with locked records. Destructive:\n"
             "needs --yes."_s},
         {CommandId::AccountsExport, u"accounts export"_s, u"FILE"_s, 1, 1, false,
@@ -96,7 +96,9 @@ const QString kOptionsHelp = u"Options:\n"
     "  -h, --help            this help; COMMAND --help: the help of one command\n"_s;
 
 const QString kFooter = u"The password is read from the environment variable TULVA_PASSWORD, or asked for without\n"
-    "echo when standard input is a terminal; it is never taken from the command line.\n\n"
+    "echo when standard input is a terminal; it is never taken from the command line.\n"
+    "Ctrl+C during a wait for the server sends the cancel message; while a job is waited for, it\n"
+    "stops the job (a deletion cannot be stopped). Either way the tool unregisters and exits.\n\n"
     "Exit status: 0 done, 1 refused by the server (its return code on standard error), 2 connection\n"
     "or exchange failure, 3 wrong usage (nothing changed), 130 interrupted by Ctrl+C.\n"_s;
 
@@ -114,7 +116,7 @@ QString generalHelp()
                   "workstation, runs one command and unregisters.\n\nCommands:\n"_s;
     for (const CommandSpec &c : commandCatalogue()) {
         const QString usage = c.operands.isEmpty() ? c.name : c.name + u' ' + c.operands;
-        out += u"  "_s + usage.leftJustified(36) + c.summary + u'\n';
+        out += u"  "_s + usage.leftJustified(28) + c.summary + u'\n';
     }
     return out + u'\n' + kOptionsHelp + u'\n' + kFooter;
 }

@@ -51,36 +51,35 @@ Field numberField(const QString &key, const QString &title, qint64 n)
     return {key, title, QString::number(n), QJsonValue(n)};
 }
 
-// Two accounts with the same name and password (letter case ignored) would be one login: the
-// later ones are marked, as the workstation marks them when it saves.
-void markDuplicates(QList<Account> &accounts)
-{
-    QSet<QString> keys;
-    for (Account &a : accounts) {
-        const auto key = [](const Account &x) { return upperCp1251(upperLatin(x.name) + upperLatin(x.password)); };
-        if (keys.contains(key(a)))
-            a.name += u"_DUBLICATE"_s;
-        keys.insert(key(a));
-    }
-}
-
 } // namespace
 
 CliRunner::CliRunner(const CliOptions &options)
     : m_options(options)
 {
-    m_engine.setTickHook([this](int tick) {
-        if (m_cancelOnInterrupt && Terminal::interrupted() && !m_interrupted) {
-            m_interrupted = true;
-            // The cancel message, then give the exchange up (the third press does).
-            for (int press = 0; press < 3; ++press)
-                m_engine.TerminatorButtonClick();
-        } else if (m_exchangeTimeoutMs > 0 && tick * kTickMs >= m_exchangeTimeoutMs && !m_timedOut) {
-            m_timedOut = true;
-            for (int press = 0; press < 3; ++press)
-                m_engine.TerminatorButtonClick();
-        }
-    });
+    m_engine.setWindow(this);
+}
+
+void CliRunner::waitBegins(bool)
+{
+}
+
+void CliRunner::waitTick(int tick)
+{
+    if (m_cancelOnInterrupt && Terminal::interrupted() && !m_interrupted) {
+        // The cancel message goes to the server and the exchange is given up at once: a retry
+        // would send the interrupted request again.
+        m_interrupted = true;
+        m_engine.abandonExchange();
+    } else if (m_exchangeTimeoutMs > 0 && tick * kTickMs >= m_exchangeTimeoutMs && !m_timedOut) {
+        m_timedOut = true;
+        m_engine.abandonExchange();
+    }
+}
+
+bool CliRunner::askYesNo(const QString &text)
+{
+    m_question = text;
+    return false;
 }
 
 int CliRunner::fail(int exitStatus, const QString &text, const QString &returnCode)
@@ -93,11 +92,21 @@ int CliRunner::fail(int exitStatus, const QString &text, const QString &returnCo
 
 int CliRunner::run()
 {
-    if (!prepareConnection() || !login()) {
+    if (!prepareConnection()) {
         printReport();
         return m_exit;
     }
     Terminal::catchInterrupts();
+    if (!login()) {
+        if (m_interrupted) {
+            // The server may have registered us before the answer was given up.
+            m_registered = true;
+            fail(Exit::Interrupted, u"interrupted"_s);
+        }
+        logout();
+        printReport();
+        return m_exit;
+    }
     if (commandAllowed())
         m_exit = dispatch();
     if (m_interrupted || Terminal::interrupted())
@@ -150,7 +159,7 @@ bool CliRunner::login()
 {
     m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
     m_interrupted = m_timedOut = false;
-    const int result = ConnectToServer(m_engine, m_host, m_port, u"A"_s, m_answer, m_password, m_userName);
+    const int result = ConnectToServer(&m_engine, m_host, m_port, u"A"_s, m_answer, m_password, m_userName);
     if (result != OpResult::Accepted) {
         fail(Exit::Failed, m_timedOut ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
                                       : u"Сервер недоступен."_s);
@@ -179,7 +188,7 @@ bool CliRunner::login()
         fail(Exit::Refused, Msg(1238), returnCode);
         // The server may hold a half-made registration under the name as typed.
         m_cancelOnInterrupt = false;
-        m_exchangeTimeoutMs = 10000;
+        m_engine.setClosing(true);
         m_engine.UnregisterClient(m_options.user.isEmpty() ? m_userName : m_options.user, m_answer);
         break;
     }
@@ -191,12 +200,12 @@ void CliRunner::logout()
     if (!m_registered)
         return;
     m_registered = false;
-    // Even after Ctrl+C or a failure the registration goes; a given-up exchange may have left
-    // the engine without a server address.
+    // Even after Ctrl+C or a failure the registration goes, without a question and within a
+    // bounded wait.
     m_cancelOnInterrupt = false;
-    m_exchangeTimeoutMs = 10000;
-    m_timedOut = false;
-    m_engine.SetServerAddress(m_host, m_port, u"A"_s);
+    m_exchangeTimeoutMs = 0;
+    m_engine.setClosing(true);
+    m_engine.setClosingWaitLimit(10000);
     QStringList answer;
     m_engine.UnregisterClient(m_userName, answer);
 }
@@ -223,6 +232,7 @@ bool CliRunner::call(const std::function<int(QStringList &)> &operation)
     }
     m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
     m_timedOut = false;
+    m_question.clear();
     const int result = operation(m_answer);
     if (m_interrupted) {
         fail(Exit::Interrupted, u"interrupted"_s);
@@ -232,8 +242,12 @@ bool CliRunner::call(const std::function<int(QStringList &)> &operation)
         fail(Exit::Failed, u"Связь с сервером ТУЛВА64 прервана. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds));
         return false;
     }
+    if (result == OpResult::Busy) {
+        fail(Exit::Failed, BusyCommandText);
+        return false;
+    }
     if (result != OpResult::Accepted) {
-        fail(Exit::Failed, u"Связь с сервером ТУЛВА64 прервана."_s);
+        fail(Exit::Failed, m_question.isEmpty() ? u"Связь с сервером ТУЛВА64 прервана."_s : m_question);
         return false;
     }
     return true;
@@ -290,7 +304,7 @@ bool CliRunner::loadProcesses(QList<QStringList> *rows)
         return false;
     if (!accepted(u"the server refused its process list"_s))
         return false;
-    *rows = serverTableRows(m_answer, 1);
+    *rows = parseProcessList(m_answer).rows;
     return true;
 }
 
@@ -317,10 +331,9 @@ void CliRunner::progress(const QString &text)
     m_progressShown = !text.isEmpty();
 }
 
-IniDefaults CliRunner::iniDefaults() const
+ClientList::IniNames CliRunner::iniDefaults() const
 {
-    IniDefaults d;
-    d.names = QStringList{
+    return ClientList::IniNames{
         m_profile.readString(ProfileSection, u"CATAL_INI"_s, u"tulvac.ini"_s),
         m_profile.readString(ProfileSection, u"READ_INI"_s, u"tulvar.ini"_s),
         m_profile.readString(ProfileSection, u"BOOKL_INI"_s, u"tulvab.ini"_s),
@@ -328,7 +341,6 @@ IniDefaults CliRunner::iniDefaults() const
         m_profile.readString(ProfileSection, u"BOOKPROVD_INI"_s, u"tulvak.ini"_s),
         m_profile.readString(ProfileSection, u"ADMIN_INI"_s, u"tulvaa.ini"_s),
     };
-    return d;
 }
 
 QString CliRunner::logFileName() const
@@ -460,7 +472,7 @@ int CliRunner::cmdProcesses()
         return m_exit;
     if (!accepted(u"the server refused its process list"_s))
         return m_exit;
-    m_report.table = processTable(m_answer);
+    m_report.table = processTable(parseProcessList(m_answer));
     return Exit::Done;
 }
 
@@ -479,7 +491,7 @@ int CliRunner::cmdStop()
     if (row < 0)
         return fail(Exit::Refused, u"the server lists no process %1"_s.arg(number));
     const QStringList &p = rows.at(row);
-    const QString code = processCommandCode(p.value(6));
+    const QString code = ProcessCommandCode(p.value(ProcessColumn::Name));
     if (!call([&](QStringList &a) { return m_engine.StopProcess(p.value(3), code, p.value(0), a); }))
         return m_exit;
     if (!accepted(u"the server did not stop process %1"_s.arg(number)))
@@ -494,8 +506,11 @@ int CliRunner::cmdClients()
         return m_exit;
     if (!accepted(u"the server refused its list of registered clients"_s))
         return m_exit;
-    m_report.fields << field(u"requests"_s, Msg(1365), m_answer.value(1));
-    m_report.table = registeredClientsTable(m_answer);
+    const auto clients = ClientList::parseRegisteredClients(m_answer);
+    if (!clients)
+        return fail(Exit::Failed, u"the server's list of registered clients is damaged"_s);
+    m_report.fields << field(u"requests"_s, Msg(1365), clients->requestCounter);
+    m_report.table = registeredClientsTable(*clients);
     return Exit::Done;
 }
 
@@ -634,7 +649,7 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
             m_interrupted = true;
             m_cancelOnInterrupt = false;
             const qsizetype row = findOwnActiveProcess(rows, m_engine.clientId(), kind.processName);
-            const QString code = row > 0 ? processCommandCode(rows.at(row).value(6)) : QString();
+            const QString code = row > 0 ? ProcessCommandCode(rows.at(row).value(ProcessColumn::Name)) : QString();
             if (row > 0 && !code.isEmpty()) {
                 const QStringList &p = rows.at(row);
                 m_engine.StopProcess(p.value(3), code, p.value(0), m_answer);
@@ -664,10 +679,11 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
 int CliRunner::cmdCreateDb()
 {
     const QString name = m_options.args.at(0);
-    const QString description = m_options.args.at(1);
+    // A line break would move the creation flag onto a line of its own.
+    const QString description = oneLineDescription(m_options.args.at(1));
     if (!isValidDatabaseName(name))
         return fail(Exit::Usage, u"Not valid DB name"_s);
-    if (isReservedNewDbName(name))
+    if (isReservedDbName(name))
         return fail(Exit::Usage, u"Нельзя использовать резервное имя базы данных!"_s);
     QList<DatabaseListEntry> entries;
     if (!readDatabaseList(&entries))
@@ -724,9 +740,14 @@ int CliRunner::cmdAccountsExport()
         return m_exit;
     if (!accepted(u"the server refused its client list"_s))
         return m_exit;
-    const QList<Account> accounts = accountsFromAnswer(m_answer, iniDefaults());
+    QString error;
+    const auto table = ClientList::parseAccountTable(m_answer, &error);
+    // A backup that misses accounts would remove them when it is restored.
+    if (!table)
+        return fail(Exit::Failed, u"the server's client list is incomplete: "_s + error);
+    QList<ClientList::Account> accounts = ClientList::accountsFromRows(table->rows, table->passwords);
     QByteArray text;
-    for (const QString &line : clientListLines(accounts))
+    for (const QString &line : ClientList::buildClientListText(accounts, iniDefaults()))
         text += TextCodec::toBytes(line) + "\r\n";
     if (path == u"-") {
         writeOut(text);
@@ -761,16 +782,21 @@ int CliRunner::cmdAccountsImport()
         return fail(Exit::Usage, u"cannot read %1: %2"_s.arg(path, file.errorString()));
     if (file.size() > kMaxAccountsFile)
         return fail(Exit::Usage, u"%1 is too large for a client list"_s.arg(path));
-    QList<Account> wanted;
     QString error;
-    if (!parseClientListText(file.read(kMaxAccountsFile), &wanted, &error))
+    auto wanted = readClientListFile(file.read(kMaxAccountsFile), iniDefaults(), &error);
+    if (!wanted)
         return fail(Exit::Usage, u"%1: %2"_s.arg(path, error));
-    markDuplicates(wanted);
+    // The text as it will be sent: repeated accounts marked as the workstation marks them.
+    const QStringList lines = ClientList::buildClientListText(*wanted, iniDefaults());
     if (!call([&](QStringList &a) { return m_engine.GetClientList(a); }))
         return m_exit;
     if (!accepted(u"the server refused its client list"_s))
         return m_exit;
-    const QList<AccountChange> changes = accountChanges(accountsFromAnswer(m_answer, iniDefaults()), wanted);
+    const auto table = ClientList::parseAccountTable(m_answer, &error);
+    if (!table)
+        return fail(Exit::Failed, u"the server's client list is incomplete: "_s + error);
+    const QList<AccountChange> changes
+        = accountChanges(ClientList::accountsFromRows(table->rows, table->passwords), *wanted);
     m_report.table.key = u"changes"_s;
     m_report.table.columns = {{u"change"_s, u"±"_s}, {u"name"_s, u"Имя"_s}, {u"what"_s, QString()}};
     for (const AccountChange &c : changes)
@@ -779,7 +805,7 @@ int CliRunner::cmdAccountsImport()
         m_report.messages << u"The server's accounts already match %1."_s.arg(path);
     if (!m_options.yes)
         return fail(Exit::Usage, u"nothing written: add --yes to replace the server's accounts with %1"_s.arg(path));
-    if (!call([&](QStringList &a) { return m_engine.SaveClientList(clientListLines(wanted), a); }))
+    if (!call([&](QStringList &a) { return m_engine.SaveClientList(lines, a); }))
         return m_exit;
     if (!accepted(u"the server did not save the client list"_s))
         return m_exit;

@@ -3,7 +3,7 @@
 #include "CliArgs.h"
 #include "CliOutput.h"
 #include "CliTables.h"
-#include "InterimEngine.h"
+#include "exchange/Exchange.h"
 #include "database/DatabaseInfo.h"
 #include "shell/IniDocument.h"
 
@@ -13,17 +13,24 @@
 
 #include <functional>
 
-using CliEngine = InterimEngine;
-
 // One run of tulvaa-cli: settings, login (A), the command, logout (B). Returns the exit status;
 // the report goes to standard output, errors and progress to standard error.
-class CliRunner
+class CliRunner : private ExchangeWindow
 {
 public:
     explicit CliRunner(const CliOptions &options);
     int run();
 
 private:
+    // The engine's window: nothing to show; Ctrl+C and the time-out give the wait up, and every
+    // question is answered No (a script cannot answer), its text kept as the reason.
+    void waitBegins(bool background) override;
+    void waitTick(int tick) override;
+    void waitEnds() override {}
+    bool askYesNo(const QString &text) override;
+    void terminateProgram() override { m_terminating = true; }
+    bool programTerminating() const override { return m_terminating; }
+
     // Settings, user and password; false with m_exit set when they cannot be had.
     bool prepareConnection();
     bool login();
@@ -68,12 +75,12 @@ private:
     int cmdAccountsImport();
     int cmdRestart();
 
-    IniDefaults iniDefaults() const;
+    ClientList::IniNames iniDefaults() const;
     QString logFileName() const;
     void printReport();
 
     CliOptions m_options;
-    CliEngine m_engine;
+    TulvaExchange m_engine;
     QStringList m_answer;
     IniDocument m_settings;
     IniDocument m_profile;
@@ -89,6 +96,8 @@ private:
     bool m_interrupted = false;
     bool m_timedOut = false;
     bool m_progressShown = false;
+    bool m_terminating = false;
+    QString m_question; // the last question the engine asked
 
     Report m_report;
     int m_exit = Exit::Done;

@@ -1,26 +1,23 @@
 #pragma once
 
 #include "CliOutput.h"
+#include "server/ClientList.h"
+#include "server/ProcessList.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-// A table the server sends as counts and cells: N rows of M+1 cells each, row after row,
-// starting at a given line. Counts that are not numbers count as 0; an answer that ends early
-// ends the last row where the lines end (nothing is made up, nothing is allocated ahead).
-QList<QStringList> serverTableRows(const QStringList &answer, qsizetype countLine);
+// The server's lists as printable tables, and the few rules of the command-line tool that the
+// workstation has no need of. Parsing is the core library's (ProcessList, ClientList).
 
-// The process list (+3) and the registered clients (+1) as printable tables.
-Table processTable(const QStringList &answer);
-Table registeredClientsTable(const QStringList &answer);
+Table processTable(const ProcessTable &processes);
+Table registeredClientsTable(const ClientList::RegisteredClients &clients);
 
-// Row index in the process rows (0 = the server itself) of the first active process of this
-// client with that name, or -1. Latin letters compare without case, the rest exactly.
+// Index into the process rows (row 0 is the server itself and never matches) of the first
+// active process of this client under that name, or -1.
 qsizetype findOwnActiveProcess(const QList<QStringList> &rows, const QString &clientId, const QString &name);
-// The one-character command code of a process name, empty for a name the table lacks.
-QString processCommandCode(const QString &processName);
 
 // A long server job and how the workstation watches it.
 struct JobKind
@@ -31,35 +28,17 @@ struct JobKind
 };
 JobKind jobKind(int watchKind);
 
-// Client accounts as the client list text carries them.
-struct Account
-{
-    QString name;
-    QString password;
-    QString iniLine;
-};
-
-// Defaults of the six workstation INI names, in the order C, R, B, M, K, A.
-struct IniDefaults
-{
-    QStringList names{QStringLiteral("tulvac.ini"), QStringLiteral("tulvar.ini"), QStringLiteral("tulvab.ini"),
-        QStringLiteral("tulvap.ini"), QStringLiteral("tulvak.ini"), QStringLiteral("tulvaa.ini")};
-};
-
-// "C=x; R=; " for the workstations whose INI cell differs from its default.
-QString workstationIniLine(const QStringList &iniCells, const IniDefaults &defaults);
-// Accounts of the +9 answer (cells: number, name, password, C, R, B, M, K, A).
-QList<Account> accountsFromAnswer(const QStringList &answer, const IniDefaults &defaults);
-// The lines sent with +7 / written to a file: three per account, then "*****".
-QStringList clientListLines(const QList<Account> &accounts);
-// Parses a client list text. Refuses a text without "*****", an incomplete account, an empty
-// name or no account at all, with the reason in *error.
-bool parseClientListText(const QByteArray &bytes, QList<Account> *accounts, QString *error);
+// A client list file (Windows-1251, CR LF or LF): its accounts, or nullopt with the reason when
+// the text is no complete list, holds no account, or an account breaks the name rules.
+std::optional<QList<ClientList::Account>> readClientListFile(const QByteArray &bytes,
+    const ClientList::IniNames &defaults, QString *error);
 
 struct AccountChange
 {
     QChar kind; // '+' added, '-' removed, '~' changed
     QString name;
-    QString what; // for a change: "password", "workstations: ..." (never a password)
+    QString what; // for a change: "password", "C: a -> b", … (a password is never shown)
 };
-QList<AccountChange> accountChanges(const QList<Account> &current, const QList<Account> &wanted);
+// Accounts are matched by name with the Latin letters upper-cased, as the server compares them.
+QList<AccountChange> accountChanges(const QList<ClientList::Account> &current,
+    const QList<ClientList::Account> &wanted);

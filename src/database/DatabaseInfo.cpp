@@ -1,6 +1,7 @@
 #include "DatabaseInfo.h"
 
 #include "exchange/OpResult.h"
+#include "exchange/TextCodec.h"
 #include "shell/TextRules.h"
 
 #include <limits>
@@ -21,7 +22,30 @@ QList<DatabaseListEntry> databaseListEntries(const QStringList &lines)
     return entries;
 }
 
-bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece)
+namespace {
+
+char16_t unitAt(QStringView text, qsizetype i)
+{
+    return text[i].unicode();
+}
+
+char16_t unitAt(QByteArrayView bytes, qsizetype i)
+{
+    return char16_t(uchar(bytes[i]));
+}
+
+QString pieceText(QStringView piece)
+{
+    return piece.toString();
+}
+
+QString pieceText(QByteArrayView piece)
+{
+    return TextCodec::toText(piece);
+}
+
+template<typename View>
+bool parseMfnPieces(View line, QList<qint32> *out, QString *badPiece)
 {
     const qsizetype n = line.size();
     qsizetype i = 0;
@@ -29,23 +53,23 @@ bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece)
         // One piece runs to the next break (0x1F = CR, 0x1E = LF, or the real ones).
         const qsizetype start = i;
         while (i < n) {
-            const char16_t u = line[i].unicode();
+            const char16_t u = unitAt(line, i);
             if (u == 0x1F || u == 0x1E || u == u'\r' || u == u'\n')
                 break;
             ++i;
         }
-        const QStringView piece = line.sliced(start, i - start);
+        const View piece = line.sliced(start, i - start);
         bool ok = !piece.isEmpty();
         qint64 value = 0;
         qsizetype k = 0;
         bool negative = false;
-        if (ok && (piece[0] == u'-' || piece[0] == u'+')) {
-            negative = piece[0] == u'-';
+        if (ok && (unitAt(piece, 0) == u'-' || unitAt(piece, 0) == u'+')) {
+            negative = unitAt(piece, 0) == u'-';
             k = 1;
             ok = piece.size() > 1;
         }
         for (; ok && k < piece.size(); ++k) {
-            const char16_t u = piece[k].unicode();
+            const char16_t u = unitAt(piece, k);
             if (u < u'0' || u > u'9' || value > std::numeric_limits<qint32>::max()) {
                 ok = false;
                 break;
@@ -56,17 +80,66 @@ bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece)
             value = -value;
         if (!ok || value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min()) {
             if (badPiece)
-                *badPiece = piece.toString();
+                *badPiece = pieceText(piece);
             return false;
         }
         out->append(static_cast<qint32>(value));
         if (i >= n)
             break;
         // A CR LF pair (encoded or not) is one break; a final break makes no empty piece.
-        const char16_t b = line[i].unicode();
+        const char16_t b = unitAt(line, i);
         ++i;
-        if ((b == 0x1F || b == u'\r') && i < n && (line[i].unicode() == 0x1E || line[i] == u'\n'))
+        if ((b == 0x1F || b == u'\r') && i < n && (unitAt(line, i) == 0x1E || unitAt(line, i) == u'\n'))
             ++i;
+    }
+    return true;
+}
+
+QStringView mfnLine(const QStringList &answer, qsizetype i)
+{
+    return answer.at(i);
+}
+
+QByteArrayView mfnLine(const AnswerLines &answer, qsizetype i)
+{
+    return answer.bytesAt(i);
+}
+
+} // namespace
+
+bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece)
+{
+    return parseMfnPieces(line, out, badPiece);
+}
+
+bool parseMfnList(QByteArrayView line, QList<qint32> *out, QString *badPiece)
+{
+    // Straight from the received bytes: the digits and breaks are single bytes in Windows-1251.
+    // The plain loop takes the usual pieces; anything unusual from there on goes through the
+    // general walk, which names the bad piece.
+    const char *p = line.data();
+    const char *const end = p + line.size();
+    out->reserve(out->size() + line.size() / 8 + 1);
+    while (p < end) {
+        const char *const start = p;
+        const bool negative = *p == '-';
+        if (negative || *p == '+')
+            ++p;
+        const char *const digits = p;
+        qint64 value = 0;
+        while (p < end && uchar(*p - '0') < 10 && p - digits < 10) {
+            value = value * 10 + (*p - '0');
+            ++p;
+        }
+        const bool atBreak = p == end || *p == 0x1F || *p == 0x1E || *p == '\r' || *p == '\n';
+        if (p == digits || !atBreak || value > std::numeric_limits<qint32>::max())
+            return parseMfnPieces(line.sliced(start - line.data()), out, badPiece);
+        out->append(static_cast<qint32>(negative ? -value : value));
+        if (p >= end)
+            break;
+        const char b = *p++;
+        if ((b == 0x1F || b == '\r') && p < end && (*p == 0x1E || *p == '\n'))
+            ++p;
     }
     return true;
 }
@@ -81,7 +154,8 @@ quint8 lockFlagFromLine(const QString &line)
     return static_cast<quint8>(toIntDef(line, 0) & 0xFF);
 }
 
-DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &answer)
+template<typename Answer>
+DatabaseInfoReading readDatabaseInfoFrom(int operationResult, const Answer &answer)
 {
     DatabaseInfoReading reading;
     if (operationResult == OpResult::Busy) {
@@ -104,7 +178,7 @@ DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &ans
     QList<qint32> *lists[] = {&state.deletedMfns1, &state.deletedMfns2, &state.unactualizedMfns, &state.lockedMfns};
     for (int i = 0; i < 4; ++i) {
         QString bad;
-        if (!parseMfnList(answer.at(i + 1), lists[i], &bad)) {
+        if (!parseMfnList(mfnLine(answer, i + 1), lists[i], &bad)) {
             reading.error = {DatabaseInfoError::BadMfn, bad};
             return reading;
         }
@@ -113,6 +187,16 @@ DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &ans
     state.locked = lockFlagFromLine(answer.at(6));
     reading.state = std::move(state);
     return reading;
+}
+
+DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &answer)
+{
+    return readDatabaseInfoFrom(operationResult, answer);
+}
+
+DatabaseInfoReading readDatabaseInfo(int operationResult, const AnswerLines &answer)
+{
+    return readDatabaseInfoFrom(operationResult, answer);
 }
 
 QString databaseInfoErrorReason(const DatabaseInfoError &error)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/AnswerLines.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,7 @@ QList<DatabaseListEntry> databaseListEntries(const QStringList &lines);
 // piece between breaks is a decimal MFN. An empty line is an empty list. On a piece that is not
 // a 32-bit decimal integer, *out keeps the MFNs before it and *badPiece holds the piece.
 bool parseMfnList(QStringView line, QList<qint32> *out, QString *badPiece);
+bool parseMfnList(QByteArrayView line, QList<qint32> *out, QString *badPiece);
 
 // Max MFN (line 5 minus one; a line that is not a number counts as 1) and lock flag (line 6,
 // low 8 bits; not a number counts as 0).
@@ -63,6 +66,8 @@ struct DatabaseInfoReading
 // answer lines). Nothing is taken from an answer that is not whole and successful, so the caller
 // can keep the previous state untouched until it has a new one.
 DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &answer);
+// The same on the answer as received: the MFN lists are parsed straight from the bytes.
+DatabaseInfoReading readDatabaseInfo(int operationResult, const AnswerLines &answer);
 
 // Reason of a failed reading, in a few words for the status bar and the boxes.
 QString databaseInfoErrorReason(const DatabaseInfoError &error);

@@ -142,11 +142,11 @@ void TulvaExchange::stopWaitTimer()
     TimerWait->stop();
 }
 
-int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &arguments, QStringList &answer,
+int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &arguments, AnswerOut answer,
     bool testBusy, void (TulvaExchange::*reshape)(), bool background)
 {
     ExchangeRecord record;
-    record.started = QDateTime::currentDateTime();
+    record.started = QDateTime::currentDateTimeUtc();
     record.command = command.toByteArray();
     {
         // Only the first argument line: for A that is the user name, never the password.
@@ -164,7 +164,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     clock.start();
     m_inOperation = true;
     m_busyMarker = kWaiting;
-    m_attempts = 0;
+    m_silentRetries = 0;
     m_cancelled = false;
     m_abandoned = false;
     m_answerBytes = 0;
@@ -185,18 +185,18 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     m_busyMarker = result;
 
     record.result = result;
-    if (!answer.isEmpty())
+    if (answer.size() > 0)
         record.returnCode = answer.first();
     record.answerBytes = m_answerBytes;
     record.durationMs = clock.elapsed();
-    record.silentRetries = qMax(0, m_attempts - 1);
+    record.silentRetries = m_silentRetries;
     record.cancelled = m_cancelled;
     Q_EMIT operationFinished(record);
     Q_EMIT idle();
     return result;
 }
 
-int TulvaExchange::ExecuteRequest(QStringList &answer)
+int TulvaExchange::ExecuteRequest(AnswerOut answer)
 {
     int result = kFailed;
     try {
@@ -213,7 +213,6 @@ int TulvaExchange::executeRequestBytes(bool background)
 {
     for (;;) {
         m_retryFlag = false;
-        ++m_attempts;
         const int state = m_blockingTransport ? blockingExchange() : exchangeWithWindow(background);
         if (state != kFailed)
             return state;
@@ -237,7 +236,6 @@ int TulvaExchange::executeRequestBytes(bool background)
             // Closing the program asks nothing: the administrator has already decided.
             if (m_closing)
                 return kFailed;
-            m_attempts = 0; // retries after a question are not silent ones
             if (!ask(message + u" Следует повторить обращение к серверу"_s)) {
                 if (!m_serverHost.isEmpty())
                     m_hostBeforeRefusal = m_serverHost;
@@ -247,22 +245,23 @@ int TulvaExchange::executeRequestBytes(bool background)
                 return kFailed;
             }
         }
+        if (message.isEmpty())
+            ++m_silentRetries;
         m_id.sequence = Wire::nextSequence(m_id.sequence);
         m_requestText = Wire::retriedRequest(m_requestText, m_id.sequence);
     }
 }
 
-void TulvaExchange::answerToList(QStringList &answer) const
+void TulvaExchange::answerToList(AnswerOut answer)
 {
-    answer.clear();
-    answer.reserve(m_answerLines.size());
-    for (const QByteArrayView line : m_answerLines)
-        answer.append(TextCodec::toText(line));
+    // The lines lie in the receive buffer: the answer takes the buffer itself.
+    answer.take(std::move(m_received), m_answerLines);
+    m_received = QByteArray();
 }
 
 void TulvaExchange::releaseBuffers()
 {
-    m_answerLines.clear();
+    m_answerLines = QList<QByteArrayView>(); // its capacity too: a million-line answer's index
     m_resourceCopy = QByteArray();
     // A large answer must not keep its memory for the rest of the run.
     if (m_received.capacity() > 4 * Wire::kReadChunk)
@@ -417,6 +416,7 @@ void TulvaExchange::Send_SockConnect()
     if (m_state != kWaiting)
         return;
     m_sendConnected = true;
+    m_sized = false;
     m_received.resize(0);
     m_binary.resize(0);
     Send_Sock->write(m_wireMessage);
@@ -441,7 +441,32 @@ void TulvaExchange::takeBytes(QTcpSocket *socket)
         m_received.resize(length + qMax<qint64>(got, 0));
         if (got <= 0)
             return;
+        if (!m_sized)
+            sizeFromAnnouncedLength();
     }
+}
+
+void TulvaExchange::sizeFromAnnouncedLength()
+{
+    // Line 4 of the answer header announces the length of the text: the buffer takes that size
+    // at once instead of growing step by step (capped: a wild number costs nothing up front).
+    constexpr qint64 kMostUpFront = qint64(256) << 20;
+    qsizetype pos = 0;
+    for (int line = 0; line < 4; ++line) {
+        pos = m_received.indexOf('\n', pos);
+        if (pos < 0)
+            return;
+        ++pos;
+    }
+    m_sized = true;
+    const QList<QByteArrayView> lines = Wire::splitLines(QByteArrayView(m_received).first(pos));
+    bool ok = false;
+    const qint64 announced = lines.size() >= 4 ? Wire::toInteger(lines.at(3).trimmed(), &ok) : 0;
+    if (!ok || announced <= 0)
+        return;
+    const qint64 want = qMin<qint64>(announced + pos + Wire::kReadChunk, kMostUpFront);
+    if (want > m_received.capacity())
+        m_received.reserve(qsizetype(want));
 }
 
 void TulvaExchange::Send_SockRead()
@@ -538,6 +563,7 @@ int TulvaExchange::blockingExchange()
     TimerNoOperation->start();
     m_answerLines.clear();
     m_received.resize(0);
+    m_sized = false;
     m_binary.resize(0);
     m_state = kWaiting;
     const QByteArray portText = bytes(m_serverPort);
@@ -613,8 +639,28 @@ void TulvaExchange::writeLog(const char *kind, QByteArrayView text) const
         // The request carries the password on line 5 (and the registration once more as an
         // argument); it never goes into a file.
         QList<QByteArrayView> lines = Wire::splitLines(text);
+        // The client list sent with +7: name, password, workstation line per account.
+        const bool clientList = m_currentCommand == "+7";
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (i == 4 || (!m_id.password.isEmpty() && lines.at(i) == m_id.password))
+            if (i == 4 || (!m_id.password.isEmpty() && lines.at(i) == m_id.password)
+                || (clientList && i >= 9 && (i - 9) % 3 == 1))
+                lines[i] = QByteArrayView("*****");
+        }
+        for (const QByteArrayView line : std::as_const(lines)) {
+            file.write(line.data(), line.size());
+            file.write("\r\n", 2);
+        }
+        return;
+    }
+    if (m_currentCommand == "+9") {
+        // The account table holds every password in clear, in column 2 of each account.
+        QList<QByteArrayView> lines = Wire::splitLines(text);
+        const qsizetype body = Wire::kAnswerHeaderLines;
+        bool ok = false;
+        const qint64 last = Wire::toInteger(lines.value(body + 2), &ok);
+        const bool sane = ok && last >= 2 && last < 4096;
+        for (qsizetype i = body + 3; i < lines.size(); ++i) {
+            if (!sane || (i - body - 3) % (last + 1) == 2)
                 lines[i] = QByteArrayView("*****");
         }
         for (const QByteArrayView line : std::as_const(lines)) {
@@ -629,7 +675,7 @@ void TulvaExchange::writeLog(const char *kind, QByteArrayView text) const
 // --- operations ----------------------------------------------------------------------------------
 
 int TulvaExchange::RegisterClient(
-    const QString &userName, const QString &password, const QString &workstation, QStringList &answer)
+    const QString &userName, const QString &password, const QString &workstation, AnswerOut answer)
 {
     if (m_inOperation)
         return kWaiting;
@@ -640,22 +686,22 @@ int TulvaExchange::RegisterClient(
     return runOperation("A", bytes(userName) + '\n' + bytes(password), answer, false);
 }
 
-int TulvaExchange::UnregisterClient(const QString &userName, QStringList &answer)
+int TulvaExchange::UnregisterClient(const QString &userName, AnswerOut answer)
 {
     return runOperation("B", bytes(userName), answer);
 }
 
-int TulvaExchange::NoOperation(QStringList &answer)
+int TulvaExchange::NoOperation(AnswerOut answer)
 {
     return runOperation("N", QByteArray(), answer);
 }
 
-int TulvaExchange::GetDatabaseInfo(const QString &dbName, QStringList &answer)
+int TulvaExchange::GetDatabaseInfo(const QString &dbName, AnswerOut answer)
 {
     return runOperation("0", bytes(dbName), answer);
 }
 
-int TulvaExchange::ReadResource(int pathCode, const QString &dbName, const QString &fileName, QStringList &answer)
+int TulvaExchange::ReadResource(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer)
 {
     const QByteArray args = QByteArray::number(pathCode) + '.' + bytes(dbName) + '.' + bytes(fileName);
     return runOperation("L", args, answer, true, &TulvaExchange::reshapeResource);
@@ -682,42 +728,42 @@ void TulvaExchange::reshapeResource()
     m_answerLines = Wire::splitLines(decoded);
 }
 
-int TulvaExchange::ActualizeDatabase(const QString &dbName, int mfn, QStringList &answer)
+int TulvaExchange::ActualizeDatabase(const QString &dbName, int mfn, AnswerOut answer)
 {
     return runOperation("F", bytes(dbName) + '\n' + QByteArray::number(mfn), answer);
 }
 
-int TulvaExchange::CreateDatabase(const QString &name, const QString &description, bool flag, QStringList &answer)
+int TulvaExchange::CreateDatabase(const QString &name, const QString &description, bool flag, AnswerOut answer)
 {
     return runOperation("T", bytes(name) + '\n' + bytes(description) + '\n' + (flag ? '1' : '0'), answer);
 }
 
-int TulvaExchange::DeleteDatabase(const QString &dbName, QStringList &answer)
+int TulvaExchange::DeleteDatabase(const QString &dbName, AnswerOut answer)
 {
     return runOperation("W", bytes(dbName), answer);
 }
 
-int TulvaExchange::ClearDatabase(const QString &dbName, QStringList &answer)
+int TulvaExchange::ClearDatabase(const QString &dbName, AnswerOut answer)
 {
     return runOperation("S", bytes(dbName), answer);
 }
 
-int TulvaExchange::ReorganizeInvertedFile(const QString &dbName, QStringList &answer)
+int TulvaExchange::ReorganizeInvertedFile(const QString &dbName, AnswerOut answer)
 {
     return runOperation("Y", bytes(dbName), answer);
 }
 
-int TulvaExchange::ReorganizeMasterFile(const QString &dbName, QStringList &answer)
+int TulvaExchange::ReorganizeMasterFile(const QString &dbName, AnswerOut answer)
 {
     return runOperation("X", bytes(dbName), answer);
 }
 
-int TulvaExchange::LoadInvertedFile(const QString &dbName, QStringList &answer)
+int TulvaExchange::LoadInvertedFile(const QString &dbName, AnswerOut answer)
 {
     return runOperation("Z", bytes(dbName), answer);
 }
 
-int TulvaExchange::UnlockRecords(const QString &dbName, const QList<qint32> &mfns, QStringList &answer)
+int TulvaExchange::UnlockRecords(const QString &dbName, const QList<qint32> &mfns, AnswerOut answer)
 {
     QByteArray args = bytes(dbName);
     for (const qint32 mfn : mfns) {
@@ -727,27 +773,27 @@ int TulvaExchange::UnlockRecords(const QString &dbName, const QList<qint32> &mfn
     return runOperation("Q", args, answer);
 }
 
-int TulvaExchange::UnlockDatabase(const QString &dbName, QStringList &answer)
+int TulvaExchange::UnlockDatabase(const QString &dbName, AnswerOut answer)
 {
     return runOperation("U", bytes(dbName), answer);
 }
 
-int TulvaExchange::RestartServer(QStringList &answer)
+int TulvaExchange::RestartServer(AnswerOut answer)
 {
     return runOperation("+8", QByteArray(), answer);
 }
 
-int TulvaExchange::GetRegisteredClients(QStringList &answer)
+int TulvaExchange::GetRegisteredClients(AnswerOut answer)
 {
     return runOperation("+1", QByteArray(), answer);
 }
 
-int TulvaExchange::GetClientList(QStringList &answer)
+int TulvaExchange::GetClientList(AnswerOut answer)
 {
     return runOperation("+9", QByteArray(), answer);
 }
 
-int TulvaExchange::SaveClientList(const QStringList &lines, QStringList &answer)
+int TulvaExchange::SaveClientList(const QStringList &lines, AnswerOut answer)
 {
     QByteArray args;
     for (const QString &line : lines) {
@@ -757,18 +803,18 @@ int TulvaExchange::SaveClientList(const QStringList &lines, QStringList &answer)
     return runOperation("+7", args, answer);
 }
 
-int TulvaExchange::GetProcessList(QStringList &answer)
+int TulvaExchange::GetProcessList(AnswerOut answer)
 {
     return runOperation("+3", QByteArray(), answer);
 }
 
-int TulvaExchange::DeleteRegisteredClient(const QString &clientId, QStringList &answer)
+int TulvaExchange::DeleteRegisteredClient(const QString &clientId, AnswerOut answer)
 {
     return runOperation("+6", bytes(clientId), answer);
 }
 
 int TulvaExchange::StopProcess(
-    const QString &clientId, const QString &commandCode, const QString &processNumber, QStringList &answer)
+    const QString &clientId, const QString &commandCode, const QString &processNumber, AnswerOut answer)
 {
     if (m_busyMarker == kWaiting || m_inOperation) {
         answer.clear();
@@ -778,42 +824,43 @@ int TulvaExchange::StopProcess(
         "+4", bytes(clientId) + '\n' + bytes(commandCode) + '\n' + bytes(processNumber), answer);
 }
 
-int TulvaExchange::GetServerVersion(QStringList &answer)
+int TulvaExchange::GetServerVersion(AnswerOut answer)
 {
     return runOperation("1", QByteArray(), answer);
 }
 
 int TulvaExchange::ReadResourceCached(
-    int pathCode, const QString &dbName, const QString &fileName, QStringList &answer)
+    int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer)
 {
     const QString key = (QString::number(pathCode) + u'.' + dbName + u'.' + fileName).toUpper();
-    answer.clear();
+    QStringList lines;
     int result = kFailed;
     const auto hit = m_resourceCache.constFind(key);
     if (hit != m_resourceCache.constEnd()) {
-        answer = *hit;
+        lines = *hit;
         result = kAccepted;
     } else {
         for (;;) {
-            result = ReadResource(pathCode, dbName, fileName, answer);
+            result = ReadResource(pathCode, dbName, fileName, lines);
             bool negative = false;
-            if (result == kFailed && answer.size() == 1) {
+            if (result == kFailed && lines.size() == 1) {
                 bool ok = false;
-                negative = Wire::toInteger(bytes(answer.first()), &ok) < 0 && ok;
+                negative = Wire::toInteger(bytes(lines.first()), &ok) < 0 && ok;
             }
             // After a refused retry the program is ending: nothing more to ask.
             if (!negative || (m_window && m_window->programTerminating()) || m_serverHost.isEmpty())
                 break;
-            const QString code = answer.first();
-            answer.clear();
+            const QString code = lines.first();
+            lines.clear();
             if (!ask(u"Ошибка при получении ресурса ("_s + code + u"). Повторить?"_s))
                 break;
         }
         if (result == kAccepted)
-            m_resourceCache.insert(key, answer);
+            m_resourceCache.insert(key, lines);
     }
-    if (answer.size() == 1 && answer.first().isEmpty())
-        answer.clear();
+    if (lines.size() == 1 && lines.first().isEmpty())
+        lines.clear();
+    answer.set(lines);
     return result;
 }
 
@@ -823,7 +870,7 @@ void TulvaExchange::ClearResourceCache()
 }
 
 int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port, const QString &workstation,
-    QStringList &answer, const QString &password, const QString &userName)
+    AnswerOut answer, const QString &password, const QString &userName)
 {
     if (!engine)
         return kFailed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchange/AnswerLines.h"
 #include "exchange/OpResult.h"
 #include "exchange/WireFormat.h"
 
@@ -42,7 +43,7 @@ public:
 // One finished (or refused) operation, for the request journal. Never holds a password.
 struct ExchangeRecord
 {
-    QDateTime started;
+    QDateTime started; // UTC
     QByteArray command; // command code, e.g. "0", "+3"
     QString argument; // first argument line; for A only the user name
     int result = OpResult::Failed; // OpResult::Accepted / Failed / Busy
@@ -80,34 +81,34 @@ public:
 
     // Server commands.
     int RegisterClient(const QString &userName, const QString &password, const QString &workstation,
-        QStringList &answer); // A
-    int UnregisterClient(const QString &userName, QStringList &answer); // B
-    int NoOperation(QStringList &answer); // N
-    int GetDatabaseInfo(const QString &dbName, QStringList &answer); // 0
+        AnswerOut answer); // A
+    int UnregisterClient(const QString &userName, AnswerOut answer); // B
+    int NoOperation(AnswerOut answer); // N
+    int GetDatabaseInfo(const QString &dbName, AnswerOut answer); // 0
     int ReadResource(int pathCode, const QString &dbName, const QString &fileName,
-        QStringList &answer); // L
-    int ActualizeDatabase(const QString &dbName, int mfn, QStringList &answer); // F
+        AnswerOut answer); // L
+    int ActualizeDatabase(const QString &dbName, int mfn, AnswerOut answer); // F
     int CreateDatabase(const QString &name, const QString &description, bool flag,
-        QStringList &answer); // T
-    int DeleteDatabase(const QString &dbName, QStringList &answer); // W
-    int ClearDatabase(const QString &dbName, QStringList &answer); // S
-    int ReorganizeInvertedFile(const QString &dbName, QStringList &answer); // Y
-    int ReorganizeMasterFile(const QString &dbName, QStringList &answer); // X
-    int LoadInvertedFile(const QString &dbName, QStringList &answer); // Z
-    int UnlockRecords(const QString &dbName, const QList<qint32> &mfns, QStringList &answer); // Q
-    int UnlockDatabase(const QString &dbName, QStringList &answer); // U
-    int RestartServer(QStringList &answer); // +8
-    int GetRegisteredClients(QStringList &answer); // +1
-    int GetClientList(QStringList &answer); // +9
-    int SaveClientList(const QStringList &lines, QStringList &answer); // +7
-    int GetProcessList(QStringList &answer); // +3
-    int DeleteRegisteredClient(const QString &clientId, QStringList &answer); // +6
+        AnswerOut answer); // T
+    int DeleteDatabase(const QString &dbName, AnswerOut answer); // W
+    int ClearDatabase(const QString &dbName, AnswerOut answer); // S
+    int ReorganizeInvertedFile(const QString &dbName, AnswerOut answer); // Y
+    int ReorganizeMasterFile(const QString &dbName, AnswerOut answer); // X
+    int LoadInvertedFile(const QString &dbName, AnswerOut answer); // Z
+    int UnlockRecords(const QString &dbName, const QList<qint32> &mfns, AnswerOut answer); // Q
+    int UnlockDatabase(const QString &dbName, AnswerOut answer); // U
+    int RestartServer(AnswerOut answer); // +8
+    int GetRegisteredClients(AnswerOut answer); // +1
+    int GetClientList(AnswerOut answer); // +9
+    int SaveClientList(const QStringList &lines, AnswerOut answer); // +7
+    int GetProcessList(AnswerOut answer); // +3
+    int DeleteRegisteredClient(const QString &clientId, AnswerOut answer); // +6
     int StopProcess(const QString &clientId, const QString &commandCode, const QString &processNumber,
-        QStringList &answer); // +4
-    int GetServerVersion(QStringList &answer); // 1
+        AnswerOut answer); // +4
+    int GetServerVersion(AnswerOut answer); // 1
 
     // Resource reads through the cache (key: path code, database and file name, upper-cased).
-    int ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, QStringList &answer);
+    int ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer);
     void ClearResourceCache();
 
     // The cancel button (and Esc): the first two presses send the cancel message, the third
@@ -126,7 +127,7 @@ public:
     // Makes the nine header lines of a new request and remembers its command code.
     QByteArray BuildRequestHeader(QByteArrayView command);
     // Runs the request text built in the engine, with silent retries and the retry question.
-    int ExecuteRequest(QStringList &answer);
+    int ExecuteRequest(AnswerOut answer);
 
     // Components.
     QTimer *TimerWait = nullptr;
@@ -172,17 +173,18 @@ Q_SIGNALS:
     void idle();
 
 private:
-    int runOperation(QByteArrayView command, const QByteArray &arguments, QStringList &answer,
+    int runOperation(QByteArrayView command, const QByteArray &arguments, AnswerOut answer,
         bool testBusy = true, void (TulvaExchange::*reshape)() = nullptr, bool background = false);
     void reshapeResource();
     int executeRequestBytes(bool background);
     int exchangeWithWindow(bool background);
     void waitInLoop();
     void StartSend();
-    void answerToList(QStringList &answer) const;
+    void answerToList(AnswerOut answer);
     void setState(int state);
     int blockingExchange();
     void takeBytes(QTcpSocket *socket);
+    void sizeFromAnnouncedLength();
     void connectionBroken();
     void socketFailed();
     void finishAnswer(bool blocking);
@@ -229,11 +231,12 @@ private:
     quint16 m_sendPort = 0;
     bool m_inOperation = false;
     bool m_sendConnected = false;
+    bool m_sized = false; // the receive buffer has taken the announced length
     QEventLoop *m_waitLoop = nullptr;
     std::function<void(int)> m_tickHook;
 
     // Journal figures of the running operation.
-    int m_attempts = 0;
+    int m_silentRetries = 0;
     bool m_cancelled = false;
     qsizetype m_answerBytes = 0;
 
@@ -244,4 +247,4 @@ private:
 // Hands host, port and workstation code to the engine, then registers the client (command A).
 // On a first answer line "0" the line after it is removed, so the profile follows directly.
 int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port, const QString &workstation,
-    QStringList &answer, const QString &password, const QString &userName);
+    AnswerOut answer, const QString &password, const QString &userName);

@@ -14,3 +14,7 @@ inline bool returnCodeOk(const QStringList &answer)
 {
     return !answer.isEmpty() && answer.first() == QLatin1StringView("0");
 }
+
+class AnswerLines;
+// The same test on an answer kept as received bytes (reads only the first line).
+bool returnCodeOk(const AnswerLines &answer);

@@ -79,66 +79,66 @@ public:
 
     // Server commands.
     int RegisterClient(const QString &userName, const QString &password, const QString &workstation,
-        QStringList &answer)
+        AnswerOut answer)
     {
         return m_engine->RegisterClient(userName, password, workstation, answer);
     }
-    int UnregisterClient(const QString &userName, QStringList &answer)
+    int UnregisterClient(const QString &userName, AnswerOut answer)
     {
         return m_engine->UnregisterClient(userName, answer);
     }
-    int NoOperation(QStringList &answer) { return m_engine->NoOperation(answer); }
-    int GetDatabaseInfo(const QString &dbName, QStringList &answer)
+    int NoOperation(AnswerOut answer) { return m_engine->NoOperation(answer); }
+    int GetDatabaseInfo(const QString &dbName, AnswerOut answer)
     {
         return m_engine->GetDatabaseInfo(dbName, answer);
     }
-    int ReadResource(int pathCode, const QString &dbName, const QString &fileName, QStringList &answer)
+    int ReadResource(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer)
     {
         return m_engine->ReadResource(pathCode, dbName, fileName, answer);
     }
-    int ActualizeDatabase(const QString &dbName, int mfn, QStringList &answer)
+    int ActualizeDatabase(const QString &dbName, int mfn, AnswerOut answer)
     {
         return m_engine->ActualizeDatabase(dbName, mfn, answer);
     }
-    int CreateDatabase(const QString &name, const QString &description, bool flag, QStringList &answer)
+    int CreateDatabase(const QString &name, const QString &description, bool flag, AnswerOut answer)
     {
         return m_engine->CreateDatabase(name, description, flag, answer);
     }
-    int DeleteDatabase(const QString &dbName, QStringList &answer) { return m_engine->DeleteDatabase(dbName, answer); }
-    int ClearDatabase(const QString &dbName, QStringList &answer) { return m_engine->ClearDatabase(dbName, answer); }
-    int ReorganizeInvertedFile(const QString &dbName, QStringList &answer)
+    int DeleteDatabase(const QString &dbName, AnswerOut answer) { return m_engine->DeleteDatabase(dbName, answer); }
+    int ClearDatabase(const QString &dbName, AnswerOut answer) { return m_engine->ClearDatabase(dbName, answer); }
+    int ReorganizeInvertedFile(const QString &dbName, AnswerOut answer)
     {
         return m_engine->ReorganizeInvertedFile(dbName, answer);
     }
-    int ReorganizeMasterFile(const QString &dbName, QStringList &answer)
+    int ReorganizeMasterFile(const QString &dbName, AnswerOut answer)
     {
         return m_engine->ReorganizeMasterFile(dbName, answer);
     }
-    int LoadInvertedFile(const QString &dbName, QStringList &answer)
+    int LoadInvertedFile(const QString &dbName, AnswerOut answer)
     {
         return m_engine->LoadInvertedFile(dbName, answer);
     }
-    int UnlockRecords(const QString &dbName, const QList<qint32> &mfns, QStringList &answer)
+    int UnlockRecords(const QString &dbName, const QList<qint32> &mfns, AnswerOut answer)
     {
         return m_engine->UnlockRecords(dbName, mfns, answer);
     }
-    int UnlockDatabase(const QString &dbName, QStringList &answer) { return m_engine->UnlockDatabase(dbName, answer); }
-    int RestartServer(QStringList &answer) { return m_engine->RestartServer(answer); }
-    int GetRegisteredClients(QStringList &answer) { return m_engine->GetRegisteredClients(answer); }
-    int GetClientList(QStringList &answer) { return m_engine->GetClientList(answer); }
-    int SaveClientList(const QStringList &lines, QStringList &answer) { return m_engine->SaveClientList(lines, answer); }
-    int GetProcessList(QStringList &answer) { return m_engine->GetProcessList(answer); }
-    int DeleteRegisteredClient(const QString &clientId, QStringList &answer)
+    int UnlockDatabase(const QString &dbName, AnswerOut answer) { return m_engine->UnlockDatabase(dbName, answer); }
+    int RestartServer(AnswerOut answer) { return m_engine->RestartServer(answer); }
+    int GetRegisteredClients(AnswerOut answer) { return m_engine->GetRegisteredClients(answer); }
+    int GetClientList(AnswerOut answer) { return m_engine->GetClientList(answer); }
+    int SaveClientList(const QStringList &lines, AnswerOut answer) { return m_engine->SaveClientList(lines, answer); }
+    int GetProcessList(AnswerOut answer) { return m_engine->GetProcessList(answer); }
+    int DeleteRegisteredClient(const QString &clientId, AnswerOut answer)
     {
         return m_engine->DeleteRegisteredClient(clientId, answer);
     }
     int StopProcess(const QString &clientId, const QString &commandCode, const QString &processNumber,
-        QStringList &answer)
+        AnswerOut answer)
     {
         return m_engine->StopProcess(clientId, commandCode, processNumber, answer);
     }
-    int GetServerVersion(QStringList &answer) { return m_engine->GetServerVersion(answer); }
-    int ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, QStringList &answer)
+    int GetServerVersion(AnswerOut answer) { return m_engine->GetServerVersion(answer); }
+    int ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer)
     {
         return m_engine->ReadResourceCached(pathCode, dbName, fileName, answer);
     }
@@ -237,5 +237,5 @@ private:
 };
 
 // Registers with the program's engine (WaitForm): host, port and workstation code, then A.
-int ConnectToServer(const QString &host, const QString &port, const QString &workstation, QStringList &answer,
+int ConnectToServer(const QString &host, const QString &port, const QString &workstation, AnswerOut answer,
     const QString &password, const QString &userName);

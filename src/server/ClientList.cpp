@@ -5,8 +5,8 @@
 #include "shell/TextRules.h"
 
 #include <QCollator>
-#include <QLocale>
 #include <QHash>
+#include <QLocale>
 #include <QMultiHash>
 
 #include <algorithm>
@@ -170,7 +170,7 @@ bool foldedEqual(const QString &x, const QString &y)
 
 // The client list text of `count` accounts, read through `name`, `password` and `ini` by index;
 // `mark` appends DuplicateMark to the name of a repeated account where the accounts are kept.
-template<typename Name, typename Password, typename Ini, typename Mark>
+template <typename Name, typename Password, typename Ini, typename Mark>
 QStringList buildText(qsizetype count, Name name, Password password, Ini ini, Mark mark, QList<int> *marked)
 {
     // Only a repeated name and password together make a duplicate. The first account of each
@@ -225,8 +225,8 @@ QStringList buildClientListText(QList<Account> &accounts, const IniNames &defaul
         [&](qsizetype i) { accounts[i].name += DuplicateMark; }, marked);
 }
 
-QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults,
-                                QList<int> *marked)
+QStringList buildClientListText(
+    QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults, QList<int> *marked)
 {
     static const QString none;
     const auto cell = [&rows](qsizetype i, int c) -> const QString & {
@@ -251,8 +251,8 @@ QStringList buildClientListText(QList<QStringList> &rows, const QStringList &pas
         marked);
 }
 
-std::optional<QList<Account>> parseClientListText(const QStringList &lines, const IniNames &defaults,
-                                                  QString *error)
+std::optional<QList<Account>> parseClientListText(
+    const QStringList &lines, const IniNames &defaults, QString *error)
 {
     QList<Account> accounts;
     for (qsizetype i = 0;; i += 3) {

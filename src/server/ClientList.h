@@ -16,7 +16,8 @@ namespace ClientList {
 inline constexpr int WorkstationCount = 6;
 // Letters of the workstations in the client list text, in the order of grid columns 3 to 8:
 // cataloguer, reader, circulation, acquisitions, book provision, administrator.
-inline constexpr std::array<char16_t, WorkstationCount> WorkstationLetters{ u'C', u'R', u'B', u'M', u'K', u'A' };
+inline constexpr std::array<char16_t, WorkstationCount> WorkstationLetters{ u'C', u'R', u'B', u'M', u'K',
+    u'A' };
 
 // Columns of the account grid: number, name, password, then the six workstation INI files.
 inline constexpr int NumberColumn = 0;
@@ -75,16 +76,17 @@ QString iniLine(const IniNames &ini, const IniNames &defaults);
 // account that repeats an earlier one (name and password, letter case ignored) gets
 // DuplicateMark appended to its name, in `accounts` as well; the indexes of the marked accounts
 // go to *marked when given.
-QStringList buildClientListText(QList<Account> &accounts, const IniNames &defaults, QList<int> *marked = nullptr);
+QStringList buildClientListText(
+    QList<Account> &accounts, const IniNames &defaults, QList<int> *marked = nullptr);
 // The same from rows as the account table holds them (passwords apart); marks go into the rows.
-QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults,
-                                QList<int> *marked = nullptr);
+QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords,
+    const IniNames &defaults, QList<int> *marked = nullptr);
 
 // Reads a client list text back (the command-line import and the tests use it): accounts up to
 // the line "*****"; an account's missing workstations are at their defaults. nullopt, with the
 // reason, when the text does not end with "*****" or breaks off inside an account.
-std::optional<QList<Account>> parseClientListText(const QStringList &lines, const IniNames &defaults,
-                                                  QString *error);
+std::optional<QList<Account>> parseClientListText(
+    const QStringList &lines, const IniNames &defaults, QString *error);
 
 // --- name rules --------------------------------------------------------------------------------
 

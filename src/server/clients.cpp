@@ -249,11 +249,11 @@ QList<QStringList> TFormCLient::accountRows() const
     return StringGridCLients->gridModel()->dataRows().mid(0, clientCount());
 }
 
-void TFormCLient::writeAccountRows(const QList<QStringList> &rows)
+void TFormCLient::writeAccountRows(QList<QStringList> rows)
 {
     const int r = StringGridCLients->row();
     const int c = StringGridCLients->col();
-    StringGridCLients->gridModel()->setDataRows(rows);
+    StringGridCLients->gridModel()->setDataRows(std::move(rows));
     StringGridCLients->setRow(qMin(r, StringGridCLients->rowCount() - 1));
     StringGridCLients->setCol(c);
 }
@@ -289,7 +289,7 @@ bool TFormCLient::LoadClientAccounts()
     AnswerList.clear();
     ClientPasswords = std::move(table->passwords);
     StringGridCLients->setColCount(table->columnCount);
-    writeAccountRows(table->rows);
+    writeAccountRows(std::move(table->rows));
     return true;
 }
 
@@ -302,8 +302,10 @@ void TFormCLient::SortClientGrid(int column)
     qsizetype current = StringGridCLients->row() - 1;
     if (current >= rows.size())
         current = -1;
+    // The grid lets go of its rows, so that renumbering them in the sort does not copy them.
+    StringGridCLients->gridModel()->setDataRows({});
     ClientList::sortAccountRows(rows, ClientPasswords, column, &current);
-    writeAccountRows(rows);
+    writeAccountRows(std::move(rows));
     if (current >= 0)
         StringGridCLients->setRow(int(current) + 1);
 }
@@ -480,11 +482,12 @@ void TFormCLient::N1Click()
     if (!Dialogs::askYesNo(Dialogs::Icon::Warning, kAttention, u"Удалить профиль клиента?"_s))
         return;
     QList<QStringList> rows = accountRows();
+    StringGridCLients->gridModel()->setDataRows({});
     rows.removeAt(r - 1);
     ClientPasswords.removeAt(r - 1);
     for (qsizetype i = r - 1; i < rows.size(); ++i)
         rows[i][ClientList::NumberColumn] = QString::number(i + 1);
-    writeAccountRows(rows);
+    writeAccountRows(std::move(rows));
     StringGridCLients->setRow(qMin(r, clientCount()));
     ButtonOK->setEnabled(true);
 }

@@ -83,7 +83,7 @@ protected:
 private:
     // The account rows 1.. of the grid, cells as shown, and writing them back.
     QList<QStringList> accountRows() const;
-    void writeAccountRows(const QList<QStringList> &rows);
+    void writeAccountRows(QList<QStringList> rows);
     QStringList accountNames() const;
     // Asks before unsaved edits are replaced by the server's list; true to go on.
     bool confirmReread();

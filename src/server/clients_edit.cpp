@@ -95,12 +95,12 @@ TFormClientsEdit::TFormClientsEdit(QWidget *parent)
         check->setObjectName(u"CheckBox"_s + r.letter);
         check->setChecked(true);
         check->setFocusPolicy(Qt::ClickFocus); // Tab passes over the boxes
-        check->setGeometry(10, y + 2, 140, 17);
+        check->setGeometry(8, y + 2, 166, 17);
         *r.check = check;
 
         auto *edit = new QLineEdit(GroupBoxIni);
         edit->setObjectName(u"Edit"_s + r.letter);
-        edit->setGeometry(152, y, 128, 21);
+        edit->setGeometry(176, y, 104, 21);
         edit->installEventFilter(this);
         *r.edit = edit;
 

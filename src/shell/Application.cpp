@@ -24,8 +24,13 @@ void ApplicationTerminate()
     QMetaObject::invokeMethod(
         qApp,
         [] {
-            if (WAMainForm)
+            if (WAMainForm) {
                 WAMainForm->close();
+                // Refused while a request ends first: the window closes (and unregisters) after
+                // it, and quits then. Quitting now would end the request's wait under it.
+                if (WAMainForm->isVisible())
+                    return;
+            }
             QCoreApplication::quit();
         },
         Qt::QueuedConnection);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IniDocument.h"
+#include "exchange/AnswerLines.h"
 
 #include <QList>
 #include <QString>
@@ -33,7 +34,7 @@ inline QString BookProvdIniName;
 inline QString CurrentDbName;
 
 // Every server operation puts its answer lines here; the caller reads them right after the call.
-inline QStringList AnswerList;
+inline AnswerLines AnswerList;
 
 // State of the current database, written only by the open step.
 inline QList<qint32> DeletedMfns1;

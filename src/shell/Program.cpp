@@ -60,7 +60,7 @@ void CreateForms()
     SetUpGridFeatures();
 }
 
-int ConnectToServer(const QString &host, const QString &port, const QString &workstation, QStringList &answer,
+int ConnectToServer(const QString &host, const QString &port, const QString &workstation, AnswerOut answer,
     const QString &password, const QString &userName)
 {
     return ConnectToServer(WaitForm ? WaitForm->engine() : nullptr, host, port, workstation, answer, password,

@@ -595,6 +595,8 @@ void TWAMainForm::closeEvent(QCloseEvent *event)
     m_closed = true;
     if (beforeLogin)
         ApplicationTerminate(); // the splash window alone would keep the program running
+    else if (ApplicationTerminating())
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     FormClose();
     event->accept();
 }

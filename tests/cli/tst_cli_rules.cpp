@@ -1,5 +1,5 @@
 // tulvaa-cli's plain rules: the command line, the three output formats, the server's tables,
-// the process search and the client list text.
+// the process search, the client list file and what an import changes.
 #include "CliArgs.h"
 #include "CliOutput.h"
 #include "CliTables.h"
@@ -27,12 +27,11 @@ private slots:
     void textTableIsAligned();
     void tsvKeepsOneRecordPerLine();
     void jsonParsesAndKeepsTypes();
-    void serverTableStopsWhereTheAnswerEnds();
+    void tablesKeepWhatTheServerSent();
     void ownActiveProcess();
-    void commandCodes();
-    void clientListText_data();
-    void clientListText();
-    void accountsRoundTrip();
+    void jobKinds();
+    void clientListFile_data();
+    void clientListFile();
     void accountChanges();
 };
 
@@ -207,24 +206,30 @@ void TestCliRules::jsonParsesAndKeepsTypes()
     QCOMPARE(e.value(u"exit_status"_s).toInt(), 1);
 }
 
-void TestCliRules::serverTableStopsWhereTheAnswerEnds()
+void TestCliRules::tablesKeepWhatTheServerSent()
 {
-    // Three rows announced, two cells each, five cells sent.
-    const QStringList answer{u"0"_s, u"3"_s, u"1"_s, u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s};
-    QCOMPARE(serverTableRows(answer, 1), (QList<QStringList>{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}, {u"e"_s}}));
-    // Counts that are not numbers, negative or absurd cost nothing.
-    QVERIFY(serverTableRows({u"0"_s, u"x"_s, u"9"_s, u"a"_s}, 1).isEmpty());
-    QVERIFY(serverTableRows({u"0"_s, u"-4"_s, u"1"_s, u"a"_s}, 1).isEmpty());
-    QCOMPARE(serverTableRows({u"0"_s, u"2000000000"_s, u"2000000000"_s, u"a"_s}, 1),
-        QList<QStringList>{{u"a"_s}});
-    QVERIFY(serverTableRows({u"0"_s}, 1).isEmpty());
-    // The registered clients carry the request counter first.
-    const Table t = registeredClientsTable({u"0"_s, u"77"_s, u"1"_s, u"10"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s,
-        u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s, u"11"_s});
-    QCOMPARE(t.rows.size(), 1);
-    QCOMPARE(t.columns.size(), 11); // one more than the known columns: kept, with a made-up key
-    QCOMPARE(t.columns.at(4).key, u"client_id"_s);
+    // Three processes announced, two sent; an eleventh column kept with a made-up key.
+    QStringList answer{u"0"_s, u"3"_s, u"10"_s};
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 11; ++c)
+            answer.append(u"%1.%2"_s.arg(r).arg(c));
+    const Table t = processTable(parseProcessList(answer));
+    QCOMPARE(t.key, u"processes"_s);
+    QCOMPARE(t.rows.size(), 2);
+    QCOMPARE(t.columns.size(), 11);
+    QCOMPARE(t.columns.at(3).key, u"client_id"_s);
+    QCOMPARE(t.columns.at(6).title, u"Выполняемая команда"_s);
     QCOMPARE(t.columns.at(10).key, u"column11"_s);
+    QCOMPARE(t.rows.at(1).at(10), u"1.10"_s);
+
+    const auto clients = ClientList::parseRegisteredClients({u"0"_s, u"77"_s, u"1"_s, u"9"_s, u"1"_s, u"2"_s,
+        u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s});
+    QVERIFY(clients);
+    const Table c = registeredClientsTable(*clients);
+    QCOMPARE(c.columns.size(), 10);
+    QCOMPARE(c.columns.at(4).key, u"client_id"_s);
+    QCOMPARE(c.rows, QList<QStringList>{(QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s,
+                           u"8"_s, u"9"_s, u"10"_s})});
 }
 
 void TestCliRules::ownActiveProcess()
@@ -247,96 +252,76 @@ void TestCliRules::ownActiveProcess()
     QCOMPARE(findOwnActiveProcess({rows.first(), {u"1"_s}}, u"42"_s, u"X"_s), -1); // a cut row
 }
 
-void TestCliRules::commandCodes()
+void TestCliRules::jobKinds()
 {
-    QCOMPARE(processCommandCode(u"TULVA_RELOAD_DICT"_s), u"Y"_s);
-    QCOMPARE(processCommandCode(u"TULVA_DB_NEW"_s), u"T"_s);
-    QCOMPARE(processCommandCode(u"TULVA_ADMINISTRATOR_COMMANDS"_s), u"+"_s);
-    QCOMPARE(processCommandCode(u"tulva_reload_dict"_s), QString());
-    QCOMPARE(processCommandCode(u"TULVA_DB_DELETE"_s), QString());
-    QCOMPARE(jobKind(1).processName, u"TULVA_RELOAD_DICT"_s);
+    // The names the watch looks for, and the stop codes they get (a deletion has none).
+    QCOMPARE(jobKind(0).processName, u"TULVA_CREATE_DICT"_s);
     QCOMPARE(jobKind(0).reloadTicks, 10);
+    QCOMPARE(jobKind(1).processName, u"TULVA_RELOAD_DICT"_s);
+    QCOMPARE(ProcessCommandCode(jobKind(1).processName), u"Y"_s);
+    QCOMPARE(ProcessCommandCode(jobKind(2).processName), u"X"_s);
+    QCOMPARE(ProcessCommandCode(jobKind(3).processName), u"T"_s);
     QCOMPARE(jobKind(4).processName, u"TULVA_DB_DELETE"_s);
+    QCOMPARE(ProcessCommandCode(jobKind(4).processName), QString());
 }
 
-void TestCliRules::clientListText_data()
+void TestCliRules::clientListFile_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("accounts"); // -1: refused
     QTest::addColumn<QString>("error");
 
     QTest::newRow("crlf") << QByteArray("ADMIN\r\nadmin\r\n\r\n*****\r\n") << 1 << QString();
-    QTest::newRow("lf, no final break") << QByteArray("A\nx\nC=a; \nB\ny\n\n*****") << 2 << QString();
+    QTest::newRow("lf, no final break") << QByteArray("A\nx\nC=a.ini; \nB\ny\n\n*****") << 2 << QString();
     QTest::newRow("after the end ignored") << QByteArray("A\r\nx\r\n\r\n*****\r\njunk\r\n") << 1 << QString();
     QTest::newRow("no end") << QByteArray("A\r\nx\r\n\r\n") << -1 << u"*****"_s;
-    QTest::newRow("incomplete") << QByteArray("A\r\nx\r\n*****\r\n") << -1 << u"incomplete"_s;
-    QTest::newRow("empty name") << QByteArray("\r\nx\r\n\r\n*****\r\n") << -1 << u"empty name"_s;
-    QTest::newRow("no account") << QByteArray("*****\r\n") << -1 << u"no account"_s;
+    QTest::newRow("incomplete") << QByteArray("A\r\nx\r\n*****\r\n") << -1 << u"*****"_s;
+    QTest::newRow("cut inside") << QByteArray("A\r\nx\r\n\r\nB\r\n") << -1 << u"обрывается"_s;
+    QTest::newRow("empty name") << QByteArray("\r\nx\r\n\r\n*****\r\n") << -1 << u"клиент 1"_s;
+    QTest::newRow("empty password") << QByteArray("A\r\nx\r\n\r\nB\r\n\r\n\r\n*****\r\n") << -1
+                                    << u"клиент 2"_s;
+    QTest::newRow("no account") << QByteArray("*****\r\n") << -1 << u"ни одного"_s;
     QTest::newRow("empty file") << QByteArray() << -1 << u"*****"_s;
     QTest::newRow("cyrillic") << TextCodec::toBytes(u"ОПЕРАТОР\r\noper\r\nR=; \r\n*****\r\n"_s) << 1 << QString();
 }
 
-void TestCliRules::clientListText()
+void TestCliRules::clientListFile()
 {
     QFETCH(QByteArray, text);
     QFETCH(int, accounts);
     QFETCH(QString, error);
-    QList<Account> parsed;
+    ClientList::IniNames defaults{u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s, u"a.ini"_s};
     QString reason;
-    QCOMPARE(parseClientListText(text, &parsed, &reason), accounts >= 0);
-    if (accounts >= 0) {
-        QCOMPARE(parsed.size(), accounts);
+    const auto parsed = readClientListFile(text, defaults, &reason);
+    QCOMPARE(parsed.has_value(), accounts >= 0);
+    if (parsed) {
+        QCOMPARE(parsed->size(), accounts);
+        QCOMPARE(parsed->first().ini.at(5), u"a.ini"_s); // left out: the default
     } else {
         QVERIFY2(reason.contains(error), qPrintable(reason));
-        QVERIFY(parsed.isEmpty());
     }
-}
-
-void TestCliRules::accountsRoundTrip()
-{
-    IniDefaults defaults;
-    defaults.names[5] = u"tulvaa.ini"_s;
-    // +9: number, name, password, C, R, B, M, K, A.
-    const QStringList answer{u"0"_s, u"2"_s, u"8"_s,
-        u"1"_s, u"ADMIN"_s, u"admin"_s, u"tulvac.ini"_s, u"tulvar.ini"_s, u"tulvab.ini"_s, u"tulvap.ini"_s,
-        u"tulvak.ini"_s, u"tulvaa.ini"_s,
-        u"2"_s, u"ОПЕРАТОР"_s, u"oper"_s, u"abc.ini"_s, QString(), u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s,
-        u"oper_a.ini"_s};
-    const QList<Account> accounts = accountsFromAnswer(answer, defaults);
-    QCOMPARE(accounts.size(), 2);
-    QCOMPARE(accounts.at(0).iniLine, QString());
-    QCOMPARE(accounts.at(1).iniLine, u"C=abc.ini; R=; A=oper_a.ini; "_s);
-    const QStringList lines = clientListLines(accounts);
-    QCOMPARE(lines, (QStringList{u"ADMIN"_s, u"admin"_s, QString(), u"ОПЕРАТОР"_s, u"oper"_s,
-                        u"C=abc.ini; R=; A=oper_a.ini; "_s, u"*****"_s}));
-    QByteArray text;
-    for (const QString &l : lines)
-        text += TextCodec::toBytes(l) + "\r\n";
-    QList<Account> back;
-    QString reason;
-    QVERIFY(parseClientListText(text, &back, &reason));
-    QCOMPARE(back.size(), 2);
-    QCOMPARE(back.at(1).name, u"ОПЕРАТОР"_s);
-    QCOMPARE(back.at(1).iniLine, accounts.at(1).iniLine);
-    // An account cut before its password is left out, not made up.
-    QCOMPARE(accountsFromAnswer({u"0"_s, u"1"_s, u"8"_s, u"1"_s, u"X"_s}, defaults).size(), 0);
 }
 
 void TestCliRules::accountChanges()
 {
-    const QList<Account> current{{u"ADMIN"_s, u"admin"_s, QString()}, {u"ОПЕРАТОР"_s, u"oper"_s, u"R=; "_s},
-        {u"READER"_s, u"reader"_s, QString()}};
-    const QList<Account> wanted{{u"admin"_s, u"admin"_s, QString()}, {u"ОПЕРАТОР"_s, u"secret"_s, u"R=x.ini; "_s},
-        {u"NEW"_s, u"pw"_s, QString()}};
+    using ClientList::Account;
+    const ClientList::IniNames d{u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s, u"a.ini"_s};
+    ClientList::IniNames noReader = d;
+    noReader[1].clear();
+    ClientList::IniNames otherReader = d;
+    otherReader[1] = u"x.ini"_s;
+    const QList<Account> current{{u"ADMIN"_s, u"admin"_s, d}, {u"ОПЕРАТОР"_s, u"oper"_s, noReader},
+        {u"READER"_s, u"reader"_s, d}};
+    const QList<Account> wanted{{u"admin"_s, u"admin"_s, d}, {u"ОПЕРАТОР"_s, u"secret"_s, otherReader},
+        {u"NEW"_s, u"pw"_s, d}};
     const QList<AccountChange> changes = ::accountChanges(current, wanted);
     QCOMPARE(changes.size(), 4);
     QCOMPARE(changes.at(0).kind, u'~');
-    QCOMPARE(changes.at(0).what, u"name \"ADMIN\" -> \"admin\""_s);
+    QCOMPARE(changes.at(0).what, u"name ADMIN -> admin"_s);
     QCOMPARE(changes.at(1).kind, u'~');
-    QVERIFY(changes.at(1).what.startsWith(u"password, workstations"_s));
+    QCOMPARE(changes.at(1).what, u"password, R: \"\" -> \"x.ini\""_s);
     // A changed password is named, never shown.
-    QVERIFY(!changes.at(1).what.contains(u"secret"_s));
-    QVERIFY(!changes.at(1).what.contains(u"oper"_s));
+    QVERIFY(!changes.at(1).what.contains(u"secret"_s) && !changes.at(1).what.contains(u"oper"_s));
     QCOMPARE(changes.at(2).kind, u'+');
     QCOMPARE(changes.at(2).name, u"NEW"_s);
     QCOMPARE(changes.at(3).kind, u'-');

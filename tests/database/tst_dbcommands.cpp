@@ -696,7 +696,7 @@ void TestDbCommands::deleteNamesTheConfirmedDatabase()
     f.answer(info());
     // While the question is open a refresh runs, and then even another database becomes current.
     Dialogs::setBoxHandler([](const Dialogs::Asked &) {
-        WAMainForm->AutoaskTimerTimer();
+        OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Timer);
         OpenDbForm->DBStringGrid->setRow(1);
         OpenDbForm->OpenSelectedDatabase();
         return QMessageBox::Yes;

@@ -202,8 +202,13 @@ void TestWaitWindow::backgroundRequestDisablesItsOwnWindow()
     main.show();
     QDialog dialog;
     auto *edit = new QLineEdit(&dialog);
+    auto *button = new QPushButton(u"Выбрать"_s, &dialog);
     auto *layout = new QVBoxLayout(&dialog);
     layout->addWidget(edit);
+    layout->addWidget(button);
+    int buttonClicks = 0;
+    connect(button, &QPushButton::clicked, &dialog, [&] { ++buttonClicks; });
+    int clicksMade = 0;
     f.form->setShowDelay(3);
     f.server->setDefaultScript({ ScriptedServer::delay(150), ScriptedServer::reply({ "0" }) });
 
@@ -234,6 +239,11 @@ void TestWaitWindow::backgroundRequestDisablesItsOwnWindow()
         typer->setInterval(10);
         connect(typer, &QTimer::timeout, &dialog, [&, typer] {
             if (f.form->isBusy() && typed.size() < 40) {
+                // A click on the button, then a letter back in the edit.
+                QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
+                    button->mapTo(&dialog, button->rect().center()));
+                ++clicksMade;
+                edit->setFocus();
                 QTest::keyClick(dialog.windowHandle(), Qt::Key_A);
                 typed += u'a';
             }
@@ -249,6 +259,8 @@ void TestWaitWindow::backgroundRequestDisablesItsOwnWindow()
     QCOMPARE(refreshes, 3);
     QVERIFY(!typed.isEmpty());
     QCOMPARE(edit->text(), typed);
+    QVERIFY(clicksMade > 0);
+    QCOMPARE(buttonClicks, clicksMade);
     QVERIFY(dialogEnabledDuring);
     QVERIFY(mainDisabledDuring);
     QVERIFY(main.isEnabled());

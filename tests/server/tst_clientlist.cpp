@@ -10,10 +10,11 @@ using namespace ClientList;
 
 namespace {
 
-const IniNames kDefaults{ u"tulvac.ini"_s, u"tulvar.ini"_s, u"tulvab.ini"_s,
-                          u"tulvap.ini"_s, u"tulvak.ini"_s, u"tulvaa.ini"_s };
+const IniNames kDefaults{ u"tulvac.ini"_s, u"tulvar.ini"_s, u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s,
+    u"tulvaa.ini"_s };
 
-QStringList accountLines(int number, const QString &name, const QString &password, const IniNames &ini = kDefaults)
+QStringList accountLines(
+    int number, const QString &name, const QString &password, const IniNames &ini = kDefaults)
 {
     QStringList lines{ QString::number(number), name, password };
     for (const QString &i : ini)
@@ -101,7 +102,8 @@ void TestClientList::damagedAccountTable_data()
     QTest::newRow("columns not a number") << (QStringList{ u"0"_s, u"1"_s, u"x"_s } + one);
     QTest::newRow("hexadecimal count") << (QStringList{ u"0"_s, u"0x1"_s, u"8"_s } + one);
     QTest::newRow("negative count") << (QStringList{ u"0"_s, u"-1"_s, u"8"_s } + one);
-    QTest::newRow("count beyond 64 bits") << (QStringList{ u"0"_s, u"99999999999999999999999"_s, u"8"_s } + one);
+    QTest::newRow("count beyond 64 bits")
+        << (QStringList{ u"0"_s, u"99999999999999999999999"_s, u"8"_s } + one);
     QTest::newRow("absurd count") << (QStringList{ u"0"_s, u"2147483647"_s, u"8"_s } + one);
     QTest::newRow("huge count") << (QStringList{ u"0"_s, u"9223372036854775807"_s, u"8"_s } + one);
     QTest::newRow("absurd columns") << (QStringList{ u"0"_s, u"1"_s, u"1000000000"_s } + one);
@@ -135,7 +137,8 @@ void TestClientList::iniLineListsOnlyOwnFiles()
 void TestClientList::clientListText()
 {
     QList<Account> one{ account(u"ADMIN"_s, u"admin"_s) };
-    QCOMPARE(buildClientListText(one, kDefaults), (QStringList{ u"ADMIN"_s, u"admin"_s, QString(), ListEnd }));
+    QCOMPARE(
+        buildClientListText(one, kDefaults), (QStringList{ u"ADMIN"_s, u"admin"_s, QString(), ListEnd }));
 
     QList<Account> none;
     QCOMPARE(buildClientListText(none, kDefaults), QStringList{ ListEnd });
@@ -144,14 +147,14 @@ void TestClientList::clientListText()
     reader[1].clear();
     QList<Account> two{ account(u"A"_s, u"1"_s), account(u"Б"_s, u"2"_s, reader) };
     QCOMPARE(buildClientListText(two, kDefaults),
-             (QStringList{ u"A"_s, u"1"_s, QString(), u"Б"_s, u"2"_s, u"R=; "_s, ListEnd }));
+        (QStringList{ u"A"_s, u"1"_s, QString(), u"Б"_s, u"2"_s, u"R=; "_s, ListEnd }));
 }
 
 void TestClientList::duplicates()
 {
     QList<Account> accounts{ account(u"ADMIN"_s, u"admin"_s), account(u"admin"_s, u"ADMIN"_s),
-                             account(u"ADMIN"_s, u"other"_s), account(u"AB"_s, u"C"_s), account(u"A"_s, u"BC"_s),
-                             account(u"иван"_s, u"пароль"_s), account(u"ИВАН"_s, u"ПАРОЛЬ"_s) };
+        account(u"ADMIN"_s, u"other"_s), account(u"AB"_s, u"C"_s), account(u"A"_s, u"BC"_s),
+        account(u"иван"_s, u"пароль"_s), account(u"ИВАН"_s, u"ПАРОЛЬ"_s) };
     QList<int> marked;
     const QStringList text = buildClientListText(accounts, kDefaults, &marked);
     // Same name and password in another letter case: marked; same name, other password: not;
@@ -255,7 +258,7 @@ void TestClientList::sortKeepsPasswordsAndCurrent()
     qsizetype current = 2; // charlie
     sortAccountRows(rows, passwords, NameColumn, &current);
     QCOMPARE(column(rows, NameColumn),
-             (QStringList{ u"Alpha"_s, u"alpha"_s, u"BRAVO"_s, u"charlie"_s, u"delta"_s }));
+        (QStringList{ u"Alpha"_s, u"alpha"_s, u"BRAVO"_s, u"charlie"_s, u"delta"_s }));
     for (int i = 0; i < rows.size(); ++i) {
         QCOMPARE(passwords.at(i), u"pw-"_s + rows.at(i).at(NameColumn));
         QCOMPARE(rows.at(i).at(NumberColumn), QString::number(i + 1));
@@ -305,17 +308,18 @@ void TestClientList::iniMenu_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("names");
     const QString end = ListEnd;
-    QTest::newRow("pairs and the end")
-        << QStringList{ u"tulvaa.ini"_s, u"Администратор"_s, u"katalog.ini"_s, u"Каталог"_s, end, u"x.ini"_s, u"x"_s }
-        << QStringList{ u"tulvaa.ini"_s, u"katalog.ini"_s };
+    QTest::newRow("pairs and the end") << QStringList{ u"tulvaa.ini"_s, u"Администратор"_s, u"katalog.ini"_s,
+        u"Каталог"_s, end, u"x.ini"_s, u"x"_s }
+                                       << QStringList{ u"tulvaa.ini"_s, u"katalog.ini"_s };
     QTest::newRow("other extension") << QStringList{ u"profile.cfg"_s, u"d"_s, end }
                                      << QStringList{ u"profile.ini"_s };
     QTest::newRow("two points") << QStringList{ u"a.b.ini"_s, u"d"_s } << QStringList{ u"a.ini"_s };
     QTest::newRow("no point") << QStringList{ u"plain"_s, u"d"_s } << QStringList{ u"plain.ini"_s };
     QTest::newRow("end first") << QStringList{ end, u"a.ini"_s, u"d"_s } << QStringList{};
-    QTest::newRow("no end, odd last line") << QStringList{ u"a.ini"_s, u"d"_s, u"b.ini"_s }
-                                           << QStringList{ u"a.ini"_s };
-    QTest::newRow("end as description") << QStringList{ u"a.ini"_s, end, u"b.ini"_s, u"d"_s } << QStringList{};
+    QTest::newRow("no end, odd last line")
+        << QStringList{ u"a.ini"_s, u"d"_s, u"b.ini"_s } << QStringList{ u"a.ini"_s };
+    QTest::newRow("end as description")
+        << QStringList{ u"a.ini"_s, end, u"b.ini"_s, u"d"_s } << QStringList{};
     QTest::newRow("empty file") << QStringList{} << QStringList{};
     QTest::newRow("empty name line") << QStringList{ QString(), u"d"_s } << QStringList{ u".ini"_s };
 }
@@ -363,7 +367,8 @@ void TestClientList::registeredClients()
     QCOMPARE(noCounts->requestCounter, u"7"_s);
 
     // An absurd count allocates only what the lines fill.
-    const auto absurd = parseRegisteredClients(QStringList{ u"0"_s, u"1"_s, u"2147483647"_s, u"9"_s } + answer.mid(4));
+    const auto absurd
+        = parseRegisteredClients(QStringList{ u"0"_s, u"1"_s, u"2147483647"_s, u"9"_s } + answer.mid(4));
     QVERIFY(absurd);
     QCOMPARE(absurd->rows.size(), 2);
 }

@@ -14,6 +14,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -112,12 +113,15 @@ private Q_SLOTS:
     void failedSaveKeepsTheEdits();
     void closingWithUnsavedEditsAsks();
     void menuItemAsksBeforeRereadingOverEdits();
+    void leavingTheProgramAsksAboutUnsavedEdits();
     void automaticRefreshRespectsUnsavedEdits();
     void profileDialogChecks();
     void profileDialogKeysAndBoxes();
     void iniChooserAndFileDialog();
     void registeredClients();
     void registeredClientsRemoval();
+    void passwordsStayOutOfTheLogFiles();
+    void administratorRoundAgainstTheEmulator();
 
 private:
     void loadAccounts(const QList<std::array<QString, 3>> &accounts);
@@ -160,10 +164,11 @@ void TestClientWindows::answerProfileDialog(std::function<void(TFormClientsEdit 
 
 void TestClientWindows::menuItemShowsAccountsWithPasswordsHidden()
 {
-    QAbstractItemModelTester tester(grid()->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(
+        grid()->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     WAMainForm->AutoaskTimer->setEnabled(true);
     loadAccounts({ { u"Иван"_s, u"secret1"_s, u"tulvac.ini"_s }, { u"ADMIN"_s, u"admin"_s, u"tulvac.ini"_s },
-                   { u"борис"_s, u"b"_s, u"katalog.ini"_s } });
+        { u"борис"_s, u"b"_s, u"katalog.ini"_s } });
     QCOMPARE(f.server->request(0).command, "+9"_ba);
     // Shown sorted by name, Cyrillic after Latin, letter case ignored; passwords never shown.
     QCOMPARE(names(), (QStringList{ u"ADMIN"_s, u"борис"_s, u"Иван"_s }));
@@ -251,7 +256,7 @@ void TestClientWindows::addThroughTheModalDialog()
 void TestClientWindows::editedPasswordSurvivesSortByTitleClick()
 {
     loadAccounts({ { u"b-user"_s, u"pb"_s, u"z.ini"_s }, { u"a-user"_s, u"pa"_s, u"y.ini"_s },
-                   { u"c-user"_s, u"pc"_s, u"x.ini"_s } });
+        { u"c-user"_s, u"pc"_s, u"x.ini"_s } });
     grid()->setRow(rowOf(u"b-user"_s));
     answerProfileDialog([](TFormClientsEdit *edit) {
         QCOMPARE(edit->EditPassword->text(), u"pb"_s);
@@ -286,7 +291,7 @@ void TestClientWindows::editedPasswordSurvivesSortByTitleClick()
 void TestClientWindows::deleteAsks()
 {
     loadAccounts({ { u"A"_s, u"pa"_s, u"tulvac.ini"_s }, { u"B"_s, u"pb"_s, u"tulvac.ini"_s },
-                   { u"C"_s, u"pc"_s, u"tulvac.ini"_s } });
+        { u"C"_s, u"pc"_s, u"tulvac.ini"_s } });
     grid()->setRow(2);
     Dialogs::queueAnswer(QMessageBox::No);
     FormCLient->N1->trigger();
@@ -325,8 +330,9 @@ void TestClientWindows::saveSendsTheClientListText()
     QVERIFY(!FormCLient->ButtonOK->isEnabled());
     const ScriptedServer::Request save = f.server->request(1);
     QCOMPARE(save.command, "+7"_ba);
-    QCOMPARE(requestArguments(save).mid(0, 7), (QStringList{ u"ADMIN"_s, u"admin"_s, QString(), u"admin_DUBLICATE"_s,
-                                                             u"Admin"_s, u"C=own.ini; "_s, kEnd }));
+    QCOMPARE(requestArguments(save).mid(0, 7),
+        (QStringList{
+            u"ADMIN"_s, u"admin"_s, QString(), u"admin_DUBLICATE"_s, u"Admin"_s, u"C=own.ini; "_s, kEnd }));
     QVERIFY(save.raw.endsWith("*****\r\n"));
     QCOMPARE(grid()->cell(1, 2), u"admin_DUBLICATE"_s);
     QCOMPARE(Dialogs::asked().last().text, u"Список клиентов для доступа к серверу сохранен успешно"_s);
@@ -412,6 +418,24 @@ void TestClientWindows::menuItemAsksBeforeRereadingOverEdits()
     QVERIFY(!FormCLient->hasUnsavedChanges());
 }
 
+void TestClientWindows::leavingTheProgramAsksAboutUnsavedEdits()
+{
+    loadAccounts({ { u"A"_s, u"pa"_s, u"tulvac.ini"_s }, { u"B"_s, u"pb"_s, u"tulvac.ini"_s } });
+    Dialogs::queueAnswer(QMessageBox::Yes);
+    FormCLient->N1Click();
+    const int requests = f.server->connectionCount();
+    Dialogs::queueAnswer(QMessageBox::Cancel);
+    QVERIFY(!WAMainForm->close());
+    QCOMPARE(Dialogs::asked().last().text, u"Сохранить изменения?"_s);
+    QCOMPARE(f.server->connectionCount(), requests);
+    QVERIFY(FormCLient->hasUnsavedChanges());
+    // A save the server refuses keeps the program open with the edits.
+    Dialogs::queueAnswer(QMessageBox::Yes);
+    f.answer({ u"-1"_s });
+    QVERIFY(!WAMainForm->close());
+    QVERIFY(FormCLient->hasUnsavedChanges());
+}
+
 void TestClientWindows::automaticRefreshRespectsUnsavedEdits()
 {
     loadAccounts({ { u"A"_s, u"pa"_s, u"tulvac.ini"_s }, { u"B"_s, u"pb"_s, u"tulvac.ini"_s } });
@@ -450,7 +474,8 @@ void TestClientWindows::profileDialogChecks()
         } else {
             QCOMPARE(edit->result(), int(QDialog::Rejected));
             QCOMPARE(Dialogs::asked().size(), before + 1);
-            QVERIFY2(Dialogs::asked().last().text.contains(expected), qPrintable(Dialogs::asked().last().text));
+            QVERIFY2(
+                Dialogs::asked().last().text.contains(expected), qPrintable(Dialogs::asked().last().text));
             QCOMPARE(Dialogs::asked().last().caption, u"Внимание!"_s);
         }
     };
@@ -572,13 +597,15 @@ void TestClientWindows::iniChooserAndFileDialog()
 void TestClientWindows::registeredClients()
 {
     QAbstractItemModelTester tester(FormRegClients->StringGridClient->gridModel(),
-                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester::FailureReportingMode::QtTest);
     const QString own = WaitForm->clientId();
     QStringList answer{ u"0"_s, u"321"_s, u"3"_s, u"9"_s };
-    answer << u"*"_s << u"10.0.0.1"_s << u"6666"_s << u"Сервер"_s << kEnd << kEnd << u"t"_s << u"t"_s << kEnd << kEnd;
-    answer << u"1"_s << u"10.0.0.2"_s << u"5000"_s << u"ADMIN"_s << own << u"A"_s << u"t"_s << u"t"_s << u"A"_s << u"1"_s;
-    answer << u"2"_s << u"10.0.0.3"_s << u"5001"_s << u"OPER"_s << u"4711"_s << u"A"_s << u"t"_s << u"t"_s << u"N"_s
-           << u"9"_s;
+    answer << u"*"_s << u"10.0.0.1"_s << u"6666"_s << u"Сервер"_s << kEnd << kEnd << u"t"_s << u"t"_s << kEnd
+           << kEnd;
+    answer << u"1"_s << u"10.0.0.2"_s << u"5000"_s << u"ADMIN"_s << own << u"A"_s << u"t"_s << u"t"_s
+           << u"A"_s << u"1"_s;
+    answer << u"2"_s << u"10.0.0.3"_s << u"5001"_s << u"OPER"_s << u"4711"_s << u"A"_s << u"t"_s << u"t"_s
+           << u"N"_s << u"9"_s;
     f.answer(answer);
     WAMainForm->ServerCurrentClientListItem->trigger();
     TStringGrid *g = FormRegClients->StringGridClient;
@@ -613,9 +640,12 @@ void TestClientWindows::registeredClientsRemoval()
 {
     const QString own = WaitForm->clientId();
     QStringList answer{ u"0"_s, u"5"_s, u"3"_s, u"9"_s };
-    answer << u"*"_s << u"ip"_s << u"1"_s << u"Сервер"_s << u"777"_s << kEnd << u"t"_s << u"t"_s << kEnd << kEnd;
-    answer << u"2"_s << u"ip"_s << u"2"_s << u"OPER"_s << u"4711"_s << u"A"_s << u"t"_s << u"t"_s << u"N"_s << u"9"_s;
-    answer << u"1"_s << u"ip"_s << u"3"_s << u"ADMIN"_s << own << u"A"_s << u"t"_s << u"t"_s << u"A"_s << u"1"_s;
+    answer << u"*"_s << u"ip"_s << u"1"_s << u"Сервер"_s << u"777"_s << kEnd << u"t"_s << u"t"_s << kEnd
+           << kEnd;
+    answer << u"2"_s << u"ip"_s << u"2"_s << u"OPER"_s << u"4711"_s << u"A"_s << u"t"_s << u"t"_s << u"N"_s
+           << u"9"_s;
+    answer << u"1"_s << u"ip"_s << u"3"_s << u"ADMIN"_s << own << u"A"_s << u"t"_s << u"t"_s << u"A"_s
+           << u"1"_s;
     f.answer(answer);
     WAMainForm->ServerCurrentClientListItem->trigger();
     TStringGrid *g = FormRegClients->StringGridClient;
@@ -656,6 +686,127 @@ void TestClientWindows::registeredClientsRemoval()
     QCOMPARE(f.server->connectionCount(), 5);
     QCOMPARE(g->rowCount(), 4);
     FormRegClients->hide();
+}
+
+void TestClientWindows::passwordsStayOutOfTheLogFiles()
+{
+    QTemporaryDir logs;
+    WaitForm->setLogging(true, logs.path() + u"/"_s);
+    loadAccounts(
+        { { u"ADMIN"_s, u"Secret-One"_s, u"tulvac.ini"_s }, { u"OPER"_s, u"Secret-Two"_s, u"own.ini"_s } });
+    FormCLient->ButtonOK->setEnabled(true);
+    f.answer({ u"0"_s });
+    FormCLient->ButtonOKClick();
+    WaitForm->setLogging(false, QString());
+    const QStringList files = QDir(logs.path()).entryList(QDir::Files);
+    QCOMPARE(files.size(), 4);
+    int readable = 0;
+    for (const QString &name : files) {
+        QFile file(QDir(logs.path()).filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(!text.contains("Secret"), qPrintable(name));
+        // The rest of the list is still there to read.
+        readable += text.contains("OPER") && text.contains("own.ini");
+    }
+    QCOMPARE(readable, 2);
+}
+
+// As an administrator: the sample accounts, a new account with its own cataloguer INI file from
+// the server's list, saved; the new account can log in; the registered clients show this
+// workstation, which cannot be removed, and another registration, which can.
+void TestClientWindows::administratorRoundAgainstTheEmulator()
+{
+    f.tearDown();
+    QTemporaryDir state;
+    EmulatorProcess sim(
+        { u"--state"_s, state.filePath(u"state"_s), u"--sample"_s, EmulatorProcess::sampleDir() });
+    QVERIFY2(sim.port() != 0, sim.errors().constData());
+    ScopedWorkDir dir;
+    QVERIFY(
+        QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), dir.filePath(u"TULVAMSG.TXT"_s)));
+    writeCp1251File(
+        dir.filePath(LocalIniFileName), { u"[Main]"_s, u"ServerPort="_s + QString::number(sim.port()) });
+    resetProgramState();
+    Dialogs::reset();
+    Dialogs::setTestMode(true);
+    LabelForm = new TLabelForm;
+    CreateForms();
+    WAMainForm->TimerStart->stop();
+    Dialogs::setModalHandler([](QDialog *dialog) {
+        dialog->show();
+        FormConnect->EditName->setText(u"admin"_s);
+        FormConnect->MaskEditPassword->setText(u"admin"_s);
+        FormConnect->ButtonExecute->click();
+        return dialog->result();
+    });
+    WAMainForm->TimerStartTimer();
+    QCOMPARE(UserName, u"ADMIN"_s);
+
+    WAMainForm->ServerClientListItem->trigger();
+    QCOMPARE(FormCLient->clientCount(), 5);
+    QVERIFY(names().contains(u"ADMIN"_s));
+    for (int r = 1; r <= 5; ++r)
+        QCOMPARE(grid()->cell(2, r), u"*****"_s);
+
+    // Add TESTER; the cataloguer INI comes from the server's list.
+    Dialogs::setModalHandler([](QDialog *dialog) {
+        if (auto *menu = qobject_cast<TOpenDbMenu *>(dialog)) {
+            for (int r = 1; r < menu->DBStringGrid->rowCount(); ++r) {
+                if (menu->DBStringGrid->cell(0, r) == u"katalog.ini"_s)
+                    menu->DBStringGrid->setRow(r);
+            }
+            return int(QDialog::Accepted);
+        }
+        auto *edit = qobject_cast<TFormClientsEdit *>(dialog);
+        edit->EditName->setText(u"TESTER"_s);
+        edit->EditPassword->setText(u"tpass"_s);
+        edit->EditBtnC->click();
+        edit->setResult(QDialog::Rejected);
+        edit->ButtonOK->click();
+        return edit->result();
+    });
+    FormCLient->ProcStopClick();
+    QCOMPARE(FormCLient->clientCount(), 6);
+    const int tester = rowOf(u"TESTER"_s);
+    QCOMPARE(grid()->cell(3, tester), u"katalog.ini"_s);
+    FormCLient->ButtonOK->click();
+    QVERIFY(!FormCLient->hasUnsavedChanges());
+    QCOMPARE(Dialogs::asked().last().text, u"Список клиентов для доступа к серверу сохранен успешно"_s);
+
+    // A second workstation logs in as TESTER.
+    TWaitForm other;
+    other.SetServerAddress(u"127.0.0.1"_s, QString::number(sim.port()), u"A"_s);
+    QStringList answer;
+    QCOMPARE(other.RegisterClient(u"TESTER"_s, u"tpass"_s, u"A"_s, answer), 1);
+    QCOMPARE(answer.value(0), u"0"_s);
+
+    WAMainForm->ServerCurrentClientListItem->trigger();
+    TStringGrid *g = FormRegClients->StringGridClient;
+    int own = 0;
+    int theirs = 0;
+    for (int r = 1; r < g->rowCount(); ++r) {
+        if (g->cell(4, r) == WaitForm->clientId())
+            own = r;
+        if (g->cell(4, r) == other.clientId())
+            theirs = r;
+    }
+    QVERIFY(own > 1 && theirs > 1);
+    g->setRow(own);
+    FormRegClients->PopupMenuClientsPopup();
+    QVERIFY(!FormRegClients->clientdel->isEnabled());
+    g->setRow(theirs);
+    FormRegClients->PopupMenuClientsPopup();
+    QVERIFY(FormRegClients->clientdel->isEnabled());
+    const int before = g->rowCount();
+    FormRegClients->clientdel->trigger();
+    QCOMPARE(g->rowCount(), before - 1);
+    for (int r = 1; r < g->rowCount(); ++r)
+        QVERIFY(g->cell(4, r) != other.clientId());
+
+    DestroyForms();
+    Dialogs::reset();
+    f.setUp(); // for cleanup()
 }
 
 QTEST_MAIN(TestClientWindows)

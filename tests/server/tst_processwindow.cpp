@@ -95,7 +95,7 @@ void TestProcessWindow::refusedOrFailedListLeavesGrid()
     f.answer({ u"-3"_s, u"1"_s, u"9"_s });
     FormProcess->LoadProcessList();
     f.server->addScript({ ScriptedServer::close() });
-    WaitForm->RetryLimit = 0;
+    WaitForm->engine()->RetryLimit = 0;
     FormProcess->LoadProcessList();
     QCOMPARE(grid()->rowCount(), 3);
     QCOMPARE(grid()->cell(6, 2), u"TULVA_DB_NEW"_s);
@@ -202,10 +202,15 @@ void TestProcessWindow::menuItemShowsWindowAndAutoRefreshReloadsIt()
 
     // The automatic refresh re-reads the statistics, then the visible process list.
     f.server->setDefaultScript({ ScriptedServer::reply(ShellFixture::lines(processAnswer({}))) });
+    const auto commandsFrom = [this](int first) {
+        QList<QByteArray> out;
+        for (int i = first; i < f.server->connectionCount(); ++i)
+            out << f.server->request(i).command;
+        return out;
+    };
     const int before = f.server->connectionCount();
     WAMainForm->AutoaskTimerTimer();
-    QVERIFY(f.server->connectionCount() > before);
-    QCOMPARE(f.server->request(f.server->connectionCount() - 1).command, "+3");
+    QCOMPARE(commandsFrom(before).count("+3"), 1);
     QCOMPARE(grid()->rowCount(), 2);
 
     // Hidden, it is not refreshed.
@@ -213,8 +218,8 @@ void TestProcessWindow::menuItemShowsWindowAndAutoRefreshReloadsIt()
     QVERIFY(!FormProcess->isVisible());
     const int hidden = f.server->connectionCount();
     WAMainForm->AutoaskTimerTimer();
-    QCOMPARE(f.server->request(f.server->connectionCount() - 1).command == "+3", false);
-    QVERIFY(f.server->connectionCount() >= hidden);
+    QVERIFY(f.server->connectionCount() > hidden);
+    QCOMPARE(commandsFrom(hidden).count("+3"), 0);
 }
 
 void TestProcessWindow::watchReloadsByKindAndCountsAcrossShowings()
