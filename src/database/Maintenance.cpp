@@ -44,7 +44,7 @@ void warn(const QString &text)
 // A long job of the current database: start it, find its process, watch it, show its log.
 struct LongJob
 {
-    int (TWaitForm::*start)(const QString &dbName, QStringList &answer);
+    int (TWaitForm::*start)(const QString &dbName, AnswerOut answer);
     QString processName;
     quint8 watchKind;
     QString startFailure;
