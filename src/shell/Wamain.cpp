@@ -593,6 +593,13 @@ void TWAMainForm::closeEvent(QCloseEvent *event)
         return;
     }
     m_closed = true;
+    // The client is unregistered now: a modeless window left open (registered clients,
+    // processes, journal, help) would keep the program running without a session.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (window != this && window->isVisible())
+            window->hide();
+    }
     if (beforeLogin)
         ApplicationTerminate(); // the splash window alone would keep the program running
     else if (ApplicationTerminating())

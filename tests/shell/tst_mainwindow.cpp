@@ -2,6 +2,7 @@
 // statistics, the menu rule for locked databases, refreshes, the shell's own commands, closing.
 #include "ShellFixture.h"
 #include "database/Opendb.h"
+#include "server/main.h"
 #include "server/process.h"
 #include "shell/Autoask.h"
 #include "shell/Help.h"
@@ -14,6 +15,7 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QTextBrowser>
+#include <QWindow>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -70,6 +72,7 @@ private Q_SLOTS:
     void automaticRefreshSkipsWhileWaiting();
     void refreshIntervalDialog();
     void unregisterOnlyAfterARequest();
+    void exitClosesTheOtherWindows();
     void versionAndRestart();
     void helpAndHints();
 
@@ -610,6 +613,22 @@ void TestMainWindow::unregisterOnlyAfterARequest()
     QCOMPARE(request.command, "B"_ba);
     QCOMPARE(request.lines.value(9), "ADMIN"_ba);
     QVERIFY(AnswerList.isEmpty());
+}
+
+void TestMainWindow::exitClosesTheOtherWindows()
+{
+    // The registered clients window stays open beside the main window; leaving the program
+    // through the window's close must not leave it (and the program) running.
+    logIn({u"[MAIN]"_s});
+    WAMainForm->show();
+    FormRegClients->show();
+    QVERIFY(QTest::qWaitForWindowExposed(WAMainForm));
+    QVERIFY(QTest::qWaitForWindowExposed(FormRegClients));
+    f.answer({u"0"_s});
+    QVERIFY(WAMainForm->windowHandle()->close());
+    QTRY_VERIFY(!WAMainForm->isVisible());
+    QVERIFY(!FormRegClients->isVisible());
+    QCOMPARE(f.server->request(f.server->connectionCount() - 1).command, "B"_ba);
 }
 
 void TestMainWindow::versionAndRestart()
