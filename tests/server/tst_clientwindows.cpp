@@ -184,6 +184,13 @@ void TestClientWindows::menuItemShowsAccountsWithPasswordsHidden()
     QVERIFY(!FormCLient->PanelImage->isHidden());
     // The answer with the passwords does not stay in the shared list.
     QVERIFY(!AnswerList.contains(u"secret1"_s));
+
+    // The note beside the buttons is read whole at the opening size, not cut off.
+    QLabel *note = FormCLient->LabelComments;
+    note->setText(u"Изменения передаются на сервер только кнопкой «Сохранить»"_s);
+    QVERIFY(QTest::qWaitForWindowExposed(FormCLient));
+    QTRY_VERIFY(note->minimumSizeHint().width() <= note->width());
+    QVERIFY(note->heightForWidth(note->width()) <= note->height());
 }
 
 void TestClientWindows::damagedTableKeepsTheList()
