@@ -504,6 +504,10 @@ void TWAMainForm::Version1Click()
         Dialogs::busyMessage();
         return;
     }
+    // Given up with "Прервать": the server has said nothing about the command, so claiming it
+    // does not support it would be wrong.
+    if (result == OpResult::Failed && WaitForm->pressCounter() > 1)
+        return;
     if (result != OpResult::Accepted || AnswerList.size() < 5) {
         Dialogs::message(Dialogs::Icon::None, u"Attention!"_s, u"The command not supported on server!"_s);
         return;

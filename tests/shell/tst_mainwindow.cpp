@@ -74,6 +74,7 @@ private Q_SLOTS:
     void unregisterOnlyAfterARequest();
     void exitClosesTheOtherWindows();
     void versionAndRestart();
+    void versionGivenUpSaysNothing();
     void helpAndHints();
 
 private:
@@ -652,6 +653,31 @@ void TestMainWindow::versionAndRestart()
     QCOMPARE(Dialogs::asked().last().text, u"Сервер перестартован успешно."_s);
     QCOMPARE(Dialogs::asked().last().icon, Dialogs::Icon::Warning);
     QCOMPARE(f.server->request(2).command, "+8"_ba);
+}
+
+void TestMainWindow::versionGivenUpSaysNothing()
+{
+    // The server holds the version request; the administrator presses "Прервать" once and the
+    // server then drops the connection. That is no answer about the command at all.
+    WaitForm->setShowDelay(0);
+    f.server->addScript({ScriptedServer::delay(1500), ScriptedServer::close()});
+    WAMainForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(WAMainForm));
+    bool pressed = false;
+    QTimer presser;
+    presser.setInterval(20);
+    connect(&presser, &QTimer::timeout, this, [&] {
+        if (pressed || !WaitForm->isVisible())
+            return;
+        QTest::keyClick(WaitForm->windowHandle(), Qt::Key_Escape);
+        pressed = true;
+    });
+    presser.start();
+    const qsizetype boxes = Dialogs::asked().size();
+    WAMainForm->Version1Click();
+    presser.stop();
+    QTRY_VERIFY(pressed);
+    QCOMPARE(Dialogs::asked().size(), boxes);
 }
 
 void TestMainWindow::helpAndHints()
