@@ -2,6 +2,7 @@
 // from what it accepts, the account sort and the registered-clients parser, and checks what must
 // always hold: no more rows than the lines carry, passwords in step with the rows and never in
 // them, a text of three lines per account that ends with "*****".
+#include "exchange/AnswerLines.h"
 #include "exchange/TextCodec.h"
 #include "exchange/WireFormat.h"
 #include "server/ClientList.h"
@@ -30,6 +31,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QString error;
     std::optional<AccountTable> table = parseAccountTable(answer, &error);
+    // The answer kept as bytes reads the same.
+    {
+        AnswerLines kept;
+        kept.assign(bytes.toByteArray(), Wire::splitLines(bytes));
+        QString keptError;
+        const std::optional<AccountTable> same = parseAccountTable(kept, &keptError);
+        check(same.has_value() == table.has_value() && keptError == error);
+        if (same)
+            check(same->rows == table->rows && same->passwords == table->passwords);
+    }
     if (!table)
         check(!error.isEmpty());
     if (table) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/AnswerLines.h"
+#include "exchange/OpResult.h"
 
 #include <QList>
 #include <QString>
@@ -86,5 +87,3 @@ inline bool lockDependentItemEnabled(bool profileAllows, quint8 databaseLocked)
     return profileAllows && databaseLocked == 0;
 }
 
-// What the program says when a command is refused because a request is still running.
-inline const QString BusyCommandText = QStringLiteral("Предыдущий запрос к серверу ещё выполняется. Повторите команду позже.");

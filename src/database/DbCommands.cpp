@@ -26,18 +26,13 @@ namespace {
 
 const QString kAttention = u"Внимание!"_s;
 
-void tellBusy()
-{
-    Dialogs::message(Dialogs::Icon::Warning, kAttention, BusyCommandText);
-}
-
 // A command picked while another request waits for its answer (a refresh, say) would act on
 // state that is being read again: it is not started at all.
 bool serverBusy()
 {
     if (WaitForm->busyMarker() != OpResult::Busy)
         return false;
-    tellBusy();
+    Dialogs::busyMessage();
     return true;
 }
 
@@ -58,7 +53,7 @@ void unlockRecords(const QString &dbName, const QList<qint32> &mfns)
 {
     const auto result = WaitForm->UnlockRecords(dbName, mfns, AnswerList);
     if (result == OpResult::Busy) {
-        tellBusy();
+        Dialogs::busyMessage();
         return;
     }
     if (result == OpResult::Accepted)
@@ -117,7 +112,7 @@ void TWAMainForm::NewDBItemClick()
     const auto result = WaitForm->CreateDatabase(name, oneLineDescription(NewDBForm->FullNameEdit->text()),
         NewDBForm->CheckBox->isChecked(), AnswerList);
     if (result == OpResult::Busy) {
-        tellBusy();
+        Dialogs::busyMessage();
         return;
     }
     if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {
@@ -158,7 +153,7 @@ void TWAMainForm::DeleteDBItemClick()
 
     const auto result = WaitForm->DeleteDatabase(dbName, AnswerList);
     if (result == OpResult::Busy) {
-        tellBusy();
+        Dialogs::busyMessage();
         return;
     }
     if (result != OpResult::Accepted || !returnCodeOk(AnswerList)) {
@@ -184,7 +179,7 @@ void TWAMainForm::UnlockDBItemClick()
     }
     const auto result = WaitForm->UnlockDatabase(dbName, AnswerList);
     if (result == OpResult::Busy) {
-        tellBusy();
+        Dialogs::busyMessage();
         return;
     }
     if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {

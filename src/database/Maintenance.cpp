@@ -57,7 +57,7 @@ void runLongJob(const LongJob &job)
 {
     const auto result = (WaitForm->*job.start)(CurrentDbName, AnswerList);
     if (result == OpResult::Busy) {
-        showBusyMessage();
+        Dialogs::busyMessage();
         return;
     }
     if (result != OpResult::Accepted || !returnCodeOk(AnswerList)) {
@@ -102,11 +102,6 @@ void showMfnList(
 
 } // namespace
 
-void showBusyMessage()
-{
-    warn(u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
-}
-
 QString protocolText(const QStringList &lines)
 {
     QString text = lines.join(u'\n');
@@ -137,7 +132,7 @@ void TWAMainForm::ClearDBItemClick()
         return;
     const auto result = WaitForm->ClearDatabase(CurrentDbName, AnswerList);
     if (result == OpResult::Busy) {
-        showBusyMessage();
+        Dialogs::busyMessage();
         return;
     }
     if (result != OpResult::Accepted || !returnCodeOk(AnswerList))
@@ -158,7 +153,7 @@ void TWAMainForm::ActualIfItemClick()
     }
     const auto result = WaitForm->ActualizeDatabase(CurrentDbName, 0, AnswerList);
     if (result == OpResult::Busy) {
-        showBusyMessage();
+        Dialogs::busyMessage();
         return;
     }
     OpenDbForm->OpenSelectedDatabase();

@@ -6,9 +6,6 @@
 // Shared pieces of the maintenance commands of the main window (their handlers are members of
 // TWAMainForm, defined in Maintenance.cpp).
 
-// Tells the administrator that their command was refused because a request is still under way.
-void showBusyMessage();
-
 // The text of a result log as the memo shows it: lines joined by line breaks; zero characters,
 // which would end the text early in a text box, become visible U+2400 signs.
 QString protocolText(const QStringList &lines);

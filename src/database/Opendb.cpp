@@ -189,7 +189,7 @@ void TOpenDbForm::reportOpenFailure(const QString &name, const DatabaseInfoError
 {
     if (error.kind == DatabaseInfoError::Busy) {
         if (by == OpenBy::Command)
-            Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, BusyCommandText);
+            Dialogs::busyMessage();
         return;
     }
     const bool refresh = !CurrentDbName.isEmpty() && name.compare(CurrentDbName, Qt::CaseInsensitive) == 0;

@@ -1,5 +1,6 @@
 #include "ClientList.h"
 
+#include "exchange/AnswerLines.h"
 #include "exchange/OpResult.h"
 #include "exchange/TextCodec.h"
 #include "shell/TextRules.h"
@@ -69,7 +70,11 @@ QString lineProblem(const QString &text, const QString &what)
 
 } // namespace
 
-std::optional<AccountTable> parseAccountTable(const QStringList &answer, QString *error)
+namespace {
+
+// The answer's lines are read one by one, each once: an answer kept as bytes is then decoded
+// line by line into the rows, without a whole decoded copy first.
+template <typename Lines> std::optional<AccountTable> parseTable(const Lines &answer, QString *error)
 {
     const auto fail = [error](const QString &why) -> std::optional<AccountTable> {
         if (error)
@@ -99,12 +104,32 @@ std::optional<AccountTable> parseAccountTable(const QStringList &answer, QString
     table.rows.reserve(count);
     table.passwords.reserve(count);
     for (qint64 r = 0; r < count; ++r) {
-        QStringList row = answer.mid(3 + r * columns, columns);
-        table.passwords.append(row.at(PasswordColumn));
-        row[PasswordColumn] = HiddenPassword;
+        QStringList row;
+        row.reserve(columns);
+        const qsizetype first = 3 + r * columns;
+        for (qsizetype c = 0; c < columns; ++c) {
+            if (c == PasswordColumn) {
+                table.passwords.append(answer.at(first + c));
+                row.append(HiddenPassword);
+            } else {
+                row.append(answer.at(first + c));
+            }
+        }
         table.rows.append(std::move(row));
     }
     return table;
+}
+
+} // namespace
+
+std::optional<AccountTable> parseAccountTable(const QStringList &answer, QString *error)
+{
+    return parseTable(answer, error);
+}
+
+std::optional<AccountTable> parseAccountTable(const AnswerLines &answer, QString *error)
+{
+    return parseTable(answer, error);
 }
 
 QList<Account> accountsFromRows(const QList<QStringList> &rows, const QStringList &passwords)

@@ -7,6 +7,8 @@
 #include <array>
 #include <optional>
 
+class AnswerLines;
+
 // The server's client accounts as texts: the account table that GetClientList (+9) answers, the
 // client list text that SaveClientList (+7) takes, the name rules that keep that text sound, the
 // sort of the account grid, the INI menu file and the registered-clients answer. No windows here;
@@ -62,6 +64,7 @@ struct AccountTable
 // fewer columns than the grid needs or an absurd number of them, fewer lines than the accounts
 // announced. Nothing is allocated from the announced counts.
 std::optional<AccountTable> parseAccountTable(const QStringList &answer, QString *error);
+std::optional<AccountTable> parseAccountTable(const AnswerLines &answer, QString *error);
 
 // Rows of a table as accounts, passwords from the separate list (missing entries count empty).
 QList<Account> accountsFromRows(const QList<QStringList> &rows, const QStringList &passwords);

@@ -48,12 +48,6 @@ QPixmap sortMarkerPixmap()
 
 const QString kAttention = QStringLiteral("Внимание!");
 
-void tellBusy()
-{
-    Dialogs::message(Dialogs::Icon::Warning, kAttention,
-                     u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
-}
-
 // The hourglass while a long grid operation runs.
 class BusyCursor
 {
@@ -275,7 +269,7 @@ bool TFormCLient::LoadClientAccounts()
 {
     const auto result = WaitForm->GetClientList(AnswerList);
     if (result == OpResult::Busy) {
-        tellBusy();
+        Dialogs::busyMessage();
         return false;
     }
     if (result != OpResult::Accepted || !returnCodeOk(AnswerList))
@@ -330,7 +324,7 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
 
     const auto result = WaitForm->SaveClientList(text, AnswerList);
     if (result == OpResult::Busy) {
-        tellBusy();
+        Dialogs::busyMessage();
         return SaveOutcome::Busy;
     }
     if (result != OpResult::Accepted) {

@@ -128,8 +128,7 @@ void TFormRegClients::LoadRegisteredClients(RequestedBy by)
     const auto result = WaitForm->GetRegisteredClients(AnswerList);
     if (result == OpResult::Busy) {
         if (by == RequestedBy::User)
-            Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
-                             u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+            Dialogs::busyMessage();
         return;
     }
     if (result != OpResult::Accepted)
@@ -183,8 +182,7 @@ void TFormRegClients::clientdelClick()
         return;
     const auto result = WaitForm->DeleteRegisteredClient(StringGridClient->cell(4, row), AnswerList);
     if (result == OpResult::Busy) {
-        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
-                         u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+        Dialogs::busyMessage();
         return;
     }
     if (result == OpResult::Accepted && returnCodeOk(AnswerList))

@@ -3,6 +3,7 @@
 #include "database/Maintenance.h"
 #include "exchange/OpResult.h"
 #include "exchange/Waitunit.h"
+#include "shell/Dialogs.h"
 #include "shell/FormUtil.h"
 #include "shell/Forms.h"
 #include "shell/Globals.h"
@@ -65,7 +66,7 @@ TFormProcess::TFormProcess(QWidget *parent)
     // F5 and the popup item are the administrator's own command: a refused request is said so.
     connect(Refresh, &QAction::triggered, this, [this] {
         if (LoadProcessList() == OpResult::Busy)
-            showBusyMessage();
+            Dialogs::busyMessage();
     });
     connect(PopupMenuProcess, &QMenu::aboutToShow, this, &TFormProcess::PopupMenuProcessPopup);
 
@@ -158,7 +159,7 @@ void TFormProcess::ProcStopClick()
     const auto result = WaitForm->StopProcess(StringGridProcess->cell(ProcessColumn::ClientId, row), code,
         StringGridProcess->cell(ProcessColumn::Number, row), AnswerList);
     if (result == OpResult::Busy) {
-        showBusyMessage();
+        Dialogs::busyMessage();
         return;
     }
     if (result == OpResult::Accepted && returnCodeOk(AnswerList))
@@ -184,7 +185,7 @@ void TFormProcess::ButtonCancelClick()
 void TWAMainForm::ServerProcessListItemClick()
 {
     if (FormProcess->LoadProcessList() == OpResult::Busy) {
-        showBusyMessage();
+        Dialogs::busyMessage();
         return;
     }
     FormProcess->show();

@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include "exchange/OpResult.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
@@ -97,8 +99,7 @@ bool askYesNo(Icon icon, const QString &caption, const QString &text)
 
 void busyMessage()
 {
-    message(Icon::Warning, QStringLiteral("Внимание!"),
-        QStringLiteral("Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."));
+    message(Icon::Warning, QStringLiteral("Внимание!"), BusyCommandText);
 }
 
 int execModal(QDialog *dialog)

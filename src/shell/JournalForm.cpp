@@ -43,7 +43,7 @@ TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent) : QDialog(p
     setWindowTitle(u"Журнал запросов"_s);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setMinimumSize(520, 230);
-    resize(900, 420);
+    resize(960, 420);
     setFormPosition(this, FormPosition::ScreenCenter);
 
     PanelTop = makePanel(this, u"PanelTop"_s);
@@ -67,7 +67,7 @@ TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent) : QDialog(p
     auto *colours = new JournalColours(this);
     colours->setSourceModel(journal);
     JournalGrid->useModel(colours);
-    static const int widths[] = {90, 40, 150, 170, 70, 90, 95, 110, 65, 65};
+    static const int widths[] = {86, 36, 150, 150, 70, 90, 95, 110, 60, 60};
     for (int c = 0; c < RequestJournal::ColumnCount; ++c)
         JournalGrid->setColWidth(c, widths[c]);
 

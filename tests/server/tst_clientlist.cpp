@@ -1,5 +1,7 @@
 // The account table, the client list text, the name rules, the account sort, the INI menu file
 // and the registered-clients answer: the texts the accounts windows and the command line share.
+#include "exchange/AnswerLines.h"
+#include "exchange/TextCodec.h"
 #include "server/ClientList.h"
 
 #include <QLocale>
@@ -80,6 +82,24 @@ void TestClientList::accountTable()
     QCOMPARE(table->rows.at(1).at(NameColumn), u"Каталогизатор"_s);
     QCOMPARE(table->rows.at(1).at(FirstIniColumn), u"katalog.ini"_s);
     QCOMPARE(table->rows.at(1).at(FirstIniColumn + 1), QString());
+
+    // The answer as the engine keeps it, bytes read line by line, gives the same table.
+    AnswerLines kept;
+    QByteArray bytes;
+    for (const QString &line : std::as_const(answer))
+        bytes += TextCodec::toBytes(line) + "\r\n";
+    QList<QByteArrayView> views;
+    qsizetype at = 0;
+    for (const QString &line : std::as_const(answer)) {
+        const qsizetype length = TextCodec::toBytes(line).size();
+        views.append(QByteArrayView(bytes.constData() + at, length));
+        at += length + 2;
+    }
+    kept.assign(std::move(bytes), views);
+    const auto same = parseAccountTable(kept, &error);
+    QVERIFY(same);
+    QCOMPARE(same->rows, table->rows);
+    QCOMPARE(same->passwords, table->passwords);
 
     const QList<Account> accounts = accountsFromRows(table->rows, table->passwords);
     QCOMPARE(accounts.at(1).password, u"12345"_s);

@@ -55,6 +55,7 @@ private Q_SLOTS:
     void watchClosesWhenTheJobEnds();
     void watchStopSendsStopAndCloses();
     void watchStopOfDeletionSendsNothing();
+    void watchReloadThatHangsIsCancelled();
 
 private:
     ShellFixture f;
@@ -313,6 +314,49 @@ void TestProcessWindow::watchStopOfDeletionSendsNothing()
     QVERIFY(stayedOpen);
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(f.server->connectionCount(), before);
+}
+
+void TestProcessWindow::watchReloadThatHangsIsCancelled()
+{
+    f.answer(processAnswer({ { u"2"_s, id(), u"TULVA_DB_NEW"_s } }));
+    FormProcess->LoadProcessList();
+    // The reload of tick 3 never gets an answer; the next one finds the job gone.
+    f.server->addScript({ ScriptedServer::hang() });
+    f.server->setDefaultScript({ ScriptedServer::reply(ShellFixture::lines(processAnswer({}))) });
+    WaitForm->setShowDelay(0);
+    WaitForm->setWaitTickInterval(5);
+    LoadInvForm->Timer1->setInterval(5);
+    LoadInvForm->WatchKind = TLoadInvForm::DbNew;
+    // The engine then asks whether to try again (No would end the program): Yes.
+    Dialogs::queueAnswer(QMessageBox::Yes);
+
+    // "Прервать" pressed by real input while the watch is modal; if the input cannot reach it,
+    // the exchange is abandoned after a while so that the test ends (and fails).
+    bool pressed = false;
+    bool blocked = false;
+    int polls = 0;
+    QTimer presser;
+    presser.setInterval(20);
+    connect(&presser, &QTimer::timeout, this, [&] {
+        if (pressed || !WaitForm->isVisible() || WaitForm->exchangeState() != OpResult::Busy)
+            return;
+        if (++polls > 100) {
+            blocked = true;
+            WaitForm->engine()->abandonExchange();
+            return;
+        }
+        QTest::mouseClick(WaitForm->windowHandle(), Qt::LeftButton, {},
+            WaitForm->BitBtnWait->mapTo(WaitForm, WaitForm->BitBtnWait->rect().center()));
+        pressed = WaitForm->exchangeState() != OpResult::Busy;
+    });
+    presser.start();
+    const int result = Dialogs::execModal(LoadInvForm);
+    presser.stop();
+    QVERIFY(!blocked);
+    QVERIFY(pressed);
+    QCOMPARE(result, int(QDialog::Accepted));
+    QCOMPARE(FormProcess->FindOwnActiveProcess(u"TULVA_DB_NEW"_s), -1);
+    QCOMPARE(f.terminations, 0);
 }
 
 QTEST_MAIN(TestProcessWindow)

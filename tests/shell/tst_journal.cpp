@@ -56,6 +56,7 @@ void TestJournal::opensWithCtrlJAndFollowsRequests()
     QCOMPARE(WAMainForm->JournalItem->text(), u"Журнал запросов"_s);
     // It stands in the service menu and the profile does not switch it off.
     QCOMPARE(WAMainForm->ServiceItem->menu()->actions().contains(WAMainForm->JournalItem), true);
+    QVERIFY(WAMainForm->JournalItem->isVisible());
     WAMainForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(WAMainForm));
     WAMainForm->activateWindow();
