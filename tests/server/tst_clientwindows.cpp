@@ -590,8 +590,14 @@ void TestClientWindows::iniChooserAndFileDialog()
         asked = request;
         return u"/srv/ini/sub/chosen.ini"_s;
     });
+    edit->EditName->setFocus();
     edit->OpenBtnB->click();
     QCOMPARE(edit->EditB->text(), u"chosen.ini"_s);
+    // The typing goes on in the edit that received the name, not where it was before.
+    QCOMPARE(edit->focusWidget(), edit->EditB);
+    edit->EditName->setFocus();
+    edit->EditBtnP->click();
+    QCOMPARE(edit->focusWidget(), edit->EditP);
     QCOMPARE(asked.directory, u"/srv/ini"_s);
     QCOMPARE(asked.fileName, u"tulvab.ini"_s);
     QCOMPARE(asked.caption, u"Выбор ini-файла"_s);
