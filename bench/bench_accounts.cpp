@@ -3,6 +3,7 @@
 // client list text built from the grid; the same steps on the plain core functions alongside.
 // Prints the median of several rounds for each (targets: load < 500 ms, sort < 200 ms, text
 // < 100 ms).
+#include "BenchSupport.h"
 #include "exchange/TextCodec.h"
 #include "exchange/Waitunit.h"
 #include "server/ClientList.h"
@@ -40,12 +41,6 @@ constexpr int kRounds = 5;
 const int kAccounts = qEnvironmentVariableIntValue("BENCH_ACCOUNTS") > 0
     ? qEnvironmentVariableIntValue("BENCH_ACCOUNTS")
     : 100000;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // The machine may be shared: besides the wall clock, the processor time this process spent
 // on the step, which other processes' load does not inflate as much.
@@ -87,7 +82,7 @@ struct Figure
 
 void print(const char *what, const Figure &f, const char *target = "")
 {
-    std::printf("%-60s %8.1f ms wall %8.1f ms cpu %s\n", what, median(f.wall), median(f.cpu), target);
+    std::printf("%-60s %8.1f ms wall %8.1f ms cpu %s\n", what, Bench::median(f.wall), Bench::median(f.cpu), target);
 }
 
 // Names in random order, Latin and Cyrillic, mixed letter case.
@@ -127,26 +122,6 @@ QString loadAverage()
     return QString::fromLatin1(f.readAll()).section(u' ', 0, 2);
 }
 
-quint16 startEmulator(QProcess &sim, const QString &state)
-{
-    sim.setProgram(QStringLiteral(TULVA_SIM_EXE));
-    sim.setArguments({ u"--port"_s, u"0"_s, u"--quiet"_s, u"--state"_s, state });
-    sim.start();
-    if (!sim.waitForStarted(5000))
-        return 0;
-    static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 60000) {
-        if (!sim.canReadLine() && !sim.waitForReadyRead(500))
-            continue;
-        const auto m = listening.match(QString::fromUtf8(sim.readLine()).trimmed());
-        if (m.hasMatch())
-            return quint16(m.captured(1).toUInt());
-    }
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -162,7 +137,7 @@ int main(int argc, char *argv[])
         return 1;
     clients.close();
     QProcess sim;
-    const quint16 port = startEmulator(sim, state.path());
+    const quint16 port = Bench::startEmulator(sim, state.path());
     if (port == 0) {
         std::fprintf(stderr, "the emulator did not start\n");
         return 1;

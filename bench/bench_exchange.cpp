@@ -4,6 +4,7 @@
 //  (b) answer processing throughput for 1, 10 and 50 MB answers;
 //  (c) the peak memory of a 50 MB answer taken through the engine (Linux: VmHWM).
 // The server is this program started again with --serve, so its memory is not counted.
+#include "BenchSupport.h"
 #include "exchange/TextCodec.h"
 #include "exchange/AnswerLines.h"
 #include "exchange/Waitunit.h"
@@ -112,12 +113,6 @@ int serve()
 
 // --- measurements --------------------------------------------------------------------------------
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 qint64 statusKb(const char *key)
 {
 #ifdef Q_OS_LINUX
@@ -187,7 +182,7 @@ void benchProcessing()
         }
         const double mbytes = double(answer.size()) / (1024.0 * 1024.0);
         std::printf("  %3lld MB (%lld lines): %8.0f MB/s processing, %8.0f MB/s with conversion\n",
-            (long long)mb, (long long)lines, mbytes / (median(core) / 1e9), mbytes / (median(full) / 1e9));
+            (long long)mb, (long long)lines, mbytes / (Bench::median(core) / 1e9), mbytes / (Bench::median(full) / 1e9));
     }
 }
 
@@ -258,7 +253,7 @@ int main(int argc, char *argv[])
             raw.push_back(w);
         }
     }
-    const double me = median(engine) / 1000.0, mr = median(raw) / 1000.0;
+    const double me = Bench::median(engine) / 1000.0, mr = Bench::median(raw) / 1000.0;
     std::printf("(a) small command round trip, median of %d\n", iterations);
     std::printf("  engine %.1f us, plain blocking socket %.1f us, ratio engine/raw %.2f (target <= 1.1)\n",
         me, mr, me / mr);

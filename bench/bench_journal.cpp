@@ -2,6 +2,7 @@
 // the emulator, with the request journal off and on (fed by the engine's report of each finished
 // operation, its window open and following), in alternating rounds so that the machine's load
 // falls on both alike; and the cost of one entry in a full journal of 10 000.
+#include "BenchSupport.h"
 #include "exchange/Exchange.h"
 #include "exchange/OpResult.h"
 #include "exchange/RequestJournal.h"
@@ -31,32 +32,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-quint16 startEmulator(QProcess &sim, const QString &state)
-{
-    sim.setProgram(QStringLiteral(TULVA_SIM_EXE));
-    sim.setArguments({u"--port"_s, u"0"_s, u"--quiet"_s, u"--state"_s, state});
-    sim.start();
-    if (!sim.waitForStarted(5000))
-        return 0;
-    static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 60000) {
-        if (!sim.canReadLine() && !sim.waitForReadyRead(500))
-            continue;
-        const auto m = listening.match(QString::fromUtf8(sim.readLine()).trimmed());
-        if (m.hasMatch())
-            return quint16(m.captured(1).toUInt());
-    }
-    return 0;
-}
-
 // One small request through the engine.
 double roundTrip()
 {
@@ -80,19 +55,12 @@ int main(int argc, char **argv)
 
     QTemporaryDir stateDir;
     QProcess sim;
-    const quint16 port = startEmulator(sim, stateDir.filePath(u"state"_s));
+    const quint16 port = Bench::startEmulator(sim, stateDir.filePath(u"state"_s));
     if (port == 0) {
         std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
         return 1;
     }
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-    QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), work.filePath(u"TULVAMSG.TXT"_s));
-    Dialogs::setTestMode(true);
-    LabelForm = new TLabelForm;
-    CreateForms();
-    WAMainForm->TimerStart->stop();
-    WaitForm->SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    const Bench::Workstation workstation(port);
     RequestJournal *journal = requestJournal();
     journalForm()->show();
 
@@ -107,7 +75,7 @@ int main(int argc, char **argv)
         for (int i = 0; i < perRound; ++i)
             on.push_back(roundTrip());
     }
-    const double a = median(off), b = median(on);
+    const double a = Bench::median(off), b = Bench::median(on);
     std::printf("small-command round trip (command 1, %d requests each, alternating rounds of %d)\n",
                 int(off.size()), perRound);
     std::printf("    journal off %8.1f us\n    journal on  %8.1f us   (%+.1f %%)\n", a, b, (b - a) / a * 100.0);
@@ -129,7 +97,7 @@ int main(int argc, char **argv)
         journal->flush();
         add.push_back(double(t.nsecsElapsed()) / 1e3);
     }
-    std::printf("one entry shown at once in a full journal with its window open: %.1f us (median)\n", median(add));
+    std::printf("one entry shown at once in a full journal with its window open: %.1f us (median)\n", Bench::median(add));
 
     DestroyForms();
     sim.kill();

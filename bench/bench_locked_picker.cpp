@@ -2,6 +2,7 @@
 // records: from the menu command to the picker shown with its first rows painted; "select all";
 // and "run", which sends every MFN in one request — timed, together with the longest stretch in
 // which the event loop did not run (what the administrator sees as a frozen window). Medians.
+#include "BenchSupport.h"
 #include "database/LockList.h"
 #include "database/LockRules.h"
 #include "database/Opendb.h"
@@ -35,12 +36,6 @@ namespace {
 
 constexpr int kCount = 1000000;
 constexpr int kRounds = 5;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 class PaintCounter : public QObject
 {
@@ -86,27 +81,6 @@ private:
     qint64 m_longest = 0;
 };
 
-quint16 startEmulator(QProcess &sim, const QString &state)
-{
-    sim.setProgram(QStringLiteral(TULVA_SIM_EXE));
-    sim.setArguments({ u"--port"_s, u"0"_s, u"--quiet"_s, u"--state"_s, state, u"--max-request"_s,
-        u"67108864"_s, u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
-    sim.start();
-    if (!sim.waitForStarted(5000))
-        return 0;
-    static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 120000) {
-        if (!sim.canReadLine() && !sim.waitForReadyRead(500))
-            continue;
-        const auto m = listening.match(QString::fromUtf8(sim.readLine()).trimmed());
-        if (m.hasMatch())
-            return quint16(m.captured(1).toUInt());
-    }
-    return 0;
-}
-
 void waitForPaint(const PaintCounter &paints)
 {
     const int before = paints.paints;
@@ -125,20 +99,13 @@ int main(int argc, char *argv[])
 
     QTemporaryDir stateDir;
     QProcess sim;
-    const quint16 port = startEmulator(sim, stateDir.filePath(u"state"_s));
+    const quint16 port = Bench::startEmulator(sim, stateDir.filePath(u"state"_s), { u"--max-request"_s, u"67108864"_s, u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
     if (port == 0) {
         std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
         return 1;
     }
 
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-    QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), work.filePath(u"TULVAMSG.TXT"_s));
-    Dialogs::setTestMode(true);
-    LabelForm = new TLabelForm;
-    CreateForms();
-    WAMainForm->TimerStart->stop();
-    WaitForm->SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    const Bench::Workstation workstation(port);
     OpenDbForm->DBStringGrid->setCell(0, 1, u"HUGE"_s);
     OpenDbForm->DBStringGrid->setRow(1);
     OpenDbForm->OpenSelectedDatabase();
@@ -222,12 +189,12 @@ int main(int argc, char *argv[])
 
     std::printf("locked records:                         %d\n", kCount);
     std::printf("picker shown the first time, painted:   %8.1f ms\n", firstShown);
-    std::printf("picker shown again, first rows painted: %8.1f ms (median of %d)\n", median(shown), kRounds);
+    std::printf("picker shown again, first rows painted: %8.1f ms (median of %d)\n", Bench::median(shown), kRounds);
     std::printf("select all, repainted:                  %8.1f ms\n", selectAll);
     std::printf("run: selection taken, picker closed:    %8.1f ms\n", runToClosed);
     std::printf("unlock request of %d MFNs alone:   %8.1f ms (median), longest freeze %.1f ms\n", kCount,
-        median(request), median(requestStall));
-    std::printf("refresh of the database alone:          %8.1f ms (median)\n", median(refresh));
+        Bench::median(request), Bench::median(requestStall));
+    std::printf("refresh of the database alone:          %8.1f ms (median)\n", Bench::median(refresh));
     std::printf("run to end of command (request+refresh):%8.1f ms, longest freeze %.1f ms\n", commandTotal,
         commandStall);
 

@@ -2,6 +2,7 @@
 // command to the window shown with its first rows painted; the unactualized list of 1 000 000
 // against 1 000 000 deleted records (every row's note looked up); a process list of 10 000 rows
 // read from a loopback server into the process grid, and parsed alone. Prints medians.
+#include "BenchSupport.h"
 #include "ScriptedServer.h"
 #include "database/Mfnlist.h"
 #include "exchange/TextCodec.h"
@@ -48,12 +49,6 @@ public:
 };
 PaintCounter *gPaints = nullptr;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Runs a list command; the window is shown and its grid painted once, then closed.
 double timeListCommand(void (TWAMainForm::*command)(), int *rowsShown)
 {
@@ -92,13 +87,7 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-    QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), work.filePath(u"TULVAMSG.TXT"_s));
-    Dialogs::setTestMode(true);
-    LabelForm = new TLabelForm;
-    CreateForms();
-    WAMainForm->TimerStart->stop();
+    const Bench::Workstation workstation;
     CurrentDbName = u"HUGE"_s;
 
     // 2 000 000 deleted records, half of each kind.
@@ -122,7 +111,7 @@ int main(int argc, char *argv[])
     }
     std::printf("deleted-records list, %d MFNs: window shown and painted in %.2f ms the first time, %.2f ms "
                 "(median of %d) after; %d grid paints\n",
-        rows, first, median(deleted), kRounds, gPaints->paints);
+        rows, first, Bench::median(deleted), kRounds, gPaints->paints);
 
     // 1 000 000 unactualized against 1 000 000 deleted, the deleted list shuffled (worst case:
     // it has to be sorted for the look-up) and in order.
@@ -142,7 +131,7 @@ int main(int argc, char *argv[])
         }
         std::printf("unactualized list, %d MFNs against %lld deleted (%s): shown and painted in %.2f ms\n",
             rows, qlonglong(DeletedMfns1.size()),
-            shuffled ? "deleted list shuffled" : "deleted list in order", median(unactualized));
+            shuffled ? "deleted list shuffled" : "deleted list in order", Bench::median(unactualized));
     }
     // Every note once, to show the look-up is not quadratic.
     {
@@ -185,7 +174,7 @@ int main(int argc, char *argv[])
     }
     std::printf(
         "process list, 10000 rows: LoadProcessList (exchange, parse, grid) %.1f ms; parse alone %.1f ms\n",
-        median(load), median(parse));
+        Bench::median(load), Bench::median(parse));
 
     Dialogs::reset();
     DestroyForms();

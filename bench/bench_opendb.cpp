@@ -3,6 +3,7 @@
 // lists parsed, statistics written), against a plain blocking socket fetch of the same answer
 // from the same emulator in the same run. Prints both medians, their ratio (target <= 1.5) and
 // the spread of the rounds.
+#include "BenchSupport.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
 #include "exchange/WireFormat.h"
@@ -35,33 +36,6 @@ namespace {
 constexpr int kRounds = 7;
 constexpr int kCount = 1000000;
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-quint16 startEmulator(QProcess &sim, const QString &state)
-{
-    sim.setProgram(QStringLiteral(TULVA_SIM_EXE));
-    sim.setArguments({u"--port"_s, u"0"_s, u"--quiet"_s, u"--state"_s, state, u"--generate"_s,
-                      u"HUGE:"_s + QString::number(kCount)});
-    sim.start();
-    if (!sim.waitForStarted(5000))
-        return 0;
-    static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 120000) {
-        if (!sim.canReadLine() && !sim.waitForReadyRead(500))
-            continue;
-        const auto m = listening.match(QString::fromUtf8(sim.readLine()).trimmed());
-        if (m.hasMatch())
-            return quint16(m.captured(1).toUInt());
-    }
-    return 0;
-}
-
 QByteArray rawFetch(quint16 port, const QByteArray &message)
 {
     QTcpSocket s;
@@ -85,21 +59,14 @@ int main(int argc, char *argv[])
 
     QTemporaryDir stateDir;
     QProcess sim;
-    const quint16 port = startEmulator(sim, stateDir.filePath(u"state"_s));
+    const quint16 port = Bench::startEmulator(sim, stateDir.filePath(u"state"_s), { u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
     if (port == 0) {
         std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
         return 1;
     }
 
     // The workstation's windows in a working directory of their own.
-    QTemporaryDir work;
-    QDir::setCurrent(work.path());
-    QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), work.filePath(u"TULVAMSG.TXT"_s));
-    Dialogs::setTestMode(true);
-    LabelForm = new TLabelForm;
-    CreateForms();
-    WAMainForm->TimerStart->stop();
-    WaitForm->SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    const Bench::Workstation workstation(port);
     OpenDbForm->DBStringGrid->setCell(0, 1, u"HUGE"_s);
     OpenDbForm->DBStringGrid->setRow(1);
 
@@ -144,7 +111,7 @@ int main(int argc, char *argv[])
         raw.push_back(fetch);
     }
 
-    const double mOpen = median(openStep), mExchange = median(exchangeOnly), mRaw = median(raw);
+    const double mOpen = Bench::median(openStep), mExchange = Bench::median(exchangeOnly), mRaw = Bench::median(raw);
     std::vector<double> ratios;
     for (size_t i = 0; i < openStep.size(); ++i)
         ratios.push_back(openStep[i] / raw[i]);

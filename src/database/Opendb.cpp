@@ -58,6 +58,14 @@ void TOpenDbForm::FormCreate()
     TranslateAndRefont(this);
     DBStringGrid->setCell(0, 0, Msg(181));
     DBStringGrid->setCell(1, 0, Msg(461));
+    // The name column is narrow for its own title: widen it to the title, at the expense of
+    // the description column, so that both still fill the dialog.
+    const int titleWidth = DBStringGrid->fontMetrics().horizontalAdvance(Msg(181)) + 10;
+    if (titleWidth > DBStringGrid->colWidth(0)) {
+        const int total = DBStringGrid->colWidth(0) + DBStringGrid->colWidth(1);
+        DBStringGrid->setColWidth(0, qMin(titleWidth, total / 2));
+        DBStringGrid->setColWidth(1, total - DBStringGrid->colWidth(0));
+    }
     DBStringGrid->setRow(1);
 }
 

@@ -109,12 +109,16 @@ TFormCLient::TFormCLient(QWidget *parent)
     LabelComments = new QLabel(u"@1360"_s, this);
     LabelComments->setObjectName(u"LabelComments"_s);
     LabelComments->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    // Beside the two buttons the note does not fit on one line at the window's usual width.
+    LabelComments->setWordWrap(true);
     ButtonOK = makeButton(this, u"ButtonOK"_s, u"@256"_s);
     ButtonOK->setEnabled(false);
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
     // Escape runs the button's own handler, which may ask to save first.
     ButtonCancel->setShortcut(Qt::Key_Escape);
     Panel1 = makeBottomPanel(this, u"Panel1"_s, {LabelComments, ButtonOK, ButtonCancel});
+    // Room for the note's two lines within the panel's fixed height.
+    Panel1->layout()->setContentsMargins(8, 4, 8, 4);
     stackVertically(this, {StringGridCLients, Panel1}, StringGridCLients);
 
     PanelImage = makePanel(StringGridCLients, u"PanelImage"_s);

@@ -333,8 +333,11 @@ void TFormClientsEdit::EditBtnClick(int index)
     // The chooser opens at the file the edit names, else at the workstation's default.
     const QString preferred = edit->text().isEmpty() ? defaultIniName(index) : edit->text();
     QString chosen;
-    if (OpenDbMenu->chooseIniFile(preferred, &chosen))
+    if (OpenDbMenu->chooseIniFile(preferred, &chosen)) {
         edit->setText(chosen);
+        // The buttons take no focus: the typing goes on where the name was put.
+        edit->setFocus();
+    }
 }
 
 void TFormClientsEdit::OpenBtnClick(int index)
@@ -347,6 +350,8 @@ void TFormClientsEdit::OpenBtnClick(int index)
     request.filter = OpenDialog.qtFilter();
     request.defaultSuffix = u"ini"_s;
     const QString path = Dialogs::openFileName(request);
-    if (!path.isEmpty())
+    if (!path.isEmpty()) {
         edit->setText(QFileInfo(path).fileName());
+        edit->setFocus();
+    }
 }

@@ -504,6 +504,10 @@ void TWAMainForm::Version1Click()
         Dialogs::busyMessage();
         return;
     }
+    // Given up with "Прервать": the server has said nothing about the command, so claiming it
+    // does not support it would be wrong.
+    if (result == OpResult::Failed && WaitForm->pressCounter() > 1)
+        return;
     if (result != OpResult::Accepted || AnswerList.size() < 5) {
         Dialogs::message(Dialogs::Icon::None, u"Attention!"_s, u"The command not supported on server!"_s);
         return;
@@ -593,6 +597,13 @@ void TWAMainForm::closeEvent(QCloseEvent *event)
         return;
     }
     m_closed = true;
+    // The client is unregistered now: a modeless window left open (registered clients,
+    // processes, journal, help) would keep the program running without a session.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (window != this && window->isVisible())
+            window->hide();
+    }
     if (beforeLogin)
         ApplicationTerminate(); // the splash window alone would keep the program running
     else if (ApplicationTerminating())

@@ -1,6 +1,6 @@
 // Creating, deleting and unlocking against the server emulator with its sample data, as an
 // administrator does it from the menus.
-#include "EmulatorProcess.h"
+#include "SimSession.h"
 #include "TestSupport.h"
 #include "database/LockList.h"
 #include "database/Mfn.h"
@@ -73,9 +73,7 @@ private:
     // MFN entry, the picker (everything marked); the process watch runs for real.
     void answerDialogs();
 
-    std::unique_ptr<QTemporaryDir> m_state;
-    std::unique_ptr<EmulatorProcess> m_sim;
-    std::unique_ptr<ScopedWorkDir> m_dir;
+    SimSession m_session;
     QString m_newName;
     QString m_typedMfn;
     QStringList m_watched;
@@ -84,23 +82,9 @@ private:
 
 void TestDbChangeSim::init()
 {
-    resetProgramState();
-    Dialogs::reset();
-    Dialogs::setTestMode(true);
-    resetApplicationTerminating();
-    setApplicationTerminateHandler([] {});
-    m_state = std::make_unique<QTemporaryDir>();
-    m_sim = std::make_unique<EmulatorProcess>(QStringList{ u"--state"_s, m_state->filePath(u"state"_s),
-        u"--sample"_s, EmulatorProcess::sampleDir(), u"--job-seconds"_s, u"1"_s });
-    QVERIFY2(m_sim->port() != 0, m_sim->errors().constData());
-    m_dir = std::make_unique<ScopedWorkDir>();
-    QVERIFY(QFile::copy(
-        QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
-    writeCp1251File(m_dir->filePath(LocalIniFileName),
-        { u"[Main]"_s, u"ServerPort="_s + QString::number(m_sim->port()), u"USERNAME=admin"_s });
-    LabelForm = new TLabelForm;
-    CreateForms();
-    WAMainForm->TimerStart->stop();
+    const quint16 port = m_session.startEmulator({ u"--job-seconds"_s, u"1"_s });
+    QVERIFY2(port != 0, m_session.sim->errors().constData());
+    QVERIFY(m_session.createForms(port));
     m_watched.clear();
     m_newDbShowings = 0;
     answerDialogs();
@@ -113,13 +97,7 @@ void TestDbChangeSim::init()
 
 void TestDbChangeSim::cleanup()
 {
-    DestroyForms();
-    m_dir.reset();
-    m_sim.reset();
-    m_state.reset();
-    Dialogs::reset();
-    setApplicationTerminateHandler(nullptr);
-    resetApplicationTerminating();
+    m_session.tearDown();
 }
 
 void TestDbChangeSim::answerDialogs()

@@ -1,6 +1,6 @@
 // Long jobs against the server emulator, as an administrator runs them: the watch window
 // follows the job until it ends or is stopped, and the result log shows the server's log.
-#include "EmulatorProcess.h"
+#include "SimSession.h"
 #include "TestSupport.h"
 #include "database/Mfnlist.h"
 #include "database/Opendb.h"
@@ -46,9 +46,7 @@ private:
     void start(const QString &jobSeconds);
     void recordModals(std::function<void()> duringWatch = {});
 
-    std::unique_ptr<QTemporaryDir> m_state;
-    std::unique_ptr<EmulatorProcess> m_sim;
-    std::unique_ptr<ScopedWorkDir> m_dir;
+    SimSession m_session;
     QStringList m_captions;
     QString m_protocol;
     int m_listRows = 0;
@@ -56,30 +54,10 @@ private:
 
 void TestMaintenanceSim::start(const QString &jobSeconds)
 {
-    resetProgramState();
-    Dialogs::reset();
-    Dialogs::setTestMode(true);
-    resetApplicationTerminating();
-    setApplicationTerminateHandler([] {});
-    m_state = std::make_unique<QTemporaryDir>();
-    m_sim = std::make_unique<EmulatorProcess>(QStringList{ u"--state"_s, m_state->filePath(u"state"_s),
-        u"--sample"_s, EmulatorProcess::sampleDir(), u"--job-seconds"_s, jobSeconds });
-    QVERIFY2(m_sim->port() != 0, m_sim->errors().constData());
-    m_dir = std::make_unique<ScopedWorkDir>();
-    QVERIFY(QFile::copy(
-        QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
-    writeCp1251File(m_dir->filePath(LocalIniFileName),
-        { u"[Main]"_s, u"ServerPort="_s + QString::number(m_sim->port()), u"USERNAME=admin"_s });
-    LabelForm = new TLabelForm;
-    CreateForms();
-    WAMainForm->TimerStart->stop();
-    Dialogs::setModalHandler([](QDialog *dialog) {
-        dialog->show();
-        FormConnect->MaskEditPassword->setText(u"admin"_s);
-        FormConnect->ButtonExecute->click();
-        return dialog->result();
-    });
-    WAMainForm->TimerStartTimer();
+    const quint16 port = m_session.startEmulator({ u"--job-seconds"_s, jobSeconds });
+    QVERIFY2(port != 0, m_session.sim->errors().constData());
+    QVERIFY(m_session.createForms(port));
+    m_session.logIn();
     WAMainForm->AutoaskTimer->setEnabled(false);
     QCOMPARE(CurrentDbName, u"IBIS"_s);
     // Ticks of 100 ms: the same counting, five times sooner.
@@ -107,13 +85,7 @@ void TestMaintenanceSim::recordModals(std::function<void()> duringWatch)
 
 void TestMaintenanceSim::cleanup()
 {
-    DestroyForms();
-    m_dir.reset();
-    m_sim.reset();
-    m_state.reset();
-    Dialogs::reset();
-    setApplicationTerminateHandler(nullptr);
-    resetApplicationTerminating();
+    m_session.tearDown();
 }
 
 void TestMaintenanceSim::reorganizeDictionaryIsWatchedToItsEnd()

@@ -1,6 +1,6 @@
 // Ending the program: nothing closes under a running request except through it, a registered
 // program always ends unregistered, and closing never asks anything.
-#include "EmulatorProcess.h"
+#include "SimSession.h"
 #include "ScriptedServer.h"
 #include "TestSupport.h"
 #include "exchange/Waitunit.h"
@@ -28,13 +28,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-bool registeredAtServer(const QString &clientId, quint16 port)
-{
-    TulvaExchange probe;
-    probe.SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
-    QStringList answer;
-    return probe.GetRegisteredClients(answer) == OpResult::Accepted && answer.contains(clientId);
-}
 
 } // namespace
 
@@ -55,63 +48,35 @@ private:
     bool logIn();
     void startSim(const QStringList &faults = {});
 
-    std::unique_ptr<QTemporaryDir> m_state;
-    std::unique_ptr<EmulatorProcess> m_sim;
-    std::unique_ptr<ScopedWorkDir> m_dir;
+    SimSession m_session;
     int m_terminations = 0;
 };
 
 void TestClosing::startSim(const QStringList &faults)
 {
-    m_state = std::make_unique<QTemporaryDir>();
-    QStringList args{ u"--state"_s, m_state->filePath(u"state"_s), u"--sample"_s, EmulatorProcess::sampleDir() };
+    QStringList args;
     for (const QString &fault : faults)
         args << u"--fault"_s << fault;
-    m_sim = std::make_unique<EmulatorProcess>(args);
-    QVERIFY2(m_sim->port() != 0, m_sim->errors().constData());
+    QVERIFY2(m_session.startEmulator(args) != 0, m_session.sim->errors().constData());
 }
 
 void TestClosing::startForms(quint16 port, bool runStartTimer)
 {
-    resetProgramState();
-    Dialogs::reset();
-    Dialogs::setTestMode(true);
-    resetApplicationTerminating();
     m_terminations = 0;
-    setApplicationTerminateHandler([this] { ++m_terminations; });
-    m_dir = std::make_unique<ScopedWorkDir>();
-    QVERIFY(QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
-    writeCp1251File(m_dir->filePath(LocalIniFileName),
-        { u"[Main]"_s, u"ServerPort="_s + QString::number(port), u"USERNAME=admin"_s });
-    LabelForm = new TLabelForm;
-    CreateForms();
-    if (!runStartTimer)
-        WAMainForm->TimerStart->stop();
+    QVERIFY(m_session.createForms(port, [this] { ++m_terminations; }, runStartTimer));
     WAMainForm->show();
 }
 
 bool TestClosing::logIn()
 {
-    Dialogs::setModalHandler([](QDialog *dialog) {
-        dialog->show();
-        FormConnect->MaskEditPassword->setText(u"admin"_s);
-        FormConnect->ButtonExecute->click();
-        return dialog->result();
-    });
-    WAMainForm->TimerStartTimer();
+    m_session.logIn();
     Dialogs::setModalHandler(nullptr);
-    return registeredAtServer(WaitForm->clientId(), m_sim->port());
+    return m_session.registeredAtServer(WaitForm->clientId());
 }
 
 void TestClosing::cleanup()
 {
-    DestroyForms();
-    m_dir.reset();
-    m_sim.reset();
-    m_state.reset();
-    Dialogs::reset();
-    setApplicationTerminateHandler(nullptr);
-    resetApplicationTerminating();
+    m_session.tearDown();
 }
 
 void TestClosing::closeBeforeLoginSendsNothing()
@@ -139,7 +104,7 @@ void TestClosing::closeBeforeLoginSendsNothing()
 void TestClosing::closeDuringRequestEndsItThenUnregisters()
 {
     startSim({ u"+3:hang"_s });
-    startForms(m_sim->port());
+    startForms(m_session.sim->port());
     QVERIFY(logIn());
     const QString id = WaitForm->clientId();
     WaitForm->setWaitTickInterval(5);
@@ -160,16 +125,16 @@ void TestClosing::closeDuringRequestEndsItThenUnregisters()
     QVERIFY(closedWhileRunning); // refused until the request had ended
     QCOMPARE(result, OpResult::Failed);
     QTRY_VERIFY(!WAMainForm->isVisible());
-    QVERIFY(!registeredAtServer(id, m_sim->port()));
+    QVERIFY(!m_session.registeredAtServer(id));
     QVERIFY(Dialogs::asked().isEmpty());
 }
 
 void TestClosing::closeWithServerDownAsksNothing()
 {
     startSim();
-    startForms(m_sim->port());
+    startForms(m_session.sim->port());
     QVERIFY(logIn());
-    m_sim->kill();
+    m_session.sim->kill();
     QElapsedTimer clock;
     clock.start();
     WAMainForm->close();
@@ -183,7 +148,7 @@ void TestClosing::refusedRetryStillEndsUnregistered()
     // Six bad answers bring the retry question; No ends the program, and the unregistration
     // at closing still goes out.
     startSim({ u"+3:badlength:6"_s });
-    startForms(m_sim->port());
+    startForms(m_session.sim->port());
     QVERIFY(logIn());
     const QString id = WaitForm->clientId();
     QStringList answer;
@@ -194,7 +159,7 @@ void TestClosing::refusedRetryStillEndsUnregistered()
     QCOMPARE(WaitForm->GetServerVersion(answer), OpResult::Failed); // nothing more reaches the server
     WAMainForm->close();
     QVERIFY(!WAMainForm->isVisible());
-    QVERIFY(!registeredAtServer(id, m_sim->port()));
+    QVERIFY(!m_session.registeredAtServer(id));
     QCOMPARE(Dialogs::asked().size(), 1);
 }
 
@@ -202,7 +167,7 @@ void TestClosing::busyRefusalsDuringRefresh()
 {
     // The login's own open step and the refresh after it answer slowly.
     startSim({ u"0:delay=300:2"_s });
-    startForms(m_sim->port());
+    startForms(m_session.sim->port());
     QVERIFY(logIn());
     QCOMPARE(CurrentDbName, u"IBIS"_s);
     const qsizetype deleted = DeletedMfns1.size();

@@ -184,6 +184,13 @@ void TestClientWindows::menuItemShowsAccountsWithPasswordsHidden()
     QVERIFY(!FormCLient->PanelImage->isHidden());
     // The answer with the passwords does not stay in the shared list.
     QVERIFY(!AnswerList.contains(u"secret1"_s));
+
+    // The note beside the buttons is read whole at the opening size, not cut off.
+    QLabel *note = FormCLient->LabelComments;
+    note->setText(u"Изменения передаются на сервер только кнопкой «Сохранить»"_s);
+    QVERIFY(QTest::qWaitForWindowExposed(FormCLient));
+    QTRY_VERIFY(note->minimumSizeHint().width() <= note->width());
+    QVERIFY(note->heightForWidth(note->width()) <= note->height());
 }
 
 void TestClientWindows::damagedTableKeepsTheList()
@@ -583,8 +590,14 @@ void TestClientWindows::iniChooserAndFileDialog()
         asked = request;
         return u"/srv/ini/sub/chosen.ini"_s;
     });
+    edit->EditName->setFocus();
     edit->OpenBtnB->click();
     QCOMPARE(edit->EditB->text(), u"chosen.ini"_s);
+    // The typing goes on in the edit that received the name, not where it was before.
+    QCOMPARE(edit->focusWidget(), edit->EditB);
+    edit->EditName->setFocus();
+    edit->EditBtnP->click();
+    QCOMPARE(edit->focusWidget(), edit->EditP);
     QCOMPARE(asked.directory, u"/srv/ini"_s);
     QCOMPARE(asked.fileName, u"tulvab.ini"_s);
     QCOMPARE(asked.caption, u"Выбор ini-файла"_s);

@@ -2,6 +2,7 @@
 // statistics, the menu rule for locked databases, refreshes, the shell's own commands, closing.
 #include "ShellFixture.h"
 #include "database/Opendb.h"
+#include "server/main.h"
 #include "server/process.h"
 #include "shell/Autoask.h"
 #include "shell/Help.h"
@@ -14,6 +15,7 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QTextBrowser>
+#include <QWindow>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -70,7 +72,9 @@ private Q_SLOTS:
     void automaticRefreshSkipsWhileWaiting();
     void refreshIntervalDialog();
     void unregisterOnlyAfterARequest();
+    void exitClosesTheOtherWindows();
     void versionAndRestart();
+    void versionGivenUpSaysNothing();
     void helpAndHints();
 
 private:
@@ -612,6 +616,22 @@ void TestMainWindow::unregisterOnlyAfterARequest()
     QVERIFY(AnswerList.isEmpty());
 }
 
+void TestMainWindow::exitClosesTheOtherWindows()
+{
+    // The registered clients window stays open beside the main window; leaving the program
+    // through the window's close must not leave it (and the program) running.
+    logIn({u"[MAIN]"_s});
+    WAMainForm->show();
+    FormRegClients->show();
+    QVERIFY(QTest::qWaitForWindowExposed(WAMainForm));
+    QVERIFY(QTest::qWaitForWindowExposed(FormRegClients));
+    f.answer({u"0"_s});
+    QVERIFY(WAMainForm->windowHandle()->close());
+    QTRY_VERIFY(!WAMainForm->isVisible());
+    QVERIFY(!FormRegClients->isVisible());
+    QCOMPARE(f.server->request(f.server->connectionCount() - 1).command, "B"_ba);
+}
+
 void TestMainWindow::versionAndRestart()
 {
     f.answer({u"0"_s, u"ТУЛВА64"_s, u"6.4"_s, u"3"_s});
@@ -633,6 +653,31 @@ void TestMainWindow::versionAndRestart()
     QCOMPARE(Dialogs::asked().last().text, u"Сервер перестартован успешно."_s);
     QCOMPARE(Dialogs::asked().last().icon, Dialogs::Icon::Warning);
     QCOMPARE(f.server->request(2).command, "+8"_ba);
+}
+
+void TestMainWindow::versionGivenUpSaysNothing()
+{
+    // The server holds the version request; the administrator presses "Прервать" once and the
+    // server then drops the connection. That is no answer about the command at all.
+    WaitForm->setShowDelay(0);
+    f.server->addScript({ScriptedServer::delay(1500), ScriptedServer::close()});
+    WAMainForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(WAMainForm));
+    bool pressed = false;
+    QTimer presser;
+    presser.setInterval(20);
+    connect(&presser, &QTimer::timeout, this, [&] {
+        if (pressed || !WaitForm->isVisible())
+            return;
+        QTest::keyClick(WaitForm->windowHandle(), Qt::Key_Escape);
+        pressed = true;
+    });
+    presser.start();
+    const qsizetype boxes = Dialogs::asked().size();
+    WAMainForm->Version1Click();
+    presser.stop();
+    QTRY_VERIFY(pressed);
+    QCOMPARE(Dialogs::asked().size(), boxes);
 }
 
 void TestMainWindow::helpAndHints()

@@ -1,6 +1,6 @@
 // A whole session against the server emulator with its sample data: log in as the sample
 // administrator, see the profile's database, open others, refuse a wrong password, log out.
-#include "EmulatorProcess.h"
+#include "SimSession.h"
 #include "TestSupport.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
@@ -43,14 +43,6 @@ void openDatabase(const QString &name)
     OpenDbForm->OpenSelectedDatabase();
 }
 
-bool registeredAtServer(const QString &clientId, quint16 port)
-{
-    TWaitForm probe;
-    probe.SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
-    QStringList answer;
-    return probe.GetRegisteredClients(answer) == 1 && answer.contains(clientId);
-}
-
 } // namespace
 
 class TestSession : public QObject
@@ -65,40 +57,19 @@ private Q_SLOTS:
 private:
     void startProgram(const QString &password);
 
-    std::unique_ptr<QTemporaryDir> m_state;
-    std::unique_ptr<EmulatorProcess> m_sim;
-    std::unique_ptr<ScopedWorkDir> m_dir;
+    SimSession m_session;
 };
 
 void TestSession::init()
 {
-    resetProgramState();
-    Dialogs::reset();
-    Dialogs::setTestMode(true);
-    resetApplicationTerminating();
-    setApplicationTerminateHandler([] {});
-    m_state = std::make_unique<QTemporaryDir>();
-    m_sim = std::make_unique<EmulatorProcess>(
-        QStringList{u"--state"_s, m_state->filePath(u"state"_s), u"--sample"_s, EmulatorProcess::sampleDir()});
-    QVERIFY2(m_sim->port() != 0, m_sim->errors().constData());
-    m_dir = std::make_unique<ScopedWorkDir>();
-    QVERIFY(QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/TULVAMSG.TXT"), m_dir->filePath(u"TULVAMSG.TXT"_s)));
-    writeCp1251File(m_dir->filePath(LocalIniFileName),
-                    {u"[Main]"_s, u"ServerPort="_s + QString::number(m_sim->port()), u"USERNAME=admin"_s});
-    LabelForm = new TLabelForm;
-    CreateForms();
-    WAMainForm->TimerStart->stop();
+    const quint16 port = m_session.startEmulator();
+    QVERIFY2(port != 0, m_session.sim->errors().constData());
+    QVERIFY(m_session.createForms(port));
 }
 
 void TestSession::cleanup()
 {
-    DestroyForms();
-    m_dir.reset();
-    m_sim.reset();
-    m_state.reset();
-    Dialogs::reset();
-    setApplicationTerminateHandler(nullptr);
-    resetApplicationTerminating();
+    m_session.tearDown();
 }
 
 void TestSession::startProgram(const QString &password)
@@ -133,7 +104,7 @@ void TestSession::sampleAdministrator()
     QCOMPARE(statistic(8), u"11"_s);
     QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 7);
     QVERIFY(WAMainForm->AutoaskTimer->enabled());
-    QVERIFY(registeredAtServer(WaitForm->clientId(), m_sim->port()));
+    QVERIFY(m_session.registeredAtServer(WaitForm->clientId()));
 
     openDatabase(u"RDR"_s);
     QCOMPARE(statistic(5), u"3"_s);
@@ -152,7 +123,7 @@ void TestSession::sampleAdministrator()
 
     const QString id = WaitForm->clientId();
     WAMainForm->close();
-    QVERIFY(!registeredAtServer(id, m_sim->port()));
+    QVERIFY(!m_session.registeredAtServer(id));
     QVERIFY(Dialogs::asked().isEmpty());
 }
 

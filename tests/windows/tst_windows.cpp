@@ -4,6 +4,7 @@
 #include "database/Mfn.h"
 #include "database/Mfnlist.h"
 #include "database/Newdb.h"
+#include "database/Opendb.h"
 #include "database/loadinv.h"
 #include "database/protocol.h"
 #include "server/clients.h"
@@ -397,6 +398,18 @@ private Q_SLOTS:
                 white = image.pixelColor(x, y) == QColor(Qt::white);
         }
         QVERIFY(white);
+    }
+
+    void databaseNameTitleFits()
+    {
+        // The database selection's name column is as wide as its title; both columns still fill
+        // the dialog.
+        const QString title = u"Имя базы данных"_s;
+        MessageList[181] = title;
+        TOpenDbForm open;
+        TStringGrid *grid = open.DBStringGrid;
+        QVERIFY(grid->colWidth(0) >= grid->fontMetrics().horizontalAdvance(title));
+        QCOMPARE(grid->colWidth(0) + grid->colWidth(1), 85 + 332);
     }
 
     void clientSortMarker()
