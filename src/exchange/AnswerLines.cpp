@@ -3,6 +3,7 @@
 #include "exchange/OpResult.h"
 #include "exchange/TextCodec.h"
 
+#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -45,6 +46,71 @@ void AnswerLines::assign(QByteArray &&buffer, const QList<QByteArrayView> &lines
     }
 }
 
+void AnswerLines::assignSplit(QByteArray &&buffer, const QList<QByteArrayView> &lines)
+{
+    const char *const base = buffer.constData();
+    const qsizetype n = lines.size();
+    bool walkable = n > 0 && buffer.size() < qsizetype(std::numeric_limits<quint32>::max());
+    const char *const regionEnd = walkable ? lines.last().data() + lines.last().size() : nullptr;
+    walkable = walkable && lines.first().data() && !std::less<>()(lines.first().data(), base)
+        && !std::greater<>()(regionEnd, base + buffer.size());
+    // Each line must be followed by a break and the next line right after it.
+    for (qsizetype i = 0; walkable && i + 1 < n; ++i) {
+        const char *e = lines.at(i).data() + lines.at(i).size();
+        if (!lines.at(i).data() || e >= regionEnd || (*e != '\r' && *e != '\n')) {
+            walkable = false;
+            break;
+        }
+        const qsizetype step = (*e == '\r' && e + 1 < regionEnd && e[1] == '\n') ? 2 : 1;
+        walkable = lines.at(i + 1).data() == e + step;
+    }
+    if (!walkable) {
+        assign(std::move(buffer), lines);
+        return;
+    }
+    clear();
+    m_walk = true;
+    m_count = n;
+    m_end = quint32(regionEnd - base);
+    m_marks.reserve((n + kMarkEvery - 1) / kMarkEvery);
+    for (qsizetype i = 0; i < n; i += kMarkEvery)
+        m_marks.append(quint32(lines.at(i).data() - base));
+    m_bytes = std::move(buffer);
+}
+
+quint32 AnswerLines::lineEnd(quint32 start) const
+{
+    const char *const p = m_bytes.constData() + start;
+    const size_t left = m_end - start;
+    const void *lf = std::memchr(p, '\n', left);
+    const size_t upTo = lf ? size_t(static_cast<const char *>(lf) - p) : left;
+    const void *cr = std::memchr(p, '\r', upTo);
+    return start + quint32(cr ? static_cast<const char *>(cr) - p : qsizetype(upTo));
+}
+
+quint32 AnswerLines::nextStart(quint32 end) const
+{
+    const char *const e = m_bytes.constData() + end;
+    return end + ((*e == '\r' && end + 1 < m_end && e[1] == '\n') ? 2 : 1);
+}
+
+void AnswerLines::indexAll()
+{
+    QList<Span> index;
+    index.reserve(m_count);
+    quint32 start = m_marks.isEmpty() ? 0 : m_marks.first();
+    for (qsizetype i = 0; i < m_count; ++i) {
+        const quint32 end = lineEnd(start);
+        index.append({ start, end - start });
+        if (i + 1 < m_count)
+            start = nextStart(end);
+    }
+    m_index = std::move(index);
+    m_walk = false;
+    m_marks = QList<quint32>();
+    m_cursorLine = -1;
+}
+
 void AnswerLines::assign(const QStringList &lines)
 {
     clear();
@@ -59,6 +125,11 @@ void AnswerLines::clear()
     m_index = QList<Span>();
     m_list = QStringList();
     m_encoded = QByteArrayList();
+    m_walk = false;
+    m_count = 0;
+    m_end = 0;
+    m_marks = QList<quint32>();
+    m_cursorLine = -1;
     m_text = false;
     m_listBuilt = false;
 }
@@ -80,6 +151,30 @@ QByteArrayView AnswerLines::bytesAt(qsizetype i) const
         if (m_encoded.size() != m_list.size())
             m_encoded = TextCodec::toBytes(m_list);
         return m_encoded.at(i);
+    }
+    if (m_walk) {
+        const qsizetype mark = i / kMarkEvery * kMarkEvery;
+        quint32 start, end;
+        if (m_cursorLine == i) {
+            start = m_cursorStart;
+            end = m_cursorEnd;
+        } else {
+            qsizetype k = mark;
+            start = m_marks.at(i / kMarkEvery);
+            if (m_cursorLine >= mark && m_cursorLine < i) {
+                k = m_cursorLine + 1;
+                start = nextStart(m_cursorEnd);
+            }
+            end = lineEnd(start);
+            for (; k < i; ++k) {
+                start = nextStart(end);
+                end = lineEnd(start);
+            }
+            m_cursorLine = i;
+            m_cursorStart = start;
+            m_cursorEnd = end;
+        }
+        return QByteArrayView(m_bytes.constData() + start, end - start);
     }
     const Span s = m_index.at(i);
     return QByteArrayView(m_bytes.constData() + s.offset, s.length);
@@ -126,6 +221,8 @@ void AnswerLines::removeAt(qsizetype i)
         m_encoded.clear();
         return;
     }
+    if (m_walk)
+        indexAll();
     m_index.removeAt(i);
     if (m_listBuilt)
         m_list.removeAt(i);
@@ -134,8 +231,8 @@ void AnswerLines::removeAt(qsizetype i)
 const QStringList &AnswerLines::toStringList() const
 {
     if (!m_text && !m_listBuilt) {
-        m_list.reserve(m_index.size());
-        for (qsizetype i = 0; i < m_index.size(); ++i)
+        m_list.reserve(size());
+        for (qsizetype i = 0; i < size(); ++i)
             m_list.append(TextCodec::toText(bytesAt(i)));
         m_listBuilt = true;
     }
@@ -156,7 +253,7 @@ bool AnswerLines::operator==(const QStringList &other) const
 void AnswerOut::take(QByteArray &&buffer, const QList<QByteArrayView> &lines)
 {
     if (m_lines) {
-        m_lines->assign(std::move(buffer), lines);
+        m_lines->assignSplit(std::move(buffer), lines);
         return;
     }
     m_list->clear();

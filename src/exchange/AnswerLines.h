@@ -27,10 +27,15 @@ public:
     // Takes the buffer and the lines lying in it (views into buffer); lines lying elsewhere
     // are copied.
     void assign(QByteArray &&buffer, const QList<QByteArrayView> &lines);
+    // The same for lines as Wire::splitLines cuts them: a run of consecutive lines of one text in
+    // buffer. Only every 64th line's place is kept; the others are found again by walking from
+    // there, so a million-line answer costs its bytes and a few kilobytes. Anything else is
+    // taken as assign() takes it.
+    void assignSplit(QByteArray &&buffer, const QList<QByteArrayView> &lines);
     void assign(const QStringList &lines);
     void clear();
 
-    qsizetype size() const { return m_text ? m_list.size() : m_index.size(); }
+    qsizetype size() const { return m_text ? m_list.size() : m_walk ? m_count : m_index.size(); }
     qsizetype count() const { return size(); }
     qsizetype length() const { return size(); }
     bool isEmpty() const { return size() == 0; }
@@ -120,8 +125,22 @@ private:
         quint32 offset;
         quint32 length;
     };
+    static constexpr qsizetype kMarkEvery = 64;
+    quint32 lineEnd(quint32 start) const;
+    quint32 nextStart(quint32 end) const;
+    void indexAll(); // from walked lines to one index entry a line
+
     QByteArray m_bytes;
     QList<Span> m_index;
+    // Walked lines: m_count lines, one after another up to m_end, line k * 64 starting at m_marks[k].
+    bool m_walk = false;
+    qsizetype m_count = 0;
+    quint32 m_end = 0;
+    QList<quint32> m_marks;
+    // The line read last, so that reading in order walks each line once.
+    mutable qsizetype m_cursorLine = -1;
+    mutable quint32 m_cursorStart = 0;
+    mutable quint32 m_cursorEnd = 0;
     bool m_text = false; // made from texts: m_list holds the lines
     mutable QStringList m_list; // the texts; for byte lines built on demand
     mutable bool m_listBuilt = false;
@@ -140,7 +159,7 @@ public:
         : m_lines(&lines)
     {
     }
-    // Takes the received buffer and the lines lying in it.
+    // Takes the received buffer and the lines lying in it, as Wire::splitLines cut them.
     void take(QByteArray &&buffer, const QList<QByteArrayView> &lines);
     void set(const QStringList &lines);
     void clear();

@@ -12,6 +12,10 @@
 #include <functional>
 #include <stdexcept>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -261,13 +265,21 @@ void TulvaExchange::answerToList(AnswerOut answer)
 
 void TulvaExchange::releaseBuffers()
 {
+    // A large answer must not keep its memory for the rest of the run.
+    constexpr qsizetype kLargeLineList = 64 * 1024;
+    const bool large = m_answerLines.capacity() > kLargeLineList || m_received.capacity() > 4 * Wire::kReadChunk;
     m_answerLines = QList<QByteArrayView>(); // its capacity too: a million-line answer's index
     m_resourceCopy = QByteArray();
-    // A large answer must not keep its memory for the rest of the run.
     if (m_received.capacity() > 4 * Wire::kReadChunk)
         m_received = QByteArray();
     m_received.resize(0);
     m_received.reserve(Wire::kReadChunk);
+#ifdef __GLIBC__
+    // What a large answer's line list used is handed back to the system, not kept by malloc
+    // for the idle program.
+    if (large)
+        malloc_trim(0);
+#endif
 }
 
 int TulvaExchange::exchangeWithWindow(bool background)

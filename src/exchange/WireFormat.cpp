@@ -1,18 +1,59 @@
 #include "WireFormat.h"
 
+#include <bit>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace Wire {
 
 namespace {
 
-const char *findByte(const char *from, const char *end, char byte)
+// The first of the bytes a, b or c from `from` on (end when none): one pass for what would
+// otherwise take a memchr each. SSE2 where there is one, 16 bytes a step.
+const char *findAnyOf(const char *from, const char *end, char a, char b, char c)
 {
-    if (from >= end)
-        return end;
-    const void *hit = std::memchr(from, static_cast<unsigned char>(byte), size_t(end - from));
-    return hit ? static_cast<const char *>(hit) : end;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+    for (; end - from >= 16; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, va), _mm_cmpeq_epi8(bytes, vb)),
+            _mm_cmpeq_epi8(bytes, vc));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return from + std::countr_zero(unsigned(mask));
+    }
+#endif
+    for (; from < end; ++from) {
+        if (*from == a || *from == b || *from == c)
+            return from;
+    }
+    return end;
+}
+
+// Text end and binary marker in one pass: the marker counts only before the first zero byte.
+// Returns the marker's place or -1; *zero gets the first zero byte's place (the size when none)
+// when no marker was found before it.
+qsizetype findMarkerBeforeZero(QByteArrayView data, QByteArrayView marker, qsizetype *zero)
+{
+    const char *const begin = data.data();
+    const char *const end = begin + data.size();
+    for (const char *p = begin; p < end;) {
+        p = findAnyOf(p, end, '\0', marker.front(), '\0');
+        if (p == end)
+            break;
+        if (*p == '\0') {
+            *zero = p - begin;
+            return -1;
+        }
+        if (end - p >= marker.size() && std::memcmp(p, marker.data(), size_t(marker.size())) == 0)
+            return p - begin;
+        ++p;
+    }
+    *zero = data.size();
+    return -1;
 }
 
 void appendLine(QByteArray &out, QByteArrayView line)
@@ -185,18 +226,15 @@ void splitLines(QByteArrayView text, QList<QByteArrayView> &lines)
 {
     lines.clear();
     const char *cur = text.data();
-    const char *end = cur + text.size();
-    end = findByte(cur, end, '\0');
-    // The next LF and CR are remembered, so text with many lone CRs (or many LFs) is still
-    // scanned once, not once per line.
-    const char *nextLf = findByte(cur, end, '\n');
-    const char *nextCr = findByte(cur, end, '\r');
+    const char *const end = cur + text.size();
+    // One pass finds the next break or the zero byte that ends the text.
     while (cur < end) {
-        if (nextLf < cur)
-            nextLf = findByte(cur, end, '\n');
-        if (nextCr < cur)
-            nextCr = findByte(cur, end, '\r');
-        const char *brk = nextLf < nextCr ? nextLf : nextCr;
+        const char *const brk = findAnyOf(cur, end, '\n', '\r', '\0');
+        if (brk < end && *brk == '\0') {
+            if (brk > cur)
+                lines.append(QByteArrayView(cur, brk - cur));
+            break;
+        }
         lines.append(QByteArrayView(cur, brk - cur));
         if (brk == end)
             break;
@@ -224,11 +262,9 @@ qsizetype joinedLength(const QList<QByteArrayView> &lines)
 Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
 {
     Answer a;
-    const char *begin = received.data();
-    const qsizetype zero = findByte(begin, begin + received.size(), '\0') - begin;
-
     // 1. Binary part: the marker is looked for only before the first zero byte.
-    const qsizetype marker = received.first(zero).indexOf(kBinaryMarker);
+    qsizetype zero = received.size();
+    const qsizetype marker = findMarkerBeforeZero(received, kBinaryMarker, &zero);
     qsizetype textEnd = zero;
     if (marker >= 0) {
         textEnd = marker;
