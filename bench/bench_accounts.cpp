@@ -143,11 +143,8 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    LabelForm = new TLabelForm;
-    CreateForms();
     // No login here: the accounts are read straight away.
-    WAMainForm->TimerStart->stop();
-    WaitForm->SetServerAddress(u"127.0.0.1"_s, QString::number(port), u"A"_s);
+    const Bench::Workstation workstation(port);
 
     Figure load, sortWindow, text, check, exchange, parse, sortCore, sortRussian, textCore;
     for (int round = 0; round < kRounds; ++round) {

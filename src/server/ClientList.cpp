@@ -148,18 +148,36 @@ QList<Account> accountsFromRows(const QList<QStringList> &rows, const QStringLis
     return accounts;
 }
 
-QString iniLine(const IniNames &ini, const IniNames &defaults)
+namespace {
+
+// The workstation INI line of one account whose six cells `cell(k)` gives, without copying them.
+template <typename Cell>
+QString iniLineOf(Cell cell, const IniNames &defaults)
 {
-    QString line;
+    // Sized first: a list of a hundred thousand accounts builds one line each.
+    qsizetype length = 0;
     for (int k = 0; k < WorkstationCount; ++k) {
-        if (ini[k] == defaults[k])
+        if (cell(k) != defaults[k])
+            length += cell(k).size() + 4;
+    }
+    QString line;
+    if (length == 0)
+        return line;
+    line.reserve(length);
+    for (int k = 0; k < WorkstationCount; ++k) {
+        const QString &value = cell(k);
+        if (value == defaults[k])
             continue;
-        line += QChar(WorkstationLetters[k]);
-        line += u'=';
-        line += ini[k];
-        line += u"; "_s;
+        line.append(QChar(WorkstationLetters[k])).append(u'=').append(value).append(QLatin1StringView("; "));
     }
     return line;
+}
+
+} // namespace
+
+QString iniLine(const IniNames &ini, const IniNames &defaults)
+{
+    return iniLineOf([&ini](int k) -> const QString & { return ini[k]; }, defaults);
 }
 
 namespace {
@@ -262,10 +280,7 @@ QStringList buildClientListText(
         rows.size(), [&](qsizetype i) -> const QString & { return cell(i, NameColumn); },
         [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; },
         [&](qsizetype i) {
-            IniNames ini;
-            for (int k = 0; k < WorkstationCount; ++k)
-                ini[k] = cell(i, FirstIniColumn + k);
-            return iniLine(ini, defaults);
+            return iniLineOf([&](int k) -> const QString & { return cell(i, FirstIniColumn + k); }, defaults);
         },
         [&](qsizetype i) {
             QStringList &row = rows[i];
