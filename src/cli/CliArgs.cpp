@@ -2,9 +2,9 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-const QList<CommandSpec> &commandCatalogue()
+const QList<CommandInfo> &commandCatalogue()
 {
-    static const QList<CommandSpec> catalogue{
+    static const QList<CommandInfo> catalogue{
         {CommandId::Version, u"version"_s, QString(), 0, 0, false, {u"ServerItem"_s},
             u"Show the server's version and its number of clients."_s,
             u"Sends the version request (command 1) and prints the caption, the version, the registered\n"
@@ -114,17 +114,17 @@ QString generalHelp()
     QString out = u"Usage: tulvaa-cli [OPTIONS] COMMAND [ARGUMENTS]\n\n"
                   "Administers a TULVA64 database server from scripts: registers as an administrator's\n"
                   "workstation, runs one command and unregisters.\n\nCommands:\n"_s;
-    for (const CommandSpec &c : commandCatalogue()) {
+    for (const CommandInfo &c : commandCatalogue()) {
         const QString usage = c.operands.isEmpty() ? c.name : c.name + u' ' + c.operands;
         out += u"  "_s + usage.leftJustified(28) + c.summary + u'\n';
     }
     return out + u'\n' + kOptionsHelp + u'\n' + kFooter;
 }
 
-QString commandHelp(const CommandSpec &spec)
+QString commandHelp(const CommandInfo &command)
 {
-    const QString usage = spec.operands.isEmpty() ? spec.name : spec.name + u' ' + spec.operands;
-    return u"Usage: tulvaa-cli [OPTIONS] "_s + usage + u"\n\n"_s + spec.summary + u'\n' + spec.help + u"\n\n"_s
+    const QString usage = command.operands.isEmpty() ? command.name : command.name + u' ' + command.operands;
+    return u"Usage: tulvaa-cli [OPTIONS] "_s + usage + u"\n\n"_s + command.summary + u'\n' + command.help + u"\n\n"_s
         + kOptionsHelp + u'\n' + kFooter;
 }
 
@@ -235,7 +235,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         name += u' ' + words.at(1);
         consumed = 2;
     }
-    for (const CommandSpec &c : commandCatalogue())
+    for (const CommandInfo &c : commandCatalogue())
         if (c.name == name)
             o.command = &c;
     if (!o.command) {

@@ -21,7 +21,7 @@ enum class CommandId {
     AccountsExport, AccountsImport, Restart,
 };
 
-struct CommandSpec
+struct CommandInfo
 {
     CommandId id;
     QString name; // "accounts export" for the two-word commands
@@ -35,7 +35,7 @@ struct CommandSpec
     QString help;
 };
 
-const QList<CommandSpec> &commandCatalogue();
+const QList<CommandInfo> &commandCatalogue();
 
 struct CliOptions
 {
@@ -48,7 +48,7 @@ struct CliOptions
     bool quiet = false; // no progress on standard error
     bool noDictionary = false; // create-db: the creation flag 0
     int timeoutSeconds = 120; // longest wait for one answer; 0: no limit
-    const CommandSpec *command = nullptr;
+    const CommandInfo *command = nullptr;
     QStringList args;
 };
 
@@ -63,7 +63,7 @@ struct ParsedCommandLine
 ParsedCommandLine parseCommandLine(const QStringList &arguments);
 
 QString generalHelp();
-QString commandHelp(const CommandSpec &spec);
+QString commandHelp(const CommandInfo &command);
 
 // "host", "host:port" or "[v6 address]:port". An empty port keeps *port unchanged.
 bool parseServerAddress(const QString &text, QString *host, QString *port);

@@ -101,7 +101,7 @@ void TestCliRules::optionsAnywhereAndHelp()
     QVERIFY(p.options.help);
     QCOMPARE(p.error, QString());
     const QString help = generalHelp();
-    for (const CommandSpec &c : commandCatalogue())
+    for (const CommandInfo &c : commandCatalogue())
         QVERIFY2(help.contains(u"  "_s + c.name), qPrintable(c.name));
     QVERIFY(help.contains(u"TULVA_PASSWORD"_s));
 }
