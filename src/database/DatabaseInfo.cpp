@@ -171,48 +171,50 @@ inline qint32 digitsValue(quint64 x, int n)
     return qint32(v);
 }
 
-// The usual piece, as the server sends it: up to seven digits and an encoded CR LF. The 9 bytes
-// at p must be readable. False for anything else.
-inline bool encodedPiece(const char *&p, qint32 &value)
+// The digits that start the 8 bytes at p, read as one word: how many (1 to 7; 0 when the word
+// starts with no digit or holds eight), their value and the byte after them.
+inline int wordDigits(const char *p, qint32 &value, char &after)
 {
     if constexpr (std::endian::native != std::endian::little) {
-        return false;
+        return 0;
     } else {
         quint64 word;
         std::memcpy(&word, p, 8);
         const quint64 x = word ^ (kOnes * '0');
         const quint64 marks = nonDigits(x);
         if (marks == 0)
-            return false;
+            return 0;
         const int n = std::countr_zero(marks) >> 3;
-        if (n == 0 || char(word >> (8 * n)) != 0x1F || p[n + 1] != 0x1E)
-            return false;
+        if (n == 0)
+            return 0;
+        after = char(word >> (8 * n));
         value = digitsValue(x, n);
-        p += n + 2;
-        return true;
+        return n;
     }
+}
+
+// The usual piece, as the server sends it: up to seven digits and an encoded CR LF. The 9 bytes
+// at p must be readable. False for anything else.
+inline bool encodedPiece(const char *&p, qint32 &value)
+{
+    char after = 0;
+    const int n = wordDigits(p, value, after);
+    if (n == 0 || after != 0x1F || p[n + 1] != 0x1E)
+        return false;
+    p += n + 2;
+    return true;
 }
 
 // One piece of up to seven digits followed by any break, read as one 8-byte word. Needs
 // 8 readable bytes at p; false for anything else (sign, longer number, no break, not a digit).
 bool wordPiece(const char *&p, qint32 &value)
 {
-    if constexpr (std::endian::native != std::endian::little) {
+    char after = 0;
+    const int n = wordDigits(p, value, after);
+    if (n == 0 || !isBreak(after))
         return false;
-    } else {
-        quint64 word;
-        std::memcpy(&word, p, 8);
-        const quint64 x = word ^ (kOnes * '0');
-        const quint64 marks = nonDigits(x);
-        if (marks == 0)
-            return false;
-        const int n = std::countr_zero(marks) >> 3;
-        if (n == 0 || !isBreak(char(word >> (8 * n))))
-            return false;
-        value = digitsValue(x, n);
-        p += n;
-        return true;
-    }
+    p += n;
+    return true;
 }
 
 // One piece with an optional sign and up to ten digits, followed by a break or the end.
