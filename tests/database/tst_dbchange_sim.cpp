@@ -34,17 +34,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString statistic(int row)
+void openListedDatabase(const QString &name)
 {
-    return WAMainForm->StatisticGrid->cell(1, row);
-}
-
-void openDatabase(const QString &name)
-{
-    const int row = OpenDbForm->rowOfDatabase(name);
-    QVERIFY2(row > 0, qPrintable(name));
-    OpenDbForm->DBStringGrid->setRow(row);
-    OpenDbForm->OpenSelectedDatabase();
+    openDatabase(name);
     QCOMPARE(CurrentDbName, name);
 }
 
@@ -176,7 +168,7 @@ void TestDbChangeSim::reservedNameRefused()
     QVERIFY(m_watched.isEmpty());
 
     // RDR itself cannot be deleted; nothing is asked.
-    openDatabase(u"RDR"_s);
+    openListedDatabase(u"RDR"_s);
     Dialogs::reset();
     answerDialogs();
     WAMainForm->DeleteDBItem->trigger();
@@ -186,14 +178,14 @@ void TestDbChangeSim::reservedNameRefused()
 
 void TestDbChangeSim::unlockDatabaseAndRecords()
 {
-    openDatabase(u"ARCHIV"_s);
+    openListedDatabase(u"ARCHIV"_s);
     QCOMPARE(statistic(4), u"Да"_s);
     WAMainForm->UnlockDBItem->trigger();
     QCOMPARE(texts(), QStringList{ u"База данных ARCHIV разблокирована успешно"_s });
     QCOMPARE(statistic(4), u"Нет"_s);
     QCOMPARE(DatabaseLocked, quint8(0));
 
-    openDatabase(u"RDR"_s);
+    openListedDatabase(u"RDR"_s);
     QCOMPARE(statistic(5), u"3"_s);
     QCOMPARE(LockedMfns, (QList<qint32>{ 17, 205, 1999 }));
     m_typedMfn = u"205"_s;

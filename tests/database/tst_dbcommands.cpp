@@ -37,11 +37,6 @@ QStringList info(const QList<int> &locked = {}, int lockFlag = 0)
     return { u"0"_s, QString(), QString(), QString(), mfns(locked), u"11"_s, QString::number(lockFlag) };
 }
 
-QString statistic(int row)
-{
-    return WAMainForm->StatisticGrid->cell(1, row);
-}
-
 QStringList texts()
 {
     QStringList out;

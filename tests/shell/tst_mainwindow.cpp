@@ -39,11 +39,6 @@ QStringList info(const QList<int> &deleted1, const QList<int> &deleted2, const Q
             QString::number(maxPlusOne), QString::number(lockFlag)};
 }
 
-QString statistic(int row)
-{
-    return WAMainForm->StatisticGrid->cell(1, row);
-}
-
 } // namespace
 
 class TestMainWindow : public QObject

@@ -30,19 +30,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QString statistic(int row)
-{
-    return WAMainForm->StatisticGrid->cell(1, row);
-}
-
-void openDatabase(const QString &name)
-{
-    const int row = OpenDbForm->rowOfDatabase(name);
-    QVERIFY2(row > 0, qPrintable(name));
-    OpenDbForm->DBStringGrid->setRow(row);
-    OpenDbForm->OpenSelectedDatabase();
-}
-
 } // namespace
 
 class TestSession : public QObject

@@ -1,6 +1,10 @@
 #include "TestSupport.h"
 
+#include "database/Opendb.h"
 #include "exchange/TextCodec.h"
+#include "shell/Forms.h"
+#include "shell/StringGrid.h"
+#include "shell/Wamain.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,4 +44,17 @@ QStringList numberedMessages(int count)
     for (int i = 0; i < count; ++i)
         lines.append(u"msg "_s + QString::number(i));
     return lines;
+}
+
+QString statistic(int row)
+{
+    return WAMainForm->StatisticGrid->cell(1, row);
+}
+
+void openDatabase(const QString &name)
+{
+    const int row = OpenDbForm->rowOfDatabase(name);
+    QVERIFY2(row > 0, qPrintable(name));
+    OpenDbForm->DBStringGrid->setRow(row);
+    OpenDbForm->OpenSelectedDatabase();
 }

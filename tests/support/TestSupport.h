@@ -28,3 +28,8 @@ void writeBytes(const QString &path, const QByteArray &bytes);
 
 // Message file lines 0..count-1: line N reads "msg N".
 QStringList numberedMessages(int count);
+
+// Column 1 (the value) of a row of the main window's statistics.
+QString statistic(int row);
+// Highlights the listed database in the selection dialog and runs the open step on it.
+void openDatabase(const QString &name);
