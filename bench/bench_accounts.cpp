@@ -82,7 +82,8 @@ struct Figure
 
 void print(const char *what, const Figure &f, const char *target = "")
 {
-    std::printf("%-60s %8.1f ms wall %8.1f ms cpu %s\n", what, Bench::median(f.wall), Bench::median(f.cpu), target);
+    std::printf(
+        "%-60s %8.1f ms wall %8.1f ms cpu %s\n", what, Bench::median(f.wall), Bench::median(f.cpu), target);
 }
 
 // Names in random order, Latin and Cyrillic, mixed letter case.

@@ -5,8 +5,8 @@
 //  (c) the peak memory of a 50 MB answer taken through the engine (Linux: VmHWM).
 // The server is this program started again with --serve, so its memory is not counted.
 #include "BenchSupport.h"
-#include "exchange/TextCodec.h"
 #include "exchange/AnswerLines.h"
+#include "exchange/TextCodec.h"
 #include "exchange/Waitunit.h"
 #include "exchange/WireFormat.h"
 #include "shell/Dialogs.h"
@@ -182,7 +182,8 @@ void benchProcessing()
         }
         const double mbytes = double(answer.size()) / (1024.0 * 1024.0);
         std::printf("  %3lld MB (%lld lines): %8.0f MB/s processing, %8.0f MB/s with conversion\n",
-            (long long)mb, (long long)lines, mbytes / (Bench::median(core) / 1e9), mbytes / (Bench::median(full) / 1e9));
+            (long long)mb, (long long)lines, mbytes / (Bench::median(core) / 1e9),
+            mbytes / (Bench::median(full) / 1e9));
     }
 }
 
@@ -338,7 +339,8 @@ int main(int argc, char *argv[])
                 double(held - before) / 1024.0, answerMb,
                 reset ? qPrintable(u", peak +%1 MB"_s.arg(double(peak - before) / 1024.0, 0, 'f', 0)) : "");
         if (heldTrimmed >= 0)
-            std::printf("  of which in use (free memory handed back): +%.0f MB\n", double(heldTrimmed - before) / 1024.0);
+            std::printf("  of which in use (free memory handed back): +%.0f MB\n",
+                double(heldTrimmed - before) / 1024.0);
         answer.clear();
         QCoreApplication::processEvents();
         const qint64 after = statusKb("VmRSS:");

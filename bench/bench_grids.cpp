@@ -30,7 +30,10 @@ public:
         for (int i = 0; i < count; ++i)
             m_mfns[i] = i + 1;
     }
-    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : int(m_mfns.size()); }
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_mfns.size());
+    }
     int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 2; }
     QVariant data(const QModelIndex &index, int role) const override
     {
@@ -77,32 +80,36 @@ int main(int argc, char **argv)
 
     std::printf("(0) grid shown\n");
     std::printf("(a) export of a %d-row record list\n", rows);
-    for (const auto encoding : {Dialogs::Encoding::Utf8Bom, Dialogs::Encoding::Windows1251}) {
+    for (const auto encoding : { Dialogs::Encoding::Utf8Bom, Dialogs::Encoding::Windows1251 }) {
         const QString path = dir.filePath(u"list.csv"_s);
         Dialogs::queueSaveFile(path, encoding);
         QElapsedTimer t;
         t.start();
         grid.exportToFile();
         const double took = ms(t);
-        std::printf("    %-12s %8.0f ms  %6.1f MB\n", encoding == Dialogs::Encoding::Utf8Bom ? "UTF-8+BOM" : "Windows-1251",
-                    took, double(QFile(path).size()) / 1e6);
+        std::printf("    %-12s %8.0f ms  %6.1f MB\n",
+            encoding == Dialogs::Encoding::Utf8Bom ? "UTF-8+BOM" : "Windows-1251", took,
+            double(QFile(path).size()) / 1e6);
     }
 
     std::printf("(b) find line over %d rows\n", rows);
-    for (const QString &needle : {u"1999"_s, u"ЛОГИЧЕСКИ"_s, QString()}) {
+    for (const QString &needle : { u"1999"_s, u"ЛОГИЧЕСКИ"_s, QString() }) {
         QElapsedTimer t;
         t.start();
         grid.setFilterText(needle);
         QCoreApplication::processEvents();
-        std::printf("    \"%s\" %8.0f ms  %d rows shown\n", qPrintable(needle), ms(t), grid.filterModel()->rowCount());
+        std::printf("    \"%s\" %8.0f ms  %d rows shown\n", qPrintable(needle), ms(t),
+            grid.filterModel()->rowCount());
     }
 
     std::printf("(c) copy of 100000 selected rows\n");
-    grid.selectionModel()->select(QItemSelection(grid.filterModel()->index(0, 0), grid.filterModel()->index(99'999, 1)),
-                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    grid.selectionModel()->select(
+        QItemSelection(grid.filterModel()->index(0, 0), grid.filterModel()->index(99'999, 1)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QElapsedTimer t;
     t.start();
     grid.copySelection();
-    std::printf("    %8.0f ms  %lld characters\n", ms(t), (long long)QGuiApplication::clipboard()->text().size());
+    std::printf(
+        "    %8.0f ms  %lld characters\n", ms(t), (long long)QGuiApplication::clipboard()->text().size());
     return 0;
 }

@@ -77,9 +77,11 @@ int main(int argc, char **argv)
     }
     const double a = Bench::median(off), b = Bench::median(on);
     std::printf("small-command round trip (command 1, %d requests each, alternating rounds of %d)\n",
-                int(off.size()), perRound);
-    std::printf("    journal off %8.1f us\n    journal on  %8.1f us   (%+.1f %%)\n", a, b, (b - a) / a * 100.0);
-    std::printf("    journal holds %d entries (capacity %d)\n", journal->size() + journal->pendingCount(), journal->capacity());
+        int(off.size()), perRound);
+    std::printf(
+        "    journal off %8.1f us\n    journal on  %8.1f us   (%+.1f %%)\n", a, b, (b - a) / a * 100.0);
+    std::printf("    journal holds %d entries (capacity %d)\n", journal->size() + journal->pendingCount(),
+        journal->capacity());
 
     // Adding to a full journal with its window open: the oldest entry goes, the newest comes.
     std::vector<double> add;
@@ -97,7 +99,8 @@ int main(int argc, char **argv)
         journal->flush();
         add.push_back(double(t.nsecsElapsed()) / 1e3);
     }
-    std::printf("one entry shown at once in a full journal with its window open: %.1f us (median)\n", Bench::median(add));
+    std::printf("one entry shown at once in a full journal with its window open: %.1f us (median)\n",
+        Bench::median(add));
 
     DestroyForms();
     sim.kill();

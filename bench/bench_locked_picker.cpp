@@ -99,7 +99,8 @@ int main(int argc, char *argv[])
 
     QTemporaryDir stateDir;
     QProcess sim;
-    const quint16 port = Bench::startEmulator(sim, stateDir.filePath(u"state"_s), { u"--max-request"_s, u"67108864"_s, u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
+    const quint16 port = Bench::startEmulator(sim, stateDir.filePath(u"state"_s),
+        { u"--max-request"_s, u"67108864"_s, u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
     if (port == 0) {
         std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
         return 1;
@@ -189,7 +190,8 @@ int main(int argc, char *argv[])
 
     std::printf("locked records:                         %d\n", kCount);
     std::printf("picker shown the first time, painted:   %8.1f ms\n", firstShown);
-    std::printf("picker shown again, first rows painted: %8.1f ms (median of %d)\n", Bench::median(shown), kRounds);
+    std::printf(
+        "picker shown again, first rows painted: %8.1f ms (median of %d)\n", Bench::median(shown), kRounds);
     std::printf("select all, repainted:                  %8.1f ms\n", selectAll);
     std::printf("run: selection taken, picker closed:    %8.1f ms\n", runToClosed);
     std::printf("unlock request of %d MFNs alone:   %8.1f ms (median), longest freeze %.1f ms\n", kCount,

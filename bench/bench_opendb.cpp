@@ -59,7 +59,8 @@ int main(int argc, char *argv[])
 
     QTemporaryDir stateDir;
     QProcess sim;
-    const quint16 port = Bench::startEmulator(sim, stateDir.filePath(u"state"_s), { u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
+    const quint16 port = Bench::startEmulator(
+        sim, stateDir.filePath(u"state"_s), { u"--generate"_s, u"HUGE:"_s + QString::number(kCount) });
     if (port == 0) {
         std::printf("the emulator did not start: %s\n", sim.readAllStandardError().constData());
         return 1;
@@ -86,7 +87,8 @@ int main(int argc, char *argv[])
         OpenDbForm->OpenSelectedDatabase();
         const double open = t.nsecsElapsed() / 1e6;
         if (DeletedMfns1.size() != kCount || LockedMfns.size() != kCount) {
-            std::printf("open step failed: %lld and %lld MFNs\n", qint64(DeletedMfns1.size()), qint64(LockedMfns.size()));
+            std::printf("open step failed: %lld and %lld MFNs\n", qint64(DeletedMfns1.size()),
+                qint64(LockedMfns.size()));
             return 1;
         }
 
@@ -111,25 +113,28 @@ int main(int argc, char *argv[])
         raw.push_back(fetch);
     }
 
-    const double mOpen = Bench::median(openStep), mExchange = Bench::median(exchangeOnly), mRaw = Bench::median(raw);
+    const double mOpen = Bench::median(openStep), mExchange = Bench::median(exchangeOnly),
+                 mRaw = Bench::median(raw);
     std::vector<double> ratios;
     for (size_t i = 0; i < openStep.size(); ++i)
         ratios.push_back(openStep[i] / raw[i]);
     std::sort(ratios.begin(), ratios.end());
     std::printf("Open step, database with 4 x %d MFNs (answer %.1f MB), median of %d:\n", kCount,
-                answerBytes / 1048576.0, kRounds);
+        answerBytes / 1048576.0, kRounds);
     std::printf("  open step (exchange, checks, lists, statistics)  %8.1f ms\n", mOpen);
     std::printf("  of which the engine's exchange alone             %8.1f ms\n", mExchange);
     std::printf("  plain blocking socket fetch of the same answer   %8.1f ms\n", mRaw);
     std::printf("  ratio open step / raw fetch                      %8.2f   (target <= 1.5)\n", mOpen / mRaw);
-    std::printf("  spread of the per-round ratios                   %5.2f .. %.2f\n", ratios.front(), ratios.back());
+    std::printf(
+        "  spread of the per-round ratios                   %5.2f .. %.2f\n", ratios.front(), ratios.back());
     std::printf("  open step min .. max %.1f .. %.1f ms, raw fetch min .. max %.1f .. %.1f ms\n",
-                *std::min_element(openStep.begin(), openStep.end()), *std::max_element(openStep.begin(), openStep.end()),
-                *std::min_element(raw.begin(), raw.end()), *std::max_element(raw.begin(), raw.end()));
+        *std::min_element(openStep.begin(), openStep.end()),
+        *std::max_element(openStep.begin(), openStep.end()), *std::min_element(raw.begin(), raw.end()),
+        *std::max_element(raw.begin(), raw.end()));
     std::printf("  statistics: max MFN %s, locked %s, deleted %s + %s, unactualized %s\n",
-                qPrintable(WAMainForm->StatisticGrid->cell(1, 3)), qPrintable(WAMainForm->StatisticGrid->cell(1, 5)),
-                qPrintable(WAMainForm->StatisticGrid->cell(1, 6)), qPrintable(WAMainForm->StatisticGrid->cell(1, 7)),
-                qPrintable(WAMainForm->StatisticGrid->cell(1, 8)));
+        qPrintable(WAMainForm->StatisticGrid->cell(1, 3)), qPrintable(WAMainForm->StatisticGrid->cell(1, 5)),
+        qPrintable(WAMainForm->StatisticGrid->cell(1, 6)), qPrintable(WAMainForm->StatisticGrid->cell(1, 7)),
+        qPrintable(WAMainForm->StatisticGrid->cell(1, 8)));
     std::fflush(stdout);
 
     DestroyForms();

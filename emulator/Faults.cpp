@@ -14,15 +14,15 @@ struct KindName
 };
 
 constexpr KindName kKinds[] = {
-    {FaultRule::Kind::Delay, "delay", true, true, 0},
-    {FaultRule::Kind::Hang, "hang", false, false, 0},
-    {FaultRule::Kind::Cut, "cut", true, true, 0},
-    {FaultRule::Kind::Cut, "drop", false, false, 0},
-    {FaultRule::Kind::BadLength, "badlength", true, false, 1},
-    {FaultRule::Kind::BadSeq, "badseq", false, false, 0},
-    {FaultRule::Kind::BadId, "badid", false, false, 0},
-    {FaultRule::Kind::Binary, "binary", true, false, 64},
-    {FaultRule::Kind::Error, "error", true, true, 0},
+    { FaultRule::Kind::Delay, "delay", true, true, 0 },
+    { FaultRule::Kind::Hang, "hang", false, false, 0 },
+    { FaultRule::Kind::Cut, "cut", true, true, 0 },
+    { FaultRule::Kind::Cut, "drop", false, false, 0 },
+    { FaultRule::Kind::BadLength, "badlength", true, false, 1 },
+    { FaultRule::Kind::BadSeq, "badseq", false, false, 0 },
+    { FaultRule::Kind::BadId, "badid", false, false, 0 },
+    { FaultRule::Kind::Binary, "binary", true, false, 64 },
+    { FaultRule::Kind::Error, "error", true, true, 0 },
 };
 
 } // namespace
@@ -50,7 +50,9 @@ std::optional<FaultRule> FaultRule::parse(const QString &ruleText, QString *erro
             found = &k;
     }
     if (!found) {
-        *error = u"fault \"%1\": unknown kind \"%2\" (delay, hang, cut, drop, badlength, badseq, badid, binary, error)"_s.arg(ruleText, kind);
+        *error
+            = u"fault \"%1\": unknown kind \"%2\" (delay, hang, cut, drop, badlength, badseq, badid, binary, error)"_s
+                  .arg(ruleText, kind);
         return std::nullopt;
     }
     rule.kind = found->kind;
@@ -88,14 +90,33 @@ QString FaultRule::describe() const
     QString name;
     bool withArg = true;
     switch (kind) {
-    case Kind::Delay: name = u"delay"_s; break;
-    case Kind::Hang: name = u"hang"_s; withArg = false; break;
-    case Kind::Cut: name = u"cut"_s; break;
-    case Kind::BadLength: name = u"badlength"_s; break;
-    case Kind::BadSeq: name = u"badseq"_s; withArg = false; break;
-    case Kind::BadId: name = u"badid"_s; withArg = false; break;
-    case Kind::Binary: name = u"binary"_s; break;
-    case Kind::Error: name = u"error"_s; break;
+    case Kind::Delay:
+        name = u"delay"_s;
+        break;
+    case Kind::Hang:
+        name = u"hang"_s;
+        withArg = false;
+        break;
+    case Kind::Cut:
+        name = u"cut"_s;
+        break;
+    case Kind::BadLength:
+        name = u"badlength"_s;
+        break;
+    case Kind::BadSeq:
+        name = u"badseq"_s;
+        withArg = false;
+        break;
+    case Kind::BadId:
+        name = u"badid"_s;
+        withArg = false;
+        break;
+    case Kind::Binary:
+        name = u"binary"_s;
+        break;
+    case Kind::Error:
+        name = u"error"_s;
+        break;
     }
     QString text = QString::fromLatin1(command) + u':' + name;
     if (withArg)
@@ -130,14 +151,30 @@ AppliedFaults FaultTable::take(const QByteArray &command)
         if (r.command != command && r.command != "*")
             continue;
         switch (r.kind) {
-        case FaultRule::Kind::Delay: out.delayMs += r.arg; break;
-        case FaultRule::Kind::Hang: out.hang = true; break;
-        case FaultRule::Kind::Cut: out.cutAfter = out.cutAfter < 0 ? r.arg : qMin(out.cutAfter, r.arg); break;
-        case FaultRule::Kind::BadLength: out.lengthDelta += r.arg; break;
-        case FaultRule::Kind::BadSeq: out.badSequence = true; break;
-        case FaultRule::Kind::BadId: out.badClientId = true; break;
-        case FaultRule::Kind::Binary: out.binaryBytes = r.arg; break;
-        case FaultRule::Kind::Error: out.errorCode = QByteArray::number(r.arg); break;
+        case FaultRule::Kind::Delay:
+            out.delayMs += r.arg;
+            break;
+        case FaultRule::Kind::Hang:
+            out.hang = true;
+            break;
+        case FaultRule::Kind::Cut:
+            out.cutAfter = out.cutAfter < 0 ? r.arg : qMin(out.cutAfter, r.arg);
+            break;
+        case FaultRule::Kind::BadLength:
+            out.lengthDelta += r.arg;
+            break;
+        case FaultRule::Kind::BadSeq:
+            out.badSequence = true;
+            break;
+        case FaultRule::Kind::BadId:
+            out.badClientId = true;
+            break;
+        case FaultRule::Kind::Binary:
+            out.binaryBytes = r.arg;
+            break;
+        case FaultRule::Kind::Error:
+            out.errorCode = QByteArray::number(r.arg);
+            break;
         }
         if (r.remaining > 0)
             --r.remaining;

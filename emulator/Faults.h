@@ -24,7 +24,7 @@ struct FaultRule
     QByteArray command;
     Kind kind = Kind::Delay;
     qint64 arg = 0;
-    int remaining = -1;  // -1: until cleared
+    int remaining = -1; // -1: until cleared
 
     QString describe() const;
     static std::optional<FaultRule> parse(const QString &ruleText, QString *error);
@@ -45,7 +45,7 @@ struct AppliedFaults
     bool any() const
     {
         return delayMs > 0 || hang || cutAfter >= 0 || lengthDelta != 0 || badSequence || badClientId
-               || binaryBytes >= 0 || errorCode.has_value();
+            || binaryBytes >= 0 || errorCode.has_value();
     }
 };
 

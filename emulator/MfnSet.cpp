@@ -27,7 +27,7 @@ std::optional<MfnSet> MfnSet::fromText(QByteArrayView text)
         }
         if (!ok1 || !ok2 || first < 1 || last < first)
             return std::nullopt;
-        set.m_ranges.append({first, last});
+        set.m_ranges.append({ first, last });
     }
     set.normalize();
     return set;
@@ -37,7 +37,7 @@ MfnSet MfnSet::fromRange(qint32 first, qint32 last)
 {
     MfnSet set;
     if (first >= 1 && last >= first)
-        set.m_ranges.append({first, last});
+        set.m_ranges.append({ first, last });
     return set;
 }
 
@@ -99,8 +99,8 @@ qint64 MfnSet::count() const
 
 bool MfnSet::contains(qint32 mfn) const
 {
-    auto it = std::upper_bound(m_ranges.begin(), m_ranges.end(), mfn,
-                               [](qint32 v, const Range &r) { return v < r.first; });
+    auto it = std::upper_bound(
+        m_ranges.begin(), m_ranges.end(), mfn, [](qint32 v, const Range &r) { return v < r.first; });
     if (it == m_ranges.begin())
         return false;
     --it;
@@ -111,7 +111,7 @@ void MfnSet::insertRange(qint32 first, qint32 last)
 {
     if (first < 1 || last < first)
         return;
-    m_ranges.append({first, last});
+    m_ranges.append({ first, last });
     normalize();
 }
 
@@ -130,12 +130,12 @@ void MfnSet::remove(QList<qint32> mfns)
             ++cut;
         while (cut != mfns.cend() && *cut <= r.second) {
             if (*cut > start)
-                out.append({qint32(start), *cut - 1});
+                out.append({ qint32(start), *cut - 1 });
             start = qint64(*cut) + 1;
             ++cut;
         }
         if (start <= r.second)
-            out.append({qint32(start), r.second});
+            out.append({ qint32(start), r.second });
     }
     m_ranges = out;
 }
@@ -146,7 +146,7 @@ void MfnSet::truncate(qint32 maxMfn)
     for (const Range &r : std::as_const(m_ranges)) {
         if (r.first > maxMfn)
             break;
-        out.append({r.first, std::min(r.second, maxMfn)});
+        out.append({ r.first, std::min(r.second, maxMfn) });
     }
     m_ranges = out;
 }

@@ -39,11 +39,11 @@ struct JobKind
 };
 
 constexpr JobKind kJobKinds[] = {
-    {"T", "TULVA_DB_NEW", u"Создание новой базы данных"},
-    {"W", "TULVA_DB_DELETE", u"Удаление базы данных"},
-    {"Z", "TULVA_CREATE_DICT", u"Создание словаря заново"},
-    {"Y", "TULVA_RELOAD_DICT", u"Реорганизация файла словаря"},
-    {"X", "TULVA_RELOAD_MASTER", u"Реорганизация файла документов"},
+    { "T", "TULVA_DB_NEW", u"Создание новой базы данных" },
+    { "W", "TULVA_DB_DELETE", u"Удаление базы данных" },
+    { "Z", "TULVA_CREATE_DICT", u"Создание словаря заново" },
+    { "Y", "TULVA_RELOAD_DICT", u"Реорганизация файла словаря" },
+    { "X", "TULVA_RELOAD_MASTER", u"Реорганизация файла документов" },
 };
 
 const JobKind *jobKindByCommand(const QString &command)
@@ -77,7 +77,9 @@ bool isDecimal(const QString &text)
 
 } // namespace
 
-SimEngine::SimEngine(SimState *state, QObject *parent) : QObject(parent), m_state(state)
+SimEngine::SimEngine(SimState *state, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
 {
     m_volatileTimer.setSingleShot(true);
     m_volatileTimer.setInterval(1000);
@@ -99,16 +101,35 @@ void SimEngine::setServerEndpoint(const QString &ip, quint16 port)
 QString SimEngine::processNameFor(const QString &command)
 {
     static const std::pair<const char *, const char *> table[] = {
-        {"A", "TULVA_REG"},          {"B", "TULVA_UNREG"},        {"C", "TULVA_READ"},
-        {"D", "TULVA_UPDATE"},       {"5", "TULVA_GBL"},          {"7", "TULVA_PRINT"},
-        {"2", "TULVA_STAT"},         {"E", "TULVA_RUNLOCK"},      {"F", "TULVA_RECIFUPDATE"},
-        {"G", "TULVA_SVR_FORMAT"},   {"H", "TULVA_TRM_READ"},     {"P", "TULVA_PREV_TRM"},
-        {"I", "TULVA_POSTING"},      {"K", "TULVA_SEARCH"},       {"L", "TULVA_CONTEXT"},
-        {"N", "TULVA_NOOP"},         {"M", "TULVA_BACKUP"},       {"O", "TULVA_MAXMFN"},
-        {"Z", "TULVA_CREATE_DICT"},  {"Y", "TULVA_RELOAD_DICT"},  {"X", "TULVA_RELOAD_MASTER"},
-        {"Q", "TULVA_DB_UNLOCK_MFN"}, {"U", "TULVA_DB_UNLOCK"},   {"S", "TULVA_DB_EMPTY"},
-        {"T", "TULVA_DB_NEW"},       {"W", "TULVA_DB_DELETE"},    {"8", "TULVA_UPDATE_INI"},
-        {"0", "TULVA_GET_DELETED_LIST"}, {"1", "TULVA_VERSION"},
+        { "A", "TULVA_REG" },
+        { "B", "TULVA_UNREG" },
+        { "C", "TULVA_READ" },
+        { "D", "TULVA_UPDATE" },
+        { "5", "TULVA_GBL" },
+        { "7", "TULVA_PRINT" },
+        { "2", "TULVA_STAT" },
+        { "E", "TULVA_RUNLOCK" },
+        { "F", "TULVA_RECIFUPDATE" },
+        { "G", "TULVA_SVR_FORMAT" },
+        { "H", "TULVA_TRM_READ" },
+        { "P", "TULVA_PREV_TRM" },
+        { "I", "TULVA_POSTING" },
+        { "K", "TULVA_SEARCH" },
+        { "L", "TULVA_CONTEXT" },
+        { "N", "TULVA_NOOP" },
+        { "M", "TULVA_BACKUP" },
+        { "O", "TULVA_MAXMFN" },
+        { "Z", "TULVA_CREATE_DICT" },
+        { "Y", "TULVA_RELOAD_DICT" },
+        { "X", "TULVA_RELOAD_MASTER" },
+        { "Q", "TULVA_DB_UNLOCK_MFN" },
+        { "U", "TULVA_DB_UNLOCK" },
+        { "S", "TULVA_DB_EMPTY" },
+        { "T", "TULVA_DB_NEW" },
+        { "W", "TULVA_DB_DELETE" },
+        { "8", "TULVA_UPDATE_INI" },
+        { "0", "TULVA_GET_DELETED_LIST" },
+        { "1", "TULVA_VERSION" },
     };
     if (command.startsWith(u'+'))
         return u"TULVA_ADMINISTRATOR_COMMANDS"_s;
@@ -268,7 +289,7 @@ QByteArrayList SimEngine::registerClient(const SimWire::Request &r, const SimPee
     if (!m_state->saveRegistrations())
         return code(SimCode::SaveFailed);
 
-    QByteArrayList out{"0", b(iniName)};
+    QByteArrayList out{ "0", b(iniName) };
     const QByteArray profile = m_state->readResource(u"0"_s, {}, iniName).value_or(QByteArray());
     out += SimWire::splitLines(profile);
     return out;
@@ -291,10 +312,10 @@ QByteArrayList SimEngine::databaseInfo(const QStringList &args)
     if (!db)
         return refusal;
     if (db->infoCache.size() != 4) {
-        db->infoCache = {db->deleted1.toWireLine(), db->deleted2.toWireLine(), db->unactualized.toWireLine(),
-                         db->lockedRecords.toWireLine()};
+        db->infoCache = { db->deleted1.toWireLine(), db->deleted2.toWireLine(), db->unactualized.toWireLine(),
+            db->lockedRecords.toWireLine() };
     }
-    QByteArrayList out{"0"};
+    QByteArrayList out{ "0" };
     out += db->infoCache;
     out << QByteArray::number(qint64(db->maxMfn) + 1) << (db->locked ? "1" : "0");
     return out;
@@ -309,11 +330,13 @@ QByteArrayList SimEngine::readResource(const QStringList &args)
         const qsizetype first = resourceArg.indexOf(u'.');
         const qsizetype second = first < 0 ? -1 : resourceArg.indexOf(u'.', first + 1);
         if (second > 0) {
-            text = m_state->readResource(resourceArg.first(first), resourceArg.mid(first + 1, second - first - 1), resourceArg.mid(second + 1))
+            text = m_state
+                       ->readResource(resourceArg.first(first),
+                           resourceArg.mid(first + 1, second - first - 1), resourceArg.mid(second + 1))
                        .value_or(QByteArray());
         }
     }
-    return {SimWire::encodeLineBreaks(text)};
+    return { SimWire::encodeLineBreaks(text) };
 }
 
 QByteArrayList SimEngine::actualize(const QStringList &args)
@@ -329,7 +352,7 @@ QByteArrayList SimEngine::actualize(const QStringList &args)
     if (mfn <= 0)
         changed.unactualized.clear();
     else
-        changed.unactualized.remove({mfn});
+        changed.unactualized.remove({ mfn });
     changed.changed();
     if (!m_state->saveDatabase(changed))
         return code(SimCode::SaveFailed);
@@ -485,7 +508,7 @@ QByteArrayList SimEngine::startJob(const SimWire::Request &r, const SimPeer &pee
         m_state->jobs.removeLast();
         return code(SimCode::SaveFailed);
     }
-    QByteArrayList out{"0"};
+    QByteArrayList out{ "0" };
     if (m_jobMs <= 0) {
         // Finished before the answer: the answer carries the whole log.
         for (const QString &line : finishJob(job.number, false))
@@ -563,7 +586,8 @@ QStringList SimEngine::finishJob(int number, bool stopped)
             }
             const QByteArray list = m_state->databaseList();
             if (ok && !SimState::listHasDatabase(list, job.database))
-                ok = m_state->saveDatabaseList(SimState::listWithDatabase(list, job.database, job.description));
+                ok = m_state->saveDatabaseList(
+                    SimState::listWithDatabase(list, job.database, job.description));
             log << u"Описание: %1"_s.arg(job.description);
             log << u"Признак создания: %1"_s.arg(job.flag.isEmpty() ? u"0"_s : job.flag);
             log << u"Записей в базе данных: 0"_s;
@@ -617,23 +641,23 @@ QStringList SimEngine::finishJob(int number, bool stopped)
 QByteArrayList SimEngine::registeredClients()
 {
     dropStaleRegistrations();
-    QByteArrayList out{"0", QByteArray::number(m_state->requestCounter),
-                       QByteArray::number(m_state->registrations.size() + 1), "9"};
+    QByteArrayList out{ "0", QByteArray::number(m_state->requestCounter),
+        QByteArray::number(m_state->registrations.size() + 1), "9" };
     out << "*" << b(m_serverIp) << QByteArray::number(m_serverPort) << b(kServerName) << "*****"
         << "*****" << b(shownTime(m_startTime)) << b(shownTime(QDateTime::currentDateTime())) << "*****"
         << "*****";
     int row = 1;
     for (const Registration &r : std::as_const(m_state->registrations)) {
-        out << QByteArray::number(row++) << b(r.ip) << QByteArray::number(r.port) << b(r.name) << b(r.clientId)
-            << b(r.workstation) << b(shownTime(r.registered)) << b(shownTime(r.confirmed)) << b(r.command)
-            << b(r.commandNumber);
+        out << QByteArray::number(row++) << b(r.ip) << QByteArray::number(r.port) << b(r.name)
+            << b(r.clientId) << b(r.workstation) << b(shownTime(r.registered)) << b(shownTime(r.confirmed))
+            << b(r.command) << b(r.commandNumber);
     }
     return out;
 }
 
 QByteArrayList SimEngine::clientList()
 {
-    QByteArrayList out{"0", QByteArray::number(m_state->accounts.size()), "8"};
+    QByteArrayList out{ "0", QByteArray::number(m_state->accounts.size()), "8" };
     int row = 1;
     for (const Account &a : std::as_const(m_state->accounts)) {
         out << QByteArray::number(row++) << b(a.name) << b(a.password);
@@ -662,8 +686,9 @@ QByteArrayList SimEngine::saveClientList(const QStringList &args)
 QByteArrayList SimEngine::processList()
 {
     QList<HeldRequest> held = heldRequests ? heldRequests() : QList<HeldRequest>();
-    QByteArrayList out{"0", QByteArray::number(1 + m_state->jobs.size() + held.size()), "9"};
-    out << "*" << b(m_serverIp) << b(kServerName) << "*****" << "*****" << b(shownTime(m_startTime)) << "*****"
+    QByteArrayList out{ "0", QByteArray::number(1 + m_state->jobs.size() + held.size()), "9" };
+    out << "*" << b(m_serverIp) << b(kServerName) << "*****"
+        << "*****" << b(shownTime(m_startTime)) << "*****"
         << "*****" << QByteArray::number(QCoreApplication::applicationPid()) << b(kActive);
     for (const Job &j : std::as_const(m_state->jobs)) {
         out << QByteArray::number(j.number) << b(j.ip) << b(j.userName) << b(j.clientId) << b(j.workstation)
@@ -714,6 +739,7 @@ QByteArrayList SimEngine::stopProcess(const QStringList &args)
 
 QByteArrayList SimEngine::version()
 {
-    return {"0", b(u"Сервер ТУЛВА64 (эмулятор tulva-sim)"_s), "2024.1", QByteArray::number(m_state->registrations.size()),
-            QByteArray::number(m_maxClients), b(u"Запущен: %1"_s.arg(shownTime(m_startTime)))};
+    return { "0", b(u"Сервер ТУЛВА64 (эмулятор tulva-sim)"_s), "2024.1",
+        QByteArray::number(m_state->registrations.size()), QByteArray::number(m_maxClients),
+        b(u"Запущен: %1"_s.arg(shownTime(m_startTime))) };
 }

@@ -14,19 +14,19 @@
 // Return codes of the emulated server besides "0".
 namespace SimCode {
 inline constexpr int UnknownCommand = -1;
-inline constexpr int BadRequest = -2;          // header incomplete or an argument missing
-inline constexpr int WrongLogin = -3333;       // wrong name or password
+inline constexpr int BadRequest = -2; // header incomplete or an argument missing
+inline constexpr int WrongLogin = -3333; // wrong name or password
 inline constexpr int WorkstationDenied = -3336;
 inline constexpr int TooManyClients = -3338;
 inline constexpr int UnknownDatabase = -4001;
-inline constexpr int DatabaseLocked = -4002;   // also: deletion while records are locked
+inline constexpr int DatabaseLocked = -4002; // also: deletion while records are locked
 inline constexpr int DatabaseExists = -4003;
 inline constexpr int BadDatabaseName = -4004;
 inline constexpr int NoSuchProcess = -4005;
 inline constexpr int NoSuchClient = -4006;
 inline constexpr int BadClientList = -4007;
-inline constexpr int DatabaseBusy = -4008;     // a long job already works on it
-inline constexpr int SaveFailed = -4009;       // the state could not be written
+inline constexpr int DatabaseBusy = -4008; // a long job already works on it
+inline constexpr int SaveFailed = -4009; // the state could not be written
 inline constexpr int NothingToCancel = -4010;
 } // namespace SimCode
 
@@ -84,7 +84,7 @@ public:
     static QString processNameFor(const QString &command);
 
 private:
-    QByteArrayList code(int value) const { return {QByteArray::number(value)}; }
+    QByteArrayList code(int value) const { return { QByteArray::number(value) }; }
     void touchRegistration(const SimWire::Request &request);
     void markVolatile();
     void dropStaleRegistrations();

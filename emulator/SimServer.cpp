@@ -32,7 +32,10 @@ struct SimServer::Connection
 {
     enum class Phase { Reading, CancelWait, Held, Answered };
 
-    explicit Connection(qsizetype maxRequest) : reader(maxRequest) {}
+    explicit Connection(qsizetype maxRequest)
+        : reader(maxRequest)
+    {
+    }
 
     SimWire::RequestReader reader;
     Phase phase = Phase::Reading;
@@ -44,7 +47,11 @@ struct SimServer::Connection
     QTimer hold;
 };
 
-SimServer::SimServer(const SimOptions &options, QObject *parent) : QObject(parent), m_options(options) {}
+SimServer::SimServer(const SimOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+{
+}
 
 SimServer::~SimServer()
 {
@@ -96,7 +103,9 @@ bool SimServer::start(QString *error)
     m_server = new QTcpServer(this);
     m_server->setMaxPendingConnections(qMax(30, m_options.maxConnections));
     if (!m_server->listen(m_options.listen, quint16(m_options.port))) {
-        *error = u"cannot listen on %1:%2: %3"_s.arg(m_options.listen.toString()).arg(m_options.port).arg(m_server->errorString());
+        *error = u"cannot listen on %1:%2: %3"_s.arg(m_options.listen.toString())
+                     .arg(m_options.port)
+                     .arg(m_server->errorString());
         return false;
     }
     connect(m_server, &QTcpServer::newConnection, this, &SimServer::acceptClients);
@@ -187,7 +196,7 @@ void SimServer::onReadyRead(QTcpSocket *socket)
         return;
     }
     if (c->phase != Connection::Phase::Reading)
-        return;  // whatever follows a complete request is ignored
+        return; // whatever follows a complete request is ignored
     switch (c->reader.feed(data)) {
     case SimWire::RequestReader::State::NeedMore:
         return;
@@ -225,11 +234,12 @@ void SimServer::dispatch(QTcpSocket *socket)
         if (c->faults.hang) {
             log(u"%1:%2 %3 id=%4 seq=%5 held without answer (process %6)"_s.arg(c->peer.ip)
                     .arg(c->peer.port)
-                    .arg(TextCodec::toText(r.command()), TextCodec::toText(r.clientId()), TextCodec::toText(r.sequence()))
+                    .arg(TextCodec::toText(r.command()), TextCodec::toText(r.clientId()),
+                        TextCodec::toText(r.sequence()))
                     .arg(c->processNumber));
             return;
         }
-        c->hold.setTimerType(Qt::PreciseTimer);  // drills measure it
+        c->hold.setTimerType(Qt::PreciseTimer); // drills measure it
         c->hold.callOnTimeout(this, [this, socket] { answer(socket); });
         c->hold.start(int(qMin<qint64>(c->faults.delayMs, std::numeric_limits<int>::max())));
         return;
@@ -250,7 +260,7 @@ void SimServer::answer(QTcpSocket *socket)
     m_engine->countRequest();
     QByteArrayList body;
     if (f.errorCode)
-        body = {*f.errorCode};
+        body = { *f.errorCode };
     else
         body = m_engine->handle(r, c->peer);
 
@@ -258,7 +268,7 @@ void SimServer::answer(QTcpSocket *socket)
     header.command = r.headerComplete || r.header.size() >= 2 ? r.command() : r.frameCode;
     header.clientId = f.badClientId ? bumped(r.clientId()) : r.clientId();
     header.sequence = f.badSequence ? bumped(r.sequence()) : r.sequence();
-    header.freeLines = {"tulva-sim", QByteArray::number(m_state->requestCounter)};
+    header.freeLines = { "tulva-sim", QByteArray::number(m_state->requestCounter) };
     SimWire::AnswerOptions options;
     options.lengthDelta = f.lengthDelta;
     if (f.binaryBytes >= 0) {
@@ -277,8 +287,8 @@ void SimServer::answer(QTcpSocket *socket)
                                                : TextCodec::toText(body.value(0).left(40));
     log(u"%1:%2 %3 id=%4 seq=%5%6 -> %7 (%8 bytes)%9"_s.arg(c->peer.ip)
             .arg(c->peer.port)
-            .arg(TextCodec::toText(r.command()), TextCodec::toText(r.clientId()), TextCodec::toText(r.sequence()),
-                 r.retried() ? u" retry"_s : QString(), outcome)
+            .arg(TextCodec::toText(r.command()), TextCodec::toText(r.clientId()),
+                TextCodec::toText(r.sequence()), r.retried() ? u" retry"_s : QString(), outcome)
             .arg(bytes.size())
             .arg(f.any() ? u" [fault]"_s : QString()));
 
@@ -308,13 +318,13 @@ void SimServer::handleCancel(QTcpSocket *socket)
     log(u"%1:%2 cancel id=%3 seq=%4 flag=%5: %6 request(s) aborted"_s.arg(c->peer.ip)
             .arg(c->peer.port)
             .arg(TextCodec::toText(r.clientId()), TextCodec::toText(r.sequence()),
-                 TextCodec::toText(r.cancelFlag))
+                TextCodec::toText(r.cancelFlag))
             .arg(victims.size()));
     for (QTcpSocket *s : victims)
         closeConnection(s, true);
 
-    SimWire::AnswerHeader header{r.command(), r.clientId(), r.sequence(), {"tulva-sim"}};
-    const QByteArrayList body{victims.isEmpty() ? QByteArray::number(SimCode::NothingToCancel) : "0"};
+    SimWire::AnswerHeader header{ r.command(), r.clientId(), r.sequence(), { "tulva-sim" } };
+    const QByteArrayList body{ victims.isEmpty() ? QByteArray::number(SimCode::NothingToCancel) : "0" };
     socket->write(SimWire::buildAnswer(header, body));
     c->idle.start(kWriteTimeoutMs);
     socket->disconnectFromHost();
@@ -339,11 +349,12 @@ QList<HeldRequest> SimServer::heldRequests() const
         if (c->phase != Connection::Phase::Held)
             continue;
         const SimWire::Request &r = c->reader.request();
-        held.append(HeldRequest{c->processNumber, c->peer.ip, TextCodec::toText(r.userName()),
-                                TextCodec::toText(r.clientId()), TextCodec::toText(r.workstation()),
-                                TextCodec::toText(r.command()), TextCodec::toText(r.sequence()), c->since});
+        held.append(HeldRequest{ c->processNumber, c->peer.ip, TextCodec::toText(r.userName()),
+            TextCodec::toText(r.clientId()), TextCodec::toText(r.workstation()),
+            TextCodec::toText(r.command()), TextCodec::toText(r.sequence()), c->since });
     }
-    std::sort(held.begin(), held.end(), [](const HeldRequest &a, const HeldRequest &b) { return a.number < b.number; });
+    std::sort(held.begin(), held.end(),
+        [](const HeldRequest &a, const HeldRequest &b) { return a.number < b.number; });
     return held;
 }
 
@@ -390,14 +401,14 @@ QStringList SimServer::control(const QString &line)
     if (verb == "fault"_L1) {
         QString error;
         if (!m_faults.add(arg, &error))
-            return {u"error: "_s + error};
+            return { u"error: "_s + error };
         log(u"control: fault %1"_s.arg(arg));
-        return {u"ok"_s};
+        return { u"ok"_s };
     }
     if (verb == "clear"_L1) {
         m_faults.clear(arg.toLatin1());
         log(u"control: faults cleared %1"_s.arg(arg));
-        return {u"ok"_s};
+        return { u"ok"_s };
     }
     if (verb == "faults"_L1)
         return m_faults.describe() << u"end"_s;
@@ -405,33 +416,33 @@ QStringList SimServer::control(const QString &line)
         bool ok = false;
         const double seconds = arg.toDouble(&ok);
         if (!ok || seconds < 0)
-            return {u"error: jobseconds needs a number of seconds"_s};
+            return { u"error: jobseconds needs a number of seconds"_s };
         m_engine->setJobMilliseconds(qint64(seconds * 1000));
-        return {u"ok"_s};
+        return { u"ok"_s };
     }
     if (verb == "maxclients"_L1) {
         bool ok = false;
         const int n = arg.toInt(&ok);
         if (!ok || n < 0)
-            return {u"error: maxclients needs a number"_s};
+            return { u"error: maxclients needs a number"_s };
         m_engine->setMaxClients(n);
-        return {u"ok"_s};
+        return { u"ok"_s };
     }
     if (verb == "finishjobs"_L1) {
         m_engine->finishAllJobs();
-        return {u"ok"_s};
+        return { u"ok"_s };
     }
     if (verb == "stats"_L1) {
-        return {u"requests %1"_s.arg(m_state->requestCounter), u"connections %1"_s.arg(m_connections.size()),
-                u"held %1"_s.arg(heldRequests().size()), u"jobs %1"_s.arg(m_state->jobs.size()), u"end"_s};
+        return { u"requests %1"_s.arg(m_state->requestCounter), u"connections %1"_s.arg(m_connections.size()),
+            u"held %1"_s.arg(heldRequests().size()), u"jobs %1"_s.arg(m_state->jobs.size()), u"end"_s };
     }
     if (verb == "quit"_L1) {
         QTimer::singleShot(0, this, &SimServer::quitRequested);
-        return {u"ok"_s};
+        return { u"ok"_s };
     }
     if (verb == "help"_L1) {
-        return {u"fault CMD:KIND[=ARG][:COUNT]"_s, u"clear [CMD]"_s, u"faults"_s, u"jobseconds SECONDS"_s,
-                u"maxclients N"_s, u"finishjobs"_s, u"stats"_s, u"quit"_s, u"end"_s};
+        return { u"fault CMD:KIND[=ARG][:COUNT]"_s, u"clear [CMD]"_s, u"faults"_s, u"jobseconds SECONDS"_s,
+            u"maxclients N"_s, u"finishjobs"_s, u"stats"_s, u"quit"_s, u"end"_s };
     }
-    return {u"error: unknown control command \"%1\" (try help)"_s.arg(verb)};
+    return { u"error: unknown control command \"%1\" (try help)"_s.arg(verb) };
 }

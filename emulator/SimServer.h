@@ -20,14 +20,14 @@ class QTimer;
 struct SimOptions
 {
     QHostAddress listen = QHostAddress(QHostAddress::LocalHost);
-    int port = 6666;                 // 0: any free port
-    int controlPort = -1;            // -1: no control port; 0: any free port
+    int port = 6666; // 0: any free port
+    int controlPort = -1; // -1: no control port; 0: any free port
     QString stateDir = QStringLiteral("tulva-sim-state");
-    QString sampleDir;               // seeds an empty state directory when set
+    QString sampleDir; // seeds an empty state directory when set
     int maxClients = 10;
     qint64 jobMs = 3000;
-    int idleTimeoutMs = 15000;       // a connection that does not finish its request in time
-    int clientTimeoutSeconds = 0;    // registrations not confirmed for so long are dropped; 0 = never
+    int idleTimeoutMs = 15000; // a connection that does not finish its request in time
+    int clientTimeoutSeconds = 0; // registrations not confirmed for so long are dropped; 0 = never
     qint64 maxRequest = 16 * 1024 * 1024;
     int maxConnections = 512;
     QStringList faults;

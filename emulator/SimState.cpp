@@ -77,7 +77,7 @@ QByteArray KvSection::value(QByteArrayView key, const QByteArray &defaultValue) 
 
 void KvSection::set(const QByteArray &key, const QByteArray &value)
 {
-    entries.append({key, value});
+    entries.append({ key, value });
 }
 
 QList<KvSection> parseKv(QByteArrayView bytes)
@@ -88,7 +88,7 @@ QList<KvSection> parseKv(QByteArrayView bytes)
         if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
             continue;
         if (line.startsWith('[') && line.endsWith(']')) {
-            sections.append(KvSection{line.mid(1, line.size() - 2).trimmed(), {}});
+            sections.append(KvSection{ line.mid(1, line.size() - 2).trimmed(), {} });
             continue;
         }
         const qsizetype eq = line.indexOf('=');
@@ -118,7 +118,8 @@ QByteArray writeKv(const QList<KvSection> &sections, const QStringList &comment)
 
 QStringList Workstations::defaultIniNames()
 {
-    return {u"tulvac.ini"_s, u"tulvar.ini"_s, u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s, u"tulvaa.ini"_s};
+    return { u"tulvac.ini"_s, u"tulvar.ini"_s, u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s,
+        u"tulvaa.ini"_s };
 }
 
 int Workstations::indexOf(QStringView letter)
@@ -191,7 +192,10 @@ QStringList ClientList::write(const QList<Account> &accounts)
     return lines;
 }
 
-SimState::SimState(const QString &dir) : m_dir(QDir(dir).absolutePath()) {}
+SimState::SimState(const QString &dir)
+    : m_dir(QDir(dir).absolutePath())
+{
+}
 
 bool SimState::seedFromSample(const QString &stateDir, const QString &sampleDir, bool *seeded, QString *error)
 {
@@ -318,7 +322,7 @@ bool SimState::loadDatabases(QString *error)
 {
     m_databases.clear();
     QDir dir(QDir(m_dir).filePath(u"databases"_s));
-    const QStringList files = dir.entryList({u"*.txt"_s}, QDir::Files, QDir::Name);
+    const QStringList files = dir.entryList({ u"*.txt"_s }, QDir::Files, QDir::Name);
     for (const QString &file : files) {
         if (!file.endsWith(u".txt"_s))
             continue;
@@ -342,13 +346,14 @@ bool SimState::loadDatabases(QString *error)
             return false;
         }
         db.locked = s.value("Locked", "0").toInt() != 0;
-        const std::pair<const char *, MfnSet *> lists[] = {
-            {"Deleted1", &db.deleted1}, {"Deleted2", &db.deleted2},
-            {"Unactualized", &db.unactualized}, {"LockedRecords", &db.lockedRecords}};
+        const std::pair<const char *, MfnSet *> lists[]
+            = { { "Deleted1", &db.deleted1 }, { "Deleted2", &db.deleted2 },
+                  { "Unactualized", &db.unactualized }, { "LockedRecords", &db.lockedRecords } };
         for (const auto &[key, set] : lists) {
             auto parsed = MfnSet::fromText(s.value(key));
             if (!parsed) {
-                *error = u"%1: %2 is not a list of record numbers like 1,5,7-9"_s.arg(dir.filePath(file), QLatin1StringView(key));
+                *error = u"%1: %2 is not a list of record numbers like 1,5,7-9"_s.arg(
+                    dir.filePath(file), QLatin1StringView(key));
                 return false;
             }
             *set = *parsed;
@@ -366,7 +371,7 @@ Database *SimState::database(const QString &name)
 
 bool SimState::saveDatabase(const Database &db)
 {
-    KvSection s{"Database", {}};
+    KvSection s{ "Database", {} };
     s.set("Name", bytesOf(db.name));
     s.set("MaxMfn", QByteArray::number(db.maxMfn));
     s.set("Locked", db.locked ? "1" : "0");
@@ -376,8 +381,9 @@ bool SimState::saveDatabase(const Database &db)
     s.set("LockedRecords", db.lockedRecords.toText());
     const QStringList comment{
         u"Состояние базы данных. MaxMfn - наибольший номер записи; Locked - 1, если база заблокирована;"_s,
-        u"списки номеров записей: через запятую, диапазоны через дефис (1,5,7-9)."_s};
-    if (!writeFile(u"databases/"_s + databaseKey(db.name) + u".txt"_s, writeKv({s}, comment)))
+        u"списки номеров записей: через запятую, диапазоны через дефис (1,5,7-9)."_s
+    };
+    if (!writeFile(u"databases/"_s + databaseKey(db.name) + u".txt"_s, writeKv({ s }, comment)))
         return false;
     m_databases.insert(databaseKey(db.name), db);
     return true;
@@ -407,7 +413,7 @@ bool SimState::generateDatabase(const QString &name, qint32 count, QString *erro
     Database db;
     db.name = name;
     db.maxMfn = qint32(qMin<qint64>(qint64(count) * 4, std::numeric_limits<qint32>::max() - 1));
-    MfnSet *lists[] = {&db.deleted1, &db.deleted2, &db.unactualized, &db.lockedRecords};
+    MfnSet *lists[] = { &db.deleted1, &db.deleted2, &db.unactualized, &db.lockedRecords };
     for (int k = 0; k < 4; ++k)
         *lists[k] = MfnSet::fromRange(qint32(qint64(k) * count + 1), qint32(qint64(k + 1) * count));
     if (!saveDatabase(db)) {
@@ -437,7 +443,7 @@ bool SimState::saveRegistrations()
 {
     QList<KvSection> sections;
     for (const Registration &r : std::as_const(registrations)) {
-        KvSection s{"Client", {}};
+        KvSection s{ "Client", {} };
         s.set("ClientId", bytesOf(r.clientId));
         s.set("IP", bytesOf(r.ip));
         s.set("Port", QByteArray::number(r.port));
@@ -450,14 +456,14 @@ bool SimState::saveRegistrations()
         s.set("CommandNumber", bytesOf(r.commandNumber));
         sections.append(s);
     }
-    return writeFile(u"registrations.txt"_s, writeKv(sections, {u"Зарегистрированные клиенты сервера."_s}));
+    return writeFile(u"registrations.txt"_s, writeKv(sections, { u"Зарегистрированные клиенты сервера."_s }));
 }
 
 bool SimState::saveJobs()
 {
     QList<KvSection> sections;
     for (const Job &j : std::as_const(jobs)) {
-        KvSection s{"Process", {}};
+        KvSection s{ "Process", {} };
         s.set("Number", QByteArray::number(j.number));
         s.set("Name", bytesOf(j.processName));
         s.set("Code", bytesOf(j.commandCode));
@@ -476,19 +482,20 @@ bool SimState::saveJobs()
         s.set("Ends", timeText(j.ends));
         sections.append(s);
     }
-    return writeFile(u"processes.txt"_s,
-                     writeKv(sections, {u"Длительные процессы сервера; Ends - время окончания."_s}));
+    return writeFile(
+        u"processes.txt"_s, writeKv(sections, { u"Длительные процессы сервера; Ends - время окончания."_s }));
 }
 
 bool SimState::saveServer()
 {
-    KvSection s{"Server", {}};
+    KvSection s{ "Server", {} };
     s.set("RequestCounter", QByteArray::number(requestCounter));
     s.set("NextProcessNumber", QByteArray::number(nextProcessNumber));
-    return writeFile(u"server.ini"_s, writeKv({s}, {u"Счётчики сервера."_s}));
+    return writeFile(u"server.ini"_s, writeKv({ s }, { u"Счётчики сервера."_s }));
 }
 
-QString SimState::resourcePath(const QString &pathCode, const QString &db, const QString &file, bool forWriting) const
+QString SimState::resourcePath(
+    const QString &pathCode, const QString &db, const QString &file, bool forWriting) const
 {
     if (pathCode.isEmpty() || !safePart(db, true) || !safePart(file, false))
         return {};
@@ -517,7 +524,8 @@ QString SimState::resourcePath(const QString &pathCode, const QString &db, const
     return forWriting ? dir.filePath(file) : QString();
 }
 
-std::optional<QByteArray> SimState::readResource(const QString &pathCode, const QString &db, const QString &file) const
+std::optional<QByteArray> SimState::readResource(
+    const QString &pathCode, const QString &db, const QString &file) const
 {
     const QString path = resourcePath(pathCode, db, file, false);
     QByteArray bytes;
@@ -526,7 +534,8 @@ std::optional<QByteArray> SimState::readResource(const QString &pathCode, const 
     return bytes;
 }
 
-bool SimState::writeResource(const QString &pathCode, const QString &db, const QString &file, const QByteArray &bytes)
+bool SimState::writeResource(
+    const QString &pathCode, const QString &db, const QString &file, const QByteArray &bytes)
 {
     const QString path = resourcePath(pathCode, db, file, true);
     if (path.isEmpty()) {

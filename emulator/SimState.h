@@ -28,7 +28,7 @@ QByteArray writeKv(const QList<KvSection> &sections, const QStringList &comment)
 struct Database
 {
     QString name;
-    qint32 maxMfn = 0;  // the highest record number; the answer shows one more
+    qint32 maxMfn = 0; // the highest record number; the answer shows one more
     bool locked = false;
     MfnSet deleted1;
     MfnSet deleted2;
@@ -73,7 +73,7 @@ struct Registration
     QString workstation;
     QDateTime registered;
     QDateTime confirmed;
-    QDateTime lastSeen;  // any request; what the stale-registration time-out looks at
+    QDateTime lastSeen; // any request; what the stale-registration time-out looks at
     QString command;
     QString commandNumber;
 };
@@ -85,8 +85,8 @@ struct Job
     QString processName;
     QString commandCode;
     QString database;
-    QString description;  // creation only
-    QString flag;         // creation only
+    QString description; // creation only
+    QString flag; // creation only
     QString clientId;
     QString ip;
     QString userName;
@@ -108,7 +108,8 @@ public:
     QString dir() const { return m_dir; }
 
     // Copies the sample into the state directory when that is missing or empty.
-    static bool seedFromSample(const QString &stateDir, const QString &sampleDir, bool *seeded, QString *error);
+    static bool seedFromSample(
+        const QString &stateDir, const QString &sampleDir, bool *seeded, QString *error);
 
     bool load(QString *error);
 
@@ -136,14 +137,17 @@ public:
 
     // Server resources by path code, database and file name; names compare ignoring case like
     // on the real server's file system. A name with path separators or ".." is refused.
-    std::optional<QByteArray> readResource(const QString &pathCode, const QString &db, const QString &file) const;
-    bool writeResource(const QString &pathCode, const QString &db, const QString &file, const QByteArray &bytes);
+    std::optional<QByteArray> readResource(
+        const QString &pathCode, const QString &db, const QString &file) const;
+    bool writeResource(
+        const QString &pathCode, const QString &db, const QString &file, const QByteArray &bytes);
 
     static inline const QString kDatabaseListFile = QStringLiteral("dbnam1.mnu");
     QByteArray databaseList() const;
     bool saveDatabaseList(const QByteArray &list);
     static bool listHasDatabase(const QByteArray &list, const QString &name);
-    static QByteArray listWithDatabase(const QByteArray &list, const QString &name, const QString &description);
+    static QByteArray listWithDatabase(
+        const QByteArray &list, const QString &name, const QString &description);
     static QByteArray listWithoutDatabase(const QByteArray &list, const QString &name);
 
     // The rule for a new database name: 1..8 characters, Latin letter or "_" first, then Latin
@@ -154,7 +158,8 @@ public:
 
 private:
     bool writeFile(const QString &relativePath, const QByteArray &bytes);
-    QString resourcePath(const QString &pathCode, const QString &db, const QString &file, bool forWriting) const;
+    QString resourcePath(
+        const QString &pathCode, const QString &db, const QString &file, bool forWriting) const;
     bool loadDatabases(QString *error);
 
     QString m_dir;

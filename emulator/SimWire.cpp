@@ -69,7 +69,10 @@ bool parseRequestText(QByteArrayView text, Request *request)
     return true;
 }
 
-RequestReader::RequestReader(qsizetype maxRequest) : m_max(maxRequest) {}
+RequestReader::RequestReader(qsizetype maxRequest)
+    : m_max(maxRequest)
+{
+}
 
 RequestReader::State RequestReader::fail(const QString &why)
 {
@@ -228,7 +231,7 @@ namespace {
 
 QByteArrayList headerLines(const AnswerHeader &header, const QByteArray &lengthLine)
 {
-    QByteArrayList lines{header.command, header.clientId, header.sequence, lengthLine};
+    QByteArrayList lines{ header.command, header.clientId, header.sequence, lengthLine };
     for (int i = 0; i < 6; ++i)
         lines.append(i < header.freeLines.size() ? header.freeLines.at(i) : QByteArray());
     return lines;

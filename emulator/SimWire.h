@@ -17,10 +17,10 @@ struct Request
     bool http = false;
     bool cancel = false;
     bool headerComplete = false;
-    QByteArray frameCode;   // the command code of the framing line (or of the HTTP body)
-    QByteArrayList header;  // the request header lines, line ends removed (nine when complete)
-    QByteArrayList args;    // the argument lines, line ends removed
-    QByteArray cancelFlag;  // the flag after a cancel message; empty until it arrived
+    QByteArray frameCode; // the command code of the framing line (or of the HTTP body)
+    QByteArrayList header; // the request header lines, line ends removed (nine when complete)
+    QByteArrayList args; // the argument lines, line ends removed
+    QByteArray cancelFlag; // the flag after a cancel message; empty until it arrived
 
     // Header line by its 1-based number; empty when the header is shorter.
     QByteArray line(int number) const;
@@ -62,9 +62,9 @@ private:
 
     qsizetype m_max;
     QByteArray m_buffer;
-    QByteArray m_extra;  // bytes after a counted cancel message: LF and the flag
+    QByteArray m_extra; // bytes after a counted cancel message: LF and the flag
     State m_state = State::NeedMore;
-    int m_mode = 0;  // 0 unknown, 1 direct, 2 HTTP
+    int m_mode = 0; // 0 unknown, 1 direct, 2 HTTP
     Request m_request;
     QString m_error;
 };
@@ -78,20 +78,22 @@ struct AnswerHeader
     QByteArray command;
     QByteArray clientId;
     QByteArray sequence;
-    QByteArrayList freeLines;  // answer lines 5..10; missing ones are empty
+    QByteArrayList freeLines; // answer lines 5..10; missing ones are empty
 };
 
 struct AnswerOptions
 {
-    qint64 lengthDelta = 0;  // added to the true length in line 4 (a fault)
+    qint64 lengthDelta = 0; // added to the true length in line 4 (a fault)
     bool withBinary = false;
-    QByteArray binary;       // sent after the binary marker
+    QByteArray binary; // sent after the binary marker
 };
 
 // The length in line 4 counts the answer joined with CR LF after every line, line 4 itself
 // empty, plus the binary part and its marker (the marker only when a binary part follows).
-qint64 answerLength(const AnswerHeader &header, const QByteArrayList &body, const AnswerOptions &options = {});
-QByteArray buildAnswer(const AnswerHeader &header, const QByteArrayList &body, const AnswerOptions &options = {});
+qint64 answerLength(
+    const AnswerHeader &header, const QByteArrayList &body, const AnswerOptions &options = {});
+QByteArray buildAnswer(
+    const AnswerHeader &header, const QByteArrayList &body, const AnswerOptions &options = {});
 
 // Lines of a text split at CR LF, LF or a lone CR; a final line break makes no empty last line.
 QByteArrayList splitLines(QByteArrayView text);

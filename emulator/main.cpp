@@ -18,7 +18,8 @@ QString bundledSample()
     if (QFileInfo(beside).isDir())
         return beside;
     // Installed: bin/tulva-sim and share/tulvaa/sample.
-    const QString installed = QDir(QCoreApplication::applicationDirPath()).filePath(u"../share/tulvaa/sample"_s);
+    const QString installed
+        = QDir(QCoreApplication::applicationDirPath()).filePath(u"../share/tulvaa/sample"_s);
     if (QFileInfo(installed).isDir())
         return QDir::cleanPath(installed);
     return QStringLiteral(TULVA_SIM_SAMPLE_DIR);
@@ -64,21 +65,30 @@ int main(int argc, char *argv[])
     p.addHelpOption();
     p.addVersionOption();
     p.addOptions({
-        {u"port"_s, u"TCP port to listen on; 0 picks a free one (default 6666)."_s, u"port"_s, u"6666"_s},
-        {u"listen"_s, u"Address to listen on (default 127.0.0.1)."_s, u"address"_s, u"127.0.0.1"_s},
-        {u"state"_s, u"State directory (default ./tulva-sim-state)."_s, u"dir"_s, u"tulva-sim-state"_s},
-        {u"sample"_s, u"Seed an empty or new state directory from this sample directory."_s, u"dir"_s},
-        {u"seed-from-sample"_s, u"Seed an empty or new state directory from the bundled sample."_s},
-        {u"max-clients"_s, u"Registered clients allowed at once (default 10)."_s, u"n"_s, u"10"_s},
-        {u"job-seconds"_s, u"How long a long job stays active (default 3; 0 finishes at once)."_s, u"seconds"_s, u"3"_s},
-        {u"idle-timeout"_s, u"Seconds a connection may take to send its request (default 15)."_s, u"seconds"_s, u"15"_s},
-        {u"client-timeout"_s, u"Drop registrations not confirmed for this many seconds (default 0 = never)."_s, u"seconds"_s, u"0"_s},
-        {u"max-request"_s, u"Largest request accepted, in bytes (default 16777216)."_s, u"bytes"_s, u"16777216"_s},
-        {u"max-connections"_s, u"Connections served at once (default 512)."_s, u"n"_s, u"512"_s},
-        {u"fault"_s, u"Misbehave: CMD:KIND[=ARG][:COUNT], CMD a command code or *, KIND one of delay=MS, hang, cut=N, drop, badlength[=D], badseq, badid, binary[=N], error=CODE. Repeatable."_s, u"rule"_s},
-        {u"control-port"_s, u"Open a line-based control port (0 picks a free one)."_s, u"port"_s},
-        {u"generate"_s, u"Create database NAME whose four record lists hold COUNT numbers each. Repeatable."_s, u"name:count"_s},
-        {u"quiet"_s, u"Do not log requests."_s},
+        { u"port"_s, u"TCP port to listen on; 0 picks a free one (default 6666)."_s, u"port"_s, u"6666"_s },
+        { u"listen"_s, u"Address to listen on (default 127.0.0.1)."_s, u"address"_s, u"127.0.0.1"_s },
+        { u"state"_s, u"State directory (default ./tulva-sim-state)."_s, u"dir"_s, u"tulva-sim-state"_s },
+        { u"sample"_s, u"Seed an empty or new state directory from this sample directory."_s, u"dir"_s },
+        { u"seed-from-sample"_s, u"Seed an empty or new state directory from the bundled sample."_s },
+        { u"max-clients"_s, u"Registered clients allowed at once (default 10)."_s, u"n"_s, u"10"_s },
+        { u"job-seconds"_s, u"How long a long job stays active (default 3; 0 finishes at once)."_s,
+            u"seconds"_s, u"3"_s },
+        { u"idle-timeout"_s, u"Seconds a connection may take to send its request (default 15)."_s,
+            u"seconds"_s, u"15"_s },
+        { u"client-timeout"_s,
+            u"Drop registrations not confirmed for this many seconds (default 0 = never)."_s, u"seconds"_s,
+            u"0"_s },
+        { u"max-request"_s, u"Largest request accepted, in bytes (default 16777216)."_s, u"bytes"_s,
+            u"16777216"_s },
+        { u"max-connections"_s, u"Connections served at once (default 512)."_s, u"n"_s, u"512"_s },
+        { u"fault"_s,
+            u"Misbehave: CMD:KIND[=ARG][:COUNT], CMD a command code or *, KIND one of delay=MS, hang, cut=N, drop, badlength[=D], badseq, badid, binary[=N], error=CODE. Repeatable."_s,
+            u"rule"_s },
+        { u"control-port"_s, u"Open a line-based control port (0 picks a free one)."_s, u"port"_s },
+        { u"generate"_s,
+            u"Create database NAME whose four record lists hold COUNT numbers each. Repeatable."_s,
+            u"name:count"_s },
+        { u"quiet"_s, u"Do not log requests."_s },
     });
     p.process(app);
 
@@ -111,7 +121,7 @@ int main(int argc, char *argv[])
         const int count = colon > 0 ? g.mid(colon + 1).toInt(&ok) : 0;
         if (!ok || count < 0)
             usageError(u"--generate needs NAME:COUNT, got \"%1\""_s.arg(g));
-        o.generate.append({g.left(colon), count});
+        o.generate.append({ g.left(colon), count });
     }
     o.logRequests = !p.isSet(u"quiet"_s);
 

@@ -5,106 +5,111 @@ using namespace Qt::Literals::StringLiterals;
 const QList<CommandInfo> &commandCatalogue()
 {
     static const QList<CommandInfo> catalogue{
-        {CommandId::Version, u"version"_s, QString(), 0, 0, false, {u"ServerItem"_s},
+        { CommandId::Version, u"version"_s, QString(), 0, 0, false, { u"ServerItem"_s },
             u"Show the server's version and its number of clients."_s,
             u"Sends the version request (command 1) and prints the caption, the version, the registered\n"
-            "clients and the most clients allowed."_s},
-        {CommandId::Databases, u"databases"_s, QString(), 0, 0, false, {u"DataBaseItem"_s, u"OpenDBItem"_s},
-            u"List the server's databases with their descriptions."_s,
-            u"Reads the server's database list (the file named by DBNNAMECAT of the profile)."_s},
-        {CommandId::Stats, u"stats"_s, u"DB"_s, 1, 1, false, {u"DataBaseItem"_s, u"OpenDBItem"_s},
+            "clients and the most clients allowed."_s },
+        { CommandId::Databases, u"databases"_s, QString(), 0, 0, false,
+            { u"DataBaseItem"_s, u"OpenDBItem"_s }, u"List the server's databases with their descriptions."_s,
+            u"Reads the server's database list (the file named by DBNNAMECAT of the profile)."_s },
+        { CommandId::Stats, u"stats"_s, u"DB"_s, 1, 1, false, { u"DataBaseItem"_s, u"OpenDBItem"_s },
             u"Show the statistics of database DB."_s,
             u"Prints the rows of the workstation's statistics grid: name, description, max MFN, lock\n"
-            "flag and the numbers of locked, deleted and unactualized records."_s},
-        {CommandId::Processes, u"processes"_s, QString(), 0, 0, false, {u"ServerItem"_s, u"ServerProcessListItem"_s},
-            u"List the server's processes."_s,
-            u"Prints the server's process list (command +3); row 1 is the server itself."_s},
-        {CommandId::Stop, u"stop"_s, u"NUMBER"_s, 1, 1, false, {u"ServerItem"_s, u"ServerProcessListItem"_s},
-            u"Stop process NUMBER of the process list."_s,
+            "flag and the numbers of locked, deleted and unactualized records."_s },
+        { CommandId::Processes, u"processes"_s, QString(), 0, 0, false,
+            { u"ServerItem"_s, u"ServerProcessListItem"_s }, u"List the server's processes."_s,
+            u"Prints the server's process list (command +3); row 1 is the server itself."_s },
+        { CommandId::Stop, u"stop"_s, u"NUMBER"_s, 1, 1, false,
+            { u"ServerItem"_s, u"ServerProcessListItem"_s }, u"Stop process NUMBER of the process list."_s,
             u"Finds the process by its number (column \"№\") and sends the stop request with its client id,\n"
-            "the command code of its process name and its number. The server itself cannot be stopped."_s},
-        {CommandId::Clients, u"clients"_s, QString(), 0, 0, false, {u"ServerItem"_s, u"ServerCurrentClientListItem"_s},
+            "the command code of its process name and its number. The server itself cannot be stopped."_s },
+        { CommandId::Clients, u"clients"_s, QString(), 0, 0, false,
+            { u"ServerItem"_s, u"ServerCurrentClientListItem"_s },
             u"List the clients registered at the server now."_s,
-            u"Prints the server's request counter and the registered clients (command +1)."_s},
-        {CommandId::Unregister, u"unregister"_s, u"ID"_s, 1, 1, false, {u"ServerItem"_s, u"ServerCurrentClientListItem"_s},
-            u"Remove the registration of client ID."_s,
-            u"Sends command +6 with the client id (column \"Идентификатор\" of `clients`)."_s},
-        {CommandId::Clear, u"clear"_s, u"DB"_s, 1, 1, true, {u"DataBaseItem"_s, u"ClearDBItem"_s},
+            u"Prints the server's request counter and the registered clients (command +1)."_s },
+        { CommandId::Unregister, u"unregister"_s, u"ID"_s, 1, 1, false,
+            { u"ServerItem"_s, u"ServerCurrentClientListItem"_s }, u"Remove the registration of client ID."_s,
+            u"Sends command +6 with the client id (column \"Идентификатор\" of `clients`)."_s },
+        { CommandId::Clear, u"clear"_s, u"DB"_s, 1, 1, true, { u"DataBaseItem"_s, u"ClearDBItem"_s },
             u"Delete every record of database DB (needs --yes)."_s,
-            u"Sends the clear request (command S). Destructive: needs --yes."_s},
-        {CommandId::Actualize, u"actualize"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"ActualIfItem"_s},
+            u"Sends the clear request (command S). Destructive: needs --yes."_s },
+        { CommandId::Actualize, u"actualize"_s, u"DB"_s, 1, 1, false, { u"ActualItem"_s, u"ActualIfItem"_s },
             u"Actualize the unactualized records of database DB."_s,
-            u"Does nothing when DB has no unactualized records; refuses a locked database."_s},
-        {CommandId::Unlock, u"unlock"_s, u"DB"_s, 1, 1, false, {u"DataBaseItem"_s, u"UnLockItem"_s, u"UnLockDBItem"_s},
-            u"Unlock database DB."_s,
-            u"Does nothing when DB is not locked; reads the lock flag again afterwards."_s},
-        {CommandId::UnlockRecords, u"unlock-records"_s, u"DB MFN..."_s, 2, -1, false,
-            {u"DataBaseItem"_s, u"UnLockItem"_s, u"UnLockRecordItem"_s},
+            u"Does nothing when DB has no unactualized records; refuses a locked database."_s },
+        { CommandId::Unlock, u"unlock"_s, u"DB"_s, 1, 1, false,
+            { u"DataBaseItem"_s, u"UnLockItem"_s, u"UnLockDBItem"_s }, u"Unlock database DB."_s,
+            u"Does nothing when DB is not locked; reads the lock flag again afterwards."_s },
+        { CommandId::UnlockRecords, u"unlock-records"_s, u"DB MFN..."_s, 2, -1, false,
+            { u"DataBaseItem"_s, u"UnLockItem"_s, u"UnLockRecordItem"_s },
             u"Unlock the records MFN... of database DB."_s,
-            u"Sends the MFNs in the order given (command Q)."_s},
-        {CommandId::LoadDictionary, u"load-dictionary"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"LoadIfItem"_s},
+            u"Sends the MFNs in the order given (command Q)."_s },
+        { CommandId::LoadDictionary, u"load-dictionary"_s, u"DB"_s, 1, 1, false,
+            { u"ActualItem"_s, u"LoadIfItem"_s },
             u"Build the dictionary of DB anew; wait, print the job's log."_s,
             u"Starts the server job TULVA_CREATE_DICT, waits until it leaves the process list, then\n"
-            "prints the job's result log."_s},
-        {CommandId::ReorganizeDictionary, u"reorganize-dictionary"_s, u"DB"_s, 1, 1, false,
-            {u"ActualItem"_s, u"ReorgIfItem"_s},
-            u"Reorganize the dictionary of DB; wait, print the log."_s,
+            "prints the job's result log."_s },
+        { CommandId::ReorganizeDictionary, u"reorganize-dictionary"_s, u"DB"_s, 1, 1, false,
+            { u"ActualItem"_s, u"ReorgIfItem"_s }, u"Reorganize the dictionary of DB; wait, print the log."_s,
             u"Starts the server job TULVA_RELOAD_DICT, waits until it leaves the process list, then\n"
-            "prints the job's result log."_s},
-        {CommandId::ReorganizeMaster, u"reorganize-master"_s, u"DB"_s, 1, 1, false, {u"ActualItem"_s, u"ReorgMfItem"_s},
+            "prints the job's result log."_s },
+        { CommandId::ReorganizeMaster, u"reorganize-master"_s, u"DB"_s, 1, 1, false,
+            { u"ActualItem"_s, u"ReorgMfItem"_s },
             u"Reorganize the master file of DB; wait, print the log."_s,
             u"Starts the server job TULVA_RELOAD_MASTER, waits until it leaves the process list, then\n"
-            "prints the job's result log."_s},
-        {CommandId::CreateDb, u"create-db"_s, u"NAME DESCRIPTION"_s, 2, 2, false, {u"DataBaseItem"_s, u"NewDBItem"_s},
-            u"Create database NAME; wait, print the log."_s,
+            "prints the job's result log."_s },
+        { CommandId::CreateDb, u"create-db"_s, u"NAME DESCRIPTION"_s, 2, 2, false,
+            { u"DataBaseItem"_s, u"NewDBItem"_s }, u"Create database NAME; wait, print the log."_s,
             u"NAME: 1 to 8 characters, a Latin letter or \"_\" first, then Latin letters, digits or \"_\";\n"
             "reserved names and names already listed are refused. The database is created with a search\n"
-            "dictionary unless --no-dictionary is given."_s},
-        {CommandId::DeleteDb, u"delete-db"_s, u"NAME"_s, 1, 1, true, {u"DataBaseItem"_s, u"DeleteDBItem"_s},
+            "dictionary unless --no-dictionary is given."_s },
+        { CommandId::DeleteDb, u"delete-db"_s, u"NAME"_s, 1, 1, true,
+            { u"DataBaseItem"_s, u"DeleteDBItem"_s },
             u"Delete database NAME (needs --yes); wait, print the log."_s,
             u"Refuses reserved databases, a locked database and one with locked records. Destructive:\n"
-            "needs --yes."_s},
-        {CommandId::AccountsExport, u"accounts export"_s, u"FILE"_s, 1, 1, false,
-            {u"ServerItem"_s, u"ServerClientListItem"_s},
-            u"Write the server's client accounts to FILE."_s,
+            "needs --yes."_s },
+        { CommandId::AccountsExport, u"accounts export"_s, u"FILE"_s, 1, 1, false,
+            { u"ServerItem"_s, u"ServerClientListItem"_s }, u"Write the server's client accounts to FILE."_s,
             u"Writes the client list text (name, password, workstation INI line per account, then\n"
-            "\"*****\"; Windows-1251, CR LF) readable only by its owner. FILE \"-\" is standard output."_s},
-        {CommandId::AccountsImport, u"accounts import"_s, u"FILE"_s, 1, 1, true,
-            {u"ServerItem"_s, u"ServerClientListItem"_s},
+            "\"*****\"; Windows-1251, CR LF) readable only by its owner. FILE \"-\" is standard output."_s },
+        { CommandId::AccountsImport, u"accounts import"_s, u"FILE"_s, 1, 1, true,
+            { u"ServerItem"_s, u"ServerClientListItem"_s },
             u"Replace the server's client accounts with FILE (needs --yes)."_s,
             u"Reads a client list text as written by `accounts export`, prints what would change (accounts\n"
             "added, removed, changed; passwords are never shown) and writes it to the server only with\n"
-            "--yes."_s},
-        {CommandId::Restart, u"restart"_s, QString(), 0, 0, true, {u"ServerItem"_s, u"ServerRestartItem"_s},
-            u"Restart the server (needs --yes)."_s,
-            u"Sends the restart request (command +8). Needs --yes."_s},
+            "--yes."_s },
+        { CommandId::Restart, u"restart"_s, QString(), 0, 0, true,
+            { u"ServerItem"_s, u"ServerRestartItem"_s }, u"Restart the server (needs --yes)."_s,
+            u"Sends the restart request (command +8). Needs --yes."_s },
     };
     return catalogue;
 }
 
 namespace {
 
-const QString kOptionsHelp = u"Options:\n"
-    "  --server HOST[:PORT]  server address (default: ServerIP and ServerPort of the settings file)\n"
-    "  --user NAME           user name (default: USERNAME, else CLIENTNAME of the settings file)\n"
-    "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
-    "  --format FORMAT       text (default), tsv or json\n"
-    "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
-    "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
-    "  --quiet               no progress on standard error\n"
-    "  --no-dictionary       create-db: create the database without a search dictionary\n"
-    "  -h, --help            this help; COMMAND --help: the help of one command\n"_s;
+const QString kOptionsHelp
+    = u"Options:\n"
+      "  --server HOST[:PORT]  server address (default: ServerIP and ServerPort of the settings file)\n"
+      "  --user NAME           user name (default: USERNAME, else CLIENTNAME of the settings file)\n"
+      "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
+      "  --format FORMAT       text (default), tsv or json\n"
+      "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
+      "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
+      "  --quiet               no progress on standard error\n"
+      "  --no-dictionary       create-db: create the database without a search dictionary\n"
+      "  -h, --help            this help; COMMAND --help: the help of one command\n"_s;
 
-const QString kFooter = u"The password is read from the environment variable TULVA_PASSWORD, or asked for without\n"
-    "echo when standard input is a terminal; it is never taken from the command line.\n"
-    "Ctrl+C during a wait for the server sends the cancel message; while a job is waited for, it\n"
-    "stops the job (a deletion cannot be stopped). Either way the tool unregisters and exits.\n\n"
-    "Exit status: 0 done, 1 refused by the server (its return code on standard error), 2 connection\n"
-    "or exchange failure, 3 wrong usage (nothing changed), 130 interrupted by Ctrl+C.\n"_s;
+const QString kFooter
+    = u"The password is read from the environment variable TULVA_PASSWORD, or asked for without\n"
+      "echo when standard input is a terminal; it is never taken from the command line.\n"
+      "Ctrl+C during a wait for the server sends the cancel message; while a job is waited for, it\n"
+      "stops the job (a deletion cannot be stopped). Either way the tool unregisters and exits.\n\n"
+      "Exit status: 0 done, 1 refused by the server (its return code on standard error), 2 connection\n"
+      "or exchange failure, 3 wrong usage (nothing changed), 130 interrupted by Ctrl+C.\n"_s;
 
 bool takesValue(const QString &name)
 {
-    return name == u"server" || name == u"user" || name == u"config" || name == u"format" || name == u"timeout";
+    return name == u"server" || name == u"user" || name == u"config" || name == u"format"
+        || name == u"timeout";
 }
 
 } // namespace
@@ -124,8 +129,8 @@ QString generalHelp()
 QString commandHelp(const CommandInfo &command)
 {
     const QString usage = command.operands.isEmpty() ? command.name : command.name + u' ' + command.operands;
-    return u"Usage: tulvaa-cli [OPTIONS] "_s + usage + u"\n\n"_s + command.summary + u'\n' + command.help + u"\n\n"_s
-        + kOptionsHelp + u'\n' + kFooter;
+    return u"Usage: tulvaa-cli [OPTIONS] "_s + usage + u"\n\n"_s + command.summary + u'\n' + command.help
+        + u"\n\n"_s + kOptionsHelp + u'\n' + kFooter;
 }
 
 ParsedCommandLine parseCommandLine(const QStringList &arguments)
@@ -247,8 +252,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         return result;
     const int n = int(o.args.size());
     if (n < o.command->minArgs || (o.command->maxArgs >= 0 && n > o.command->maxArgs)) {
-        const QString usage = o.command->operands.isEmpty() ? o.command->name
-                                                            : o.command->name + u' ' + o.command->operands;
+        const QString usage
+            = o.command->operands.isEmpty() ? o.command->name : o.command->name + u' ' + o.command->operands;
         result.error = u"usage: tulvaa-cli %1"_s.arg(usage);
         return result;
     }

@@ -16,9 +16,25 @@ inline constexpr int Interrupted = 130; // Ctrl+C
 } // namespace Exit
 
 enum class CommandId {
-    Version, Databases, Stats, Processes, Stop, Clients, Unregister, Clear, Actualize, Unlock,
-    UnlockRecords, LoadDictionary, ReorganizeDictionary, ReorganizeMaster, CreateDb, DeleteDb,
-    AccountsExport, AccountsImport, Restart,
+    Version,
+    Databases,
+    Stats,
+    Processes,
+    Stop,
+    Clients,
+    Unregister,
+    Clear,
+    Actualize,
+    Unlock,
+    UnlockRecords,
+    LoadDictionary,
+    ReorganizeDictionary,
+    ReorganizeMaster,
+    CreateDb,
+    DeleteDb,
+    AccountsExport,
+    AccountsImport,
+    Restart,
 };
 
 struct CommandInfo

@@ -119,11 +119,20 @@ QString tsvEscape(const QString &text)
     out.reserve(text.size());
     for (QChar c : text) {
         switch (c.unicode()) {
-        case u'\\': out += u"\\\\"_s; break;
-        case u'\t': out += u"\\t"_s; break;
-        case u'\n': out += u"\\n"_s; break;
-        case u'\r': out += u"\\r"_s; break;
-        default: out += c;
+        case u'\\':
+            out += u"\\\\"_s;
+            break;
+        case u'\t':
+            out += u"\\t"_s;
+            break;
+        case u'\n':
+            out += u"\\n"_s;
+            break;
+        case u'\r':
+            out += u"\\r"_s;
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -132,16 +141,19 @@ QString tsvEscape(const QString &text)
 QByteArray formatReport(const Report &report, OutputFormat format)
 {
     switch (format) {
-    case OutputFormat::Tsv: return formatTsv(report);
-    case OutputFormat::Json: return formatJson(report);
-    case OutputFormat::Text: break;
+    case OutputFormat::Tsv:
+        return formatTsv(report);
+    case OutputFormat::Json:
+        return formatJson(report);
+    case OutputFormat::Text:
+        break;
     }
     return formatText(report);
 }
 
 QByteArray jsonError(const QString &text, const QString &returnCode, int exitStatus)
 {
-    QJsonObject o{{u"error"_s, text}, {u"exit_status"_s, exitStatus}};
+    QJsonObject o{ { u"error"_s, text }, { u"exit_status"_s, exitStatus } };
     if (!returnCode.isEmpty())
         o.insert(u"return_code"_s, returnCode);
     return QJsonDocument(o).toJson(QJsonDocument::Indented);

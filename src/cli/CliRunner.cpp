@@ -41,14 +41,15 @@ void writeOut(const QByteArray &bytes)
     std::fflush(stdout);
 }
 
-Field field(const QString &key, const QString &title, const QString &text, QJsonValue json = QJsonValue::Undefined)
+Field field(
+    const QString &key, const QString &title, const QString &text, QJsonValue json = QJsonValue::Undefined)
 {
-    return {key, title, text, json};
+    return { key, title, text, json };
 }
 
 Field numberField(const QString &key, const QString &title, qint64 n)
 {
-    return {key, title, QString::number(n), QJsonValue(n)};
+    return { key, title, QString::number(n), QJsonValue(n) };
 }
 
 } // namespace
@@ -59,9 +60,7 @@ CliRunner::CliRunner(const CliOptions &options)
     m_engine.setWindow(this);
 }
 
-void CliRunner::waitBegins(bool)
-{
-}
+void CliRunner::waitBegins(bool) { }
 
 void CliRunner::waitTick(int tick)
 {
@@ -161,8 +160,9 @@ bool CliRunner::login()
     m_interrupted = m_timedOut = false;
     const int result = ConnectToServer(&m_engine, m_host, m_port, u"A"_s, m_answer, m_password, m_userName);
     if (result != OpResult::Accepted) {
-        fail(Exit::Failed, m_timedOut ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
-                                      : u"Сервер недоступен."_s);
+        fail(Exit::Failed,
+            m_timedOut ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
+                       : u"Сервер недоступен."_s);
         return false;
     }
     if (returnCodeOk(m_answer)) {
@@ -181,9 +181,15 @@ bool CliRunner::login()
     }
     const QString returnCode = m_answer.first();
     switch (code) {
-    case -3338: fail(Exit::Refused, Msg(1237), returnCode); break;
-    case -3336: fail(Exit::Refused, Msg(1013), returnCode); break;
-    case -3333: fail(Exit::Refused, Msg(944), returnCode); break;
+    case -3338:
+        fail(Exit::Refused, Msg(1237), returnCode);
+        break;
+    case -3336:
+        fail(Exit::Refused, Msg(1013), returnCode);
+        break;
+    case -3333:
+        fail(Exit::Refused, Msg(944), returnCode);
+        break;
     default:
         fail(Exit::Refused, Msg(1238), returnCode);
         // The server may hold a half-made registration under the name as typed.
@@ -215,8 +221,8 @@ bool CliRunner::commandAllowed()
     for (const QString &key : m_options.command->menuKeys) {
         const int value = m_profile.readInteger(LocalIniSection, key, 1);
         if ((value & 0xFF) == 0) {
-            fail(Exit::Refused, u"the profile of %1 does not allow this command (%2=%3)"_s.arg(m_userName, key)
-                                    .arg(value));
+            fail(Exit::Refused,
+                u"the profile of %1 does not allow this command (%2=%3)"_s.arg(m_userName, key).arg(value));
             return false;
         }
     }
@@ -239,7 +245,8 @@ bool CliRunner::call(const std::function<int(QStringList &)> &operation)
         return false;
     }
     if (m_timedOut) {
-        fail(Exit::Failed, u"Связь с сервером ТУЛВА64 прервана. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds));
+        fail(Exit::Failed,
+            u"Связь с сервером ТУЛВА64 прервана. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds));
         return false;
     }
     if (result == OpResult::Busy) {
@@ -287,7 +294,8 @@ bool CliRunner::readDatabaseState(const QString &name, DatabaseState *state)
         return false;
     const DatabaseInfoReading reading = readDatabaseInfo(OpResult::Accepted, m_answer);
     if (!reading.state) {
-        const QString text = u"База данных "_s + name + u" не открыта: "_s + databaseInfoErrorReason(reading.error);
+        const QString text
+            = u"База данных "_s + name + u" не открыта: "_s + databaseInfoErrorReason(reading.error);
         if (reading.error.kind == DatabaseInfoError::Refused)
             fail(Exit::Refused, text, reading.error.detail);
         else
@@ -378,37 +386,56 @@ void CliRunner::printReport()
 int CliRunner::dispatch()
 {
     switch (m_options.command->id) {
-    case CommandId::Version: return cmdVersion();
-    case CommandId::Databases: return cmdDatabases();
-    case CommandId::Stats: return cmdStats();
-    case CommandId::Processes: return cmdProcesses();
-    case CommandId::Stop: return cmdStop();
-    case CommandId::Clients: return cmdClients();
-    case CommandId::Unregister: return cmdUnregister();
-    case CommandId::Clear: return cmdClear();
-    case CommandId::Actualize: return cmdActualize();
-    case CommandId::Unlock: return cmdUnlock();
-    case CommandId::UnlockRecords: return cmdUnlockRecords();
+    case CommandId::Version:
+        return cmdVersion();
+    case CommandId::Databases:
+        return cmdDatabases();
+    case CommandId::Stats:
+        return cmdStats();
+    case CommandId::Processes:
+        return cmdProcesses();
+    case CommandId::Stop:
+        return cmdStop();
+    case CommandId::Clients:
+        return cmdClients();
+    case CommandId::Unregister:
+        return cmdUnregister();
+    case CommandId::Clear:
+        return cmdClear();
+    case CommandId::Actualize:
+        return cmdActualize();
+    case CommandId::Unlock:
+        return cmdUnlock();
+    case CommandId::UnlockRecords:
+        return cmdUnlockRecords();
     case CommandId::LoadDictionary: {
         const QString db = m_options.args.at(0);
-        return runJob(0, db, [&](QStringList &a) { return m_engine.LoadInvertedFile(db, a); },
+        return runJob(
+            0, db, [&](QStringList &a) { return m_engine.LoadInvertedFile(db, a); },
             u"Ошибка при запуске процесса создания словаря."_s, kLogCaption + Msg(403));
     }
     case CommandId::ReorganizeDictionary: {
         const QString db = m_options.args.at(0);
-        return runJob(1, db, [&](QStringList &a) { return m_engine.ReorganizeInvertedFile(db, a); },
+        return runJob(
+            1, db, [&](QStringList &a) { return m_engine.ReorganizeInvertedFile(db, a); },
             u"Ошибка при запуске процесса реорганизации словаря."_s, kLogCaption + Msg(408));
     }
     case CommandId::ReorganizeMaster: {
         const QString db = m_options.args.at(0);
-        return runJob(2, db, [&](QStringList &a) { return m_engine.ReorganizeMasterFile(db, a); },
+        return runJob(
+            2, db, [&](QStringList &a) { return m_engine.ReorganizeMasterFile(db, a); },
             u"Ошибка при запуске процесса реорганизации файла документов."_s, kLogCaption + Msg(409));
     }
-    case CommandId::CreateDb: return cmdCreateDb();
-    case CommandId::DeleteDb: return cmdDeleteDb();
-    case CommandId::AccountsExport: return cmdAccountsExport();
-    case CommandId::AccountsImport: return cmdAccountsImport();
-    case CommandId::Restart: return cmdRestart();
+    case CommandId::CreateDb:
+        return cmdCreateDb();
+    case CommandId::DeleteDb:
+        return cmdDeleteDb();
+    case CommandId::AccountsExport:
+        return cmdAccountsExport();
+    case CommandId::AccountsImport:
+        return cmdAccountsImport();
+    case CommandId::Restart:
+        return cmdRestart();
     }
     return Exit::Usage;
 }
@@ -424,7 +451,8 @@ int CliRunner::cmdVersion()
                           << u"Version="_s + m_answer.at(2) + u"    Clients Number="_s + m_answer.at(3)
                 + u"    Max Clients Number="_s + m_answer.at(4);
     } else {
-        m_report.fields << field(u"caption"_s, QString(), m_answer.at(1)) << field(u"version"_s, QString(), m_answer.at(2))
+        m_report.fields << field(u"caption"_s, QString(), m_answer.at(1))
+                        << field(u"version"_s, QString(), m_answer.at(2))
                         << field(u"clients"_s, QString(), m_answer.at(3))
                         << field(u"max_clients"_s, QString(), m_answer.at(4));
         if (m_answer.size() > 5)
@@ -439,9 +467,9 @@ int CliRunner::cmdDatabases()
     if (!readDatabaseList(&entries))
         return m_exit;
     m_report.table.key = u"databases"_s;
-    m_report.table.columns = {{u"name"_s, Msg(181)}, {u"description"_s, Msg(461)}};
+    m_report.table.columns = { { u"name"_s, Msg(181) }, { u"description"_s, Msg(461) } };
     for (const DatabaseListEntry &e : entries)
-        m_report.table.rows.append({e.name, e.description});
+        m_report.table.rows.append({ e.name, e.description });
     return Exit::Done;
 }
 
@@ -458,7 +486,8 @@ int CliRunner::cmdStats()
     m_report.fields << field(u"name"_s, Msg(181), name)
                     << field(u"description"_s, Msg(461), row >= 0 ? entries.at(row).description : QString())
                     << numberField(u"max_mfn"_s, Msg(462), s.maxMfn)
-                    << field(u"locked"_s, Msg(463), (s.locked != 0) ? u"Да"_s : u"Нет"_s, QJsonValue(s.locked != 0))
+                    << field(u"locked"_s, Msg(463), (s.locked != 0) ? u"Да"_s : u"Нет"_s,
+                           QJsonValue(s.locked != 0))
                     << numberField(u"locked_records"_s, Msg(842), s.lockedMfns.size())
                     << numberField(u"logically_deleted"_s, Msg(465), s.deletedMfns1.size())
                     << numberField(u"physically_deleted"_s, Msg(466), s.deletedMfns2.size())
@@ -580,7 +609,8 @@ int CliRunner::cmdUnlock()
     if (!readDatabaseState(db, &s))
         return m_exit;
     if (s.locked != 0 || !ok)
-        return fail(Exit::Refused, u"Базу данных "_s + db + u" разблокировать не удалось"_s, ok ? QString() : code);
+        return fail(
+            Exit::Refused, u"Базу данных "_s + db + u" разблокировать не удалось"_s, ok ? QString() : code);
     return Exit::Done;
 }
 
@@ -627,7 +657,8 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
         elapsed.start();
         for (int tick = 1;; ++tick) {
             const qint64 s = elapsed.elapsed() / 1000;
-            progress(u"%1 - %2  %3:%4"_s.arg(kind.caption, dbName).arg(s / 60).arg(s % 60, 2, 10, QChar(u'0')));
+            progress(
+                u"%1 - %2  %3:%4"_s.arg(kind.caption, dbName).arg(s / 60).arg(s % 60, 2, 10, QChar(u'0')));
             if (!pause(kWatchTickMs))
                 break;
             if (tick % kind.reloadTicks == 0) {
@@ -649,25 +680,30 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
             m_interrupted = true;
             m_cancelOnInterrupt = false;
             const qsizetype row = findOwnActiveProcess(rows, m_engine.clientId(), kind.processName);
-            const QString code = row > 0 ? ProcessCommandCode(rows.at(row).value(ProcessColumn::Name)) : QString();
+            const QString code
+                = row > 0 ? ProcessCommandCode(rows.at(row).value(ProcessColumn::Name)) : QString();
             if (row > 0 && !code.isEmpty()) {
                 const QStringList &p = rows.at(row);
                 m_engine.StopProcess(p.value(3), code, p.value(0), m_answer);
-                writeErr(returnCodeOk(m_answer) ? u"tulvaa-cli: the job %1 was stopped\n"_s.arg(kind.processName)
-                                                : u"tulvaa-cli: the job %1 could not be stopped\n"_s.arg(kind.processName));
+                writeErr(returnCodeOk(m_answer)
+                        ? u"tulvaa-cli: the job %1 was stopped\n"_s.arg(kind.processName)
+                        : u"tulvaa-cli: the job %1 could not be stopped\n"_s.arg(kind.processName));
             } else {
-                writeErr(u"tulvaa-cli: the job %1 cannot be stopped from here; it goes on on the server\n"_s.arg(
-                    kind.processName));
+                writeErr(
+                    u"tulvaa-cli: the job %1 cannot be stopped from here; it goes on on the server\n"_s.arg(
+                        kind.processName));
             }
             return fail(Exit::Interrupted, u"interrupted"_s);
         }
         m_engine.ClearResourceCache();
-        if (!call([&](QStringList &a) { return m_engine.ReadResourceCached(0, QString(), logFileName(), a); }))
+        if (!call(
+                [&](QStringList &a) { return m_engine.ReadResourceCached(0, QString(), logFileName(), a); }))
             return m_exit;
         log = m_answer;
     }
     m_report.messages << logCaption;
-    m_report.fields << field(u"database"_s, Msg(181), dbName) << field(u"process"_s, QString(), kind.processName);
+    m_report.fields << field(u"database"_s, Msg(181), dbName)
+                    << field(u"process"_s, QString(), kind.processName);
     // The field lines are for scripts; people read the caption and the log.
     if (m_options.format == OutputFormat::Text)
         m_report.fields.clear();
@@ -691,8 +727,11 @@ int CliRunner::cmdCreateDb()
     if (findDatabase(entries, name) >= 0)
         return fail(Exit::Refused, u"Имя базы данных уже используется!"_s);
     const QString failure = u"Ошибка при запуске процесса создания новой БД."_s;
-    const int status = runJob(3, name,
-        [&](QStringList &a) { return m_engine.CreateDatabase(name, description, !m_options.noDictionary, a); },
+    const int status = runJob(
+        3, name,
+        [&](QStringList &a) {
+            return m_engine.CreateDatabase(name, description, !m_options.noDictionary, a);
+        },
         failure, kLogCaption + Msg(394));
     if (status != Exit::Done)
         return status;
@@ -710,7 +749,8 @@ int CliRunner::cmdDeleteDb()
         return m_exit;
     const qsizetype row = findDatabase(entries, m_options.args.at(0));
     if (row < 0)
-        return fail(Exit::Refused, u"the server's database list has no database %1"_s.arg(m_options.args.at(0)));
+        return fail(
+            Exit::Refused, u"the server's database list has no database %1"_s.arg(m_options.args.at(0)));
     // The list's spelling, as the workstation would send it.
     const QString name = entries.at(row).name;
     if (isReservedDbName(name))
@@ -722,7 +762,8 @@ int CliRunner::cmdDeleteDb()
         return fail(Exit::Refused, Msg(429));
     if (!s.lockedMfns.isEmpty())
         return fail(Exit::Refused, Msg(430));
-    const int status = runJob(4, name, [&](QStringList &a) { return m_engine.DeleteDatabase(name, a); },
+    const int status = runJob(
+        4, name, [&](QStringList &a) { return m_engine.DeleteDatabase(name, a); },
         u"Ошибка при запуске процесса удаления БД."_s, kLogCaption + Msg(273));
     if (status != Exit::Done)
         return status;
@@ -768,7 +809,8 @@ int CliRunner::cmdAccountsExport()
         return fail(Exit::Usage, u"cannot write %1: %2"_s.arg(path, file.errorString()));
     QFile::setPermissions(path, ownerOnly);
     m_report.messages << u"%1 accounts written to %2."_s.arg(accounts.size()).arg(path);
-    m_report.fields << field(u"file"_s, QString(), path) << numberField(u"accounts"_s, QString(), accounts.size());
+    m_report.fields << field(u"file"_s, QString(), path)
+                    << numberField(u"accounts"_s, QString(), accounts.size());
     if (m_options.format == OutputFormat::Text)
         m_report.fields.clear();
     return Exit::Done;
@@ -798,13 +840,14 @@ int CliRunner::cmdAccountsImport()
     const QList<AccountChange> changes
         = accountChanges(ClientList::accountsFromRows(table->rows, table->passwords), *wanted);
     m_report.table.key = u"changes"_s;
-    m_report.table.columns = {{u"change"_s, u"±"_s}, {u"name"_s, u"Имя"_s}, {u"what"_s, QString()}};
+    m_report.table.columns = { { u"change"_s, u"±"_s }, { u"name"_s, u"Имя"_s }, { u"what"_s, QString() } };
     for (const AccountChange &c : changes)
-        m_report.table.rows.append({QString(c.kind), c.name, c.what});
+        m_report.table.rows.append({ QString(c.kind), c.name, c.what });
     if (changes.isEmpty())
         m_report.messages << u"The server's accounts already match %1."_s.arg(path);
     if (!m_options.yes)
-        return fail(Exit::Usage, u"nothing written: add --yes to replace the server's accounts with %1"_s.arg(path));
+        return fail(
+            Exit::Usage, u"nothing written: add --yes to replace the server's accounts with %1"_s.arg(path));
     if (!call([&](QStringList &a) { return m_engine.SaveClientList(lines, a); }))
         return m_exit;
     if (!accepted(u"the server did not save the client list"_s))

@@ -3,8 +3,8 @@
 #include "CliArgs.h"
 #include "CliOutput.h"
 #include "CliTables.h"
-#include "exchange/Exchange.h"
 #include "database/DatabaseInfo.h"
+#include "exchange/Exchange.h"
 #include "shell/IniDocument.h"
 
 #include <QList>
@@ -26,7 +26,7 @@ private:
     // question is answered No (a script cannot answer), its text kept as the reason.
     void waitBegins(bool background) override;
     void waitTick(int tick) override;
-    void waitEnds() override {}
+    void waitEnds() override { }
     bool askYesNo(const QString &text) override;
     void terminateProgram() override { m_terminating = true; }
     bool programTerminating() const override { return m_terminating; }

@@ -9,7 +9,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-Table makeTable(const QString &key, const QStringList &keys, const QStringList &titles, QList<QStringList> rows)
+Table makeTable(
+    const QString &key, const QStringList &keys, const QStringList &titles, QList<QStringList> rows)
 {
     Table t;
     t.key = key;
@@ -17,8 +18,8 @@ Table makeTable(const QString &key, const QStringList &keys, const QStringList &
     for (const QStringList &r : rows)
         width = qMax(width, r.size());
     for (qsizetype i = 0; i < width; ++i)
-        t.columns.append({i < keys.size() ? keys.at(i) : u"column%1"_s.arg(i + 1),
-            i < titles.size() ? titles.at(i) : QString::number(i + 1)});
+        t.columns.append({ i < keys.size() ? keys.at(i) : u"column%1"_s.arg(i + 1),
+            i < titles.size() ? titles.at(i) : QString::number(i + 1) });
     t.rows = std::move(rows);
     return t;
 }
@@ -28,20 +29,20 @@ Table makeTable(const QString &key, const QStringList &keys, const QStringList &
 Table processTable(const ProcessTable &processes)
 {
     return makeTable(u"processes"_s,
-        {u"number"_s, u"ip"_s, u"user"_s, u"client_id"_s, u"workstation"_s, u"started"_s, u"command"_s,
-            u"command_number"_s, u"process_id"_s, u"state"_s},
-        {u"№"_s, u"IP адрес"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s, u"Время запуска"_s,
-            u"Выполняемая команда"_s, u"Номер команды"_s, u"ID процесса"_s, u"Состояние"_s},
+        { u"number"_s, u"ip"_s, u"user"_s, u"client_id"_s, u"workstation"_s, u"started"_s, u"command"_s,
+            u"command_number"_s, u"process_id"_s, u"state"_s },
+        { u"№"_s, u"IP адрес"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s, u"Время запуска"_s,
+            u"Выполняемая команда"_s, u"Номер команды"_s, u"ID процесса"_s, u"Состояние"_s },
         processes.rows);
 }
 
 Table registeredClientsTable(const ClientList::RegisteredClients &clients)
 {
     return makeTable(u"clients"_s,
-        {u"number"_s, u"ip"_s, u"port"_s, u"user"_s, u"client_id"_s, u"workstation"_s, u"registered"_s,
-            u"confirmed"_s, u"command"_s, u"command_number"_s},
-        {u"№"_s, u"IP адрес"_s, u"Порт"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s, u"Регистрация"_s,
-            u"Подтверждение"_s, u"Текущая команда"_s, u"Номер команды"_s},
+        { u"number"_s, u"ip"_s, u"port"_s, u"user"_s, u"client_id"_s, u"workstation"_s, u"registered"_s,
+            u"confirmed"_s, u"command"_s, u"command_number"_s },
+        { u"№"_s, u"IP адрес"_s, u"Порт"_s, u"Имя"_s, u"Идентификатор"_s, u"АРМ"_s, u"Регистрация"_s,
+            u"Подтверждение"_s, u"Текущая команда"_s, u"Номер команды"_s },
         clients.rows);
 }
 
@@ -59,16 +60,21 @@ qsizetype findOwnActiveProcess(const QList<QStringList> &rows, const QString &cl
 JobKind jobKind(int watchKind)
 {
     switch (watchKind) {
-    case 0: return {u"TULVA_CREATE_DICT"_s, u"Создание словаря заново"_s, 10};
-    case 1: return {u"TULVA_RELOAD_DICT"_s, u"Реорганизация файла словаря"_s, 5};
-    case 2: return {u"TULVA_RELOAD_MASTER"_s, u"Реорганизация файла документов"_s, 5};
-    case 3: return {u"TULVA_DB_NEW"_s, u"Создание новой базы данных"_s, 3};
-    default: return {u"TULVA_DB_DELETE"_s, u"Удаление базы данных"_s, 3};
+    case 0:
+        return { u"TULVA_CREATE_DICT"_s, u"Создание словаря заново"_s, 10 };
+    case 1:
+        return { u"TULVA_RELOAD_DICT"_s, u"Реорганизация файла словаря"_s, 5 };
+    case 2:
+        return { u"TULVA_RELOAD_MASTER"_s, u"Реорганизация файла документов"_s, 5 };
+    case 3:
+        return { u"TULVA_DB_NEW"_s, u"Создание новой базы данных"_s, 3 };
+    default:
+        return { u"TULVA_DB_DELETE"_s, u"Удаление базы данных"_s, 3 };
     }
 }
 
-std::optional<QList<ClientList::Account>> readClientListFile(const QByteArray &bytes,
-    const ClientList::IniNames &defaults, QString *error)
+std::optional<QList<ClientList::Account>> readClientListFile(
+    const QByteArray &bytes, const ClientList::IniNames &defaults, QString *error)
 {
     QStringList lines;
     // CR LF or LF end a line, as these files are written; a last line without one counts.
@@ -97,8 +103,8 @@ std::optional<QList<ClientList::Account>> readClientListFile(const QByteArray &b
     return accounts;
 }
 
-QList<AccountChange> accountChanges(const QList<ClientList::Account> &current,
-    const QList<ClientList::Account> &wanted)
+QList<AccountChange> accountChanges(
+    const QList<ClientList::Account> &current, const QList<ClientList::Account> &wanted)
 {
     QHash<QString, const ClientList::Account *> before;
     for (const ClientList::Account &a : current)
@@ -110,7 +116,7 @@ QList<AccountChange> accountChanges(const QList<ClientList::Account> &current,
     for (const ClientList::Account &a : wanted) {
         const ClientList::Account *old = before.value(upperLatin(a.name));
         if (!old) {
-            out.append({u'+', a.name, QString()});
+            out.append({ u'+', a.name, QString() });
             continue;
         }
         QStringList what;
@@ -123,10 +129,10 @@ QList<AccountChange> accountChanges(const QList<ClientList::Account> &current,
                 what.append(u"%1: \"%2\" -> \"%3\""_s.arg(QChar(ClientList::WorkstationLetters.at(w)))
                                 .arg(old->ini.at(w), a.ini.at(w)));
         if (!what.isEmpty())
-            out.append({u'~', a.name, what.join(u", "_s)});
+            out.append({ u'~', a.name, what.join(u", "_s) });
     }
     for (const ClientList::Account &a : current)
         if (!after.contains(upperLatin(a.name)))
-            out.append({u'-', a.name, QString()});
+            out.append({ u'-', a.name, QString() });
     return out;
 }

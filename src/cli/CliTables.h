@@ -30,8 +30,8 @@ JobKind jobKind(int watchKind);
 
 // A client list file (Windows-1251, CR LF or LF): its accounts, or nullopt with the reason when
 // the text is no complete list, holds no account, or an account breaks the name rules.
-std::optional<QList<ClientList::Account>> readClientListFile(const QByteArray &bytes,
-    const ClientList::IniNames &defaults, QString *error);
+std::optional<QList<ClientList::Account>> readClientListFile(
+    const QByteArray &bytes, const ClientList::IniNames &defaults, QString *error);
 
 struct AccountChange
 {
@@ -40,5 +40,5 @@ struct AccountChange
     QString what; // for a change: "password", "C: a -> b", … (a password is never shown)
 };
 // Accounts are matched by name with the Latin letters upper-cased, as the server compares them.
-QList<AccountChange> accountChanges(const QList<ClientList::Account> &current,
-    const QList<ClientList::Account> &wanted);
+QList<AccountChange> accountChanges(
+    const QList<ClientList::Account> &current, const QList<ClientList::Account> &wanted);

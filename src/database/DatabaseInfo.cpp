@@ -23,7 +23,7 @@ QList<DatabaseListEntry> databaseListEntries(const QStringList &lines)
         if (lines.at(i) == u"*****")
             break;
         if (i % 2 == 0)
-            entries.append({lines.at(i), lines.at(i + 1)});
+            entries.append({ lines.at(i), lines.at(i + 1) });
     }
     return entries;
 }
@@ -50,8 +50,7 @@ QString pieceText(QByteArrayView piece)
     return TextCodec::toText(piece);
 }
 
-template<typename View>
-bool parseMfnPieces(View line, QList<qint32> *out, QString *badPiece)
+template <typename View> bool parseMfnPieces(View line, QList<qint32> *out, QString *badPiece)
 {
     const qsizetype n = line.size();
     qsizetype i = 0;
@@ -291,32 +290,32 @@ quint8 lockFlagFromLine(const QString &line)
     return static_cast<quint8>(toIntDef(line, 0) & 0xFF);
 }
 
-template<typename Answer>
-DatabaseInfoReading readDatabaseInfoFrom(int operationResult, const Answer &answer)
+template <typename Answer> DatabaseInfoReading readDatabaseInfoFrom(int operationResult, const Answer &answer)
 {
     DatabaseInfoReading reading;
     if (operationResult == OpResult::Busy) {
-        reading.error = {DatabaseInfoError::Busy, {}};
+        reading.error = { DatabaseInfoError::Busy, {} };
         return reading;
     }
     if (operationResult != OpResult::Accepted) {
-        reading.error = {DatabaseInfoError::Failed, {}};
+        reading.error = { DatabaseInfoError::Failed, {} };
         return reading;
     }
     if (answer.isEmpty() || toIntDef(answer.at(0), -1) < 0) {
-        reading.error = {DatabaseInfoError::Refused, answer.value(0)};
+        reading.error = { DatabaseInfoError::Refused, answer.value(0) };
         return reading;
     }
     if (answer.size() < 7) {
-        reading.error = {DatabaseInfoError::Short, QString::number(answer.size())};
+        reading.error = { DatabaseInfoError::Short, QString::number(answer.size()) };
         return reading;
     }
     DatabaseState state;
-    QList<qint32> *lists[] = {&state.deletedMfns1, &state.deletedMfns2, &state.unactualizedMfns, &state.lockedMfns};
+    QList<qint32> *lists[]
+        = { &state.deletedMfns1, &state.deletedMfns2, &state.unactualizedMfns, &state.lockedMfns };
     for (int i = 0; i < 4; ++i) {
         QString bad;
         if (!parseMfnList(mfnLine(answer, i + 1), lists[i], &bad)) {
-            reading.error = {DatabaseInfoError::BadMfn, bad};
+            reading.error = { DatabaseInfoError::BadMfn, bad };
             return reading;
         }
     }
@@ -359,11 +358,13 @@ QString databaseInfoErrorReason(const DatabaseInfoError &error)
 
 QString databaseOpenFailedStatus(const QString &asked, bool refresh, const DatabaseInfoError &error)
 {
-    return (refresh ? u"Статистика "_s + asked + u" не обновлена: "_s : u"База "_s + asked + u" не открыта: "_s)
+    return (refresh ? u"Статистика "_s + asked + u" не обновлена: "_s
+                    : u"База "_s + asked + u" не открыта: "_s)
         + databaseInfoErrorReason(error);
 }
 
-QString databaseOpenFailedMessage(const QString &asked, const QString &current, const DatabaseInfoError &error)
+QString databaseOpenFailedMessage(
+    const QString &asked, const QString &current, const DatabaseInfoError &error)
 {
     const QString reason = databaseInfoErrorReason(error) + u"."_s;
     if (!current.isEmpty() && asked.compare(current, Qt::CaseInsensitive) == 0)

@@ -46,11 +46,11 @@ struct DatabaseState
 struct DatabaseInfoError
 {
     enum Kind {
-        Failed,   // the exchange failed or was cancelled
-        Busy,     // refused: another request was still running
-        Refused,  // the return code is negative or not a number
-        Short,    // fewer than seven lines
-        BadMfn,   // a piece of an MFN list is not a number
+        Failed, // the exchange failed or was cancelled
+        Busy, // refused: another request was still running
+        Refused, // the return code is negative or not a number
+        Short, // fewer than seven lines
+        BadMfn, // a piece of an MFN list is not a number
     };
     Kind kind = Failed;
     QString detail; // the return code, the line count or the bad piece
@@ -77,13 +77,13 @@ QString databaseInfoErrorReason(const DatabaseInfoError &error);
 QString databaseOpenFailedStatus(const QString &asked, bool refresh, const DatabaseInfoError &error);
 // Box text after a failed open or refresh made by the administrator's command; `current` is the
 // database that stays current (empty when none is).
-QString databaseOpenFailedMessage(const QString &asked, const QString &current, const DatabaseInfoError &error);
+QString databaseOpenFailedMessage(
+    const QString &asked, const QString &current, const DatabaseInfoError &error);
 
 // Main-menu items that a locked database does not allow: each follows the database that is open
 // now, within what the profile allows.
-inline constexpr const char *LockDependentItems[] = {"ClearDBItem", "ServerRestartItem", "ActualItem"};
+inline constexpr const char *LockDependentItems[] = { "ClearDBItem", "ServerRestartItem", "ActualItem" };
 inline bool lockDependentItemEnabled(bool profileAllows, quint8 databaseLocked)
 {
     return profileAllows && databaseLocked == 0;
 }
-

@@ -37,8 +37,8 @@ TMFNListForm::TMFNListForm(QWidget *parent)
     });
 
     ExitBitBtn = makeButton(this, u"ExitBitBtn"_s, u"@90"_s, true);
-    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ExitBitBtn, nullptr});
-    stackVertically(this, {MFNStringGrid, Panel1}, MFNStringGrid);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, { nullptr, ExitBitBtn, nullptr });
+    stackVertically(this, { MFNStringGrid, Panel1 }, MFNStringGrid);
 
     connect(ExitBitBtn, &QPushButton::clicked, this, &QDialog::reject);
 

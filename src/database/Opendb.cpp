@@ -21,7 +21,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TOpenDbForm::TOpenDbForm(QWidget *parent) : QDialog(parent)
+TOpenDbForm::TOpenDbForm(QWidget *parent)
+    : QDialog(parent)
 {
     setObjectName(u"OpenDbForm"_s);
     setWindowTitle(u"@481"_s);
@@ -43,8 +44,8 @@ TOpenDbForm::TOpenDbForm(QWidget *parent) : QDialog(parent)
     OKBitBtn = makeButton(this, u"OKBitBtn"_s, u"@482"_s, true);
     OKBitBtn->setDefault(true);
     CancelBitBtn = makeButton(this, u"CancelBitBtn"_s, u"@312"_s, true);
-    BottomPanel = makeBottomPanel(this, u"BottomPanel"_s, {OKBitBtn, nullptr, CancelBitBtn});
-    stackVertically(this, {DBStringGrid, BottomPanel}, DBStringGrid);
+    BottomPanel = makeBottomPanel(this, u"BottomPanel"_s, { OKBitBtn, nullptr, CancelBitBtn });
+    stackVertically(this, { DBStringGrid, BottomPanel }, DBStringGrid);
 
     connect(OKBitBtn, &QPushButton::clicked, this, &TOpenDbForm::OKBitBtnClick);
     connect(CancelBitBtn, &QPushButton::clicked, this, &TOpenDbForm::CancelBitBtnClick);
@@ -196,8 +197,8 @@ void TOpenDbForm::reportOpenFailure(const QString &name, const DatabaseInfoError
     WAMainForm->showOpenStatus(databaseOpenFailedStatus(name, refresh, error));
     // A failed exchange has been reported by the exchange already (its retry question).
     if (by == OpenBy::Command && error.kind != DatabaseInfoError::Failed)
-        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
-                         databaseOpenFailedMessage(name, CurrentDbName, error));
+        Dialogs::message(
+            Dialogs::Icon::Warning, u"Внимание!"_s, databaseOpenFailedMessage(name, CurrentDbName, error));
 }
 
 void TOpenDbForm::OKBitBtnClick()

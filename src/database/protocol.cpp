@@ -28,8 +28,8 @@ TFormProtocol::TFormProtocol(QWidget *parent)
     MemoProtocol->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     ButtonEx = makeButton(this, u"ButtonEx"_s, u"@90"_s);
-    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ButtonEx});
-    stackVertically(this, {MemoProtocol, Panel1}, MemoProtocol);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, { nullptr, ButtonEx });
+    stackVertically(this, { MemoProtocol, Panel1 }, MemoProtocol);
 
     connect(ButtonEx, &QPushButton::clicked, this, &QDialog::reject);
 

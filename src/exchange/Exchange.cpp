@@ -155,7 +155,8 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     {
         // Only the first argument line: for A that is the user name, never the password.
         const qsizetype end = arguments.indexOf('\n');
-        record.argument = TextCodec::toText(end < 0 ? QByteArrayView(arguments) : QByteArrayView(arguments).first(end));
+        record.argument
+            = TextCodec::toText(end < 0 ? QByteArrayView(arguments) : QByteArrayView(arguments).first(end));
     }
     if ((testBusy && m_busyMarker == kWaiting) || m_inOperation) {
         // Even an operation that skips the busy test must not start inside a running exchange:
@@ -267,7 +268,8 @@ void TulvaExchange::releaseBuffers()
 {
     // A large answer must not keep its memory for the rest of the run.
     constexpr qsizetype kLargeLineList = 64 * 1024;
-    const bool large = m_answerLines.capacity() > kLargeLineList || m_received.capacity() > 4 * Wire::kReadChunk;
+    const bool large
+        = m_answerLines.capacity() > kLargeLineList || m_received.capacity() > 4 * Wire::kReadChunk;
     m_answerLines = QList<QByteArrayView>(); // its capacity too: a million-line answer's index
     m_resourceCopy = QByteArray();
     if (m_received.capacity() > 4 * Wire::kReadChunk)
@@ -713,7 +715,8 @@ int TulvaExchange::GetDatabaseInfo(const QString &dbName, AnswerOut answer)
     return runOperation("0", bytes(dbName), answer);
 }
 
-int TulvaExchange::ReadResource(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer)
+int TulvaExchange::ReadResource(
+    int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer)
 {
     const QByteArray args = QByteArray::number(pathCode) + '.' + bytes(dbName) + '.' + bytes(fileName);
     return runOperation("L", args, answer, true, &TulvaExchange::reshapeResource);
@@ -745,7 +748,8 @@ int TulvaExchange::ActualizeDatabase(const QString &dbName, int mfn, AnswerOut a
     return runOperation("F", bytes(dbName) + '\n' + QByteArray::number(mfn), answer);
 }
 
-int TulvaExchange::CreateDatabase(const QString &name, const QString &description, bool flag, AnswerOut answer)
+int TulvaExchange::CreateDatabase(
+    const QString &name, const QString &description, bool flag, AnswerOut answer)
 {
     return runOperation("T", bytes(name) + '\n' + bytes(description) + '\n' + (flag ? '1' : '0'), answer);
 }
@@ -881,8 +885,8 @@ void TulvaExchange::ClearResourceCache()
     m_resourceCache.clear();
 }
 
-int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port, const QString &workstation,
-    AnswerOut answer, const QString &password, const QString &userName)
+int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port,
+    const QString &workstation, AnswerOut answer, const QString &password, const QString &userName)
 {
     if (!engine)
         return kFailed;

@@ -246,5 +246,5 @@ private:
 
 // Hands host, port and workstation code to the engine, then registers the client (command A).
 // On a first answer line "0" the line after it is removed, so the profile follows directly.
-int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port, const QString &workstation,
-    AnswerOut answer, const QString &password, const QString &userName);
+int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port,
+    const QString &workstation, AnswerOut answer, const QString &password, const QString &userName);

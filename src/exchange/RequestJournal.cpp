@@ -3,10 +3,10 @@
 #include "Exchange.h"
 #include "OpResult.h"
 
-
 using namespace Qt::Literals::StringLiterals;
 
-RequestJournal::RequestJournal(QObject *parent) : QAbstractTableModel(parent)
+RequestJournal::RequestJournal(QObject *parent)
+    : QAbstractTableModel(parent)
 {
     m_batch.setSingleShot(true);
     m_batch.setInterval(250);
@@ -101,14 +101,28 @@ QString RequestJournal::commandName(QByteArrayView code)
         const char *code;
         const char *name;
     } names[] = {
-        {"A", "RegisterClient"}, {"B", "UnregisterClient"}, {"N", "NoOperation"},
-        {"0", "GetDatabaseInfo"}, {"L", "ReadResource"}, {"F", "ActualizeDatabase"},
-        {"T", "CreateDatabase"}, {"W", "DeleteDatabase"}, {"S", "ClearDatabase"},
-        {"Y", "ReorganizeInvertedFile"}, {"X", "ReorganizeMasterFile"}, {"Z", "LoadInvertedFile"},
-        {"Q", "UnlockRecords"}, {"U", "UnlockDatabase"}, {"+8", "RestartServer"},
-        {"+1", "GetRegisteredClients"}, {"+9", "GetClientList"}, {"+7", "SaveClientList"},
-        {"+3", "GetProcessList"}, {"+6", "DeleteRegisteredClient"}, {"+4", "StopProcess"},
-        {"1", "GetServerVersion"},
+        { "A", "RegisterClient" },
+        { "B", "UnregisterClient" },
+        { "N", "NoOperation" },
+        { "0", "GetDatabaseInfo" },
+        { "L", "ReadResource" },
+        { "F", "ActualizeDatabase" },
+        { "T", "CreateDatabase" },
+        { "W", "DeleteDatabase" },
+        { "S", "ClearDatabase" },
+        { "Y", "ReorganizeInvertedFile" },
+        { "X", "ReorganizeMasterFile" },
+        { "Z", "LoadInvertedFile" },
+        { "Q", "UnlockRecords" },
+        { "U", "UnlockDatabase" },
+        { "+8", "RestartServer" },
+        { "+1", "GetRegisteredClients" },
+        { "+9", "GetClientList" },
+        { "+7", "SaveClientList" },
+        { "+3", "GetProcessList" },
+        { "+6", "DeleteRegisteredClient" },
+        { "+4", "StopProcess" },
+        { "1", "GetServerVersion" },
     };
     for (const auto &n : names) {
         if (code == QByteArrayView(n.code))
@@ -152,10 +166,14 @@ namespace {
 QString resultText(int result)
 {
     switch (result) {
-    case OpResult::Accepted: return u"принят"_s;
-    case OpResult::Failed: return u"ошибка"_s;
-    case OpResult::Busy: return u"занят"_s;
-    default: return QString::number(result);
+    case OpResult::Accepted:
+        return u"принят"_s;
+    case OpResult::Failed:
+        return u"ошибка"_s;
+    case OpResult::Busy:
+        return u"занят"_s;
+    default:
+        return QString::number(result);
     }
 }
 
@@ -168,17 +186,28 @@ QVariant RequestJournal::data(const QModelIndex &index, int role) const
     const JournalEntry &e = m_entries.at(index.row());
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
-        case Time: return e.started.toString(u"hh:mm:ss.zzz"_s);
-        case Code: return QString::fromLatin1(e.command);
-        case Name: return commandName(e.command);
-        case Argument: return e.argument;
-        case Result: return resultText(e.result);
-        case ReturnCode: return e.returnCode;
-        case AnswerSize: return QString::number(e.answerSize);
-        case Duration: return QString::number(e.durationMs);
-        case Retries: return QString::number(e.retries);
-        case Cancelled: return e.cancelled ? u"да"_s : QString();
-        default: return {};
+        case Time:
+            return e.started.toString(u"hh:mm:ss.zzz"_s);
+        case Code:
+            return QString::fromLatin1(e.command);
+        case Name:
+            return commandName(e.command);
+        case Argument:
+            return e.argument;
+        case Result:
+            return resultText(e.result);
+        case ReturnCode:
+            return e.returnCode;
+        case AnswerSize:
+            return QString::number(e.answerSize);
+        case Duration:
+            return QString::number(e.durationMs);
+        case Retries:
+            return QString::number(e.retries);
+        case Cancelled:
+            return e.cancelled ? u"да"_s : QString();
+        default:
+            return {};
         }
     }
     if (role == ErrorRole)
@@ -192,9 +221,8 @@ QVariant RequestJournal::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char16_t *const titles[] = {u"Время", u"Код", u"Команда", u"База / аргумент", u"Результат",
-                                             u"Код возврата", u"Размер ответа", u"Длительность, мс",
-                                             u"Повторы", u"Отменён"};
+    static const char16_t *const titles[] = { u"Время", u"Код", u"Команда", u"База / аргумент", u"Результат",
+        u"Код возврата", u"Размер ответа", u"Длительность, мс", u"Повторы", u"Отменён" };
     if (section < 0 || section >= ColumnCount)
         return {};
     return QString::fromUtf16(titles[section]);

@@ -29,7 +29,19 @@ class RequestJournal : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Time, Code, Name, Argument, Result, ReturnCode, AnswerSize, Duration, Retries, Cancelled, ColumnCount };
+    enum Column {
+        Time,
+        Code,
+        Name,
+        Argument,
+        Result,
+        ReturnCode,
+        AnswerSize,
+        Duration,
+        Retries,
+        Cancelled,
+        ColumnCount
+    };
 
     static constexpr int DefaultCapacity = 10000;
     // data() of this role is true on the rows of failed requests; the window colours them.

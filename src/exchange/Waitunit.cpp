@@ -171,7 +171,8 @@ bool TWaitForm::eventFilter(QObject *watched, QEvent *event)
     // A window disabled for an exchange closes only through the exchange: its close box would
     // otherwise leave the request running under a window that is gone. The home window (the main
     // window) decides for itself: it ends the exchange first.
-    if (event->type() == QEvent::Close && watched == m_requester && m_disabledHere && watched != m_homeWindow) {
+    if (event->type() == QEvent::Close && watched == m_requester && m_disabledHere
+        && watched != m_homeWindow) {
         event->ignore();
         return true;
     }
@@ -308,7 +309,8 @@ bool TWaitForm::askYesNo(const QString &text)
 {
     if (programHooks().askYesNo)
         return programHooks().askYesNo(text);
-    return QMessageBox::question(nullptr, u"Внимание!"_s, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+    return QMessageBox::question(
+               nullptr, u"Внимание!"_s, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }
 
@@ -318,7 +320,12 @@ void TWaitForm::terminateProgram()
         programHooks().terminate();
         return;
     }
-    QMetaObject::invokeMethod(qApp, [] { QApplication::closeAllWindows(); QCoreApplication::quit(); },
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            QApplication::closeAllWindows();
+            QCoreApplication::quit();
+        },
         Qt::QueuedConnection);
 }
 

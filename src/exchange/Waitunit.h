@@ -78,8 +78,8 @@ public:
     }
 
     // Server commands.
-    int RegisterClient(const QString &userName, const QString &password, const QString &workstation,
-        AnswerOut answer)
+    int RegisterClient(
+        const QString &userName, const QString &password, const QString &workstation, AnswerOut answer)
     {
         return m_engine->RegisterClient(userName, password, workstation, answer);
     }
@@ -104,8 +104,14 @@ public:
     {
         return m_engine->CreateDatabase(name, description, flag, answer);
     }
-    int DeleteDatabase(const QString &dbName, AnswerOut answer) { return m_engine->DeleteDatabase(dbName, answer); }
-    int ClearDatabase(const QString &dbName, AnswerOut answer) { return m_engine->ClearDatabase(dbName, answer); }
+    int DeleteDatabase(const QString &dbName, AnswerOut answer)
+    {
+        return m_engine->DeleteDatabase(dbName, answer);
+    }
+    int ClearDatabase(const QString &dbName, AnswerOut answer)
+    {
+        return m_engine->ClearDatabase(dbName, answer);
+    }
     int ReorganizeInvertedFile(const QString &dbName, AnswerOut answer)
     {
         return m_engine->ReorganizeInvertedFile(dbName, answer);
@@ -122,18 +128,24 @@ public:
     {
         return m_engine->UnlockRecords(dbName, mfns, answer);
     }
-    int UnlockDatabase(const QString &dbName, AnswerOut answer) { return m_engine->UnlockDatabase(dbName, answer); }
+    int UnlockDatabase(const QString &dbName, AnswerOut answer)
+    {
+        return m_engine->UnlockDatabase(dbName, answer);
+    }
     int RestartServer(AnswerOut answer) { return m_engine->RestartServer(answer); }
     int GetRegisteredClients(AnswerOut answer) { return m_engine->GetRegisteredClients(answer); }
     int GetClientList(AnswerOut answer) { return m_engine->GetClientList(answer); }
-    int SaveClientList(const QStringList &lines, AnswerOut answer) { return m_engine->SaveClientList(lines, answer); }
+    int SaveClientList(const QStringList &lines, AnswerOut answer)
+    {
+        return m_engine->SaveClientList(lines, answer);
+    }
     int GetProcessList(AnswerOut answer) { return m_engine->GetProcessList(answer); }
     int DeleteRegisteredClient(const QString &clientId, AnswerOut answer)
     {
         return m_engine->DeleteRegisteredClient(clientId, answer);
     }
-    int StopProcess(const QString &clientId, const QString &commandCode, const QString &processNumber,
-        AnswerOut answer)
+    int StopProcess(
+        const QString &clientId, const QString &commandCode, const QString &processNumber, AnswerOut answer)
     {
         return m_engine->StopProcess(clientId, commandCode, processNumber, answer);
     }

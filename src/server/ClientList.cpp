@@ -151,8 +151,7 @@ QList<Account> accountsFromRows(const QList<QStringList> &rows, const QStringLis
 namespace {
 
 // The workstation INI line of one account whose six cells `cell(k)` gives, without copying them.
-template <typename Cell>
-QString iniLineOf(Cell cell, const IniNames &defaults)
+template <typename Cell> QString iniLineOf(Cell cell, const IniNames &defaults)
 {
     // Sized first: a list of a hundred thousand accounts builds one line each.
     qsizetype length = 0;

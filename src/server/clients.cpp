@@ -16,14 +16,14 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
-#include <QMouseEvent>
 #include <QBoxLayout>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -116,10 +116,10 @@ TFormCLient::TFormCLient(QWidget *parent)
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
     // Escape runs the button's own handler, which may ask to save first.
     ButtonCancel->setShortcut(Qt::Key_Escape);
-    Panel1 = makeBottomPanel(this, u"Panel1"_s, {LabelComments, ButtonOK, ButtonCancel});
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, { LabelComments, ButtonOK, ButtonCancel });
     // Room for the note's two lines within the panel's fixed height.
     Panel1->layout()->setContentsMargins(8, 4, 8, 4);
-    stackVertically(this, {StringGridCLients, Panel1}, StringGridCLients);
+    stackVertically(this, { StringGridCLients, Panel1 }, StringGridCLients);
 
     PanelImage = makePanel(StringGridCLients, u"PanelImage"_s);
     PanelImage->setFixedSize(15, 14);
@@ -214,7 +214,8 @@ bool TFormCLient::eventFilter(QObject *watched, QEvent *event)
     if (watched == StringGridCLients->viewport()
         && (event->type() == QEvent::Resize || event->type() == QEvent::MouseButtonRelease))
         PlaceSortMarker();
-    if (watched == StringGridCLients->horizontalHeader()->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (watched == StringGridCLients->horizontalHeader()->viewport()
+        && event->type() == QEvent::MouseButtonPress) {
         const auto *press = static_cast<QMouseEvent *>(event);
         const int c = StringGridCLients->horizontalHeader()->logicalIndexAt(press->position().toPoint());
         // Not the number, not the hidden password, and no second sort by the same column.
@@ -278,8 +279,8 @@ bool TFormCLient::LoadClientAccounts()
     std::optional<ClientList::AccountTable> table = ClientList::parseAccountTable(AnswerList, &why);
     if (!table) {
         Dialogs::message(Dialogs::Icon::Warning, kAttention,
-                         u"Список клиентов, полученный от сервера, испорчен: "_s + why
-                             + u" Показанный список не изменен."_s);
+            u"Список клиентов, полученный от сервера, испорчен: "_s + why
+                + u" Показанный список не изменен."_s);
         return false;
     }
     BusyCursor busy;
@@ -315,8 +316,8 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
         const QString problem = ClientList::accountProblem(accounts.at(i));
         if (!problem.isEmpty()) {
             Dialogs::message(Dialogs::Icon::Warning, kAttention,
-                             u"Список клиентов не сохранен. Клиент в строке %1 («%2»): %3"_s.arg(i + 1)
-                                 .arg(accounts.at(i).name, problem));
+                u"Список клиентов не сохранен. Клиент в строке %1 («%2»): %3"_s.arg(i + 1).arg(
+                    accounts.at(i).name, problem));
             return SaveOutcome::Invalid;
         }
     }
@@ -329,16 +330,17 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
     }
     if (result != OpResult::Accepted) {
         Dialogs::message(Dialogs::Icon::Warning, kAttention,
-                         u"Список клиентов не сохранен: сервер не ответил. Изменения остаются в окне."_s);
+            u"Список клиентов не сохранен: сервер не ответил. Изменения остаются в окне."_s);
         return SaveOutcome::Failed;
     }
     if (!returnCodeOk(AnswerList)) {
         Dialogs::message(Dialogs::Icon::Warning, kAttention,
-                         u"Список клиентов не сохранен: сервер вернул код %1. Изменения остаются в окне."_s.arg(
-                             AnswerList.value(0)));
+            u"Список клиентов не сохранен: сервер вернул код %1. Изменения остаются в окне."_s.arg(
+                AnswerList.value(0)));
         return SaveOutcome::Refused;
     }
-    Dialogs::message(Dialogs::Icon::None, kAttention, u"Список клиентов для доступа к серверу сохранен успешно"_s);
+    Dialogs::message(
+        Dialogs::Icon::None, kAttention, u"Список клиентов для доступа к серверу сохранен успешно"_s);
     return SaveOutcome::Saved;
 }
 
@@ -346,8 +348,8 @@ QStringList TFormCLient::clientListText()
 {
     QList<QStringList> rows = accountRows();
     QList<int> marked;
-    const QStringList text
-        = ClientList::buildClientListText(rows, ClientPasswords, TFormClientsEdit::defaultIniNames(), &marked);
+    const QStringList text = ClientList::buildClientListText(
+        rows, ClientPasswords, TFormClientsEdit::defaultIniNames(), &marked);
     for (const int i : std::as_const(marked))
         StringGridCLients->setCell(ClientList::NameColumn, i + 1, rows.at(i).at(ClientList::NameColumn));
     return text;
@@ -370,8 +372,8 @@ bool TFormCLient::confirmReread()
     if (!hasUnsavedChanges())
         return true;
     return Dialogs::askYesNo(Dialogs::Icon::Warning, kAttention,
-                             u"Изменения списка клиентов не сохранены. Прочитать список с сервера заново "
-                             "и отказаться от изменений?"_s);
+        u"Изменения списка клиентов не сохранены. Прочитать список с сервера заново "
+        "и отказаться от изменений?"_s);
 }
 
 void TFormCLient::RefreshClick()
@@ -495,7 +497,7 @@ bool TFormCLient::confirmClose()
     if (!hasUnsavedChanges())
         return true;
     const auto answer = Dialogs::show(Dialogs::Icon::Warning, Msg(138), u"Сохранить изменения?"_s,
-                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (answer == QMessageBox::Yes) {
         ButtonOKClick();
         // A save that did not go through keeps the window and its edits.

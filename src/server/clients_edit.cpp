@@ -302,7 +302,8 @@ ClientList::Account TFormClientsEdit::account() const
 
 void TFormClientsEdit::ButtonOKClick()
 {
-    const auto warn = [](const QString &text) { Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, text); };
+    const auto warn
+        = [](const QString &text) { Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, text); };
     if (EditName->text().isEmpty() || EditPassword->text().isEmpty()) {
         warn(u"Необходимо ввести имя и пароль!"_s);
         return;

@@ -7,14 +7,14 @@
 #include "shell/FormUtil.h"
 #include "shell/Forms.h"
 #include "shell/Globals.h"
-#include "shell/Wamain.h"
 #include "shell/StringGrid.h"
 #include "shell/Translate.h"
+#include "shell/Wamain.h"
 
 #include <QAction>
-#include <QHeaderView>
 #include <QBoxLayout>
 #include <QFrame>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -82,8 +82,8 @@ TFormRegClients::TFormRegClients(QWidget *parent)
     StringGridClient->setPopupMenu(PopupMenuClients);
 
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
-    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ButtonCancel});
-    stackVertically(this, {PanelNumRequests, StringGridClient, Panel1}, StringGridClient);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, { nullptr, ButtonCancel });
+    stackVertically(this, { PanelNumRequests, StringGridClient, Panel1 }, StringGridClient);
 
     // A click on the item flips its check mark; the panel is shown exactly while it is checked.
     connect(NumRequests, &QAction::toggled, PanelNumRequests, &QWidget::setVisible);
@@ -133,7 +133,8 @@ void TFormRegClients::LoadRegisteredClients(RequestedBy by)
     }
     if (result != OpResult::Accepted)
         return;
-    const std::optional<ClientList::RegisteredClients> clients = ClientList::parseRegisteredClients(AnswerList);
+    const std::optional<ClientList::RegisteredClients> clients
+        = ClientList::parseRegisteredClients(AnswerList);
     if (!clients)
         return;
     const int current = StringGridClient->row();

@@ -57,8 +57,8 @@ TFormProcess::TFormProcess(QWidget *parent)
     StringGridProcess->setPopupMenu(PopupMenuProcess);
 
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
-    Panel1 = makeBottomPanel(this, u"Panel1"_s, {nullptr, ButtonCancel});
-    stackVertically(this, {StringGridProcess, Panel1}, StringGridProcess);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, { nullptr, ButtonCancel });
+    stackVertically(this, { StringGridProcess, Panel1 }, StringGridProcess);
 
     // The window is modeless: closing hides it and the grid keeps its content.
     connect(ButtonCancel, &QPushButton::clicked, this, &TFormProcess::ButtonCancelClick);

@@ -10,7 +10,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-TAutoaskForm::TAutoaskForm(QWidget *parent) : QDialog(parent)
+TAutoaskForm::TAutoaskForm(QWidget *parent)
+    : QDialog(parent)
 {
     setObjectName(u"AutoaskForm"_s);
     setWindowTitle(u"@418"_s);

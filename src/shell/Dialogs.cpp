@@ -34,11 +34,16 @@ State &state()
 QMessageBox::Icon toQt(Dialogs::Icon icon)
 {
     switch (icon) {
-    case Dialogs::Icon::Information: return QMessageBox::Information;
-    case Dialogs::Icon::Warning: return QMessageBox::Warning;
-    case Dialogs::Icon::Error: return QMessageBox::Critical;
-    case Dialogs::Icon::Question: return QMessageBox::Question;
-    case Dialogs::Icon::None: break;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    case Dialogs::Icon::Warning:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Error:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Question:
+        return QMessageBox::Question;
+    case Dialogs::Icon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -48,11 +53,10 @@ QMessageBox::Icon toQt(Dialogs::Icon icon)
 namespace Dialogs {
 
 QMessageBox::StandardButton show(Icon icon, const QString &caption, const QString &text,
-                                 QMessageBox::StandardButtons buttons,
-                                 QMessageBox::StandardButton defaultButton)
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     State &s = state();
-    const Asked asked{icon, caption, text, buttons, defaultButton};
+    const Asked asked{ icon, caption, text, buttons, defaultButton };
     s.asked.append(asked);
     if (s.boxHandler)
         return s.boxHandler(asked);
@@ -73,10 +77,10 @@ QMessageBox::StandardButton show(Icon icon, const QString &caption, const QStrin
         box.setEscapeButton(QMessageBox::No);
     // Russian whether or not Qt's own translations could be loaded.
     const std::pair<QMessageBox::StandardButton, QString> russian[] = {
-        {QMessageBox::Yes, QStringLiteral("Да")},
-        {QMessageBox::No, QStringLiteral("Нет")},
-        {QMessageBox::Ok, QStringLiteral("OK")},
-        {QMessageBox::Cancel, QStringLiteral("Отмена")},
+        { QMessageBox::Yes, QStringLiteral("Да") },
+        { QMessageBox::No, QStringLiteral("Нет") },
+        { QMessageBox::Ok, QStringLiteral("OK") },
+        { QMessageBox::Cancel, QStringLiteral("Отмена") },
     };
     for (const auto &[standard, text] : russian) {
         if (QAbstractButton *button = box.button(standard))
@@ -93,8 +97,7 @@ void message(Icon icon, const QString &caption, const QString &text)
 
 bool askYesNo(Icon icon, const QString &caption, const QString &text)
 {
-    return show(icon, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes;
+    return show(icon, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void busyMessage()
@@ -113,8 +116,8 @@ int execModal(QDialog *dialog)
 QString saveFileName(const QString &caption, const QString &suggestedName, Encoding *encoding)
 {
     State &s = state();
-    s.asked.append(Asked{Icon::None, caption, suggestedName, QMessageBox::Save | QMessageBox::Cancel,
-                         QMessageBox::Save});
+    s.asked.append(Asked{
+        Icon::None, caption, suggestedName, QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Save });
     if (!s.saveFiles.isEmpty()) {
         const auto answer = s.saveFiles.takeFirst();
         *encoding = answer.second;
@@ -128,8 +131,7 @@ QString saveFileName(const QString &caption, const QString &suggestedName, Encod
     QString chosen = *encoding == Encoding::Windows1251 ? cp1251 : utf8;
     const QString dir = s.lastSaveDir.isEmpty() ? QDir::homePath() : s.lastSaveDir;
     QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), caption,
-                                                QDir(dir).filePath(suggestedName),
-                                                utf8 + u";;"_s + cp1251 + u";;"_s + u"Все файлы (*)"_s, &chosen);
+        QDir(dir).filePath(suggestedName), utf8 + u";;"_s + cp1251 + u";;"_s + u"Все файлы (*)"_s, &chosen);
     if (path.isEmpty())
         return {};
     *encoding = chosen == cp1251 ? Encoding::Windows1251 : Encoding::Utf8Bom;
@@ -139,7 +141,7 @@ QString saveFileName(const QString &caption, const QString &suggestedName, Encod
 
 void queueSaveFile(const QString &path, Encoding encoding)
 {
-    state().saveFiles.append({path, encoding});
+    state().saveFiles.append({ path, encoding });
 }
 
 QString openFileName(const FileAsked &request)

@@ -17,8 +17,8 @@ enum class Icon { None, Information, Warning, Error, Question };
 
 // Shows a message box modal to the whole application and returns the button pressed.
 QMessageBox::StandardButton show(Icon icon, const QString &caption, const QString &text,
-                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // OK box.
 void message(Icon icon, const QString &caption, const QString &text);

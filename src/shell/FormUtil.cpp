@@ -6,11 +6,11 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
-#include <QGuiApplication>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QWidget>
 
 using namespace Qt::Literals::StringLiterals;

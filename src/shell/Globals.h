@@ -10,8 +10,8 @@
 // Program-wide state. Every item exists once for the run and is touched only from the
 // user-interface thread, so it is reached directly by name.
 
-inline IniDocument LocalIni;    // "Ctulvaa.ini" of the working directory
-inline IniDocument ProfileIni;  // the profile the server sent at login
+inline IniDocument LocalIni; // "Ctulvaa.ini" of the working directory
+inline IniDocument ProfileIni; // the profile the server sent at login
 inline QString MessageFileName;
 inline QStringList MessageList;
 inline QString FontName;
@@ -20,7 +20,7 @@ inline quint8 FontCharset = 204;
 // Login identity.
 inline QString ServerAddress;
 inline QString ServerPortText;
-inline QString UserName;     // upper-cased
+inline QString UserName; // upper-cased
 inline QString UserPassword; // as typed; never logged
 
 // Workstation INI names of the profile.

@@ -23,20 +23,19 @@ void SetUpGridFeatures()
     if (FormProcess) {
         // A process is the same process while its number and its client stay.
         FormProcess->StringGridProcess->setFilterEnabled(true);
-        FormProcess->StringGridProcess->setKeyColumns({0, 3});
+        FormProcess->StringGridProcess->setKeyColumns({ 0, 3 });
     }
     if (FormCLient) {
         TStringGrid *grid = FormCLient->StringGridCLients;
         grid->setFilterEnabled(true);
-        grid->setKeyColumns({1});
+        grid->setKeyColumns({ 1 });
         // The password column shows "*****"; whatever it holds for a moment, nothing else leaves it.
-        grid->setCellTextHook([](int col, int row, const QString &shown) {
-            return col == 2 && row > 0 ? u"*****"_s : shown;
-        });
+        grid->setCellTextHook(
+            [](int col, int row, const QString &shown) { return col == 2 && row > 0 ? u"*****"_s : shown; });
     }
     if (FormRegClients) {
         FormRegClients->StringGridClient->setFilterEnabled(true);
-        FormRegClients->StringGridClient->setKeyColumns({4});
+        FormRegClients->StringGridClient->setKeyColumns({ 4 });
     }
     if (MFNListForm)
         MFNListForm->MFNStringGrid->setFilterEnabled(true);
@@ -44,8 +43,8 @@ void SetUpGridFeatures()
     if (!g_journal)
         g_journal = new RequestJournal;
     if (WaitForm && WaitForm->engine())
-        QObject::connect(WaitForm->engine(), &TulvaExchange::operationFinished, g_journal,
-                         &RequestJournal::addRecord);
+        QObject::connect(
+            WaitForm->engine(), &TulvaExchange::operationFinished, g_journal, &RequestJournal::addRecord);
 }
 
 void TearDownGridFeatures()

@@ -8,7 +8,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-GridFilterLine::GridFilterLine(QWidget *parent) : QFrame(parent)
+GridFilterLine::GridFilterLine(QWidget *parent)
+    : QFrame(parent)
 {
     setObjectName(u"GridFilterLine"_s);
     setFrameShape(QFrame::NoFrame);
@@ -47,8 +48,8 @@ QString GridFilterLine::text() const
 
 void GridFilterLine::setCounts(int shown, int total)
 {
-    m_counts->setText(m_edit->text().isEmpty() ? QString()
-                                               : QString::number(shown) + u" из "_s + QString::number(total));
+    m_counts->setText(
+        m_edit->text().isEmpty() ? QString() : QString::number(shown) + u" из "_s + QString::number(total));
 }
 
 bool GridFilterLine::eventFilter(QObject *watched, QEvent *event)

@@ -64,8 +64,8 @@ void appendLine(QString &out, const QAbstractItemModel &model, int row, int colu
 
 } // namespace
 
-bool writeCsv(QIODevice &out, const QAbstractItemModel &model, Encoding encoding, const CellText &hook,
-              QString *error)
+bool writeCsv(
+    QIODevice &out, const QAbstractItemModel &model, Encoding encoding, const CellText &hook, QString *error)
 {
     const auto put = [&](const QByteArray &bytes) {
         if (out.write(bytes) == bytes.size())
@@ -133,7 +133,8 @@ bool rowContains(const QAbstractItemModel &model, int row, const QString &needle
 
 } // namespace GridText
 
-GridFilterModel::GridFilterModel(QObject *parent) : QSortFilterProxyModel(parent)
+GridFilterModel::GridFilterModel(QObject *parent)
+    : QSortFilterProxyModel(parent)
 {
     // The window's own order stays; sorting would move rows under the administrator's eyes.
     setDynamicSortFilter(true);

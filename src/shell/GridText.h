@@ -33,7 +33,7 @@ QByteArray encode(QStringView text, Encoding encoding);
 // chunks so that a million-row list costs no million-row string. False with a reason when the
 // device refuses the bytes.
 bool writeCsv(QIODevice &out, const QAbstractItemModel &model, Encoding encoding, const CellText &hook = {},
-              QString *error = nullptr);
+    QString *error = nullptr);
 QByteArray csv(const QAbstractItemModel &model, Encoding encoding, const CellText &hook = {});
 
 // Rows of cells as clipboard text: cells separated by tabs, rows by line feeds. A tab or line

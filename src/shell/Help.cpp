@@ -61,7 +61,7 @@ void ShowHelpContext(int context)
 {
     if (g_helpFile.isEmpty() || !QFileInfo::exists(g_helpFile)) {
         Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
-                         u"Файл справки не найден: "_s + QDir::toNativeSeparators(g_helpFile));
+            u"Файл справки не найден: "_s + QDir::toNativeSeparators(g_helpFile));
         return;
     }
     // Under a modal dialog only its own children take input, so the help window joins it.
@@ -73,7 +73,9 @@ void ShowHelpContext(int context)
     g_helpForm->showContext(g_helpFile, context);
 }
 
-THelpForm::THelpForm(QWidget *parent) : QDialog(parent), HelpBrowser(new QTextBrowser(this))
+THelpForm::THelpForm(QWidget *parent)
+    : QDialog(parent)
+    , HelpBrowser(new QTextBrowser(this))
 {
     setObjectName(u"HelpForm"_s);
     setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -85,7 +87,7 @@ THelpForm::THelpForm(QWidget *parent) : QDialog(parent), HelpBrowser(new QTextBr
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(HelpBrowser);
     connect(HelpBrowser, &QTextBrowser::sourceChanged, this,
-            [this] { setWindowTitle(HelpBrowser->documentTitle()); });
+        [this] { setWindowTitle(HelpBrowser->documentTitle()); });
 }
 
 void THelpForm::showContext(const QString &file, int context)

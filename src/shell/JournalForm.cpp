@@ -37,7 +37,9 @@ public:
 
 } // namespace
 
-TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent) : QDialog(parent), m_journal(journal)
+TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent)
+    : QDialog(parent)
+    , m_journal(journal)
 {
     setObjectName(u"JournalForm"_s);
     setWindowTitle(u"Журнал запросов"_s);
@@ -67,14 +69,14 @@ TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent) : QDialog(p
     auto *colours = new JournalColours(this);
     colours->setSourceModel(journal);
     JournalGrid->useModel(colours);
-    static const int widths[] = {86, 36, 150, 150, 70, 90, 95, 110, 60, 60};
+    static const int widths[] = { 86, 36, 150, 150, 70, 90, 95, 110, 60, 60 };
     for (int c = 0; c < RequestJournal::ColumnCount; ++c)
         JournalGrid->setColWidth(c, widths[c]);
 
     ExportButton = makeButton(this, u"ExportButton"_s, u"Экспорт в файл…"_s);
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@90"_s);
-    Panel1 = makeBottomPanel(this, u"Panel1"_s, {ExportButton, nullptr, ButtonCancel});
-    stackVertically(this, {PanelTop, JournalGrid, Panel1}, JournalGrid);
+    Panel1 = makeBottomPanel(this, u"Panel1"_s, { ExportButton, nullptr, ButtonCancel });
+    stackVertically(this, { PanelTop, JournalGrid, Panel1 }, JournalGrid);
 
     connect(ErrorsOnlyCheck, &QCheckBox::clicked, this, &TJournalForm::ErrorsOnlyCheckClick);
     connect(ExportButton, &QPushButton::clicked, this, [this] {
@@ -83,7 +85,7 @@ TJournalForm::TJournalForm(RequestJournal *journal, QWidget *parent) : QDialog(p
     });
     connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(JournalGrid->filterModel(), &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex &, int first) { followNewest(first); });
+        [this](const QModelIndex &, int first) { followNewest(first); });
     connect(JournalGrid->filterModel(), &QAbstractItemModel::rowsRemoved, this, &TJournalForm::showCounts);
     connect(JournalGrid->filterModel(), &QAbstractItemModel::modelReset, this, &TJournalForm::showCounts);
 
@@ -112,9 +114,9 @@ void TJournalForm::showCounts()
 {
     const int shown = JournalGrid->filterModel()->rowCount();
     const int total = m_journal->size();
-    CountLabel->setText(shown == total ? u"Запросов: "_s + QString::number(total)
-                                       : u"Показано "_s + QString::number(shown) + u" из "_s
-                                             + QString::number(total));
+    CountLabel->setText(shown == total
+            ? u"Запросов: "_s + QString::number(total)
+            : u"Показано "_s + QString::number(shown) + u" из "_s + QString::number(total));
 }
 
 void TJournalForm::followNewest(int first)

@@ -1,6 +1,7 @@
 #include "Program.h"
 
 #include "Application.h"
+#include "Autoask.h"
 #include "Dialogs.h"
 #include "Forms.h"
 #include "GridFeatures.h"
@@ -8,7 +9,6 @@
 #include "Translate.h"
 #include "Wamain.h"
 #include "connect.h"
-#include "Autoask.h"
 #include "database/LockList.h"
 #include "database/Mfn.h"
 #include "database/Mfnlist.h"
@@ -63,13 +63,12 @@ void CreateForms()
 int ConnectToServer(const QString &host, const QString &port, const QString &workstation, AnswerOut answer,
     const QString &password, const QString &userName)
 {
-    return ConnectToServer(WaitForm ? WaitForm->engine() : nullptr, host, port, workstation, answer, password,
-        userName);
+    return ConnectToServer(
+        WaitForm ? WaitForm->engine() : nullptr, host, port, workstation, answer, password, userName);
 }
 
 namespace {
-template<typename T>
-void destroy(T *&form)
+template <typename T> void destroy(T *&form)
 {
     delete form;
     form = nullptr;
@@ -105,7 +104,7 @@ bool InstallQtTranslations()
         return true;
     auto *translator = new QTranslator(QCoreApplication::instance());
     if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), u"qtbase"_s, u"_"_s,
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
     }
@@ -118,7 +117,7 @@ int RunProgram()
 {
     if (!TextCodec::available()) {
         Dialogs::message(Dialogs::Icon::Error, u"Внимание!"_s,
-                         u"Эта сборка Qt не умеет преобразовывать текст в кодировке Windows-1251."_s);
+            u"Эта сборка Qt не умеет преобразовывать текст в кодировке Windows-1251."_s);
         return 2;
     }
 
@@ -126,7 +125,7 @@ int RunProgram()
     if (!LabelForm->messagesLoaded()) {
         // Every caption and many messages come from the file: without it nothing can be shown.
         Dialogs::message(Dialogs::Icon::Error, u"Внимание!"_s,
-                         u"Не удалось прочитать файл сообщений\n"_s + LabelForm->messageError());
+            u"Не удалось прочитать файл сообщений\n"_s + LabelForm->messageError());
         delete LabelForm;
         LabelForm = nullptr;
         return 1;

@@ -24,7 +24,11 @@ namespace {
 class StringGridDelegate : public QStyledItemDelegate
 {
 public:
-    explicit StringGridDelegate(TStringGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    explicit StringGridDelegate(TStringGrid *grid)
+        : QStyledItemDelegate(grid)
+        , m_grid(grid)
+    {
+    }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -43,7 +47,8 @@ private:
 
 } // namespace
 
-StringGridModel::StringGridModel(QObject *parent) : QAbstractTableModel(parent)
+StringGridModel::StringGridModel(QObject *parent)
+    : QAbstractTableModel(parent)
 {
     m_cells.resize(2, QStringList(m_colCount));
 }
@@ -104,7 +109,7 @@ void StringGridModel::setCell(int col, int row, const QString &text)
         Q_EMIT headerDataChanged(Qt::Horizontal, col, col);
     } else {
         const QModelIndex i = index(row - 1, col);
-        Q_EMIT dataChanged(i, i, {Qt::DisplayRole});
+        Q_EMIT dataChanged(i, i, { Qt::DisplayRole });
     }
 }
 
@@ -177,7 +182,10 @@ Qt::ItemFlags StringGridModel::flags(const QModelIndex &index) const
 }
 
 TStringGrid::TStringGrid(QWidget *parent)
-    : QTableView(parent), m_model(new StringGridModel(this)), m_source(m_model), m_filter(new GridFilterModel(this))
+    : QTableView(parent)
+    , m_model(new StringGridModel(this))
+    , m_source(m_model)
+    , m_filter(new GridFilterModel(this))
 {
     m_filter->setSourceModel(m_model);
     setHorizontalHeader(new StringGridHeader(this));
@@ -216,10 +224,11 @@ TStringGrid::TStringGrid(QWidget *parent)
     });
     // A current row that leaves the view (the filter or a removal hides it) must not hand its
     // place to a neighbour that nobody chose: the selection is cleared instead.
-    connect(m_filter, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex &, int first, int last) {
-        const QModelIndex c = currentIndex();
-        m_currentRemoved = c.isValid() && c.row() >= first && c.row() <= last;
-    });
+    connect(m_filter, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+        [this](const QModelIndex &, int first, int last) {
+            const QModelIndex c = currentIndex();
+            m_currentRemoved = c.isValid() && c.row() >= first && c.row() <= last;
+        });
     connect(m_filter, &QAbstractItemModel::rowsRemoved, this, [this] {
         if (!m_currentRemoved)
             return;
@@ -381,7 +390,6 @@ void TStringGrid::setGridColor(const QColor &color)
     setPalette(p);
 }
 
-
 void TStringGrid::beginUpdate()
 {
     if (m_updating++ == 0)
@@ -465,8 +473,9 @@ void TStringGrid::restorePlace(const Place &place)
     if (place.offset >= 0) {
         // Keep the row where the eye left it.
         const int top = qMax(0, viewRow - place.offset);
-        verticalScrollBar()->setValue(verticalScrollMode() == ScrollPerItem ? top : rowViewportPosition(top)
-                                          + verticalScrollBar()->value());
+        verticalScrollBar()->setValue(verticalScrollMode() == ScrollPerItem
+                ? top
+                : rowViewportPosition(top) + verticalScrollBar()->value());
     } else {
         verticalScrollBar()->setValue(place.vertical);
     }
@@ -504,7 +513,8 @@ void TStringGrid::contextMenuEvent(QContextMenuEvent *event)
 {
     // The popup's commands act on the current row: let it be the only row that looks chosen.
     const QModelIndex current = currentIndex();
-    if (current.isValid() && selectionModel()->selectedRows().size() + selectionModel()->selectedIndexes().size() > 1
+    if (current.isValid()
+        && selectionModel()->selectedRows().size() + selectionModel()->selectedIndexes().size() > 1
         && selectionBehavior() == SelectRows)
         selectionModel()->select(current, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QMenu *menu = m_popup;
@@ -553,9 +563,8 @@ void TStringGrid::setCellTextHook(CellTextHook hook)
 {
     m_textHook = std::move(hook);
     if (m_textHook) {
-        m_filter->setCellTextHook([this](int col, int row, const QString &shown) {
-            return m_textHook(col, row + 1, shown);
-        });
+        m_filter->setCellTextHook(
+            [this](int col, int row, const QString &shown) { return m_textHook(col, row + 1, shown); });
     } else {
         m_filter->setCellTextHook({});
     }
@@ -643,8 +652,8 @@ void TStringGrid::exportToFile()
     }
     QApplication::restoreOverrideCursor();
     if (!written)
-        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
-                         u"Не удалось записать файл "_s + path + u"\n"_s + error);
+        Dialogs::message(
+            Dialogs::Icon::Warning, u"Внимание!"_s, u"Не удалось записать файл "_s + path + u"\n"_s + error);
 }
 
 void TStringGrid::setFilterEnabled(bool on)
@@ -666,8 +675,8 @@ void TStringGrid::placeFilterLine()
         // No column of widgets to join: the line lies over the top of the rows.
         m_filterLine->setParent(this);
         m_filterLine->setAutoFillBackground(true);
-        m_filterLine->setGeometry(viewport()->x(), viewport()->y(), viewport()->width(),
-                                  m_filterLine->sizeHint().height());
+        m_filterLine->setGeometry(
+            viewport()->x(), viewport()->y(), viewport()->width(), m_filterLine->sizeHint().height());
     }
     // On a list of a million rows each pass takes a noticeable moment: wait for a pause in typing.
     auto *pause = new QTimer(m_filterLine);
@@ -718,7 +727,8 @@ void TStringGrid::setFilterText(const QString &text)
         if (viewRow >= 0) {
             setViewCurrent(viewRow, place.col);
             scrollTo(currentIndex());
-        } else if (!currentIndex().isValid() || m_filter->mapToSource(currentIndex()).row() + 1 != place.row) {
+        } else if (!currentIndex().isValid()
+            || m_filter->mapToSource(currentIndex()).row() + 1 != place.row) {
             selectionModel()->clear();
         }
     }
@@ -738,7 +748,9 @@ void TStringGrid::onFilterChanged()
         m_filterLine->setCounts(m_filter->rowCount(), m_source->rowCount());
 }
 
-StringGridHeader::StringGridHeader(TStringGrid *grid) : QHeaderView(Qt::Horizontal, grid), m_grid(grid)
+StringGridHeader::StringGridHeader(TStringGrid *grid)
+    : QHeaderView(Qt::Horizontal, grid)
+    , m_grid(grid)
 {
 }
 

@@ -3,8 +3,8 @@
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QList>
-#include <QStringList>
 #include <QPointer>
+#include <QStringList>
 #include <QTableView>
 
 #include <functional>

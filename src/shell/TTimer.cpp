@@ -1,6 +1,7 @@
 #include "TTimer.h"
 
-TTimer::TTimer(QObject *parent) : QObject(parent)
+TTimer::TTimer(QObject *parent)
+    : QObject(parent)
 {
     connect(&m_timer, &QTimer::timeout, this, &TTimer::timeout);
 }

@@ -43,9 +43,9 @@ bool isControl(const QObject *child)
 bool containsControls(const QWidget *control)
 {
     return !(qobject_cast<const QAbstractSpinBox *>(control) || qobject_cast<const QComboBox *>(control)
-             || qobject_cast<const QAbstractItemView *>(control) || qobject_cast<const QAbstractButton *>(control)
-             || qobject_cast<const QLineEdit *>(control) || qobject_cast<const QTabBar *>(control)
-             || qobject_cast<const QPlainTextEdit *>(control) || qobject_cast<const QTextEdit *>(control));
+        || qobject_cast<const QAbstractItemView *>(control) || qobject_cast<const QAbstractButton *>(control)
+        || qobject_cast<const QLineEdit *>(control) || qobject_cast<const QTabBar *>(control)
+        || qobject_cast<const QPlainTextEdit *>(control) || qobject_cast<const QTextEdit *>(control));
 }
 
 QList<QWidget *> childControls(QWidget *control)
@@ -74,7 +74,7 @@ void translateProperties(QObject *control, const QStringList &messages)
     }
 }
 
-template<typename Get, typename Set>
+template <typename Get, typename Set>
 void translateEntries(int count, Get get, Set set, const QStringList &messages)
 {
     for (int i = 0; i < count; ++i) {
@@ -107,23 +107,27 @@ void translateListEntries(QWidget *control, const QStringList &messages)
         return;
     }
     if (auto *combo = qobject_cast<QComboBox *>(control)) {
-        translateEntries(combo->count(), [&](int i) { return combo->itemText(i); },
-                         [&](int i, const QString &t) { combo->setItemText(i, t); }, messages);
+        translateEntries(
+            combo->count(), [&](int i) { return combo->itemText(i); },
+            [&](int i, const QString &t) { combo->setItemText(i, t); }, messages);
         return;
     }
     if (auto *list = qobject_cast<QListWidget *>(control)) {
-        translateEntries(list->count(), [&](int i) { return list->item(i)->text(); },
-                         [&](int i, const QString &t) { list->item(i)->setText(t); }, messages);
+        translateEntries(
+            list->count(), [&](int i) { return list->item(i)->text(); },
+            [&](int i, const QString &t) { list->item(i)->setText(t); }, messages);
         return;
     }
     if (auto *tabs = qobject_cast<QTabWidget *>(control)) {
-        translateEntries(tabs->count(), [&](int i) { return tabs->tabText(i); },
-                         [&](int i, const QString &t) { tabs->setTabText(i, t); }, messages);
+        translateEntries(
+            tabs->count(), [&](int i) { return tabs->tabText(i); },
+            [&](int i, const QString &t) { tabs->setTabText(i, t); }, messages);
         return;
     }
     if (auto *bar = qobject_cast<QTabBar *>(control)) {
-        translateEntries(bar->count(), [&](int i) { return bar->tabText(i); },
-                         [&](int i, const QString &t) { bar->setTabText(i, t); }, messages);
+        translateEntries(
+            bar->count(), [&](int i) { return bar->tabText(i); },
+            [&](int i, const QString &t) { bar->setTabText(i, t); }, messages);
         return;
     }
     if (auto *rich = qobject_cast<QTextEdit *>(control)) {
@@ -161,19 +165,40 @@ QStringList familiesFor(const QString &fontName, quint8 charset)
 {
     QFontDatabase::WritingSystem system = QFontDatabase::Any;
     switch (charset) {
-    case 204: system = QFontDatabase::Cyrillic; break;
-    case 161: system = QFontDatabase::Greek; break;
-    case 177: system = QFontDatabase::Hebrew; break;
-    case 178: system = QFontDatabase::Arabic; break;
-    case 222: system = QFontDatabase::Thai; break;
-    case 128: system = QFontDatabase::Japanese; break;
-    case 129: system = QFontDatabase::Korean; break;
-    case 134: system = QFontDatabase::SimplifiedChinese; break;
-    case 136: system = QFontDatabase::TraditionalChinese; break;
-    case 2: system = QFontDatabase::Symbol; break;
-    default: break;
+    case 204:
+        system = QFontDatabase::Cyrillic;
+        break;
+    case 161:
+        system = QFontDatabase::Greek;
+        break;
+    case 177:
+        system = QFontDatabase::Hebrew;
+        break;
+    case 178:
+        system = QFontDatabase::Arabic;
+        break;
+    case 222:
+        system = QFontDatabase::Thai;
+        break;
+    case 128:
+        system = QFontDatabase::Japanese;
+        break;
+    case 129:
+        system = QFontDatabase::Korean;
+        break;
+    case 134:
+        system = QFontDatabase::SimplifiedChinese;
+        break;
+    case 136:
+        system = QFontDatabase::TraditionalChinese;
+        break;
+    case 2:
+        system = QFontDatabase::Symbol;
+        break;
+    default:
+        break;
     }
-    QStringList families{fontName};
+    QStringList families{ fontName };
     if (system == QFontDatabase::Any)
         return families;
     static QHash<QString, QStringList> cache;
@@ -184,7 +209,7 @@ QStringList familiesFor(const QString &fontName, quint8 charset)
     const QStringList supporting = QFontDatabase::families(system);
     if (!supporting.isEmpty() && !supporting.contains(fontName, Qt::CaseInsensitive)) {
         // A face we know to be metric-compatible first, then whatever the system offers.
-        static const QStringList preferred{u"Liberation Sans"_s, u"Arial"_s, u"DejaVu Sans"_s};
+        static const QStringList preferred{ u"Liberation Sans"_s, u"Arial"_s, u"DejaVu Sans"_s };
         QString fallback = supporting.first();
         for (const QString &p : preferred) {
             if (supporting.contains(p, Qt::CaseInsensitive)) {
@@ -270,10 +295,9 @@ void TranslateComponent(QWidget *control, const QStringList &messages)
 
 void ApplyFontSettings(QWidget *control, const QString &fontName, quint8 fontCharset)
 {
-    static const QStringList refonted{
-        u"TLabel"_s, u"TBitBtn"_s, u"TEdit"_s, u"TComboBox"_s, u"TStringGrid"_s, u"TMemo"_s,
-        u"TRichEdit"_s, u"TPanel"_s, u"TListBox"_s, u"TGroupBox"_s, u"TRadioGroup"_s,
-        u"TSpeedButton"_s, u"TTabSet"_s, u"TMaskEdit"_s, u"TTabbedNotebook"_s};
+    static const QStringList refonted{ u"TLabel"_s, u"TBitBtn"_s, u"TEdit"_s, u"TComboBox"_s,
+        u"TStringGrid"_s, u"TMemo"_s, u"TRichEdit"_s, u"TPanel"_s, u"TListBox"_s, u"TGroupBox"_s,
+        u"TRadioGroup"_s, u"TSpeedButton"_s, u"TTabSet"_s, u"TMaskEdit"_s, u"TTabbedNotebook"_s };
     const QString kind = controlKind(control);
     if (refonted.contains(kind)) {
         // Symbol glyphs on a bitmap button must stay symbols.

@@ -7,8 +7,8 @@
 #include "Forms.h"
 #include "Globals.h"
 #include "GridFeatures.h"
-#include "JournalForm.h"
 #include "Help.h"
+#include "JournalForm.h"
 #include "Messages.h"
 #include "StringGrid.h"
 #include "TTimer.h"
@@ -16,9 +16,9 @@
 #include "connect.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
-#include "server/process.h"
 #include "server/clients.h"
 #include "server/main.h"
+#include "server/process.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -71,7 +71,8 @@ QFont arialPixels(int pixels, bool bold = false)
 
 } // namespace
 
-TToyShape::TToyShape(QWidget *parent) : QWidget(parent)
+TToyShape::TToyShape(QWidget *parent)
+    : QWidget(parent)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -85,7 +86,8 @@ void TToyShape::paintEvent(QPaintEvent *)
     p.drawEllipse(rect());
 }
 
-TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
+TWAMainForm::TWAMainForm(QWidget *parent)
+    : QMainWindow(parent)
 {
     setObjectName(u"WAMainForm"_s);
     setWindowTitle(u"@388"_s);
@@ -103,7 +105,7 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     ImportDBItem = addItem(database, "ImportDBItem", u"@244"_s, 2500);
     ExportDBItem = addItem(database, "ExportDBItem", u"@238"_s, 2600);
     CopyDBItem = addItem(database, "CopyDBItem", u"@397"_s, 2700);
-    for (QAction *hidden : {ImportDBItem, ExportDBItem, CopyDBItem}) {
+    for (QAction *hidden : { ImportDBItem, ExportDBItem, CopyDBItem }) {
         hidden->setVisible(false);
         hidden->setEnabled(false);
     }
@@ -188,7 +190,8 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     connect(LockedListItem, &QAction::triggered, this, &TWAMainForm::LockedListItemClick);
     connect(ServerProcessListItem, &QAction::triggered, this, &TWAMainForm::ServerProcessListItemClick);
     connect(ServerClientListItem, &QAction::triggered, this, &TWAMainForm::ServerClientListItemClick);
-    connect(ServerCurrentClientListItem, &QAction::triggered, this, &TWAMainForm::ServerCurrentClientListItemClick);
+    connect(ServerCurrentClientListItem, &QAction::triggered, this,
+        &TWAMainForm::ServerCurrentClientListItemClick);
 
     // Statistics grid above the status bar.
     auto *central = new QWidget(this);
@@ -211,9 +214,8 @@ TWAMainForm::TWAMainForm(QWidget *parent) : QMainWindow(parent)
     // A read-only panel of values: no highlighted cell.
     StatisticGrid->setSelectionMode(QAbstractItemView::NoSelection);
     StatisticGrid->clearSelection();
-    StatisticGrid->setDrawCellHandler([this](QPainter *p, int c, int r, const QRect &rect) {
-        StatisticGridDrawCell(p, c, r, rect);
-    });
+    StatisticGrid->setDrawCellHandler(
+        [this](QPainter *p, int c, int r, const QRect &rect) { StatisticGridDrawCell(p, c, r, rect); });
     column->addWidget(StatisticGrid, 1);
 
     StatusPanel = makePanel(central, u"StatusPanel"_s);
@@ -344,13 +346,14 @@ void TWAMainForm::showOpenStatus(const QString &text)
 void TWAMainForm::FormCreate()
 {
     TranslateAndRefont(this);
-    setApplicationHelpFile(currentDirFile(LocalIni.readString(LocalIniSection, u"HLPFILE"_s, u"tulvaa.hlp"_s)));
+    setApplicationHelpFile(
+        currentDirFile(LocalIni.readString(LocalIniSection, u"HLPFILE"_s, u"tulvaa.hlp"_s)));
     AnswerList.clear();
     clearMfnLists();
 
     StatisticGrid->setCell(0, 0, Msg(460));
     StatisticGrid->setCell(1, 0, Msg(112));
-    static const int titles[] = {181, 461, 462, 463, 842, 465, 466, 467};
+    static const int titles[] = { 181, 461, 462, 463, 842, 465, 466, 467 };
     for (int i = 0; i < 8; ++i)
         StatisticGrid->setCell(0, i + 1, Msg(titles[i]));
 
@@ -393,7 +396,8 @@ void TWAMainForm::StatisticGridDrawCell(QPainter *painter, int col, int row, con
         bold.setBold(true);
         painter->setFont(bold);
         painter->setPen(Qt::white);
-        painter->drawText(rect.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, StatisticGrid->cell(col, row));
+        painter->drawText(
+            rect.adjusted(4, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, StatisticGrid->cell(col, row));
     } else if (row == 1 && col == 1) {
         // The current database name, drawn over the plain text in red bold.
         painter->fillRect(rect.adjusted(0, 0, -1, -1), StatisticGrid->palette().base());
@@ -401,7 +405,8 @@ void TWAMainForm::StatisticGridDrawCell(QPainter *painter, int col, int row, con
         bold.setBold(true);
         painter->setFont(bold);
         painter->setPen(Qt::red);
-        painter->drawText(rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, StatisticGrid->cell(col, row));
+        painter->drawText(
+            rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop, StatisticGrid->cell(col, row));
     }
 }
 
@@ -513,8 +518,8 @@ void TWAMainForm::Version1Click()
         return;
     }
     Dialogs::message(Dialogs::Icon::None, AnswerList.at(1),
-                     u"Version="_s + AnswerList.at(2) + u"    Clients Number="_s + AnswerList.at(3)
-                         + u"    Max Clients Number="_s + AnswerList.at(4));
+        u"Version="_s + AnswerList.at(2) + u"    Clients Number="_s + AnswerList.at(3)
+            + u"    Max Clients Number="_s + AnswerList.at(4));
 }
 
 void TWAMainForm::ServerRestartItemClick()
@@ -580,12 +585,15 @@ void TWAMainForm::closeEvent(QCloseEvent *event)
         event->ignore();
         if (!m_closeAfterExchange) {
             m_closeAfterExchange = true;
-            connect(WaitForm->engine(), &TulvaExchange::idle, this, [this] {
-                QTimer::singleShot(0, this, [this] {
-                    if (m_closeAfterExchange && !m_closed)
-                        close();
-                });
-            }, Qt::SingleShotConnection);
+            connect(
+                WaitForm->engine(), &TulvaExchange::idle, this,
+                [this] {
+                    QTimer::singleShot(0, this, [this] {
+                        if (m_closeAfterExchange && !m_closed)
+                            close();
+                    });
+                },
+                Qt::SingleShotConnection);
         }
         WaitForm->engine()->abandonExchange();
         return;

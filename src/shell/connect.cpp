@@ -20,34 +20,34 @@
 using namespace Qt::Literals::StringLiterals;
 
 const MenuAccessRow MenuAccessTable[28] = {
-    {"DataBaseItem", "DataBaseItem"},
-    {"OpenDBItem", "OpenDBItem"},
-    {"NewDBItem", "NewDBItem"},
-    {"ClearDBItem", "ClearDBItem"},
-    {"DeleteDBItem", "DeleteDBItem"},
-    {"UnLockItem", "UnlockItem"},
-    {"UnLockDBItem", "UnlockDBItem"},
-    {"UnLockRecordItem", "UnlockrecordItem"},
-    {"UnLockListItem", "UnLockListItem"},
-    {"RestatItem", "RestatItem"},
-    {"ExitItem", "ExitItem"},
-    {"ActualItem", "ActualItem"},
-    {"ActualIfItem", "ActualIfItem"},
-    {"LoadIfItem", "LoadIfItem"},
-    {"ReorgIfItem", "ReorgIfItem"},
-    {"ReorgMfItem", "ReorgMfItem"},
-    {"ServiceItem", "ServiceItem"},
-    {"DeletedListItem", "DeletedListItem"},
-    {"UnactualListItem", "UnactualListItem"},
-    {"LockedListItem", "LockedListItem"},
-    {"OptionItem", "OptionItem"},
-    {"AutoaskingItem", "AutoaskingItem"},
-    {"HelpItem", "HelpItem"},
-    {"ServerItem", "ServerItem"},
-    {"ServerRestartItem", "ServerRestartItem"},
-    {"ServerClientListItem", "ServerClientListItem"},
-    {"ServerCurrentClientListItem", "ServerCurrentClientListItem"},
-    {"ServerProcessListItem", "ServerProcessListItem"},
+    { "DataBaseItem", "DataBaseItem" },
+    { "OpenDBItem", "OpenDBItem" },
+    { "NewDBItem", "NewDBItem" },
+    { "ClearDBItem", "ClearDBItem" },
+    { "DeleteDBItem", "DeleteDBItem" },
+    { "UnLockItem", "UnlockItem" },
+    { "UnLockDBItem", "UnlockDBItem" },
+    { "UnLockRecordItem", "UnlockrecordItem" },
+    { "UnLockListItem", "UnLockListItem" },
+    { "RestatItem", "RestatItem" },
+    { "ExitItem", "ExitItem" },
+    { "ActualItem", "ActualItem" },
+    { "ActualIfItem", "ActualIfItem" },
+    { "LoadIfItem", "LoadIfItem" },
+    { "ReorgIfItem", "ReorgIfItem" },
+    { "ReorgMfItem", "ReorgMfItem" },
+    { "ServiceItem", "ServiceItem" },
+    { "DeletedListItem", "DeletedListItem" },
+    { "UnactualListItem", "UnactualListItem" },
+    { "LockedListItem", "LockedListItem" },
+    { "OptionItem", "OptionItem" },
+    { "AutoaskingItem", "AutoaskingItem" },
+    { "HelpItem", "HelpItem" },
+    { "ServerItem", "ServerItem" },
+    { "ServerRestartItem", "ServerRestartItem" },
+    { "ServerClientListItem", "ServerClientListItem" },
+    { "ServerCurrentClientListItem", "ServerCurrentClientListItem" },
+    { "ServerProcessListItem", "ServerProcessListItem" },
 };
 
 bool menuItemEnabled(int value)
@@ -55,7 +55,8 @@ bool menuItemEnabled(int value)
     return (value & 0xFF) != 0;
 }
 
-TFormConnect::TFormConnect(QWidget *parent) : QDialog(parent)
+TFormConnect::TFormConnect(QWidget *parent)
+    : QDialog(parent)
 {
     setObjectName(u"FormConnect"_s);
     setProperty("helpContext", 7800);
@@ -121,7 +122,8 @@ void TFormConnect::ButtonExecuteClick()
 {
     UserName = upperCp1251(EditName->text());
     UserPassword = MaskEditPassword->text();
-    const int result = ConnectToServer(ServerAddress, ServerPortText, u"A"_s, AnswerList, UserPassword, UserName);
+    const int result
+        = ConnectToServer(ServerAddress, ServerPortText, u"A"_s, AnswerList, UserPassword, UserName);
     if (result != 1) {
         Dialogs::message(Dialogs::Icon::None, u"Внимание!"_s, u"Сервер недоступен."_s);
         done(QDialog::Rejected);
@@ -140,7 +142,7 @@ void TFormConnect::ButtonExecuteClick()
     int code = 0;
     if (!parseInteger(AnswerList.at(0), &code)) {
         Dialogs::message(Dialogs::Icon::Error, Msg(138),
-                         u"Ответ сервера \""_s + AnswerList.at(0) + u"\" не является целым числом."_s);
+            u"Ответ сервера \""_s + AnswerList.at(0) + u"\" не является целым числом."_s);
         return;
     }
     refuse(code);

@@ -63,7 +63,8 @@ private slots:
     void settingsFileAndRestart();
 
 private:
-    CliResult cli(const QStringList &args, const QString &password = u"admin"_s, const QString &user = u"ADMIN"_s);
+    CliResult cli(
+        const QStringList &args, const QString &password = u"admin"_s, const QString &user = u"ADMIN"_s);
     std::unique_ptr<QProcess> startCli(const QStringList &args);
     QString server() const { return u"127.0.0.1:%1"_s.arg(m_sim->port()); }
     // Client ids registered at the emulator now, the server's own row left out.
@@ -90,7 +91,7 @@ void TestCliEmulator::cleanup()
 void TestCliEmulator::startSim(const QStringList &extra)
 {
     m_sim = std::make_unique<EmulatorProcess>(
-        QStringList{u"--state"_s, m_dir->filePath(u"state"_s), u"--seed-from-sample"_s} + extra);
+        QStringList{ u"--state"_s, m_dir->filePath(u"state"_s), u"--seed-from-sample"_s } + extra);
     QVERIFY(m_sim->port() > 0);
 }
 
@@ -101,7 +102,8 @@ std::unique_ptr<QProcess> TestCliEmulator::startCli(const QStringList &args)
     env.insert(u"TULVA_PASSWORD"_s, u"admin"_s);
     p->setProcessEnvironment(env);
     p->setWorkingDirectory(m_dir->path());
-    p->start(QStringLiteral(TULVA_CLI_EXE), QStringList{u"--server"_s, server(), u"--user"_s, u"ADMIN"_s} + args);
+    p->start(QStringLiteral(TULVA_CLI_EXE),
+        QStringList{ u"--server"_s, server(), u"--user"_s, u"ADMIN"_s } + args);
     return p;
 }
 
@@ -116,9 +118,9 @@ CliResult TestCliEmulator::cli(const QStringList &args, const QString &password,
     p.setWorkingDirectory(m_dir->path());
     QStringList all = args;
     if (m_sim)
-        all = QStringList{u"--server"_s, server()} + all;
+        all = QStringList{ u"--server"_s, server() } + all;
     if (!user.isEmpty())
-        all = QStringList{u"--user"_s, user} + all;
+        all = QStringList{ u"--user"_s, user } + all;
     p.start(QStringLiteral(TULVA_CLI_EXE), all);
     p.closeWriteChannel();
     CliResult r;
@@ -136,7 +138,7 @@ CliResult TestCliEmulator::cli(const QStringList &args, const QString &password,
 
 QStringList TestCliEmulator::registeredIds()
 {
-    const CliResult r = cli({u"clients"_s, u"--format"_s, u"json"_s});
+    const CliResult r = cli({ u"clients"_s, u"--format"_s, u"json"_s });
     QStringList ids;
     const QJsonArray rows = QJsonDocument::fromJson(r.out.toUtf8()).object().value(u"clients"_s).toArray();
     for (qsizetype i = 1; i < rows.size(); ++i)
@@ -149,25 +151,26 @@ QStringList TestCliEmulator::registeredIds()
 
 QJsonArray TestCliEmulator::processes()
 {
-    const CliResult r = cli({u"processes"_s, u"--format"_s, u"json"_s});
+    const CliResult r = cli({ u"processes"_s, u"--format"_s, u"json"_s });
     return QJsonDocument::fromJson(r.out.toUtf8()).object().value(u"processes"_s).toArray();
 }
 
 void TestCliEmulator::readingCommands()
 {
     startSim();
-    CliResult r = cli({u"version"_s});
+    CliResult r = cli({ u"version"_s });
     QCOMPARE(r.exit, 0);
-    QVERIFY2(r.out.contains(u"\nVersion=2024.1    Clients Number=1    Max Clients Number=10\n"_s), qPrintable(r.out));
+    QVERIFY2(r.out.contains(u"\nVersion=2024.1    Clients Number=1    Max Clients Number=10\n"_s),
+        qPrintable(r.out));
 
-    r = cli({u"databases"_s});
+    r = cli({ u"databases"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY(r.out.startsWith(u"Имя базы данных  Описание базы данных\n"_s));
     QVERIFY(r.out.contains(u"\nIBIS             Электронный каталог библиотеки\n"_s));
     QVERIFY(r.out.contains(u"\nNEWBOOKS "_s));
 
     // The typed name in another case finds the listed database and its description.
-    r = cli({u"stats"_s, u"ibis"_s});
+    r = cli({ u"stats"_s, u"ibis"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY2(r.out.contains(u"Имя базы данных              IBIS\n"_s), qPrintable(r.out));
     QVERIFY(r.out.contains(u"Описание базы данных         Электронный каталог библиотеки\n"_s));
@@ -175,13 +178,14 @@ void TestCliEmulator::readingCommands()
     QVERIFY(r.out.contains(u"База данных заблокирована    Нет\n"_s));
     QVERIFY(r.out.contains(u"Неактуализированных записей  11\n"_s));
 
-    r = cli({u"processes"_s, u"--format"_s, u"tsv"_s});
+    r = cli({ u"processes"_s, u"--format"_s, u"tsv"_s });
     QCOMPARE(r.exit, 0);
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.first(), u"number\tip\tuser\tclient_id\tworkstation\tstarted\tcommand\tcommand_number\tprocess_id\tstate"_s);
+    QCOMPARE(lines.first(),
+        u"number\tip\tuser\tclient_id\tworkstation\tstarted\tcommand\tcommand_number\tprocess_id\tstate"_s);
     QVERIFY(lines.at(1).startsWith(u"*\t127.0.0.1\tСервер ТУЛВА\t"_s));
 
-    r = cli({u"clients"_s});
+    r = cli({ u"clients"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY(r.out.startsWith(u"Число запросов к серверу:  "_s));
     QVERIFY(r.out.contains(u"№  IP адрес   Порт"_s));
@@ -193,28 +197,29 @@ void TestCliEmulator::readingCommands()
 void TestCliEmulator::jsonOfEveryReadingCommandParses()
 {
     startSim();
-    const QList<QStringList> commands{{u"version"_s}, {u"databases"_s}, {u"stats"_s, u"RDR"_s}, {u"processes"_s},
-        {u"clients"_s}};
+    const QList<QStringList> commands{ { u"version"_s }, { u"databases"_s }, { u"stats"_s, u"RDR"_s },
+        { u"processes"_s }, { u"clients"_s } };
     for (const QStringList &c : commands) {
-        const CliResult r = cli(c + QStringList{u"--format"_s, u"json"_s});
+        const CliResult r = cli(c + QStringList{ u"--format"_s, u"json"_s });
         QCOMPARE(r.exit, 0);
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
-        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(c.first() + u": "_s + error.errorString()));
+        QVERIFY2(
+            error.error == QJsonParseError::NoError, qPrintable(c.first() + u": "_s + error.errorString()));
         QVERIFY(doc.isObject());
     }
     const QJsonObject stats
-        = QJsonDocument::fromJson(cli({u"stats"_s, u"RDR"_s, u"--format=json"_s}).out.toUtf8()).object();
+        = QJsonDocument::fromJson(cli({ u"stats"_s, u"RDR"_s, u"--format=json"_s }).out.toUtf8()).object();
     QCOMPARE(stats.value(u"name"_s).toString(), u"RDR"_s);
     QCOMPARE(stats.value(u"locked_records"_s).toInt(), 3);
     QCOMPARE(stats.value(u"locked"_s), QJsonValue(false));
     QCOMPARE(stats.value(u"max_mfn"_s).toInt(), 3480);
     const QJsonObject version
-        = QJsonDocument::fromJson(cli({u"version"_s, u"--format=json"_s}).out.toUtf8()).object();
+        = QJsonDocument::fromJson(cli({ u"version"_s, u"--format=json"_s }).out.toUtf8()).object();
     QCOMPARE(version.value(u"version"_s).toString(), u"2024.1"_s);
 
     // A failure in JSON is still one JSON document on standard output.
-    const CliResult r = cli({u"stats"_s, u"NOSUCH"_s, u"--format=json"_s});
+    const CliResult r = cli({ u"stats"_s, u"NOSUCH"_s, u"--format=json"_s });
     QCOMPARE(r.exit, 1);
     const QJsonObject e = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QCOMPARE(e.value(u"return_code"_s).toString(), u"-4001"_s);
@@ -223,10 +228,10 @@ void TestCliEmulator::jsonOfEveryReadingCommandParses()
 
 void TestCliEmulator::reorganizationIsWaitedForAndItsLogPrinted()
 {
-    startSim({u"--job-seconds"_s, u"2"_s});
+    startSim({ u"--job-seconds"_s, u"2"_s });
     QElapsedTimer t;
     t.start();
-    const CliResult r = cli({u"reorganize-dictionary"_s, u"IBIS"_s});
+    const CliResult r = cli({ u"reorganize-dictionary"_s, u"IBIS"_s });
     QCOMPARE(r.exit, 0);
     // It came back only after the job had run its two seconds, with the log the job wrote.
     QVERIFY(t.elapsed() >= 1900);
@@ -237,11 +242,11 @@ void TestCliEmulator::reorganizationIsWaitedForAndItsLogPrinted()
     // Standard error is no terminal here: no progress lines.
     QCOMPARE(r.err, QString());
     // The job did its work, and nothing is left running or registered.
-    QVERIFY(cli({u"stats"_s, u"IBIS"_s}).out.contains(u"Неактуализированных записей  0\n"_s));
+    QVERIFY(cli({ u"stats"_s, u"IBIS"_s }).out.contains(u"Неактуализированных записей  0\n"_s));
     QCOMPARE(processes().size(), 1);
     QCOMPARE(registeredIds(), QStringList());
 
-    const CliResult json = cli({u"load-dictionary"_s, u"PERIO"_s, u"--format=json"_s});
+    const CliResult json = cli({ u"load-dictionary"_s, u"PERIO"_s, u"--format=json"_s });
     QCOMPARE(json.exit, 0);
     const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
     QCOMPARE(o.value(u"process"_s).toString(), u"TULVA_CREATE_DICT"_s);
@@ -252,49 +257,49 @@ void TestCliEmulator::masterFileJobEndedBeforeTheListIsRead()
 {
     // The job is over before the process list is read: its log came with the answer. That is a
     // finished job, not a failed start.
-    startSim({u"--job-seconds"_s, u"0"_s});
-    const CliResult r = cli({u"reorganize-master"_s, u"IBIS"_s});
+    startSim({ u"--job-seconds"_s, u"0"_s });
+    const CliResult r = cli({ u"reorganize-master"_s, u"IBIS"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY2(r.out.startsWith(u"Протокол поцесса - Реорганизация файла документов\n"_s), qPrintable(r.out));
     QVERIFY(r.out.contains(u"TULVA_RELOAD_MASTER"_s));
-    QVERIFY(cli({u"stats"_s, u"IBIS"_s}).out.contains(u"Физически удаленных записей  0\n"_s));
+    QVERIFY(cli({ u"stats"_s, u"IBIS"_s }).out.contains(u"Физически удаленных записей  0\n"_s));
 }
 
 void TestCliEmulator::createAndDeleteDatabase()
 {
-    startSim({u"--job-seconds"_s, u"1"_s});
-    CliResult r = cli({u"create-db"_s, u"Tmp_1"_s, u"Временная база"_s, u"--no-dictionary"_s});
+    startSim({ u"--job-seconds"_s, u"1"_s });
+    CliResult r = cli({ u"create-db"_s, u"Tmp_1"_s, u"Временная база"_s, u"--no-dictionary"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY2(r.out.contains(u"Протокол процесса TULVA_DB_NEW"_s), qPrintable(r.out + r.err));
     QVERIFY(r.out.contains(u"Признак создания: 0"_s));
-    QVERIFY(cli({u"databases"_s}).out.contains(u"\nTmp_1            Временная база\n"_s));
+    QVERIFY(cli({ u"databases"_s }).out.contains(u"\nTmp_1            Временная база\n"_s));
 
     // Names the workstation refuses are refused here, before anything is sent.
-    r = cli({u"create-db"_s, u"tmp_1"_s, u"x"_s});
+    r = cli({ u"create-db"_s, u"tmp_1"_s, u"x"_s });
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"Имя базы данных уже используется!"_s));
-    r = cli({u"create-db"_s, u"rdr"_s, u"x"_s});
+    r = cli({ u"create-db"_s, u"rdr"_s, u"x"_s });
     QCOMPARE(r.exit, 3);
     QVERIFY(r.err.contains(u"Нельзя использовать резервное имя базы данных!"_s));
-    for (const QString &bad : {u"1ABC"_s, u"AB-C"_s, u"БАЗА"_s, u"ABCDEFGHI"_s}) {
-        r = cli({u"create-db"_s, bad, u"x"_s});
+    for (const QString &bad : { u"1ABC"_s, u"AB-C"_s, u"БАЗА"_s, u"ABCDEFGHI"_s }) {
+        r = cli({ u"create-db"_s, bad, u"x"_s });
         QCOMPARE(r.exit, 3);
         QVERIFY(r.err.contains(u"Not valid DB name"_s));
     }
 
-    r = cli({u"delete-db"_s, u"tmp_1"_s, u"--yes"_s});
+    r = cli({ u"delete-db"_s, u"tmp_1"_s, u"--yes"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY2(r.out.contains(u"Протокол процесса TULVA_DB_DELETE"_s), qPrintable(r.out + r.err));
-    QVERIFY(!cli({u"databases"_s}).out.contains(u"Tmp_1"_s));
+    QVERIFY(!cli({ u"databases"_s }).out.contains(u"Tmp_1"_s));
 
     // Reserved, locked, with locked records, not listed.
-    r = cli({u"delete-db"_s, u"rdr"_s, u"--yes"_s});
+    r = cli({ u"delete-db"_s, u"rdr"_s, u"--yes"_s });
     QCOMPARE(r.exit, 3);
     QVERIFY(r.err.contains(u"RDR - резервная база данных, удалять нельзя"_s));
-    r = cli({u"delete-db"_s, u"ARCHIV"_s, u"--yes"_s});
+    r = cli({ u"delete-db"_s, u"ARCHIV"_s, u"--yes"_s });
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"База данных заблокирована, операция невозможна."_s));
-    r = cli({u"delete-db"_s, u"NOSUCH"_s, u"--yes"_s});
+    r = cli({ u"delete-db"_s, u"NOSUCH"_s, u"--yes"_s });
     QCOMPARE(r.exit, 1);
     QCOMPARE(registeredIds(), QStringList());
 }
@@ -303,22 +308,22 @@ void TestCliEmulator::refusedCommands()
 {
     startSim();
     // The server refuses: exit 1 and its return code on standard error.
-    CliResult r = cli({u"clear"_s, u"ARCHIV"_s, u"--yes"_s});
+    CliResult r = cli({ u"clear"_s, u"ARCHIV"_s, u"--yes"_s });
     QCOMPARE(r.exit, 1);
     QVERIFY2(r.err.contains(u"(return code -4002)"_s), qPrintable(r.err));
-    r = cli({u"reorganize-dictionary"_s, u"NOSUCH"_s});
+    r = cli({ u"reorganize-dictionary"_s, u"NOSUCH"_s });
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"Ошибка при запуске процесса реорганизации словаря. (return code -4001)"_s));
-    r = cli({u"unregister"_s, u"999999"_s});
+    r = cli({ u"unregister"_s, u"999999"_s });
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"-4006"_s));
-    r = cli({u"stop"_s, u"12345"_s});
+    r = cli({ u"stop"_s, u"12345"_s });
     QCOMPARE(r.exit, 1);
-    r = cli({u"stop"_s, u"*"_s});
+    r = cli({ u"stop"_s, u"*"_s });
     QCOMPARE(r.exit, 3);
 
     // Accepted: clear says what the workstation says.
-    r = cli({u"clear"_s, u"NEWBOOKS"_s, u"--yes"_s});
+    r = cli({ u"clear"_s, u"NEWBOOKS"_s, u"--yes"_s });
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.out, u"NEWBOOKS - база данных очищена успешно.\n"_s);
     QCOMPARE(registeredIds(), QStringList());
@@ -327,30 +332,30 @@ void TestCliEmulator::refusedCommands()
 void TestCliEmulator::wrongUsageChangesNothing()
 {
     startSim();
-    CliResult r = cli({u"clear"_s, u"IBIS"_s});
+    CliResult r = cli({ u"clear"_s, u"IBIS"_s });
     QCOMPARE(r.exit, 3);
     QVERIFY(r.err.contains(u"--yes"_s));
-    r = cli({u"restart"_s});
+    r = cli({ u"restart"_s });
     QCOMPARE(r.exit, 3);
-    r = cli({u"unlock-records"_s, u"RDR"_s, u"17"_s, u"x1"_s});
+    r = cli({ u"unlock-records"_s, u"RDR"_s, u"17"_s, u"x1"_s });
     QCOMPARE(r.exit, 3);
-    QVERIFY(cli({u"stats"_s, u"IBIS"_s}).out.contains(u"Максимальный MFN             15230\n"_s));
-    QVERIFY(cli({u"stats"_s, u"RDR"_s}).out.contains(u"Заблокированных записей      3\n"_s));
+    QVERIFY(cli({ u"stats"_s, u"IBIS"_s }).out.contains(u"Максимальный MFN             15230\n"_s));
+    QVERIFY(cli({ u"stats"_s, u"RDR"_s }).out.contains(u"Заблокированных записей      3\n"_s));
 
     // No password: not from the command line, and not asked for without a terminal.
-    r = cli({u"version"_s, u"--password"_s, u"admin"_s});
+    r = cli({ u"version"_s, u"--password"_s, u"admin"_s });
     QCOMPARE(r.exit, 3);
     QVERIFY(!r.err.contains(u"admin"_s));
-    r = cli({u"version"_s}, QString());
+    r = cli({ u"version"_s }, QString());
     QCOMPARE(r.exit, 3);
     QVERIFY(r.err.contains(u"TULVA_PASSWORD"_s));
-    r = cli({u"version"_s}, u"admin"_s, QString());
+    r = cli({ u"version"_s }, u"admin"_s, QString());
     QCOMPARE(r.exit, 3);
     QVERIFY(r.err.contains(u"--user"_s));
-    r = cli({u"--help"_s}, QString(), QString());
+    r = cli({ u"--help"_s }, QString(), QString());
     QCOMPARE(r.exit, 0);
     QVERIFY(r.out.contains(u"reorganize-dictionary DB"_s));
-    r = cli({u"delete-db"_s, u"--help"_s}, QString(), QString());
+    r = cli({ u"delete-db"_s, u"--help"_s }, QString(), QString());
     QCOMPARE(r.exit, 0);
     QVERIFY(r.out.startsWith(u"Usage: tulvaa-cli [OPTIONS] delete-db NAME\n"_s));
 }
@@ -358,16 +363,16 @@ void TestCliEmulator::wrongUsageChangesNothing()
 void TestCliEmulator::loginRefusals()
 {
     startSim();
-    CliResult r = cli({u"version"_s}, u"wrong"_s);
+    CliResult r = cli({ u"version"_s }, u"wrong"_s);
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"Неверное имя пользователя или пароль. (return code -3333)"_s));
     // The password is never printed, right or wrong.
     QVERIFY(!r.err.contains(u"wrong"_s) && !r.out.contains(u"wrong"_s));
-    r = cli({u"version"_s}, u"reader"_s, u"READER"_s);
+    r = cli({ u"version"_s }, u"reader"_s, u"READER"_s);
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"-3336"_s));
     // A user name in lower case goes to the server in upper case, Cyrillic included.
-    r = cli({u"version"_s}, u"12345"_s, u"администратор"_s);
+    r = cli({ u"version"_s }, u"12345"_s, u"администратор"_s);
     QCOMPARE(r.exit, 0);
 
     // With the places taken, the next login is refused.
@@ -377,8 +382,8 @@ void TestCliEmulator::loginRefusals()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 control = probe.serverPort();
     probe.close();
-    startSim({u"--job-seconds"_s, u"30"_s, u"--control-port"_s, QString::number(control)});
-    auto job = startCli({u"reorganize-master"_s, u"IBIS"_s});
+    startSim({ u"--job-seconds"_s, u"30"_s, u"--control-port"_s, QString::number(control) });
+    auto job = startCli({ u"reorganize-master"_s, u"IBIS"_s });
     QTRY_VERIFY_WITH_TIMEOUT(processes().size() == 2, 20000);
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, control);
@@ -386,9 +391,10 @@ void TestCliEmulator::loginRefusals()
     socket.write("maxclients 1\n");
     QTRY_VERIFY(socket.canReadLine());
     QCOMPARE(socket.readLine(), QByteArray("ok\n"));
-    r = cli({u"version"_s});
+    r = cli({ u"version"_s });
     QCOMPARE(r.exit, 1);
-    QVERIFY(r.err.contains(u"Достигнуто предельное число клиентов, зарегистрированных на сервере. (return code -3338)"_s));
+    QVERIFY(r.err.contains(
+        u"Достигнуто предельное число клиентов, зарегистрированных на сервере. (return code -3338)"_s));
     socket.write("finishjobs\n");
     QVERIFY(socket.waitForBytesWritten(5000));
     QVERIFY(job->waitForFinished(30000));
@@ -399,13 +405,13 @@ void TestCliEmulator::profileDisablesCommands()
 {
     startSim();
     // ОПЕРАТОР's profile disables clearing and the client list, as in the workstation's menu.
-    CliResult r = cli({u"clear"_s, u"PERIO"_s, u"--yes"_s}, u"oper"_s, u"ОПЕРАТОР"_s);
+    CliResult r = cli({ u"clear"_s, u"PERIO"_s, u"--yes"_s }, u"oper"_s, u"ОПЕРАТОР"_s);
     QCOMPARE(r.exit, 1);
     QVERIFY2(r.err.contains(u"ClearDBItem=0"_s), qPrintable(r.err));
-    r = cli({u"accounts"_s, u"export"_s, m_dir->filePath(u"a.txt"_s)}, u"oper"_s, u"ОПЕРАТОР"_s);
+    r = cli({ u"accounts"_s, u"export"_s, m_dir->filePath(u"a.txt"_s) }, u"oper"_s, u"ОПЕРАТОР"_s);
     QCOMPARE(r.exit, 1);
     QVERIFY(!QFile::exists(m_dir->filePath(u"a.txt"_s)));
-    r = cli({u"processes"_s}, u"oper"_s, u"ОПЕРАТОР"_s);
+    r = cli({ u"processes"_s }, u"oper"_s, u"ОПЕРАТОР"_s);
     QCOMPARE(r.exit, 0);
     QCOMPARE(registeredIds(), QStringList());
 }
@@ -417,25 +423,26 @@ void TestCliEmulator::connectionFailures()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 closedPort = probe.serverPort();
     probe.close();
-    CliResult r = cli({u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort), u"version"_s});
+    CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort), u"version"_s });
     QCOMPARE(r.exit, 2);
     QVERIFY(r.err.contains(u"Сервер недоступен."_s));
 
     // Answers that fail the checks every time.
-    startSim({u"--fault"_s, u"+3:badlength"_s});
-    r = cli({u"processes"_s});
+    startSim({ u"--fault"_s, u"+3:badlength"_s });
+    r = cli({ u"processes"_s });
     QCOMPARE(r.exit, 2);
     // Six attempts, then the engine's question, answered No: its text is the reason.
-    QVERIFY2(r.err.contains(u"Произошла ошибка при получении данных от сервера (-1112)."_s), qPrintable(r.err));
+    QVERIFY2(
+        r.err.contains(u"Произошла ошибка при получении данных от сервера (-1112)."_s), qPrintable(r.err));
     QCOMPARE(registeredIds(), QStringList());
 }
 
 void TestCliEmulator::silentServerTimesOut()
 {
-    startSim({u"--fault"_s, u"1:hang"_s});
+    startSim({ u"--fault"_s, u"1:hang"_s });
     QElapsedTimer t;
     t.start();
-    const CliResult r = cli({u"version"_s, u"--timeout"_s, u"1"_s});
+    const CliResult r = cli({ u"version"_s, u"--timeout"_s, u"1"_s });
     QCOMPARE(r.exit, 2);
     QVERIFY2(r.err.contains(u"no answer within 1 s"_s), qPrintable(r.err));
     QVERIFY(t.elapsed() < 20000);
@@ -445,32 +452,32 @@ void TestCliEmulator::silentServerTimesOut()
 void TestCliEmulator::locks()
 {
     startSim();
-    CliResult r = cli({u"unlock"_s, u"IBIS"_s});
+    CliResult r = cli({ u"unlock"_s, u"IBIS"_s });
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.out, u"IBIS - база данных не заблокирована.\n"_s);
-    r = cli({u"unlock"_s, u"ARCHIV"_s});
+    r = cli({ u"unlock"_s, u"ARCHIV"_s });
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.out, u"База данных ARCHIV разблокирована успешно\n"_s);
-    QVERIFY(cli({u"stats"_s, u"ARCHIV"_s}).out.contains(u"База данных заблокирована    Нет\n"_s));
+    QVERIFY(cli({ u"stats"_s, u"ARCHIV"_s }).out.contains(u"База данных заблокирована    Нет\n"_s));
 
-    r = cli({u"unlock-records"_s, u"RDR"_s, u"17"_s, u"1999"_s, u"--format=json"_s});
+    r = cli({ u"unlock-records"_s, u"RDR"_s, u"17"_s, u"1999"_s, u"--format=json"_s });
     QCOMPARE(r.exit, 0);
     QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object().value(u"locked_records"_s).toInt(), 1);
-    r = cli({u"unlock-records"_s, u"IBIS"_s, u"5"_s});
+    r = cli({ u"unlock-records"_s, u"IBIS"_s, u"5"_s });
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.out, u"Заблокированных записей нет.\n"_s);
 
-    r = cli({u"actualize"_s, u"RDR"_s});
+    r = cli({ u"actualize"_s, u"RDR"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY(r.out.contains(u"Неактуализированных записей  0"_s));
-    r = cli({u"actualize"_s, u"RDR"_s});
+    r = cli({ u"actualize"_s, u"RDR"_s });
     QCOMPARE(r.out, u"Неактуализированных записей нет, актуализировать нечего.\n"_s);
 }
 
 void TestCliEmulator::stopAJobOfAnotherRun()
 {
-    startSim({u"--job-seconds"_s, u"60"_s});
-    auto job = startCli({u"reorganize-master"_s, u"IBIS"_s});
+    startSim({ u"--job-seconds"_s, u"60"_s });
+    auto job = startCli({ u"reorganize-master"_s, u"IBIS"_s });
     QString number;
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
@@ -481,7 +488,7 @@ void TestCliEmulator::stopAJobOfAnotherRun()
             return !number.isEmpty();
         }(),
         10000);
-    const CliResult r = cli({u"stop"_s, number});
+    const CliResult r = cli({ u"stop"_s, number });
     QCOMPARE(r.exit, 0);
     QVERIFY(r.out.contains(u"TULVA_RELOAD_MASTER"_s));
     // The waiting run sees its job gone and prints the log, which tells it was stopped.
@@ -497,8 +504,8 @@ void TestCliEmulator::ctrlCDuringAJobStopsItAndUnregisters()
 #ifndef Q_OS_UNIX
     QSKIP("sends SIGINT");
 #else
-    startSim({u"--job-seconds"_s, u"60"_s});
-    auto job = startCli({u"reorganize-dictionary"_s, u"IBIS"_s});
+    startSim({ u"--job-seconds"_s, u"60"_s });
+    auto job = startCli({ u"reorganize-dictionary"_s, u"IBIS"_s });
     QTRY_VERIFY_WITH_TIMEOUT(processes().size() == 2, 10000);
     QCOMPARE(registeredIds().size(), 1);
     ::kill(pid_t(job->processId()), SIGINT);
@@ -516,8 +523,8 @@ void TestCliEmulator::ctrlCDuringAnExchangeUnregisters()
 #ifndef Q_OS_UNIX
     QSKIP("sends SIGINT");
 #else
-    startSim({u"--fault"_s, u"+9:hang:1"_s});
-    auto run = startCli({u"accounts"_s, u"export"_s, m_dir->filePath(u"a.txt"_s)});
+    startSim({ u"--fault"_s, u"+9:hang:1"_s });
+    auto run = startCli({ u"accounts"_s, u"export"_s, m_dir->filePath(u"a.txt"_s) });
     // The held request shows in the process list as a process of that client.
     QTRY_VERIFY_WITH_TIMEOUT(processes().size() == 2, 10000);
     ::kill(pid_t(run->processId()), SIGINT);
@@ -539,8 +546,8 @@ void TestCliEmulator::ctrlCDuringTheLogin()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 control = probe.serverPort();
     probe.close();
-    startSim({u"--fault"_s, u"A:hang:1"_s, u"--control-port"_s, QString::number(control)});
-    auto run = startCli({u"version"_s});
+    startSim({ u"--fault"_s, u"A:hang:1"_s, u"--control-port"_s, QString::number(control) });
+    auto run = startCli({ u"version"_s });
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, control);
     QVERIFY(socket.waitForConnected(5000));
@@ -566,7 +573,7 @@ void TestCliEmulator::accountsBackupAndRestore()
 {
     startSim();
     const QString backup = m_dir->filePath(u"accounts.txt"_s);
-    CliResult r = cli({u"accounts"_s, u"export"_s, backup});
+    CliResult r = cli({ u"accounts"_s, u"export"_s, backup });
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.out, u"5 accounts written to %1.\n"_s.arg(backup));
     QFile file(backup);
@@ -575,7 +582,8 @@ void TestCliEmulator::accountsBackupAndRestore()
     QVERIFY(text.endsWith("*****\r\n"));
     QVERIFY(text.startsWith("ADMIN\r\nadmin\r\n\r\n"));
     QVERIFY(TextCodec::toText(text).contains(u"ОПЕРАТОР\r\noper\r\nR=; K=kaf_k.ini; A=oper_a.ini; \r\n"_s));
-    QCOMPARE(file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+    QCOMPARE(
+        file.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
     file.close();
 
     // A changed copy: READER removed, a password changed, one account added.
@@ -596,26 +604,26 @@ void TestCliEmulator::accountsBackupAndRestore()
     out.close();
 
     // Without --yes: what would change, and nothing written.
-    r = cli({u"accounts"_s, u"import"_s, edited});
+    r = cli({ u"accounts"_s, u"import"_s, edited });
     QCOMPARE(r.exit, 3);
     QVERIFY2(r.out.contains(u"~  ADMIN     password\n"_s), qPrintable(r.out));
     QVERIFY(r.out.contains(u"+  NEWADMIN"_s));
     QVERIFY(r.out.contains(u"-  READER"_s));
     QVERIFY(!r.out.contains(u"secret"_s));
     QVERIFY(r.err.contains(u"--yes"_s));
-    QCOMPARE(cli({u"version"_s}, u"admin"_s).exit, 0);
+    QCOMPARE(cli({ u"version"_s }, u"admin"_s).exit, 0);
 
-    r = cli({u"accounts"_s, u"import"_s, edited, u"--yes"_s});
+    r = cli({ u"accounts"_s, u"import"_s, edited, u"--yes"_s });
     QCOMPARE(r.exit, 0);
     QVERIFY(r.out.contains(u"Список клиентов для доступа к серверу сохранен успешно"_s));
-    QCOMPARE(cli({u"version"_s}, u"admin"_s).exit, 1);
-    QCOMPARE(cli({u"version"_s}, u"new"_s, u"NEWADMIN"_s).exit, 0);
+    QCOMPARE(cli({ u"version"_s }, u"admin"_s).exit, 1);
+    QCOMPARE(cli({ u"version"_s }, u"new"_s, u"NEWADMIN"_s).exit, 0);
 
     // And back from the backup.
-    r = cli({u"accounts"_s, u"import"_s, backup, u"--yes"_s}, u"secret"_s);
+    r = cli({ u"accounts"_s, u"import"_s, backup, u"--yes"_s }, u"secret"_s);
     QCOMPARE(r.exit, 0);
-    QCOMPARE(cli({u"version"_s}, u"admin"_s).exit, 0);
-    r = cli({u"accounts"_s, u"import"_s, backup});
+    QCOMPARE(cli({ u"version"_s }, u"admin"_s).exit, 0);
+    r = cli({ u"accounts"_s, u"import"_s, backup });
     QCOMPARE(r.exit, 3);
     QVERIFY(r.out.contains(u"already match"_s));
 
@@ -624,7 +632,7 @@ void TestCliEmulator::accountsBackupAndRestore()
     QVERIFY(bad.open(QIODevice::WriteOnly));
     bad.write("ADMIN\r\nadmin\r\n");
     bad.close();
-    r = cli({u"accounts"_s, u"import"_s, bad.fileName(), u"--yes"_s});
+    r = cli({ u"accounts"_s, u"import"_s, bad.fileName(), u"--yes"_s });
     QCOMPARE(r.exit, 3);
     QVERIFY2(r.err.contains(bad.fileName() + u": список обрывается внутри клиента"_s), qPrintable(r.err));
     QCOMPARE(registeredIds(), QStringList());
@@ -636,20 +644,21 @@ void TestCliEmulator::settingsFileAndRestart()
     // Server and user from Ctulvaa.ini of the current directory.
     QFile ini(m_dir->filePath(u"Ctulvaa.ini"_s));
     QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write(u"[Main]\r\nServerIP=127.0.0.1\r\nServerPort=%1\r\nUSERNAME=admin\r\n"_s.arg(m_sim->port()).toLatin1());
+    ini.write(u"[Main]\r\nServerIP=127.0.0.1\r\nServerPort=%1\r\nUSERNAME=admin\r\n"_s.arg(m_sim->port())
+                  .toLatin1());
     ini.close();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"TULVA_PASSWORD"_s, u"admin"_s);
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(m_dir->path());
-    p.start(QStringLiteral(TULVA_CLI_EXE), {u"restart"_s, u"--yes"_s});
+    p.start(QStringLiteral(TULVA_CLI_EXE), { u"restart"_s, u"--yes"_s });
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), u"Сервер перестартован успешно.\n"_s);
 
     // An explicit settings file that cannot be read is wrong usage.
-    p.start(QStringLiteral(TULVA_CLI_EXE), {u"--config"_s, m_dir->filePath(u"none.ini"_s), u"version"_s});
+    p.start(QStringLiteral(TULVA_CLI_EXE), { u"--config"_s, m_dir->filePath(u"none.ini"_s), u"version"_s });
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 3);
 }

@@ -40,26 +40,26 @@ void TestCliRules::commandLine_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("error"); // a part of the error, empty: usable
 
-    QTest::newRow("version") << QStringList{u"version"_s} << QString();
+    QTest::newRow("version") << QStringList{ u"version"_s } << QString();
     QTest::newRow("nothing") << QStringList{} << u"no command"_s;
-    QTest::newRow("unknown command") << QStringList{u"frobnicate"_s} << u"unknown command"_s;
-    QTest::newRow("missing operand") << QStringList{u"stats"_s} << u"usage: tulvaa-cli stats DB"_s;
-    QTest::newRow("extra operand") << QStringList{u"version"_s, u"x"_s} << u"usage"_s;
-    QTest::newRow("records need one MFN") << QStringList{u"unlock-records"_s, u"IBIS"_s} << u"usage"_s;
-    QTest::newRow("clear without --yes") << QStringList{u"clear"_s, u"IBIS"_s} << u"--yes"_s;
-    QTest::newRow("clear with --yes") << QStringList{u"clear"_s, u"IBIS"_s, u"--yes"_s} << QString();
-    QTest::newRow("delete-db without --yes") << QStringList{u"delete-db"_s, u"X"_s} << u"--yes"_s;
-    QTest::newRow("restart without --yes") << QStringList{u"restart"_s} << u"--yes"_s;
+    QTest::newRow("unknown command") << QStringList{ u"frobnicate"_s } << u"unknown command"_s;
+    QTest::newRow("missing operand") << QStringList{ u"stats"_s } << u"usage: tulvaa-cli stats DB"_s;
+    QTest::newRow("extra operand") << QStringList{ u"version"_s, u"x"_s } << u"usage"_s;
+    QTest::newRow("records need one MFN") << QStringList{ u"unlock-records"_s, u"IBIS"_s } << u"usage"_s;
+    QTest::newRow("clear without --yes") << QStringList{ u"clear"_s, u"IBIS"_s } << u"--yes"_s;
+    QTest::newRow("clear with --yes") << QStringList{ u"clear"_s, u"IBIS"_s, u"--yes"_s } << QString();
+    QTest::newRow("delete-db without --yes") << QStringList{ u"delete-db"_s, u"X"_s } << u"--yes"_s;
+    QTest::newRow("restart without --yes") << QStringList{ u"restart"_s } << u"--yes"_s;
     // Import shows what would change before it asks for --yes.
-    QTest::newRow("import without --yes") << QStringList{u"accounts"_s, u"import"_s, u"f"_s} << QString();
-    QTest::newRow("accounts alone") << QStringList{u"accounts"_s} << u"export or import"_s;
-    QTest::newRow("password option") << QStringList{u"--password"_s, u"x"_s, u"version"_s} << u"never"_s;
-    QTest::newRow("password option with =") << QStringList{u"--password=x"_s, u"version"_s} << u"never"_s;
-    QTest::newRow("bad format") << QStringList{u"--format"_s, u"xml"_s, u"version"_s} << u"--format"_s;
-    QTest::newRow("value missing") << QStringList{u"version"_s, u"--server"_s} << u"needs a value"_s;
-    QTest::newRow("flag with value") << QStringList{u"--yes=1"_s, u"version"_s} << u"takes no value"_s;
-    QTest::newRow("bad timeout") << QStringList{u"--timeout"_s, u"-1"_s, u"version"_s} << u"--timeout"_s;
-    QTest::newRow("unknown option") << QStringList{u"--colour"_s, u"version"_s} << u"unknown option"_s;
+    QTest::newRow("import without --yes") << QStringList{ u"accounts"_s, u"import"_s, u"f"_s } << QString();
+    QTest::newRow("accounts alone") << QStringList{ u"accounts"_s } << u"export or import"_s;
+    QTest::newRow("password option") << QStringList{ u"--password"_s, u"x"_s, u"version"_s } << u"never"_s;
+    QTest::newRow("password option with =") << QStringList{ u"--password=x"_s, u"version"_s } << u"never"_s;
+    QTest::newRow("bad format") << QStringList{ u"--format"_s, u"xml"_s, u"version"_s } << u"--format"_s;
+    QTest::newRow("value missing") << QStringList{ u"version"_s, u"--server"_s } << u"needs a value"_s;
+    QTest::newRow("flag with value") << QStringList{ u"--yes=1"_s, u"version"_s } << u"takes no value"_s;
+    QTest::newRow("bad timeout") << QStringList{ u"--timeout"_s, u"-1"_s, u"version"_s } << u"--timeout"_s;
+    QTest::newRow("unknown option") << QStringList{ u"--colour"_s, u"version"_s } << u"unknown option"_s;
 }
 
 void TestCliRules::commandLine()
@@ -75,29 +75,30 @@ void TestCliRules::commandLine()
 
 void TestCliRules::optionsAnywhereAndHelp()
 {
-    ParsedCommandLine p = parseCommandLine({u"--format=json"_s, u"stats"_s, u"--user"_s, u"admin"_s, u"IBIS"_s,
-        u"--server"_s, u"h:1"_s, u"--timeout"_s, u"0"_s});
+    ParsedCommandLine p = parseCommandLine({ u"--format=json"_s, u"stats"_s, u"--user"_s, u"admin"_s,
+        u"IBIS"_s, u"--server"_s, u"h:1"_s, u"--timeout"_s, u"0"_s });
     QCOMPARE(p.error, QString());
     QCOMPARE(p.options.command->id, CommandId::Stats);
-    QCOMPARE(p.options.args, QStringList{u"IBIS"_s});
+    QCOMPARE(p.options.args, QStringList{ u"IBIS"_s });
     QCOMPARE(p.options.user, u"admin"_s);
     QCOMPARE(p.options.server, u"h:1"_s);
     QCOMPARE(p.options.timeoutSeconds, 0);
     QCOMPARE(p.options.format, OutputFormat::Json);
 
     // After "--" a word that starts with "-" is an operand.
-    p = parseCommandLine({u"create-db"_s, u"--"_s, u"A1"_s, u"-dash-"_s});
+    p = parseCommandLine({ u"create-db"_s, u"--"_s, u"A1"_s, u"-dash-"_s });
     QCOMPARE(p.error, QString());
-    QCOMPARE(p.options.args, (QStringList{u"A1"_s, u"-dash-"_s}));
+    QCOMPARE(p.options.args, (QStringList{ u"A1"_s, u"-dash-"_s }));
 
     // Help needs no operands, and names the command's own usage.
-    for (const QStringList &args : {QStringList{u"stats"_s, u"--help"_s}, QStringList{u"help"_s, u"stats"_s}}) {
+    for (const QStringList &args :
+        { QStringList{ u"stats"_s, u"--help"_s }, QStringList{ u"help"_s, u"stats"_s } }) {
         p = parseCommandLine(args);
         QCOMPARE(p.error, QString());
         QVERIFY(p.options.help);
         QVERIFY(commandHelp(*p.options.command).contains(u"Usage: tulvaa-cli [OPTIONS] stats DB"_s));
     }
-    p = parseCommandLine({u"accounts"_s, u"-h"_s});
+    p = parseCommandLine({ u"accounts"_s, u"-h"_s });
     QVERIFY(p.options.help);
     QCOMPARE(p.error, QString());
     const QString help = generalHelp();
@@ -113,7 +114,8 @@ void TestCliRules::serverAddress_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<QString>("port");
 
-    QTest::newRow("host and port") << u"tulva.example.org:7000"_s << true << u"tulva.example.org"_s << u"7000"_s;
+    QTest::newRow("host and port") << u"tulva.example.org:7000"_s << true << u"tulva.example.org"_s
+                                   << u"7000"_s;
     QTest::newRow("host alone keeps the port") << u"10.0.0.5"_s << true << u"10.0.0.5"_s << u"6666"_s;
     QTest::newRow("v6 in brackets") << u"[::1]:6667"_s << true << u"::1"_s << u"6667"_s;
     QTest::newRow("port 80") << u"gw:80"_s << true << u"gw"_s << u"80"_s;
@@ -143,10 +145,11 @@ void TestCliRules::mfnArguments()
 {
     QList<qint32> mfns;
     QString bad;
-    QVERIFY(parseMfnArguments({u"17"_s, u"205"_s, u"2147483647"_s}, &mfns, &bad));
-    QCOMPARE(mfns, (QList<qint32>{17, 205, 2147483647}));
-    for (const QString &wrong : {u"0"_s, u"2147483648"_s, u"99999999999"_s, u"12a"_s, u""_s, u"+5"_s, u"٣"_s}) {
-        QVERIFY2(!parseMfnArguments({u"1"_s, wrong}, &mfns, &bad), qPrintable(wrong));
+    QVERIFY(parseMfnArguments({ u"17"_s, u"205"_s, u"2147483647"_s }, &mfns, &bad));
+    QCOMPARE(mfns, (QList<qint32>{ 17, 205, 2147483647 }));
+    for (const QString &wrong :
+        { u"0"_s, u"2147483648"_s, u"99999999999"_s, u"12a"_s, u""_s, u"+5"_s, u"٣"_s }) {
+        QVERIFY2(!parseMfnArguments({ u"1"_s, wrong }, &mfns, &bad), qPrintable(wrong));
         QCOMPARE(bad, wrong);
     }
 }
@@ -155,9 +158,9 @@ void TestCliRules::textTableIsAligned()
 {
     Report r;
     r.messages << u"Заголовок"_s;
-    r.fields << Field{u"a"_s, u"Имя"_s, u"IBIS"_s, {}} << Field{u"b"_s, u"Длинное имя"_s, u"1"_s, {}};
-    r.table.columns = {{u"n"_s, u"№"_s}, {u"name"_s, u"Имя"_s}, {u"state"_s, u"Состояние"_s}};
-    r.table.rows = {{u"*"_s, u"Сервер ТУЛВА"_s, u"Активный"_s}, {u"12"_s, u"ADMIN"_s}};
+    r.fields << Field{ u"a"_s, u"Имя"_s, u"IBIS"_s, {} } << Field{ u"b"_s, u"Длинное имя"_s, u"1"_s, {} };
+    r.table.columns = { { u"n"_s, u"№"_s }, { u"name"_s, u"Имя"_s }, { u"state"_s, u"Состояние"_s } };
+    r.table.rows = { { u"*"_s, u"Сервер ТУЛВА"_s, u"Активный"_s }, { u"12"_s, u"ADMIN"_s } };
     const QString text = QString::fromUtf8(formatReport(r, OutputFormat::Text));
     QCOMPARE(text,
         u"Заголовок\n"
@@ -172,8 +175,8 @@ void TestCliRules::textTableIsAligned()
 void TestCliRules::tsvKeepsOneRecordPerLine()
 {
     Report r;
-    r.table.columns = {{u"a"_s, u"A"_s}, {u"b"_s, u"B"_s}};
-    r.table.rows = {{u"x\ty"_s, u"line1\r\nline2\\"_s}, {u"only"_s}};
+    r.table.columns = { { u"a"_s, u"A"_s }, { u"b"_s, u"B"_s } };
+    r.table.rows = { { u"x\ty"_s, u"line1\r\nline2\\"_s }, { u"only"_s } };
     r.log << u"tab\there"_s;
     QCOMPARE(QString::fromUtf8(formatReport(r, OutputFormat::Tsv)),
         u"a\tb\nx\\ty\tline1\\r\\nline2\\\\\nonly\t\ntab\\there\n"_s);
@@ -183,12 +186,12 @@ void TestCliRules::jsonParsesAndKeepsTypes()
 {
     Report r;
     r.messages << u"Протокол"_s;
-    r.fields << Field{u"max_mfn"_s, u"Максимальный MFN"_s, u"15230"_s, QJsonValue(15230)}
-             << Field{u"locked"_s, u"Заблокирована"_s, u"Нет"_s, QJsonValue(false)}
-             << Field{u"name"_s, u"Имя"_s, u"\"IBIS\"\n"_s, {}};
+    r.fields << Field{ u"max_mfn"_s, u"Максимальный MFN"_s, u"15230"_s, QJsonValue(15230) }
+             << Field{ u"locked"_s, u"Заблокирована"_s, u"Нет"_s, QJsonValue(false) }
+             << Field{ u"name"_s, u"Имя"_s, u"\"IBIS\"\n"_s, {} };
     r.table.key = u"processes"_s;
-    r.table.columns = {{u"number"_s, u"№"_s}, {u"state"_s, u"Состояние"_s}};
-    r.table.rows = {{u"1"_s}};
+    r.table.columns = { { u"number"_s, u"№"_s }, { u"state"_s, u"Состояние"_s } };
+    r.table.rows = { { u"1"_s } };
     r.logKey = u"log"_s;
     QJsonParseError error;
     const QJsonObject o = QJsonDocument::fromJson(formatReport(r, OutputFormat::Json), &error).object();
@@ -209,7 +212,7 @@ void TestCliRules::jsonParsesAndKeepsTypes()
 void TestCliRules::tablesKeepWhatTheServerSent()
 {
     // Three processes announced, two sent; an eleventh column kept with a made-up key.
-    QStringList answer{u"0"_s, u"3"_s, u"10"_s};
+    QStringList answer{ u"0"_s, u"3"_s, u"10"_s };
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 11; ++c)
             answer.append(u"%1.%2"_s.arg(r).arg(c));
@@ -222,20 +225,21 @@ void TestCliRules::tablesKeepWhatTheServerSent()
     QCOMPARE(t.columns.at(10).key, u"column11"_s);
     QCOMPARE(t.rows.at(1).at(10), u"1.10"_s);
 
-    const auto clients = ClientList::parseRegisteredClients({u"0"_s, u"77"_s, u"1"_s, u"9"_s, u"1"_s, u"2"_s,
-        u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s});
+    const auto clients = ClientList::parseRegisteredClients({ u"0"_s, u"77"_s, u"1"_s, u"9"_s, u"1"_s, u"2"_s,
+        u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s });
     QVERIFY(clients);
     const Table c = registeredClientsTable(*clients);
     QCOMPARE(c.columns.size(), 10);
     QCOMPARE(c.columns.at(4).key, u"client_id"_s);
-    QCOMPARE(c.rows, QList<QStringList>{(QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s,
-                           u"8"_s, u"9"_s, u"10"_s})});
+    QCOMPARE(c.rows,
+        QList<QStringList>{ (QStringList{
+            u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s }) });
 }
 
 void TestCliRules::ownActiveProcess()
 {
     auto row = [](const QString &number, const QString &id, const QString &name, const QString &state) {
-        return QStringList{number, u"ip"_s, u"ADMIN"_s, id, u"A"_s, u"t"_s, name, u"1"_s, u"2"_s, state};
+        return QStringList{ number, u"ip"_s, u"ADMIN"_s, id, u"A"_s, u"t"_s, name, u"1"_s, u"2"_s, state };
     };
     const QList<QStringList> rows{
         row(u"*"_s, u"42"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s), // the server: never matched
@@ -246,10 +250,12 @@ void TestCliRules::ownActiveProcess()
     };
     QCOMPARE(findOwnActiveProcess(rows, u"42"_s, u"TULVA_RELOAD_DICT"_s), 3);
     QCOMPARE(findOwnActiveProcess(rows, u"42"_s, u"TULVA_DB_NEW"_s), -1);
-    QCOMPARE(findOwnActiveProcess({rows.first()}, u"42"_s, u"TULVA_RELOAD_DICT"_s), -1);
+    QCOMPARE(findOwnActiveProcess({ rows.first() }, u"42"_s, u"TULVA_RELOAD_DICT"_s), -1);
     // Cyrillic letters compare exactly.
-    QCOMPARE(findOwnActiveProcess({rows.first(), row(u"1"_s, u"42"_s, u"X"_s, u"АКТИВНЫЙ"_s)}, u"42"_s, u"X"_s), -1);
-    QCOMPARE(findOwnActiveProcess({rows.first(), {u"1"_s}}, u"42"_s, u"X"_s), -1); // a cut row
+    QCOMPARE(
+        findOwnActiveProcess({ rows.first(), row(u"1"_s, u"42"_s, u"X"_s, u"АКТИВНЫЙ"_s) }, u"42"_s, u"X"_s),
+        -1);
+    QCOMPARE(findOwnActiveProcess({ rows.first(), { u"1"_s } }, u"42"_s, u"X"_s), -1); // a cut row
 }
 
 void TestCliRules::jobKinds()
@@ -282,7 +288,8 @@ void TestCliRules::clientListFile_data()
                                     << u"клиент 2"_s;
     QTest::newRow("no account") << QByteArray("*****\r\n") << -1 << u"ни одного"_s;
     QTest::newRow("empty file") << QByteArray() << -1 << u"*****"_s;
-    QTest::newRow("cyrillic") << TextCodec::toBytes(u"ОПЕРАТОР\r\noper\r\nR=; \r\n*****\r\n"_s) << 1 << QString();
+    QTest::newRow("cyrillic") << TextCodec::toBytes(u"ОПЕРАТОР\r\noper\r\nR=; \r\n*****\r\n"_s) << 1
+                              << QString();
 }
 
 void TestCliRules::clientListFile()
@@ -290,7 +297,7 @@ void TestCliRules::clientListFile()
     QFETCH(QByteArray, text);
     QFETCH(int, accounts);
     QFETCH(QString, error);
-    ClientList::IniNames defaults{u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s, u"a.ini"_s};
+    ClientList::IniNames defaults{ u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s, u"a.ini"_s };
     QString reason;
     const auto parsed = readClientListFile(text, defaults, &reason);
     QCOMPARE(parsed.has_value(), accounts >= 0);
@@ -305,15 +312,15 @@ void TestCliRules::clientListFile()
 void TestCliRules::accountChanges()
 {
     using ClientList::Account;
-    const ClientList::IniNames d{u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s, u"a.ini"_s};
+    const ClientList::IniNames d{ u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s, u"a.ini"_s };
     ClientList::IniNames noReader = d;
     noReader[1].clear();
     ClientList::IniNames otherReader = d;
     otherReader[1] = u"x.ini"_s;
-    const QList<Account> current{{u"ADMIN"_s, u"admin"_s, d}, {u"ОПЕРАТОР"_s, u"oper"_s, noReader},
-        {u"READER"_s, u"reader"_s, d}};
-    const QList<Account> wanted{{u"admin"_s, u"admin"_s, d}, {u"ОПЕРАТОР"_s, u"secret"_s, otherReader},
-        {u"NEW"_s, u"pw"_s, d}};
+    const QList<Account> current{ { u"ADMIN"_s, u"admin"_s, d }, { u"ОПЕРАТОР"_s, u"oper"_s, noReader },
+        { u"READER"_s, u"reader"_s, d } };
+    const QList<Account> wanted{ { u"admin"_s, u"admin"_s, d }, { u"ОПЕРАТОР"_s, u"secret"_s, otherReader },
+        { u"NEW"_s, u"pw"_s, d } };
     const QList<AccountChange> changes = ::accountChanges(current, wanted);
     QCOMPARE(changes.size(), 4);
     QCOMPARE(changes.at(0).kind, u'~');

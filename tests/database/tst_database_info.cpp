@@ -30,20 +30,20 @@ void TestDatabaseInfo::listFile_data()
     QTest::addColumn<Entries>("expected");
     const QString end = u"*****"_s;
     QTest::newRow("terminator and a line after it")
-        << QStringList{u"IBIS"_s, u"Каталог"_s, u"RDR"_s, u"Читатели"_s, end, u"EXTRA"_s}
-        << Entries{{u"IBIS"_s, u"Каталог"_s}, {u"RDR"_s, u"Читатели"_s}};
-    QTest::newRow("no terminator") << QStringList{u"A"_s, u"a"_s, u"B"_s, u"b"_s}
-                                   << Entries{{u"A"_s, u"a"_s}, {u"B"_s, u"b"_s}};
-    QTest::newRow("odd line count") << QStringList{u"A"_s, u"a"_s, u"B"_s} << Entries{{u"A"_s, u"a"_s}};
+        << QStringList{ u"IBIS"_s, u"Каталог"_s, u"RDR"_s, u"Читатели"_s, end, u"EXTRA"_s }
+        << Entries{ { u"IBIS"_s, u"Каталог"_s }, { u"RDR"_s, u"Читатели"_s } };
+    QTest::newRow("no terminator") << QStringList{ u"A"_s, u"a"_s, u"B"_s, u"b"_s }
+                                   << Entries{ { u"A"_s, u"a"_s }, { u"B"_s, u"b"_s } };
+    QTest::newRow("odd line count") << QStringList{ u"A"_s, u"a"_s, u"B"_s } << Entries{ { u"A"_s, u"a"_s } };
     // The pair is written before the walk reaches its description line and stops there.
-    QTest::newRow("terminator as description") << QStringList{u"A"_s, u"a"_s, u"B"_s, end, u"C"_s, u"c"_s}
-                                               << Entries{{u"A"_s, u"a"_s}, {u"B"_s, end}};
-    QTest::newRow("third pair starts with terminator")
-        << QStringList{u"A"_s, u"a"_s, u"B"_s, u"b"_s, end, u"c"_s} << Entries{{u"A"_s, u"a"_s}, {u"B"_s, u"b"_s}};
-    QTest::newRow("terminator compared exactly") << QStringList{u"A"_s, u" *****"_s, u"***** "_s, u"b"_s}
-                                                 << Entries{{u"A"_s, u" *****"_s}, {u"***** "_s, u"b"_s}};
+    QTest::newRow("terminator as description") << QStringList{ u"A"_s, u"a"_s, u"B"_s, end, u"C"_s, u"c"_s }
+                                               << Entries{ { u"A"_s, u"a"_s }, { u"B"_s, end } };
+    QTest::newRow("third pair starts with terminator") << QStringList{ u"A"_s, u"a"_s, u"B"_s, u"b"_s, end,
+        u"c"_s } << Entries{ { u"A"_s, u"a"_s }, { u"B"_s, u"b"_s } };
+    QTest::newRow("terminator compared exactly") << QStringList{ u"A"_s, u" *****"_s, u"***** "_s,
+        u"b"_s } << Entries{ { u"A"_s, u" *****"_s }, { u"***** "_s, u"b"_s } };
     QTest::newRow("empty") << QStringList{} << Entries{};
-    QTest::newRow("terminator first") << QStringList{end, u"a"_s} << Entries{};
+    QTest::newRow("terminator first") << QStringList{ end, u"a"_s } << Entries{};
 }
 
 void TestDatabaseInfo::listFile()
@@ -52,7 +52,7 @@ void TestDatabaseInfo::listFile()
     QFETCH(Entries, expected);
     Entries got;
     for (const DatabaseListEntry &e : databaseListEntries(lines))
-        got.append({e.name, e.description});
+        got.append({ e.name, e.description });
     QCOMPARE(got, expected);
 }
 
@@ -64,15 +64,20 @@ void TestDatabaseInfo::mfnList_data()
     QTest::addColumn<QString>("bad");
     const QString crlf = u"\x1F\x1E"_s;
     QTest::newRow("empty line") << QString() << true << QList<qint32>{} << QString();
-    QTest::newRow("one") << u"17"_s << true << QList<qint32>{17} << QString();
-    QTest::newRow("encoded CR LF") << u"1"_s + crlf + u"2"_s + crlf + u"3"_s << true << QList<qint32>{1, 2, 3} << QString();
-    QTest::newRow("encoded LF and CR alone") << u"1\x1E" u"2\x1F" u"3"_s << true << QList<qint32>{1, 2, 3} << QString();
-    QTest::newRow("final break") << u"5"_s + crlf << true << QList<qint32>{5} << QString();
-    QTest::newRow("duplicates kept") << u"5"_s + crlf + u"5"_s << true << QList<qint32>{5, 5} << QString();
-    QTest::newRow("empty piece") << u"1"_s + crlf + crlf + u"2"_s << false << QList<qint32>{1} << QString();
-    QTest::newRow("not a number") << u"1"_s + crlf + u"x7"_s + crlf + u"3"_s << false << QList<qint32>{1} << u"x7"_s;
+    QTest::newRow("one") << u"17"_s << true << QList<qint32>{ 17 } << QString();
+    QTest::newRow("encoded CR LF") << u"1"_s + crlf + u"2"_s + crlf + u"3"_s << true
+                                   << QList<qint32>{ 1, 2, 3 } << QString();
+    QTest::newRow("encoded LF and CR alone") << u"1\x1E"
+                                                u"2\x1F"
+                                                u"3"_s
+                                             << true << QList<qint32>{ 1, 2, 3 } << QString();
+    QTest::newRow("final break") << u"5"_s + crlf << true << QList<qint32>{ 5 } << QString();
+    QTest::newRow("duplicates kept") << u"5"_s + crlf + u"5"_s << true << QList<qint32>{ 5, 5 } << QString();
+    QTest::newRow("empty piece") << u"1"_s + crlf + crlf + u"2"_s << false << QList<qint32>{ 1 } << QString();
+    QTest::newRow("not a number") << u"1"_s + crlf + u"x7"_s + crlf + u"3"_s << false << QList<qint32>{ 1 }
+                                  << u"x7"_s;
     QTest::newRow("beyond 32 bits") << u"2147483648"_s << false << QList<qint32>{} << u"2147483648"_s;
-    QTest::newRow("largest") << u"2147483647"_s << true << QList<qint32>{2147483647} << QString();
+    QTest::newRow("largest") << u"2147483647"_s << true << QList<qint32>{ 2147483647 } << QString();
     QTest::newRow("blank inside") << u"1 "_s << false << QList<qint32>{} << u"1 "_s;
 }
 
@@ -82,7 +87,7 @@ void TestDatabaseInfo::mfnList()
     QFETCH(bool, ok);
     QFETCH(QList<qint32>, mfns);
     QFETCH(QString, bad);
-    QList<qint32> got{-1};
+    QList<qint32> got{ -1 };
     got.clear();
     QString badPiece;
     QCOMPARE(parseMfnList(line, &got, &badPiece), ok);
@@ -105,19 +110,23 @@ void TestDatabaseInfo::reading_data()
     QTest::addColumn<QStringList>("answer");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("detail");
-    const QStringList whole{u"0"_s, u"1"_s, {}, {}, {}, u"5"_s, u"0"_s};
+    const QStringList whole{ u"0"_s, u"1"_s, {}, {}, {}, u"5"_s, u"0"_s };
     QTest::newRow("busy") << OpResult::Busy << whole << int(DatabaseInfoError::Busy) << QString();
     QTest::newRow("failed") << OpResult::Failed << whole << int(DatabaseInfoError::Failed) << QString();
-    QTest::newRow("negative code") << OpResult::Accepted << QStringList{u"-140"_s} << int(DatabaseInfoError::Refused)
-                                   << u"-140"_s;
+    QTest::newRow("negative code") << OpResult::Accepted << QStringList{ u"-140"_s }
+                                   << int(DatabaseInfoError::Refused) << u"-140"_s;
     QStringList notANumber = whole;
     notANumber[0] = u"x"_s;
-    QTest::newRow("code not a number") << OpResult::Accepted << notANumber << int(DatabaseInfoError::Refused) << u"x"_s;
-    QTest::newRow("empty answer") << OpResult::Accepted << QStringList{} << int(DatabaseInfoError::Refused) << QString();
-    QTest::newRow("six lines") << OpResult::Accepted << whole.mid(0, 6) << int(DatabaseInfoError::Short) << u"6"_s;
+    QTest::newRow("code not a number")
+        << OpResult::Accepted << notANumber << int(DatabaseInfoError::Refused) << u"x"_s;
+    QTest::newRow("empty answer") << OpResult::Accepted << QStringList{} << int(DatabaseInfoError::Refused)
+                                  << QString();
+    QTest::newRow("six lines") << OpResult::Accepted << whole.mid(0, 6) << int(DatabaseInfoError::Short)
+                               << u"6"_s;
     QStringList bad = whole;
     bad[4] = u"3\x1F\x1E"_s + u"4z"_s;
-    QTest::newRow("bad MFN in the last list") << OpResult::Accepted << bad << int(DatabaseInfoError::BadMfn) << u"4z"_s;
+    QTest::newRow("bad MFN in the last list")
+        << OpResult::Accepted << bad << int(DatabaseInfoError::BadMfn) << u"4z"_s;
 }
 
 void TestDatabaseInfo::reading()
@@ -135,31 +144,35 @@ void TestDatabaseInfo::reading()
 void TestDatabaseInfo::readingWholeState()
 {
     const QString crlf = u"\x1F\x1E"_s;
-    const QStringList answer{u"3"_s, u"1"_s + crlf + u"2"_s, u"7"_s, {}, u"9"_s + crlf + u"9"_s, u"101"_s, u"257"_s, u"extra"_s};
+    const QStringList answer{ u"3"_s, u"1"_s + crlf + u"2"_s, u"7"_s, {}, u"9"_s + crlf + u"9"_s, u"101"_s,
+        u"257"_s, u"extra"_s };
     const DatabaseInfoReading reading = readDatabaseInfo(OpResult::Accepted, answer);
     QVERIFY(reading.state.has_value());
     const DatabaseState &s = *reading.state;
-    QCOMPARE(s.deletedMfns1, (QList<qint32>{1, 2}));
-    QCOMPARE(s.deletedMfns2, (QList<qint32>{7}));
+    QCOMPARE(s.deletedMfns1, (QList<qint32>{ 1, 2 }));
+    QCOMPARE(s.deletedMfns2, (QList<qint32>{ 7 }));
     QVERIFY(s.unactualizedMfns.isEmpty());
-    QCOMPARE(s.lockedMfns, (QList<qint32>{9, 9}));
+    QCOMPARE(s.lockedMfns, (QList<qint32>{ 9, 9 }));
     QCOMPARE(s.maxMfn, 100);
     QCOMPARE(s.locked, quint8(1));
 }
 
 void TestDatabaseInfo::failureTexts()
 {
-    const DatabaseInfoError refused{DatabaseInfoError::Refused, u"-140"_s};
-    QCOMPARE(databaseOpenFailedStatus(u"PERIO"_s, false, refused), u"База PERIO не открыта: сервер вернул код -140"_s);
-    QCOMPARE(databaseOpenFailedStatus(u"IBIS"_s, true, {DatabaseInfoError::Failed, {}}),
-             u"Статистика IBIS не обновлена: нет ответа сервера"_s);
-    QCOMPARE(databaseOpenFailedMessage(u"PERIO"_s, u"IBIS"_s, {DatabaseInfoError::Short, u"3"_s}),
-             u"База данных PERIO не открыта: неполный ответ сервера (строк: 3 из 7).\n"
-             u"Текущей остаётся база данных IBIS."_s);
-    QCOMPARE(databaseOpenFailedMessage(u"PERIO"_s, QString(), refused), u"База данных PERIO не открыта: сервер вернул код -140."_s);
-    QVERIFY(databaseOpenFailedMessage(u"IBIS"_s, u"ibis"_s, refused).startsWith(u"Статистика базы данных IBIS не обновлена"_s));
+    const DatabaseInfoError refused{ DatabaseInfoError::Refused, u"-140"_s };
+    QCOMPARE(databaseOpenFailedStatus(u"PERIO"_s, false, refused),
+        u"База PERIO не открыта: сервер вернул код -140"_s);
+    QCOMPARE(databaseOpenFailedStatus(u"IBIS"_s, true, { DatabaseInfoError::Failed, {} }),
+        u"Статистика IBIS не обновлена: нет ответа сервера"_s);
+    QCOMPARE(databaseOpenFailedMessage(u"PERIO"_s, u"IBIS"_s, { DatabaseInfoError::Short, u"3"_s }),
+        u"База данных PERIO не открыта: неполный ответ сервера (строк: 3 из 7).\n"
+        u"Текущей остаётся база данных IBIS."_s);
+    QCOMPARE(databaseOpenFailedMessage(u"PERIO"_s, QString(), refused),
+        u"База данных PERIO не открыта: сервер вернул код -140."_s);
+    QVERIFY(databaseOpenFailedMessage(u"IBIS"_s, u"ibis"_s, refused)
+                .startsWith(u"Статистика базы данных IBIS не обновлена"_s));
     // What the server sent is shown, but never a whole megabyte of it.
-    const QString reason = databaseInfoErrorReason({DatabaseInfoError::BadMfn, QString(100000, u'x')});
+    const QString reason = databaseInfoErrorReason({ DatabaseInfoError::BadMfn, QString(100000, u'x') });
     QVERIFY(reason.contains(u"«xxx"_s));
     QVERIFY(reason.size() < 100);
 }

@@ -11,8 +11,8 @@ namespace SimClient {
 
 QByteArray requestText(const QByteArray &command, const QByteArrayList &args, const Identity &id)
 {
-    const QByteArrayList header{id.workstation, command, id.clientId, id.sequence, id.password, id.user,
-                                "", "", id.retried ? "1" : ""};
+    const QByteArrayList header{ id.workstation, command, id.clientId, id.sequence, id.password, id.user, "",
+        "", id.retried ? "1" : "" };
     QByteArray text;
     if (id.retried) {
         for (const QByteArray &line : header + args)
@@ -35,8 +35,8 @@ QByteArray http(const QByteArray &command, const QByteArrayList &args, const Ide
 {
     const QByteArray body = command + '\n' + requestText(command, args, id) + "\r\nTULVA_END_REQUEST";
     return "POST /cgi-bin/wwwtulva.exe HTTP/1.1\r\nUser-Agent: ZEMRO/Tulva64\r\nHost: 127.0.0.1:"
-           + QByteArray::number(port) + "\r\nAccept: *.*\r\nContent-length: " + QByteArray::number(body.size())
-           + "\r\n\r\n" + body;
+        + QByteArray::number(port) + "\r\nAccept: *.*\r\nContent-length: " + QByteArray::number(body.size())
+        + "\r\n\r\n" + body;
 }
 
 QByteArray cancel(const QByteArray &outstandingCommand, const Identity &id, const QByteArray &flag)
@@ -105,7 +105,8 @@ Answer check(const QByteArray &bytes, const Identity &id)
     Answer a;
     QByteArray text = bytes;
     const qsizetype zero = bytes.indexOf('\0');
-    const qsizetype marker = QByteArrayView(bytes).first(zero < 0 ? bytes.size() : zero).indexOf("TULVA_BINARY_DATA");
+    const qsizetype marker
+        = QByteArrayView(bytes).first(zero < 0 ? bytes.size() : zero).indexOf("TULVA_BINARY_DATA");
     if (marker >= 0) {
         a.binary = bytes.mid(marker + 17);
         text = bytes.left(marker);
@@ -151,9 +152,10 @@ QStringList call(quint16 port, const QByteArray &command, const QStringList &arg
     const Exchange e = exchange(port, direct(command, cp1251(args), id));
     const Answer a = check(e.data, id);
     if (!a.accepted) {
-        QTest::qFail(qPrintable(QStringLiteral("answer to %1 rejected: %2")
-                                    .arg(QString::fromLatin1(command), a.error)),
-                     __FILE__, __LINE__);
+        QTest::qFail(
+            qPrintable(
+                QStringLiteral("answer to %1 rejected: %2").arg(QString::fromLatin1(command), a.error)),
+            __FILE__, __LINE__);
         return {};
     }
     return cp1251(a.body);

@@ -16,12 +16,13 @@ struct Identity
     QByteArray sequence = "1";
     QByteArray password = "admin";
     QByteArray user = "ADMIN";
-    bool retried = false;  // CR LF after every line and "1" in header line 9
+    bool retried = false; // CR LF after every line and "1" in header line 9
 };
 
 QByteArray requestText(const QByteArray &command, const QByteArrayList &args, const Identity &id = {});
 QByteArray direct(const QByteArray &command, const QByteArrayList &args, const Identity &id = {});
-QByteArray http(const QByteArray &command, const QByteArrayList &args, const Identity &id = {}, quint16 port = 80);
+QByteArray http(
+    const QByteArray &command, const QByteArrayList &args, const Identity &id = {}, quint16 port = 80);
 QByteArray cancel(const QByteArray &outstandingCommand, const Identity &id, const QByteArray &flag);
 
 // Connects, writes, and reads until the server closes (or the time runs out). Spins the event
@@ -38,8 +39,8 @@ struct Answer
 {
     bool accepted = false;
     QString error;
-    QByteArrayList header;  // the ten header lines
-    QByteArrayList body;    // the lines after them
+    QByteArrayList header; // the ten header lines
+    QByteArrayList body; // the lines after them
     QByteArray binary;
 };
 // Binary part, split at CR LF / LF / lone CR, header echo check, length check, header removal.

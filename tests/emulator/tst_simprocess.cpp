@@ -24,7 +24,8 @@ const QString kSample = EmulatorProcess::sampleDir();
 
 using Sim = EmulatorProcess;
 
-QStringList lines(quint16 port, const QByteArray &command, const QStringList &args, const QByteArray &id = "123456")
+QStringList lines(
+    quint16 port, const QByteArray &command, const QStringList &args, const QByteArray &id = "123456")
 {
     Identity i;
     i.clientId = id;
@@ -51,12 +52,12 @@ void TestSimProcess::startLineAndSeed()
 {
     QTemporaryDir dir;
     const QString state = dir.filePath(u"state"_s);
-    Sim sim({u"--state"_s, state, u"--sample"_s, kSample});
+    Sim sim({ u"--state"_s, state, u"--sample"_s, kSample });
     QVERIFY(sim.port() > 0);
-    QCOMPARE(lines(sim.port(), "0", {u"IBIS"_s}).value(5), u"15231"_s);
+    QCOMPARE(lines(sim.port(), "0", { u"IBIS"_s }).value(5), u"15231"_s);
     QVERIFY(QFileInfo::exists(state + u"/databases/BIGCAT.txt"_s));
     // The sample itself is never written to.
-    QCOMPARE(lines(sim.port(), "S", {u"IBIS"_s}), QStringList{u"0"_s});
+    QCOMPARE(lines(sim.port(), "S", { u"IBIS"_s }), QStringList{ u"0"_s });
     QFile sampleIbis(kSample + u"/databases/IBIS.txt"_s);
     QVERIFY(sampleIbis.open(QIODevice::ReadOnly));
     QVERIFY(sampleIbis.readAll().contains("MaxMfn=15230"));
@@ -65,44 +66,47 @@ void TestSimProcess::startLineAndSeed()
 void TestSimProcess::restartKeepsState()
 {
     QTemporaryDir dir;
-    const QStringList args{u"--state"_s, dir.filePath(u"state"_s), u"--sample"_s, kSample, u"--job-seconds"_s, u"0"_s};
+    const QStringList args{ u"--state"_s, dir.filePath(u"state"_s), u"--sample"_s, kSample,
+        u"--job-seconds"_s, u"0"_s };
     {
         Sim sim(args);
         QVERIFY(sim.port() > 0);
-        QCOMPARE(lines(sim.port(), "A", {u"ADMIN"_s, u"admin"_s}, "31").value(0), u"0"_s);
-        QCOMPARE(lines(sim.port(), "S", {u"IBIS"_s}), QStringList{u"0"_s});
-        QCOMPARE(lines(sim.port(), "U", {u"ARCHIV"_s}), QStringList{u"0"_s});
-        QCOMPARE(lines(sim.port(), "Q", {u"RDR"_s, u"205"_s}), QStringList{u"0"_s});
-        QCOMPARE(lines(sim.port(), "T", {u"KNIGI"_s, u"Книги"_s, u"1"_s}).value(0), u"0"_s);
-        QCOMPARE(lines(sim.port(), "+7", {u"ПЕТРОВ"_s, u"пароль"_s, u"A=petrov.ini; "_s, u"*****"_s}),
-                 QStringList{u"0"_s});
-        sim.kill();  // no orderly end: what was answered must be on disk
+        QCOMPARE(lines(sim.port(), "A", { u"ADMIN"_s, u"admin"_s }, "31").value(0), u"0"_s);
+        QCOMPARE(lines(sim.port(), "S", { u"IBIS"_s }), QStringList{ u"0"_s });
+        QCOMPARE(lines(sim.port(), "U", { u"ARCHIV"_s }), QStringList{ u"0"_s });
+        QCOMPARE(lines(sim.port(), "Q", { u"RDR"_s, u"205"_s }), QStringList{ u"0"_s });
+        QCOMPARE(lines(sim.port(), "T", { u"KNIGI"_s, u"Книги"_s, u"1"_s }).value(0), u"0"_s);
+        QCOMPARE(lines(sim.port(), "+7", { u"ПЕТРОВ"_s, u"пароль"_s, u"A=petrov.ini; "_s, u"*****"_s }),
+            QStringList{ u"0"_s });
+        sim.kill(); // no orderly end: what was answered must be on disk
     }
     Sim sim(args);
     QVERIFY(sim.port() > 0);
-    QCOMPARE(lines(sim.port(), "0", {u"IBIS"_s}), (QStringList{u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
-    QCOMPARE(lines(sim.port(), "0", {u"ARCHIV"_s}).value(6), u"0"_s);
-    QCOMPARE(TextCodec::toText(decodeLineBreaks(TextCodec::toBytes(lines(sim.port(), "0", {u"RDR"_s}).value(4)))),
-             u"17\r\n1999"_s);
-    QCOMPARE(lines(sim.port(), "0", {u"KNIGI"_s}).value(0), u"0"_s);
+    QCOMPARE(lines(sim.port(), "0", { u"IBIS"_s }), (QStringList{ u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s }));
+    QCOMPARE(lines(sim.port(), "0", { u"ARCHIV"_s }).value(6), u"0"_s);
+    QCOMPARE(TextCodec::toText(
+                 decodeLineBreaks(TextCodec::toBytes(lines(sim.port(), "0", { u"RDR"_s }).value(4)))),
+        u"17\r\n1999"_s);
+    QCOMPARE(lines(sim.port(), "0", { u"KNIGI"_s }).value(0), u"0"_s);
     const QStringList accounts = lines(sim.port(), "+9", {});
-    QCOMPARE(accounts.mid(0, 5), (QStringList{u"0"_s, u"1"_s, u"8"_s, u"1"_s, u"ПЕТРОВ"_s}));
+    QCOMPARE(accounts.mid(0, 5), (QStringList{ u"0"_s, u"1"_s, u"8"_s, u"1"_s, u"ПЕТРОВ"_s }));
     QCOMPARE(accounts.value(11), u"petrov.ini"_s);
     const QStringList registered = lines(sim.port(), "+1", {});
     QCOMPARE(registered.value(2), u"2"_s);
     QCOMPARE(registered.value(4 + 10 + 4), u"31"_s);
     // The result log of the creation is there too.
-    QVERIFY(lines(sim.port(), "L", {u"0..123456.ibf"_s}).value(0).contains(u"TULVA_DB_NEW"_s));
+    QVERIFY(lines(sim.port(), "L", { u"0..123456.ibf"_s }).value(0).contains(u"TULVA_DB_NEW"_s));
 }
 
 void TestSimProcess::killDuringSaves()
 {
     QTemporaryDir dir;
-    const QStringList args{u"--state"_s, dir.filePath(u"state"_s), u"--sample"_s, kSample};
+    const QStringList args{ u"--state"_s, dir.filePath(u"state"_s), u"--sample"_s, kSample };
     auto version = [](int v) {
         QByteArrayList text;
         for (int i = 0; i < 200; ++i) {
-            text << TextCodec::toBytes(u"КЛИЕНТ%1_%2"_s.arg(i).arg(v)) << "pw" << "A=a.ini; ";
+            text << TextCodec::toBytes(u"КЛИЕНТ%1_%2"_s.arg(i).arg(v)) << "pw"
+                 << "A=a.ini; ";
         }
         text << "*****";
         return direct("+7", text);
@@ -114,8 +118,8 @@ void TestSimProcess::killDuringSaves()
         std::vector<std::unique_ptr<QTcpSocket>> sockets;
         for (int k = 0; k < 40; ++k) {
             auto s = std::make_unique<QTcpSocket>();
-            const QByteArray request = k % 2 ? version(round * 100 + k)
-                                             : direct("Q", {"BIGCAT", QByteArray::number(1 + k)});
+            const QByteArray request
+                = k % 2 ? version(round * 100 + k) : direct("Q", { "BIGCAT", QByteArray::number(1 + k) });
             QTcpSocket *raw = s.get();
             QObject::connect(raw, &QTcpSocket::connected, raw, [raw, request] { raw->write(request); });
             raw->connectToHost(u"127.0.0.1"_s, sim.port());
@@ -137,7 +141,7 @@ void TestSimProcess::killDuringSaves()
             for (int i = 0; i < 200; ++i)
                 QCOMPARE(list.value(3 + i * 9 + 1), u"КЛИЕНТ%1_%2"_s.arg(i).arg(suffix));
         }
-        QCOMPARE(lines(again.port(), "0", {u"BIGCAT"_s}).size(), 7);
+        QCOMPARE(lines(again.port(), "0", { u"BIGCAT"_s }).size(), 7);
         again.kill();
     }
 }
@@ -145,11 +149,12 @@ void TestSimProcess::killDuringSaves()
 void TestSimProcess::jobSurvivesRestart()
 {
     QTemporaryDir dir;
-    const QStringList args{u"--state"_s, dir.filePath(u"state"_s), u"--sample"_s, kSample, u"--job-seconds"_s, u"2"_s};
+    const QStringList args{ u"--state"_s, dir.filePath(u"state"_s), u"--sample"_s, kSample,
+        u"--job-seconds"_s, u"2"_s };
     {
         Sim sim(args);
         QVERIFY(sim.port() > 0);
-        QCOMPARE(lines(sim.port(), "Y", {u"IBIS"_s}, "77").value(0), u"0"_s);
+        QCOMPARE(lines(sim.port(), "Y", { u"IBIS"_s }, "77").value(0), u"0"_s);
         sim.kill();
     }
     Sim sim(args);
@@ -159,18 +164,18 @@ void TestSimProcess::jobSurvivesRestart()
     QCOMPARE(running.value(3 + 10 + 6), u"TULVA_RELOAD_DICT"_s);
     QCOMPARE(running.value(3 + 10 + 3), u"77"_s);
     QTRY_COMPARE_WITH_TIMEOUT(lines(sim.port(), "+3", {}).value(1), u"1"_s, 6000);
-    QCOMPARE(lines(sim.port(), "0", {u"IBIS"_s}).value(3), QString());
-    QVERIFY(lines(sim.port(), "L", {u"0..77.ibf"_s}).value(0).contains(u"TULVA_RELOAD_DICT"_s));
+    QCOMPARE(lines(sim.port(), "0", { u"IBIS"_s }).value(3), QString());
+    QVERIFY(lines(sim.port(), "L", { u"0..77.ibf"_s }).value(0).contains(u"TULVA_RELOAD_DICT"_s));
 }
 
 void TestSimProcess::generatedDatabase()
 {
     QTemporaryDir dir;
-    Sim sim({u"--state"_s, dir.filePath(u"state"_s), u"--generate"_s, u"BENCH:1000000"_s});
+    Sim sim({ u"--state"_s, dir.filePath(u"state"_s), u"--generate"_s, u"BENCH:1000000"_s });
     QVERIFY(sim.port() > 0);
     QElapsedTimer t;
     t.start();
-    const Exchange e = exchange(sim.port(), direct("0", {"BENCH"}), 30000);
+    const Exchange e = exchange(sim.port(), direct("0", { "BENCH" }), 30000);
     const qint64 ms = t.elapsed();
     const Answer a = check(e.data);
     QVERIFY2(a.accepted, qPrintable(a.error));
@@ -188,10 +193,10 @@ void TestSimProcess::generatedDatabase()
 void TestSimProcess::badOptions_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("bad fault") << QStringList{u"--fault"_s, u"0:explode"_s};
-    QTest::newRow("bad port") << QStringList{u"--port"_s, u"99999"_s};
-    QTest::newRow("bad generate") << QStringList{u"--generate"_s, u"1BAD:10"_s};
-    QTest::newRow("missing sample") << QStringList{u"--sample"_s, u"/nonexistent/sample"_s};
+    QTest::newRow("bad fault") << QStringList{ u"--fault"_s, u"0:explode"_s };
+    QTest::newRow("bad port") << QStringList{ u"--port"_s, u"99999"_s };
+    QTest::newRow("bad generate") << QStringList{ u"--generate"_s, u"1BAD:10"_s };
+    QTest::newRow("missing sample") << QStringList{ u"--sample"_s, u"/nonexistent/sample"_s };
 }
 
 void TestSimProcess::badOptions()
@@ -199,7 +204,7 @@ void TestSimProcess::badOptions()
     QFETCH(QStringList, args);
     QTemporaryDir dir;
     QProcess p;
-    p.start(EmulatorProcess::program(), QStringList{u"--state"_s, dir.filePath(u"s"_s)} + args);
+    p.start(EmulatorProcess::program(), QStringList{ u"--state"_s, dir.filePath(u"s"_s) } + args);
     QVERIFY(p.waitForFinished(10000));
     QVERIFY(p.exitCode() != 0);
     QVERIFY(!p.readAllStandardError().isEmpty());

@@ -28,7 +28,7 @@ QStringList mfns(const QString &line)
     const QString decoded = TextCodec::toText(decodeLineBreaks(TextCodec::toBytes(line)));
     QStringList out = decoded.isEmpty() ? QStringList() : decoded.split(u"\r\n"_s);
     if (!out.isEmpty() && out.last().isEmpty())
-        out.removeLast();  // the final line break of a file
+        out.removeLast(); // the final line break of a file
     return out;
 }
 
@@ -139,11 +139,11 @@ void TestSimServer::framingAndEcho_data()
     QTest::addColumn<QByteArrayList>("args");
     QTest::addColumn<QString>("framing");
 
-    const QList<std::pair<QByteArray, QByteArrayList>> commands{
-        {"A", {"ADMIN", "admin"}}, {"N", {}}, {"0", {"IBIS"}}, {"L", {"1..dbnam1.mnu"}}, {"F", {"IBIS", "0"}},
-        {"U", {"RDR"}}, {"Q", {"RDR", "17"}}, {"+1", {}}, {"+9", {}}, {"+3", {}}, {"1", {}}, {"+8", {}},
-        {"B", {"ADMIN"}}, {"?", {}}};
-    for (const QString &framing : {u"direct"_s, u"retried"_s, u"http"_s}) {
+    const QList<std::pair<QByteArray, QByteArrayList>> commands{ { "A", { "ADMIN", "admin" } }, { "N", {} },
+        { "0", { "IBIS" } }, { "L", { "1..dbnam1.mnu" } }, { "F", { "IBIS", "0" } }, { "U", { "RDR" } },
+        { "Q", { "RDR", "17" } }, { "+1", {} }, { "+9", {} }, { "+3", {} }, { "1", {} }, { "+8", {} },
+        { "B", { "ADMIN" } }, { "?", {} } };
+    for (const QString &framing : { u"direct"_s, u"retried"_s, u"http"_s }) {
         for (const auto &[command, args] : commands)
             QTest::addRow("%s %s", command.constData(), qPrintable(framing)) << command << args << framing;
     }
@@ -184,16 +184,21 @@ void TestSimServer::login_data()
     QTest::addColumn<QString>("ini");
     QTest::addColumn<QString>("curDbn");
 
-    QTest::newRow("Latin administrator") << u"ADMIN"_s << u"admin"_s << u"0"_s << u"tulvaa.ini"_s << u"ibis"_s;
+    QTest::newRow("Latin administrator")
+        << u"ADMIN"_s << u"admin"_s << u"0"_s << u"tulvaa.ini"_s << u"ibis"_s;
     QTest::newRow("name in lower case") << u"admin"_s << u"admin"_s << u"0"_s << u"tulvaa.ini"_s << u"ibis"_s;
-    QTest::newRow("Cyrillic administrator") << u"АДМИНИСТРАТОР"_s << u"12345"_s << u"0"_s << u"tulvaa.ini"_s << u"ibis"_s;
-    QTest::newRow("Cyrillic in lower case") << u"администратор"_s << u"12345"_s << u"0"_s << u"tulvaa.ini"_s
-                                            << u"ibis"_s;
-    QTest::newRow("operator profile") << u"ОПЕРАТОР"_s << u"oper"_s << u"0"_s << u"oper_a.ini"_s << u"Perio"_s;
+    QTest::newRow("Cyrillic administrator")
+        << u"АДМИНИСТРАТОР"_s << u"12345"_s << u"0"_s << u"tulvaa.ini"_s << u"ibis"_s;
+    QTest::newRow("Cyrillic in lower case")
+        << u"администратор"_s << u"12345"_s << u"0"_s << u"tulvaa.ini"_s << u"ibis"_s;
+    QTest::newRow("operator profile")
+        << u"ОПЕРАТОР"_s << u"oper"_s << u"0"_s << u"oper_a.ini"_s << u"Perio"_s;
     QTest::newRow("password case counts") << u"ADMIN"_s << u"ADMIN"_s << u"-3333"_s << QString() << QString();
     QTest::newRow("unknown name") << u"NOBODY"_s << u"admin"_s << u"-3333"_s << QString() << QString();
-    QTest::newRow("administrator not allowed") << u"READER"_s << u"reader"_s << u"-3336"_s << QString() << QString();
-    QTest::newRow("Cyrillic, not allowed") << u"КАТАЛОГИЗАТОР"_s << u"kat"_s << u"-3336"_s << QString() << QString();
+    QTest::newRow("administrator not allowed")
+        << u"READER"_s << u"reader"_s << u"-3336"_s << QString() << QString();
+    QTest::newRow("Cyrillic, not allowed")
+        << u"КАТАЛОГИЗАТОР"_s << u"kat"_s << u"-3336"_s << QString() << QString();
 }
 
 void TestSimServer::login()
@@ -203,7 +208,7 @@ void TestSimServer::login()
     QFETCH(QString, code);
     QFETCH(QString, ini);
     QFETCH(QString, curDbn);
-    const QStringList answer = call("A", {name, password});
+    const QStringList answer = call("A", { name, password });
     QCOMPARE(answer.value(0), code);
     const QStringList registered = call("+1", {});
     QCOMPARE(registered.value(2), code == "0"_L1 ? u"2"_s : u"1"_s);
@@ -216,7 +221,7 @@ void TestSimServer::login()
     QVERIFY(answer.contains(u"DBNNAMECAT=dbnam1.mnu"_s));
     QVERIFY(answer.contains(u"[MAIN]"_s));
     if (ini == "tulvaa.ini"_L1) {
-        for (const QString &key : {u"DataBaseItem"_s, u"DeleteDBItem"_s, u"ServerProcessListItem"_s})
+        for (const QString &key : { u"DataBaseItem"_s, u"DeleteDBItem"_s, u"ServerProcessListItem"_s })
             QVERIFY(answer.contains(key + u"=1"_s));
     } else {
         QVERIFY(answer.contains(u"DeleteDBItem=0"_s));
@@ -227,23 +232,23 @@ void TestSimServer::login()
 void TestSimServer::tooManyClients()
 {
     m_server->engine()->setMaxClients(2);
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("1")).value(0), u"0"_s);
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("2")).value(0), u"0"_s);
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("3")).value(0), u"-3338"_s);
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("1")).value(0), u"0"_s);
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("2")).value(0), u"0"_s);
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("3")).value(0), u"-3338"_s);
     // The same client again does not count twice.
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("2")).value(0), u"0"_s);
-    QCOMPARE(call("B", {u"ADMIN"_s}, clientNo("1")).value(0), u"0"_s);
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("3")).value(0), u"0"_s);
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("2")).value(0), u"0"_s);
+    QCOMPARE(call("B", { u"ADMIN"_s }, clientNo("1")).value(0), u"0"_s);
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("3")).value(0), u"0"_s);
     QCOMPARE(call("1", {}).value(3), u"2"_s);
 }
 
 void TestSimServer::staleRegistrations()
 {
     m_server->engine()->setClientTimeoutSeconds(1);
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("1")).value(0), u"0"_s);
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("2")).value(0), u"0"_s);
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("1")).value(0), u"0"_s);
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("2")).value(0), u"0"_s);
     QTest::qWait(600);
-    QCOMPARE(call("0", {u"IBIS"_s}, clientNo("2")).value(0), u"0"_s);  // any request keeps it alive
+    QCOMPARE(call("0", { u"IBIS"_s }, clientNo("2")).value(0), u"0"_s); // any request keeps it alive
     QTest::qWait(600);
     const QList<QStringList> table = rows(call("+1", {}), 2);
     QCOMPARE(table.size(), 2);
@@ -253,18 +258,22 @@ void TestSimServer::staleRegistrations()
 void TestSimServer::databaseInfo_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QStringList>("counts");  // deleted 1, deleted 2, unactualized, locked
+    QTest::addColumn<QStringList>("counts"); // deleted 1, deleted 2, unactualized, locked
     QTest::addColumn<QString>("line5");
     QTest::addColumn<QString>("locked");
 
-    QTest::newRow("IBIS") << u"IBIS"_s << QStringList{u"8"_s, u"5"_s, u"11"_s, u"0"_s} << u"15231"_s << u"0"_s;
-    QTest::newRow("name ignoring case") << u"ibis"_s << QStringList{u"8"_s, u"5"_s, u"11"_s, u"0"_s} << u"15231"_s
-                                        << u"0"_s;
-    QTest::newRow("locked records") << u"RDR"_s << QStringList{u"2"_s, u"0"_s, u"2"_s, u"3"_s} << u"3481"_s << u"0"_s;
-    QTest::newRow("locked database") << u"ARCHIV"_s << QStringList{u"53"_s, u"21"_s, u"3"_s, u"2"_s} << u"8413"_s
-                                     << u"1"_s;
-    QTest::newRow("empty database") << u"NEWBOOKS"_s << QStringList{u"0"_s, u"0"_s, u"0"_s, u"0"_s} << u"1"_s << u"0"_s;
-    QTest::newRow("large database") << u"BIGCAT"_s << QStringList{u"20082"_s, u"11747"_s, u"30121"_s, u"250"_s}
+    QTest::newRow("IBIS") << u"IBIS"_s << QStringList{ u"8"_s, u"5"_s, u"11"_s, u"0"_s } << u"15231"_s
+                          << u"0"_s;
+    QTest::newRow("name ignoring case")
+        << u"ibis"_s << QStringList{ u"8"_s, u"5"_s, u"11"_s, u"0"_s } << u"15231"_s << u"0"_s;
+    QTest::newRow("locked records") << u"RDR"_s << QStringList{ u"2"_s, u"0"_s, u"2"_s, u"3"_s } << u"3481"_s
+                                    << u"0"_s;
+    QTest::newRow("locked database") << u"ARCHIV"_s << QStringList{ u"53"_s, u"21"_s, u"3"_s, u"2"_s }
+                                     << u"8413"_s << u"1"_s;
+    QTest::newRow("empty database") << u"NEWBOOKS"_s << QStringList{ u"0"_s, u"0"_s, u"0"_s, u"0"_s }
+                                    << u"1"_s << u"0"_s;
+    QTest::newRow("large database") << u"BIGCAT"_s
+                                    << QStringList{ u"20082"_s, u"11747"_s, u"30121"_s, u"250"_s }
                                     << u"1000001"_s << u"0"_s;
 }
 
@@ -274,7 +283,7 @@ void TestSimServer::databaseInfo()
     QFETCH(QStringList, counts);
     QFETCH(QString, line5);
     QFETCH(QString, locked);
-    const QStringList answer = call("0", {name});
+    const QStringList answer = call("0", { name });
     QCOMPARE(answer.size(), 7);
     QCOMPARE(answer.at(0), u"0"_s);
     for (int k = 0; k < 4; ++k) {
@@ -287,7 +296,7 @@ void TestSimServer::databaseInfo()
     }
     QCOMPARE(answer.at(5), line5);
     QCOMPARE(answer.at(6), locked);
-    QCOMPARE(call("0", {u"NOSUCHDB"_s}), QStringList{u"-4001"_s});
+    QCOMPARE(call("0", { u"NOSUCHDB"_s }), QStringList{ u"-4001"_s });
 }
 
 void TestSimServer::millionRecordLists()
@@ -296,7 +305,7 @@ void TestSimServer::millionRecordLists()
     QVERIFY2(m_server->state()->generateDatabase(u"MILLION"_s, 1000000, &error), qPrintable(error));
     QElapsedTimer t;
     t.start();
-    const Exchange e = exchange(port(), direct("0", {"MILLION"}), 30000);
+    const Exchange e = exchange(port(), direct("0", { "MILLION" }), 30000);
     const qint64 ms = t.elapsed();
     const Answer a = check(e.data);
     QVERIFY2(a.accepted, qPrintable(a.error));
@@ -317,7 +326,8 @@ void TestSimServer::readResource_data()
     QTest::newRow("database list") << u"1..dbnam1.mnu"_s << u"IBIS"_s << 13;
     QTest::newRow("name ignoring case") << u"1..DBNAM1.MNU"_s << u"IBIS"_s << 13;
     QTest::newRow("INI menu") << u"0..client_ini.mnu"_s << u"tulvaa.ini"_s << 21;
-    QTest::newRow("profile") << u"0..tulvaa.ini"_s << u"; Профиль АРМа Администратор: все пункты меню доступны"_s << 41;
+    QTest::newRow("profile") << u"0..tulvaa.ini"_s
+                             << u"; Профиль АРМа Администратор: все пункты меню доступны"_s << 41;
     QTest::newRow("missing file") << u"0..nothing.txt"_s << QString() << 0;
     QTest::newRow("wrong path code") << u"7..dbnam1.mnu"_s << QString() << 0;
     QTest::newRow("escape attempt") << u"0..../clients.txt"_s << QString() << 0;
@@ -330,7 +340,7 @@ void TestSimServer::readResource()
     QFETCH(QString, resourceArg);
     QFETCH(QString, firstLine);
     QFETCH(int, lines);
-    const Exchange e = exchange(port(), direct("L", {TextCodec::toBytes(resourceArg)}));
+    const Exchange e = exchange(port(), direct("L", { TextCodec::toBytes(resourceArg) }));
     const Answer a = check(e.data);
     QVERIFY2(a.accepted, qPrintable(a.error));
     // One line: the file itself, its line breaks encoded, no return code.
@@ -345,97 +355,98 @@ void TestSimServer::readResource()
 void TestSimServer::immediateCommands()
 {
     // Clear: no records, shown maximum 0.
-    QCOMPARE(call("S", {u"IBIS"_s}), QStringList{u"0"_s});
-    QCOMPARE(call("0", {u"IBIS"_s}), (QStringList{u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
+    QCOMPARE(call("S", { u"IBIS"_s }), QStringList{ u"0"_s });
+    QCOMPARE(call("0", { u"IBIS"_s }), (QStringList{ u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s }));
     // Actualize.
-    QCOMPARE(call("F", {u"PERIO"_s, u"0"_s}), QStringList{u"0"_s});
-    QCOMPARE(call("0", {u"PERIO"_s}).at(3), QString());
+    QCOMPARE(call("F", { u"PERIO"_s, u"0"_s }), QStringList{ u"0"_s });
+    QCOMPARE(call("0", { u"PERIO"_s }).at(3), QString());
     // Unlock records: only the listed ones.
-    QCOMPARE(call("Q", {u"RDR"_s, u"17"_s, u"205"_s, u"4444"_s}), QStringList{u"0"_s});
-    QCOMPARE(mfns(call("0", {u"RDR"_s}).at(4)), QStringList{u"1999"_s});
+    QCOMPARE(call("Q", { u"RDR"_s, u"17"_s, u"205"_s, u"4444"_s }), QStringList{ u"0"_s });
+    QCOMPARE(mfns(call("0", { u"RDR"_s }).at(4)), QStringList{ u"1999"_s });
     // Locked database refuses clearing until unlocked.
-    QCOMPARE(call("S", {u"ARCHIV"_s}), QStringList{u"-4002"_s});
-    QCOMPARE(call("F", {u"ARCHIV"_s, u"0"_s}), QStringList{u"-4002"_s});
-    QCOMPARE(call("U", {u"ARCHIV"_s}), QStringList{u"0"_s});
-    QCOMPARE(call("0", {u"ARCHIV"_s}).at(6), u"0"_s);
-    QCOMPARE(call("S", {u"ARCHIV"_s}), QStringList{u"0"_s});
+    QCOMPARE(call("S", { u"ARCHIV"_s }), QStringList{ u"-4002"_s });
+    QCOMPARE(call("F", { u"ARCHIV"_s, u"0"_s }), QStringList{ u"-4002"_s });
+    QCOMPARE(call("U", { u"ARCHIV"_s }), QStringList{ u"0"_s });
+    QCOMPARE(call("0", { u"ARCHIV"_s }).at(6), u"0"_s);
+    QCOMPARE(call("S", { u"ARCHIV"_s }), QStringList{ u"0"_s });
     // Unknown databases and missing arguments.
-    for (const QByteArray command : {"S", "F", "U", "Q", "W", "Y", "X", "Z"})
-        QCOMPARE(call(command, {u"NOSUCHDB"_s}), QStringList{u"-4001"_s});
-    QCOMPARE(call("0", {}), QStringList{u"-2"_s});
-    QCOMPARE(call("A", {u"ADMIN"_s}), QStringList{u"-2"_s});
+    for (const QByteArray command : { "S", "F", "U", "Q", "W", "Y", "X", "Z" })
+        QCOMPARE(call(command, { u"NOSUCHDB"_s }), QStringList{ u"-4001"_s });
+    QCOMPARE(call("0", {}), QStringList{ u"-2"_s });
+    QCOMPARE(call("A", { u"ADMIN"_s }), QStringList{ u"-2"_s });
 }
 
 void TestSimServer::clientListRoundTrip()
 {
     QStringList answer = call("+9", {});
-    QCOMPARE(answer.mid(0, 3), (QStringList{u"0"_s, u"5"_s, u"8"_s}));
-    QCOMPARE(rows(answer, 1).at(1), (QStringList{u"2"_s, u"АДМИНИСТРАТОР"_s, u"12345"_s, u"katalog.ini"_s,
-                                                 u"tulvar.ini"_s, u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s,
-                                                 u"tulvaa.ini"_s}));
-    const QStringList text{u"ADMIN"_s, u"admin"_s, QString(),
-                           u"ИВАНОВ"_s, u"Пароль1"_s, u"C=abc.ini; R=; "_s,
-                           u"*****"_s};
-    QCOMPARE(call("+7", text), QStringList{u"0"_s});
+    QCOMPARE(answer.mid(0, 3), (QStringList{ u"0"_s, u"5"_s, u"8"_s }));
+    QCOMPARE(rows(answer, 1).at(1),
+        (QStringList{ u"2"_s, u"АДМИНИСТРАТОР"_s, u"12345"_s, u"katalog.ini"_s, u"tulvar.ini"_s,
+            u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s, u"tulvaa.ini"_s }));
+    const QStringList text{ u"ADMIN"_s, u"admin"_s, QString(), u"ИВАНОВ"_s, u"Пароль1"_s,
+        u"C=abc.ini; R=; "_s, u"*****"_s };
+    QCOMPARE(call("+7", text), QStringList{ u"0"_s });
     answer = call("+9", {});
-    QCOMPARE(answer.mid(0, 3), (QStringList{u"0"_s, u"2"_s, u"8"_s}));
+    QCOMPARE(answer.mid(0, 3), (QStringList{ u"0"_s, u"2"_s, u"8"_s }));
     const QList<QStringList> accounts = rows(answer, 1);
-    QCOMPARE(accounts.at(0), (QStringList{u"1"_s, u"ADMIN"_s, u"admin"_s, u"tulvac.ini"_s, u"tulvar.ini"_s,
-                                          u"tulvab.ini"_s, u"tulvap.ini"_s, u"tulvak.ini"_s, u"tulvaa.ini"_s}));
-    QCOMPARE(accounts.at(1), (QStringList{u"2"_s, u"ИВАНОВ"_s, u"Пароль1"_s, u"abc.ini"_s, QString(), u"tulvab.ini"_s,
-                                          u"tulvap.ini"_s, u"tulvak.ini"_s, u"tulvaa.ini"_s}));
-    QCOMPARE(call("A", {u"ИВАНОВ"_s, u"Пароль1"_s}).value(0), u"0"_s);
+    QCOMPARE(accounts.at(0),
+        (QStringList{ u"1"_s, u"ADMIN"_s, u"admin"_s, u"tulvac.ini"_s, u"tulvar.ini"_s, u"tulvab.ini"_s,
+            u"tulvap.ini"_s, u"tulvak.ini"_s, u"tulvaa.ini"_s }));
+    QCOMPARE(accounts.at(1),
+        (QStringList{ u"2"_s, u"ИВАНОВ"_s, u"Пароль1"_s, u"abc.ini"_s, QString(), u"tulvab.ini"_s,
+            u"tulvap.ini"_s, u"tulvak.ini"_s, u"tulvaa.ini"_s }));
+    QCOMPARE(call("A", { u"ИВАНОВ"_s, u"Пароль1"_s }).value(0), u"0"_s);
     // A list that does not end, or one without accounts, changes nothing.
-    QCOMPARE(call("+7", {u"X"_s, u"y"_s, QString()}), QStringList{u"-4007"_s});
-    QCOMPARE(call("+7", {u"*****"_s}), QStringList{u"-4007"_s});
+    QCOMPARE(call("+7", { u"X"_s, u"y"_s, QString() }), QStringList{ u"-4007"_s });
+    QCOMPARE(call("+7", { u"*****"_s }), QStringList{ u"-4007"_s });
     QCOMPARE(call("+9", {}).value(1), u"2"_s);
 }
 
 void TestSimServer::registeredClients()
 {
-    QCOMPARE(call("A", {u"ADMIN"_s, u"admin"_s}, clientNo("111")).value(0), u"0"_s);
-    QCOMPARE(call("A", {u"АДМИНИСТРАТОР"_s, u"12345"_s}, clientNo("222")).value(0), u"0"_s);
-    QCOMPARE(call("N", {}, clientNo("111")), QStringList{u"0"_s});
+    QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("111")).value(0), u"0"_s);
+    QCOMPARE(call("A", { u"АДМИНИСТРАТОР"_s, u"12345"_s }, clientNo("222")).value(0), u"0"_s);
+    QCOMPARE(call("N", {}, clientNo("111")), QStringList{ u"0"_s });
     const QStringList answer = call("+1", {});
     QCOMPARE(answer.value(0), u"0"_s);
-    QCOMPARE(answer.value(1), u"4"_s);  // every request served counts, this one too
+    QCOMPARE(answer.value(1), u"4"_s); // every request served counts, this one too
     QCOMPARE(answer.value(2), u"3"_s);
     QCOMPARE(answer.value(3), u"9"_s);
     const QList<QStringList> table = rows(answer, 2);
     QCOMPARE(table.at(0).value(3), u"Сервер ТУЛВА"_s);
-    QCOMPARE(table.at(1).mid(3, 3), (QStringList{u"ADMIN"_s, u"111"_s, u"A"_s}));
-    QCOMPARE(table.at(1).mid(8, 2), (QStringList{u"N"_s, u"1"_s}));
-    QCOMPARE(table.at(2).mid(3, 3), (QStringList{u"АДМИНИСТРАТОР"_s, u"222"_s, u"A"_s}));
+    QCOMPARE(table.at(1).mid(3, 3), (QStringList{ u"ADMIN"_s, u"111"_s, u"A"_s }));
+    QCOMPARE(table.at(1).mid(8, 2), (QStringList{ u"N"_s, u"1"_s }));
+    QCOMPARE(table.at(2).mid(3, 3), (QStringList{ u"АДМИНИСТРАТОР"_s, u"222"_s, u"A"_s }));
     QCOMPARE(table.at(1).value(1), u"127.0.0.1"_s);
     QVERIFY(table.at(1).value(2).toInt() > 0);
 
-    QCOMPARE(call("+6", {u"222"_s}), QStringList{u"0"_s});
-    QCOMPARE(call("+6", {u"222"_s}), QStringList{u"-4006"_s});
-    QCOMPARE(call("B", {u"ADMIN"_s}, clientNo("111")), QStringList{u"0"_s});
+    QCOMPARE(call("+6", { u"222"_s }), QStringList{ u"0"_s });
+    QCOMPARE(call("+6", { u"222"_s }), QStringList{ u"-4006"_s });
+    QCOMPARE(call("B", { u"ADMIN"_s }, clientNo("111")), QStringList{ u"0"_s });
     QCOMPARE(call("+1", {}).value(2), u"1"_s);
 }
 
 void TestSimServer::jobLifecycle()
 {
     m_server->engine()->setJobMilliseconds(800);
-    const QStringList started = call("Y", {u"IBIS"_s}, clientNo("555"));
+    const QStringList started = call("Y", { u"IBIS"_s }, clientNo("555"));
     QCOMPARE(started.value(0), u"0"_s);
-    QVERIFY(started.size() > 1);  // the immediate log
+    QVERIFY(started.size() > 1); // the immediate log
     QVERIFY(started.value(1).contains(u"TULVA_RELOAD_DICT"_s));
     // One long job per database at a time.
-    QCOMPARE(call("Y", {u"IBIS"_s}), QStringList{u"-4008"_s});
-    QCOMPARE(call("S", {u"IBIS"_s}), QStringList{u"-4008"_s});
+    QCOMPARE(call("Y", { u"IBIS"_s }), QStringList{ u"-4008"_s });
+    QCOMPARE(call("S", { u"IBIS"_s }), QStringList{ u"-4008"_s });
 
     const QStringList list = waitForProcess(u"TULVA_RELOAD_DICT"_s, true);
-    QCOMPARE(list.mid(0, 3), (QStringList{u"0"_s, u"2"_s, u"9"_s}));
+    QCOMPARE(list.mid(0, 3), (QStringList{ u"0"_s, u"2"_s, u"9"_s }));
     const QList<QStringList> table = rows(list, 1);
     QCOMPARE(table.at(0).value(2), u"Сервер ТУЛВА"_s);
     QCOMPARE(table.at(1).value(3), u"555"_s);
     QCOMPARE(table.at(1).value(4), u"A"_s);
 
     QVERIFY(!waitForProcess(u"TULVA_RELOAD_DICT"_s, false).isEmpty());
-    QCOMPARE(call("0", {u"IBIS"_s}).at(3), QString());
-    const QStringList log = mfns(call("L", {u"0..555.ibf"_s}).value(0));
+    QCOMPARE(call("0", { u"IBIS"_s }).at(3), QString());
+    const QStringList log = mfns(call("L", { u"0..555.ibf"_s }).value(0));
     QVERIFY(log.size() >= 5);
     QCOMPARE(log.at(0), u"Протокол процесса TULVA_RELOAD_DICT"_s);
     QVERIFY(log.contains(u"База данных: IBIS"_s));
@@ -445,57 +456,57 @@ void TestSimServer::jobLifecycle()
 void TestSimServer::createAndDeleteDatabase()
 {
     m_server->engine()->setJobMilliseconds(200);
-    QCOMPARE(call("T", {u"NEWDB"_s, u"Новая база"_s, u"1"_s}).value(0), u"0"_s);
-    QCOMPARE(call("T", {u"newdb"_s, u"again"_s, u"0"_s}).value(0), u"-4008"_s);
+    QCOMPARE(call("T", { u"NEWDB"_s, u"Новая база"_s, u"1"_s }).value(0), u"0"_s);
+    QCOMPARE(call("T", { u"newdb"_s, u"again"_s, u"0"_s }).value(0), u"-4008"_s);
     QVERIFY(!waitForProcess(u"TULVA_DB_NEW"_s, false).isEmpty());
-    const QStringList list = mfns(call("L", {u"1..dbnam1.mnu"_s}).value(0));
+    const QStringList list = mfns(call("L", { u"1..dbnam1.mnu"_s }).value(0));
     const qsizetype at = list.indexOf(u"NEWDB"_s);
     QVERIFY(at > 0 && at % 2 == 0);
     QCOMPARE(list.value(at + 1), u"Новая база"_s);
     QCOMPARE(list.last(), u"*****"_s);
-    QCOMPARE(call("0", {u"NEWDB"_s}), (QStringList{u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s}));
+    QCOMPARE(call("0", { u"NEWDB"_s }), (QStringList{ u"0"_s, {}, {}, {}, {}, u"1"_s, u"0"_s }));
 
-    QCOMPARE(call("T", {u"NEWDB"_s, u"x"_s, u"1"_s}).value(0), u"-4003"_s);
-    QCOMPARE(call("T", {u"ibis"_s, u"x"_s, u"1"_s}).value(0), u"-4003"_s);
-    for (const QString &bad : {u"1ABC"_s, u"AB-C"_s, u"ДАННЫЕ"_s, u"TOOLONGNAME"_s, QString()})
-        QCOMPARE(call("T", {bad, u"x"_s, u"1"_s}).value(0), u"-4004"_s);
+    QCOMPARE(call("T", { u"NEWDB"_s, u"x"_s, u"1"_s }).value(0), u"-4003"_s);
+    QCOMPARE(call("T", { u"ibis"_s, u"x"_s, u"1"_s }).value(0), u"-4003"_s);
+    for (const QString &bad : { u"1ABC"_s, u"AB-C"_s, u"ДАННЫЕ"_s, u"TOOLONGNAME"_s, QString() })
+        QCOMPARE(call("T", { bad, u"x"_s, u"1"_s }).value(0), u"-4004"_s);
 
-    QCOMPARE(call("W", {u"ARCHIV"_s}).value(0), u"-4002"_s);  // locked
-    QCOMPARE(call("W", {u"RDR"_s}).value(0), u"-4002"_s);     // records locked
-    QCOMPARE(call("W", {u"NEWDB"_s}).value(0), u"0"_s);
+    QCOMPARE(call("W", { u"ARCHIV"_s }).value(0), u"-4002"_s); // locked
+    QCOMPARE(call("W", { u"RDR"_s }).value(0), u"-4002"_s); // records locked
+    QCOMPARE(call("W", { u"NEWDB"_s }).value(0), u"0"_s);
     QVERIFY(!waitForProcess(u"TULVA_DB_DELETE"_s, false).isEmpty());
-    QVERIFY(!mfns(call("L", {u"1..dbnam1.mnu"_s}).value(0)).contains(u"NEWDB"_s));
-    QCOMPARE(call("0", {u"NEWDB"_s}), QStringList{u"-4001"_s});
+    QVERIFY(!mfns(call("L", { u"1..dbnam1.mnu"_s }).value(0)).contains(u"NEWDB"_s));
+    QCOMPARE(call("0", { u"NEWDB"_s }), QStringList{ u"-4001"_s });
 }
 
 void TestSimServer::stopJob()
 {
     m_server->engine()->setJobMilliseconds(60000);
-    QCOMPARE(call("X", {u"IBIS"_s}, clientNo("777")).value(0), u"0"_s);
+    QCOMPARE(call("X", { u"IBIS"_s }, clientNo("777")).value(0), u"0"_s);
     const QList<QStringList> table = rows(call("+3", {}), 1);
     QCOMPARE(table.size(), 2);
     const QString number = table.at(1).at(0);
     QCOMPARE(table.at(1).at(6), u"TULVA_RELOAD_MASTER"_s);
 
-    QCOMPARE(call("+4", {u"999"_s, u"X"_s, number}), QStringList{u"-4005"_s});  // not this client's
-    QCOMPARE(call("+4", {u"777"_s, u"X"_s, u"1"_s}), QStringList{u"-4005"_s});  // the server itself
-    QCOMPARE(call("+4", {u"777"_s, u"X"_s, u"12345"_s}), QStringList{u"-4005"_s});
-    QCOMPARE(call("+4", {u"777"_s, u"X"_s, number}), QStringList{u"0"_s});
+    QCOMPARE(call("+4", { u"999"_s, u"X"_s, number }), QStringList{ u"-4005"_s }); // not this client's
+    QCOMPARE(call("+4", { u"777"_s, u"X"_s, u"1"_s }), QStringList{ u"-4005"_s }); // the server itself
+    QCOMPARE(call("+4", { u"777"_s, u"X"_s, u"12345"_s }), QStringList{ u"-4005"_s });
+    QCOMPARE(call("+4", { u"777"_s, u"X"_s, number }), QStringList{ u"0"_s });
     QCOMPARE(call("+3", {}).value(1), u"1"_s);
     // Stopped before its end: nothing purged, and the log says so.
-    QCOMPARE(mfns(call("0", {u"IBIS"_s}).at(1)).size(), 8);
-    const QStringList log = mfns(call("L", {u"0..777.ibf"_s}).value(0));
+    QCOMPARE(mfns(call("0", { u"IBIS"_s }).at(1)).size(), 8);
+    const QStringList log = mfns(call("L", { u"0..777.ibf"_s }).value(0));
     QVERIFY(log.contains(u"Результат: процесс прерван"_s));
 }
 
 void TestSimServer::jobWithoutDelay()
 {
     m_server->engine()->setJobMilliseconds(0);
-    const QStringList answer = call("Z", {u"PERIO"_s});
+    const QStringList answer = call("Z", { u"PERIO"_s });
     QCOMPARE(answer.value(0), u"0"_s);
     QVERIFY(answer.contains(u"Результат: процесс завершён успешно"_s));
     QCOMPARE(call("+3", {}).value(1), u"1"_s);
-    QCOMPARE(call("0", {u"PERIO"_s}).at(3), QString());
+    QCOMPARE(call("0", { u"PERIO"_s }).at(3), QString());
 }
 
 void TestSimServer::versionAndRestart()
@@ -504,10 +515,10 @@ void TestSimServer::versionAndRestart()
     QVERIFY(version.size() >= 5);
     QCOMPARE(version.at(0), u"0"_s);
     QCOMPARE(version.at(4), u"10"_s);
-    QCOMPARE(call("+8", {}), QStringList{u"0"_s});
-    QCOMPARE(call("0", {u"IBIS"_s}).at(5), u"15231"_s);
-    QCOMPARE(call("?", {}), QStringList{u"-1"_s});
-    QCOMPARE(call("", {}), QStringList{u"-1"_s});
+    QCOMPARE(call("+8", {}), QStringList{ u"0"_s });
+    QCOMPARE(call("0", { u"IBIS"_s }).at(5), u"15231"_s);
+    QCOMPARE(call("?", {}), QStringList{ u"-1"_s });
+    QCOMPARE(call("", {}), QStringList{ u"-1"_s });
 }
 
 void TestSimServer::faults_data()
@@ -533,10 +544,10 @@ void TestSimServer::faults()
     QFETCH(QString, rule);
     QFETCH(QByteArray, command);
     QFETCH(QString, expect);
-    QCOMPARE(m_server->control(u"fault "_s + rule + u":2"_s), QStringList{u"ok"_s});
-    const QByteArrayList args = command == "0" ? QByteArrayList{"IBIS"}
-                                : command == "A" ? QByteArrayList{"ADMIN", "admin"}
-                                                 : QByteArrayList{};
+    QCOMPARE(m_server->control(u"fault "_s + rule + u":2"_s), QStringList{ u"ok"_s });
+    const QByteArrayList args = command == "0" ? QByteArrayList{ "IBIS" }
+        : command == "A"                       ? QByteArrayList{ "ADMIN", "admin" }
+                                               : QByteArrayList{};
     // Twice faulty, then well again.
     for (int round = 0; round < 3; ++round) {
         QElapsedTimer t;
@@ -565,12 +576,12 @@ void TestSimServer::faults()
             QCOMPARE(a.binary.size(), 20);
             QCOMPARE(a.body.size(), 7);
         } else if (expect == "code"_L1) {
-            QCOMPARE(a.body, QByteArrayList{"-3338"});
-            QCOMPARE(call("+1", {}).value(2), u"1"_s);  // nothing registered
+            QCOMPARE(a.body, QByteArrayList{ "-3338" });
+            QCOMPARE(call("+1", {}).value(2), u"1"_s); // nothing registered
         }
     }
     if (expect != "fine"_L1)
-        QCOMPARE(m_server->control(u"faults"_s), QStringList{u"end"_s});
+        QCOMPARE(m_server->control(u"faults"_s), QStringList{ u"end"_s });
 }
 
 void TestSimServer::hangUntilCancelled()
@@ -582,26 +593,26 @@ void TestSimServer::hangUntilCancelled()
     QTcpSocket held;
     held.connectToHost(u"127.0.0.1"_s, port());
     QVERIFY(held.waitForConnected(2000));
-    held.write(direct("0", {"IBIS"}, id));
+    held.write(direct("0", { "IBIS" }, id));
     // The held request is a process of the list.
     QTRY_COMPARE(call("+3", {}).value(1), u"2"_s);
     m_server->control(u"clear"_s);
     const QList<QStringList> table = rows(call("+3", {}), 1);
-    QCOMPARE(table.at(1).mid(3, 1), QStringList{u"4242"_s});
+    QCOMPARE(table.at(1).mid(3, 1), QStringList{ u"4242"_s });
     QCOMPARE(table.at(1).at(6), u"TULVA_GET_DELETED_LIST"_s);
-    QTest::qWait(600);  // longer than the idle time-out: a held request is not idle
+    QTest::qWait(600); // longer than the idle time-out: a held request is not idle
     QCOMPARE(held.state(), QAbstractSocket::ConnectedState);
 
     // Someone else's cancel does nothing.
     const Exchange other = exchange(port(), cancel("0", clientNo("1"), "0"));
-    QCOMPARE(check(other.data, clientNo("1")).body, QByteArrayList{"-4010"});
+    QCOMPARE(check(other.data, clientNo("1")).body, QByteArrayList{ "-4010" });
     QCOMPARE(held.state(), QAbstractSocket::ConnectedState);
 
     // The cancel message: its flag lies outside the counted length.
     const Exchange c = exchange(port(), cancel("0", id, "0"));
     const Answer a = check(c.data, id);
     QVERIFY2(a.accepted, qPrintable(a.error));
-    QCOMPARE(a.body, QByteArrayList{"0"});
+    QCOMPARE(a.body, QByteArrayList{ "0" });
     QTRY_COMPARE(held.state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(held.readAll(), QByteArray());
     QCOMPARE(call("+3", {}).value(1), u"1"_s);
@@ -611,10 +622,10 @@ void TestSimServer::hangUntilCancelled()
     QTcpSocket again;
     again.connectToHost(u"127.0.0.1"_s, port());
     QVERIFY(again.waitForConnected(2000));
-    again.write(direct("0", {"IBIS"}, id));
+    again.write(direct("0", { "IBIS" }, id));
     QTRY_COMPARE(m_server->control(u"stats"_s).value(2), u"held 1"_s);
     const QByteArray noFlag = cancel("0", id, "").chopped(1);
-    QCOMPARE(check(exchange(port(), noFlag).data, id).body, QByteArrayList{"0"});
+    QCOMPARE(check(exchange(port(), noFlag).data, id).body, QByteArrayList{ "0" });
     QTRY_COMPARE(again.state(), QAbstractSocket::UnconnectedState);
 }
 
@@ -638,11 +649,11 @@ void TestSimServer::stopHeldRequest()
     QTcpSocket held;
     held.connectToHost(u"127.0.0.1"_s, port());
     QVERIFY(held.waitForConnected(2000));
-    held.write(direct("L", {"1..dbnam1.mnu"}, clientNo("31")));
+    held.write(direct("L", { "1..dbnam1.mnu" }, clientNo("31")));
     QTRY_COMPARE(call("+3", {}).value(1), u"2"_s);
     const QStringList row = rows(call("+3", {}), 1).at(1);
     QCOMPARE(row.at(6), u"TULVA_CONTEXT"_s);
-    QCOMPARE(call("+4", {u"31"_s, u"L"_s, row.at(0)}), QStringList{u"0"_s});
+    QCOMPARE(call("+4", { u"31"_s, u"L"_s, row.at(0) }), QStringList{ u"0"_s });
     QTRY_COMPARE(held.state(), QAbstractSocket::UnconnectedState);
 }
 
@@ -667,7 +678,8 @@ void TestSimServer::controlPort()
         QByteArray reply;
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < 3000 && !(reply.endsWith("ok\n") || reply.endsWith("end\n") || reply.startsWith("error"))) {
+        while (t.elapsed() < 3000
+            && !(reply.endsWith("ok\n") || reply.endsWith("end\n") || reply.startsWith("error"))) {
             QTest::qWait(10);
             reply += c.readAll();
         }
@@ -684,18 +696,19 @@ void TestSimServer::controlPort()
     QCOMPARE(server.engine()->jobMilliseconds(), 500);
     QCOMPARE(say("stats").split(u'\n').value(0), u"requests 2"_s);
     // An empty state directory is a server without accounts and databases, not an error.
-    QCOMPARE(check(exchange(server.port(), direct("A", {"ADMIN", "admin"})).data).body, QByteArrayList{"-3333"});
+    QCOMPARE(check(exchange(server.port(), direct("A", { "ADMIN", "admin" })).data).body,
+        QByteArrayList{ "-3333" });
 }
 
 void TestSimServer::badRequests_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("expect");  // closed: no answer; error: an answer with -2
+    QTest::addColumn<QString>("expect"); // closed: no answer; error: an answer with -2
 
     QTest::newRow("garbage") << "hello\r\nworld\r\n"_ba << u"closed"_s;
     QTest::newRow("binary junk") << QByteArray("\x00\xff\x10\n\x00\x00", 6) << u"closed"_s;
     QTest::newRow("huge length") << "2000000000\nN\n"_ba << u"closed"_s;
-    QTest::newRow("length larger than sent") << "500\nN\nA\nN\n1\n"_ba << u"closed"_s;  // idle time-out
+    QTest::newRow("length larger than sent") << "500\nN\nA\nN\n1\n"_ba << u"closed"_s; // idle time-out
     QTest::newRow("nothing sent") << QByteArray() << u"closed"_s;
     QTest::newRow("truncated header") << "10\nN\nA\nN\n123\n"_ba << u"error"_s;
     QTest::newRow("HTTP without end") << "POST / HTTP/1.1\r\nHost: x\r\n\r\nN\nA\n"_ba << u"closed"_s;
@@ -719,7 +732,7 @@ void TestSimServer::badRequests()
         QCOMPARE(lines.at(10), "-2\r"_ba);
     }
     // The server goes on serving.
-    QCOMPARE(call("N", {}), QStringList{u"0"_s});
+    QCOMPARE(call("N", {}), QStringList{ u"0"_s });
     QTRY_COMPARE(m_server->openConnections(), 0);
 }
 
@@ -741,7 +754,8 @@ void TestSimServer::manyClientsAtOnce()
         auto s = std::make_unique<QTcpSocket>();
         QTcpSocket *raw = s.get();
         Identity id = clientNo(QByteArray::number(1000 + i));
-        const QByteArray request = direct(i % 2 ? "0" : "+9", i % 2 ? QByteArrayList{"BIGCAT"} : QByteArrayList{}, id);
+        const QByteArray request
+            = direct(i % 2 ? "0" : "+9", i % 2 ? QByteArrayList{ "BIGCAT" } : QByteArrayList{}, id);
         connect(raw, &QTcpSocket::connected, raw, [raw, request] { raw->write(request); });
         connect(raw, &QTcpSocket::readyRead, raw, [raw, &answers, i] { answers[i] += raw->readAll(); });
         connect(raw, &QTcpSocket::disconnected, raw, [&done] { ++done; });
@@ -754,7 +768,7 @@ void TestSimServer::manyClientsAtOnce()
         QVERIFY2(a.accepted, qPrintable(a.error));
         QCOMPARE(a.body.size(), i % 2 ? 7 : 3 + 5 * 9);
     }
-    QTRY_COMPARE(m_server->openConnections(), 0);  // the idle ones timed out
+    QTRY_COMPARE(m_server->openConnections(), 0); // the idle ones timed out
 }
 
 QTEST_GUILESS_MAIN(TestSimServer)

@@ -48,30 +48,35 @@ void TestSimWire::readRequest_data()
     Identity retry;
     retry.retried = true;
     retry.sequence = "7";
-    QTest::newRow("no arguments") << direct("N", {}) << "N"_ba << QByteArrayList{} << false << false << ""_ba << false;
-    QTest::newRow("arguments") << direct("Q", {"IBIS", "5", "7"}) << "Q"_ba << QByteArrayList{"IBIS", "5", "7"}
-                               << false << false << ""_ba << false;
-    QTest::newRow("empty middle argument") << direct("T", {"NEW", "", "1"}) << "T"_ba
-                                           << QByteArrayList{"NEW", "", "1"} << false << false << ""_ba << false;
+    QTest::newRow("no arguments") << direct("N", {}) << "N"_ba << QByteArrayList{} << false << false << ""_ba
+                                  << false;
+    QTest::newRow("arguments") << direct("Q", { "IBIS", "5", "7" }) << "Q"_ba
+                               << QByteArrayList{ "IBIS", "5", "7" } << false << false << ""_ba << false;
+    QTest::newRow("empty middle argument")
+        << direct("T", { "NEW", "", "1" }) << "T"_ba << QByteArrayList{ "NEW", "", "1" } << false << false
+        << ""_ba << false;
     // The client list goes out with CR LF after every line even on a first attempt.
-    QTest::newRow("client list text") << direct("+7", {"ADMIN\r", "admin\r", "\r", "*****\r\n"}) << "+7"_ba
-                                      << QByteArrayList{"ADMIN", "admin", "", "*****"} << false << false << ""_ba
-                                      << false;
-    QTest::newRow("resource with dots") << direct("L", {"1..dbnam1.mnu"}) << "L"_ba << QByteArrayList{"1..dbnam1.mnu"}
-                                        << false << false << ""_ba << false;
-    QTest::newRow("retried, CR LF") << direct("T", {"NEW", "\xce\xef\xe8\xf1\xe0\xed\xe8\xe5", "1"}, retry) << "T"_ba
-                                    << QByteArrayList{"NEW", "\xce\xef\xe8\xf1\xe0\xed\xe8\xe5", "1"} << false << false
-                                    << ""_ba << true;
-    QTest::newRow("retried without arguments") << direct("N", {}, retry) << "N"_ba << QByteArrayList{} << false
-                                               << false << ""_ba << true;
-    QTest::newRow("HTTP envelope") << http("0", {"IBIS"}) << "0"_ba << QByteArrayList{"IBIS"} << true << false
-                                   << ""_ba << false;
-    QTest::newRow("HTTP retried") << http("+7", {"A", "B", "", "*****"}, retry) << "+7"_ba
-                                  << QByteArrayList{"A", "B", "", "*****"} << true << false << ""_ba << true;
-    QTest::newRow("cancel, first press") << cancel("L", {}, "0") << "4"_ba << QByteArrayList{} << false << true
-                                         << "0"_ba << false;
-    QTest::newRow("cancel, later press") << cancel("0", {}, "1") << "4"_ba << QByteArrayList{} << false << true
-                                         << "1"_ba << false;
+    QTest::newRow("client list text")
+        << direct("+7", { "ADMIN\r", "admin\r", "\r", "*****\r\n" }) << "+7"_ba
+        << QByteArrayList{ "ADMIN", "admin", "", "*****" } << false << false << ""_ba << false;
+    QTest::newRow("resource with dots")
+        << direct("L", { "1..dbnam1.mnu" }) << "L"_ba << QByteArrayList{ "1..dbnam1.mnu" } << false << false
+        << ""_ba << false;
+    QTest::newRow("retried, CR LF") << direct("T", { "NEW", "\xce\xef\xe8\xf1\xe0\xed\xe8\xe5", "1" }, retry)
+                                    << "T"_ba
+                                    << QByteArrayList{ "NEW", "\xce\xef\xe8\xf1\xe0\xed\xe8\xe5", "1" }
+                                    << false << false << ""_ba << true;
+    QTest::newRow("retried without arguments")
+        << direct("N", {}, retry) << "N"_ba << QByteArrayList{} << false << false << ""_ba << true;
+    QTest::newRow("HTTP envelope") << http("0", { "IBIS" }) << "0"_ba << QByteArrayList{ "IBIS" } << true
+                                   << false << ""_ba << false;
+    QTest::newRow("HTTP retried") << http("+7", { "A", "B", "", "*****" }, retry) << "+7"_ba
+                                  << QByteArrayList{ "A", "B", "", "*****" } << true << false << ""_ba
+                                  << true;
+    QTest::newRow("cancel, first press")
+        << cancel("L", {}, "0") << "4"_ba << QByteArrayList{} << false << true << "0"_ba << false;
+    QTest::newRow("cancel, later press")
+        << cancel("0", {}, "1") << "4"_ba << QByteArrayList{} << false << true << "1"_ba << false;
 }
 
 void TestSimWire::readRequest()
@@ -85,7 +90,7 @@ void TestSimWire::readRequest()
     QFETCH(bool, retried);
 
     // Whole, and byte by byte as a slow network delivers it.
-    for (int chunk : {int(bytes.size()), 1}) {
+    for (int chunk : { int(bytes.size()), 1 }) {
         SimWire::RequestReader reader;
         State state = State::NeedMore;
         for (qsizetype i = 0; i < bytes.size(); i += chunk) {
@@ -126,8 +131,8 @@ void TestSimWire::readRejects_data()
     QTest::newRow("truncated header") << "9\nN\nA\nN\n12\n"_ba << State::Complete << false;
     QTest::newRow("HTTP huge Content-length")
         << "POST /x HTTP/1.1\r\nContent-length: 900000000\r\n\r\nN\n"_ba << State::Failed << false;
-    QTest::newRow("HTTP bad Content-length") << "POST /x HTTP/1.1\r\nContent-length: lots\r\n\r\n"_ba
-                                             << State::Failed << false;
+    QTest::newRow("HTTP bad Content-length")
+        << "POST /x HTTP/1.1\r\nContent-length: lots\r\n\r\n"_ba << State::Failed << false;
 }
 
 void TestSimWire::readRejects()
@@ -148,20 +153,20 @@ void TestSimWire::answerLength_data()
     QTest::addColumn<QByteArrayList>("body");
     QTest::addColumn<int>("binary");
 
-    QTest::newRow("code only") << QByteArrayList{"0"} << -1;
+    QTest::newRow("code only") << QByteArrayList{ "0" } << -1;
     QTest::newRow("no body") << QByteArrayList{} << -1;
-    QTest::newRow("empty text line") << QByteArrayList{""} << -1;
-    QTest::newRow("empty last lines") << QByteArrayList{"0", "", ""} << -1;
-    QTest::newRow("Cyrillic") << QByteArrayList{"0", "\xc0\xea\xf2\xe8\xe2\xed\xfb\xe9"} << -1;
-    QTest::newRow("binary part") << QByteArrayList{"0", "x"} << 20;
-    QTest::newRow("empty binary part") << QByteArrayList{"0"} << 0;
+    QTest::newRow("empty text line") << QByteArrayList{ "" } << -1;
+    QTest::newRow("empty last lines") << QByteArrayList{ "0", "", "" } << -1;
+    QTest::newRow("Cyrillic") << QByteArrayList{ "0", "\xc0\xea\xf2\xe8\xe2\xed\xfb\xe9" } << -1;
+    QTest::newRow("binary part") << QByteArrayList{ "0", "x" } << 20;
+    QTest::newRow("empty binary part") << QByteArrayList{ "0" } << 0;
 }
 
 void TestSimWire::answerLength()
 {
     QFETCH(QByteArrayList, body);
     QFETCH(int, binary);
-    SimWire::AnswerHeader header{"0", "123456", "1", {}};
+    SimWire::AnswerHeader header{ "0", "123456", "1", {} };
     SimWire::AnswerOptions options;
     if (binary >= 0) {
         options.withBinary = true;
@@ -191,7 +196,11 @@ void TestSimWire::answerLength()
 
 void TestSimWire::encodeLineBreaks()
 {
-    QCOMPARE(SimWire::encodeLineBreaks("a\r\nb\nc\rd\0e"_ba), "a\x1F\x1E" "b\x1E" "c\x1F" "d e"_ba);
+    QCOMPARE(SimWire::encodeLineBreaks("a\r\nb\nc\rd\0e"_ba),
+        "a\x1F\x1E"
+        "b\x1E"
+        "c\x1F"
+        "d e"_ba);
     QCOMPARE(SimClient::decodeLineBreaks(SimWire::encodeLineBreaks("x\r\ny\r\n"_ba)), "x\r\ny\r\n"_ba);
 }
 
@@ -204,7 +213,8 @@ void TestSimWire::mfnText_data()
 
     QTest::newRow("empty") << ""_ba << true << qint64(0) << ""_ba;
     QTest::newRow("list and range") << "1,5,7-9"_ba << true << qint64(5) << "1,5,7-9"_ba;
-    QTest::newRow("unsorted, overlapping, adjacent") << "9, 2-4,3-6 ,7,1"_ba << true << qint64(8) << "1-7,9"_ba;
+    QTest::newRow("unsorted, overlapping, adjacent")
+        << "9, 2-4,3-6 ,7,1"_ba << true << qint64(8) << "1-7,9"_ba;
     QTest::newRow("a million") << "1-1000000"_ba << true << qint64(1000000) << "1-1000000"_ba;
     QTest::newRow("zero") << "0"_ba << false << qint64(0) << ""_ba;
     QTest::newRow("backwards range") << "5-3"_ba << false << qint64(0) << ""_ba;
@@ -229,27 +239,33 @@ void TestSimWire::mfnText()
 void TestSimWire::mfnRemoveAndWire()
 {
     MfnSet set = *MfnSet::fromText("1-10,20,30-31");
-    set.remove({20, 5, 1, 10, 99, 5});
+    set.remove({ 20, 5, 1, 10, 99, 5 });
     QCOMPARE(set.toText(), "2-4,6-9,30-31"_ba);
     QVERIFY(set.contains(3));
     QVERIFY(!set.contains(5));
-    QCOMPARE(MfnSet::fromText("3,1-2")->toWireLine(), "1\x1F\x1E" "2\x1F\x1E" "3"_ba);
+    QCOMPARE(MfnSet::fromText("3,1-2")->toWireLine(),
+        "1\x1F\x1E"
+        "2\x1F\x1E"
+        "3"_ba);
     QCOMPARE(MfnSet().toWireLine(), QByteArray());
 
     // A million numbers: every one present once, separated by the encoded line break.
     const QByteArray wire = MfnSet::fromRange(1, 1000000).toWireLine();
     QCOMPARE(wire.count("\x1F\x1E"), 999999);
-    QVERIFY(wire.startsWith("1\x1F\x1E" "2\x1F"));
-    QVERIFY(wire.endsWith("\x1E" "1000000"));
+    QVERIFY(wire.startsWith("1\x1F\x1E"
+                            "2\x1F"));
+    QVERIFY(wire.endsWith("\x1E"
+                          "1000000"));
 }
 
 void TestSimWire::databaseListEdits()
 {
     const QByteArray list = "IBIS\r\nCatalogue\r\nRDR\r\nReaders\r\n*****\r\nignored\r\n"_ba;
     const QByteArray added = SimState::listWithDatabase(list, u"NEW"_s, u"Новая"_s);
-    QCOMPARE(added, "IBIS\r\nCatalogue\r\nRDR\r\nReaders\r\nNEW\r\n\xcd\xee\xe2\xe0\xff\r\n*****\r\nignored\r\n"_ba);
+    QCOMPARE(added,
+        "IBIS\r\nCatalogue\r\nRDR\r\nReaders\r\nNEW\r\n\xcd\xee\xe2\xe0\xff\r\n*****\r\nignored\r\n"_ba);
     QCOMPARE(SimState::listWithDatabase("IBIS\r\nCatalogue\r\nDANGLING"_ba, u"NEW"_s, u"n"_s),
-             "IBIS\r\nCatalogue\r\nNEW\r\nn\r\n*****\r\n"_ba);
+        "IBIS\r\nCatalogue\r\nNEW\r\nn\r\n*****\r\n"_ba);
     QCOMPARE(SimState::listWithDatabase({}, u"NEW"_s, u"n"_s), "NEW\r\nn\r\n*****\r\n"_ba);
     QVERIFY(SimState::listHasDatabase(list, u"rdr"_s));
     QVERIFY(!SimState::listHasDatabase(list, u"ignored"_s));
@@ -264,16 +280,18 @@ void TestSimWire::clientListText_data()
     QTest::addColumn<QStringList>("firstIni");
 
     const QStringList defaults = Workstations::defaultIniNames();
-    QTest::newRow("all defaults") << QStringList{u"ADMIN"_s, u"pw"_s, QString(), u"*****"_s} << true << defaults;
+    QTest::newRow("all defaults") << QStringList{ u"ADMIN"_s, u"pw"_s, QString(), u"*****"_s } << true
+                                  << defaults;
     QStringList own = defaults;
     own[0] = u"abc.ini"_s;
     own[1] = QString();
-    QTest::newRow("own cataloguer, no reader")
-        << QStringList{u"ИВАНОВ"_s, u"пароль"_s, u"C=abc.ini; R=; "_s, u"*****"_s, u"after end"_s} << true << own;
-    QTest::newRow("no terminator") << QStringList{u"A"_s, u"p"_s, QString()} << false << QStringList{};
-    QTest::newRow("incomplete account") << QStringList{u"A"_s, u"p"_s, QString(), u"B"_s, u"*****"_s} << false
-                                        << QStringList{};
-    QTest::newRow("empty name") << QStringList{QString(), u"p"_s, QString(), u"*****"_s} << false << QStringList{};
+    QTest::newRow("own cataloguer, no reader") << QStringList{ u"ИВАНОВ"_s, u"пароль"_s, u"C=abc.ini; R=; "_s,
+        u"*****"_s, u"after end"_s } << true << own;
+    QTest::newRow("no terminator") << QStringList{ u"A"_s, u"p"_s, QString() } << false << QStringList{};
+    QTest::newRow("incomplete account")
+        << QStringList{ u"A"_s, u"p"_s, QString(), u"B"_s, u"*****"_s } << false << QStringList{};
+    QTest::newRow("empty name") << QStringList{ QString(), u"p"_s, QString(), u"*****"_s } << false
+                                << QStringList{};
 }
 
 void TestSimWire::clientListText()

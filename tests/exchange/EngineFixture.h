@@ -31,7 +31,8 @@ struct EngineFixture
         terminateCalls = 0;
         setApplicationTerminateHandler([this] { ++terminateCalls; });
         TWaitForm::setProgramHooks({ [](const QString &text) {
-                                        return Dialogs::askYesNo(Dialogs::Icon::Question, QStringLiteral("Внимание!"), text);
+                                        return Dialogs::askYesNo(
+                                            Dialogs::Icon::Question, QStringLiteral("Внимание!"), text);
                                     },
             ApplicationTerminate, ApplicationTerminating });
     }

@@ -110,7 +110,8 @@ void TestAnswerLines::splitLinesReadAlikeInAnyOrder()
     QFETCH(int, skip);
     QByteArray buffer = text;
     const qsizetype marker = buffer.indexOf("TULVA_BINARY_DATA");
-    QList<QByteArrayView> lines = Wire::splitLines(QByteArrayView(buffer).first(marker < 0 ? buffer.size() : marker));
+    QList<QByteArrayView> lines
+        = Wire::splitLines(QByteArrayView(buffer).first(marker < 0 ? buffer.size() : marker));
     lines.remove(0, qMin<qsizetype>(skip, lines.size()));
     QList<QByteArray> expected;
     for (const QByteArrayView line : std::as_const(lines))
@@ -146,13 +147,19 @@ void TestAnswerLines::mfnListsFromBytesMatchTheTextParser_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::newRow("empty") << QByteArray();
-    QTest::newRow("encoded breaks") << QByteArray("1\x1F\x1E" "22\x1F\x1E" "333\x1F\x1E");
+    QTest::newRow("encoded breaks") << QByteArray("1\x1F\x1E"
+                                                  "22\x1F\x1E"
+                                                  "333\x1F\x1E");
     QTest::newRow("real breaks") << QByteArray("5\r\n6\n7\r8");
     QTest::newRow("signs") << QByteArray("+4\x1F\x1E-5");
     QTest::newRow("largest") << QByteArray("2147483647\x1F\x1E-2147483648");
-    QTest::newRow("too large") << QByteArray("1\x1F\x1E" "2147483648");
-    QTest::newRow("letters") << QByteArray("1\x1F\x1E" "12a\x1F\x1E" "3");
-    QTest::newRow("empty piece") << QByteArray("1\x1F\x1E\x1F\x1E" "2");
+    QTest::newRow("too large") << QByteArray("1\x1F\x1E"
+                                             "2147483648");
+    QTest::newRow("letters") << QByteArray("1\x1F\x1E"
+                                           "12a\x1F\x1E"
+                                           "3");
+    QTest::newRow("empty piece") << QByteArray("1\x1F\x1E\x1F\x1E"
+                                               "2");
     QTest::newRow("lone sign") << QByteArray("7\x1F\x1E-");
     QTest::newRow("long digits") << QByteArray("000000000000012");
     QTest::newRow("cyrillic") << TextCodec::toBytes(u"1\x1F\x1EЖ"_s);
@@ -166,9 +173,19 @@ void TestAnswerLines::mfnListsFromBytesMatchTheTextParser_data()
     widths += "99999999\n0000001\r42";
     QTest::newRow("every width") << widths;
     QTest::newRow("lone breaks, more pieces than LFs") << QByteArray("12345\r23456\r34567\r45678\r5\n6\r7");
-    QTest::newRow("lone encoded breaks") << QByteArray("1234567\x1F" "2345678\x1E" "3456789\x1E\x1F" "4\x1F\x1E" "5");
-    QTest::newRow("final break") << QByteArray("1234567\x1F\x1E" "7654321\x1F\x1E");
-    const QByteArray tail("\x1F\x1E" "12\x1F\x1E" "123\x1F\x1E" "1234\x1F\x1E" "12345678\x1F\x1E" "7");
+    QTest::newRow("lone encoded breaks") << QByteArray("1234567\x1F"
+                                                       "2345678\x1E"
+                                                       "3456789\x1E\x1F"
+                                                       "4\x1F\x1E"
+                                                       "5");
+    QTest::newRow("final break") << QByteArray("1234567\x1F\x1E"
+                                               "7654321\x1F\x1E");
+    const QByteArray tail("\x1F\x1E"
+                          "12\x1F\x1E"
+                          "123\x1F\x1E"
+                          "1234\x1F\x1E"
+                          "12345678\x1F\x1E"
+                          "7");
     for (const char odd : { '/', ':', '\0', ' ', '\xB9', '\x1D', '-' }) {
         for (int at = 0; at < 8; ++at) {
             QByteArray piece("1234567");

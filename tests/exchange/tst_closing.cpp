@@ -1,15 +1,15 @@
 // Ending the program: nothing closes under a running request except through it, a registered
 // program always ends unregistered, and closing never asks anything.
-#include "SimSession.h"
 #include "ScriptedServer.h"
+#include "SimSession.h"
 #include "TestSupport.h"
+#include "database/Opendb.h"
 #include "exchange/Waitunit.h"
 #include "shell/Application.h"
 #include "shell/Dialogs.h"
 #include "shell/Forms.h"
 #include "shell/Globals.h"
 #include "shell/Labelf.h"
-#include "database/Opendb.h"
 #include "shell/Program.h"
 #include "shell/StringGrid.h"
 #include "shell/Wamain.h"
@@ -27,7 +27,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
 
 } // namespace
 
@@ -63,7 +62,8 @@ void TestClosing::startSim(const QStringList &faults)
 void TestClosing::startForms(quint16 port, bool runStartTimer)
 {
     m_terminations = 0;
-    QVERIFY(m_session.createForms(port, [this] { ++m_terminations; }, runStartTimer));
+    QVERIFY(m_session.createForms(
+        port, [this] { ++m_terminations; }, runStartTimer));
     WAMainForm->show();
 }
 

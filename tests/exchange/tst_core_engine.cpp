@@ -4,8 +4,8 @@
 #include "exchange/Exchange.h"
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -59,8 +59,8 @@ void TestCoreEngine::journalRecords()
     connect(&engine, &TulvaExchange::operationFinished, this,
         [&](const ExchangeRecord &r) { records.append(r); });
     QStringList answer;
-    QCOMPARE(ConnectToServer(&engine, u"127.0.0.1"_s, QString::number(sim.port()), u"A"_s, answer,
-                 u"admin"_s, u"ADMIN"_s),
+    QCOMPARE(ConnectToServer(&engine, u"127.0.0.1"_s, QString::number(sim.port()), u"A"_s, answer, u"admin"_s,
+                 u"ADMIN"_s),
         OpResult::Accepted);
     QCOMPARE(engine.GetDatabaseInfo(u"IBIS"_s, answer), OpResult::Accepted);
     // A refusal while an exchange runs is recorded as busy, with nothing sent.

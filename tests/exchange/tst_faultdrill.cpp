@@ -65,19 +65,19 @@ void TestFaultDrill::faults_data()
                           << false;
     QTest::newRow("cut mid-answer") << u"+3:cut=60:1"_s << QList<bool>{} << int(OpResult::Accepted)
                                     << QStringList{} << 1 << false;
-    QTest::newRow("bad length, six times, Yes") << u"+3:badlength:6"_s << QList<bool>{ true }
-                                                << int(OpResult::Accepted) << QStringList{ kDataError } << 5
-                                                << false;
-    QTest::newRow("bad sequence twice") << u"+3:badseq:2"_s << QList<bool>{} << int(OpResult::Accepted)
-                                        << QStringList{} << 2 << false;
+    QTest::newRow("bad length, six times, Yes")
+        << u"+3:badlength:6"_s << QList<bool>{ true } << int(OpResult::Accepted) << QStringList{ kDataError }
+        << 5 << false;
+    QTest::newRow("bad sequence twice")
+        << u"+3:badseq:2"_s << QList<bool>{} << int(OpResult::Accepted) << QStringList{} << 2 << false;
     QTest::newRow("bad id, No") << u"+3:badid"_s << QList<bool>{ false } << int(OpResult::Failed)
                                 << QStringList{ kDataError } << 5 << true;
     QTest::newRow("delay") << u"+3:delay=400:1"_s << QList<bool>{} << int(OpResult::Accepted) << QStringList{}
                            << 0 << false;
     QTest::newRow("binary part") << u"+3:binary=64:1"_s << QList<bool>{} << int(OpResult::Accepted)
                                  << QStringList{} << 0 << false;
-    QTest::newRow("hang, cancelled") << u"+3:hang:1"_s << QList<bool>{} << int(OpResult::Failed) << QStringList{}
-                                     << 0 << false;
+    QTest::newRow("hang, cancelled") << u"+3:hang:1"_s << QList<bool>{} << int(OpResult::Failed)
+                                     << QStringList{} << 0 << false;
 }
 
 void TestFaultDrill::faults()
@@ -90,7 +90,8 @@ void TestFaultDrill::faults()
     QFETCH(bool, terminates);
 
     m_state = std::make_unique<QTemporaryDir>();
-    QStringList args{ u"--state"_s, m_state->filePath(u"state"_s), u"--sample"_s, EmulatorProcess::sampleDir() };
+    QStringList args{ u"--state"_s, m_state->filePath(u"state"_s), u"--sample"_s,
+        EmulatorProcess::sampleDir() };
     if (!rule.isEmpty())
         args << u"--fault"_s << rule;
     m_sim = std::make_unique<EmulatorProcess>(args);
@@ -136,8 +137,8 @@ void TestFaultDrill::faults()
     // Still usable: the next command goes through (after an ended program, a new address).
     if (rule.isEmpty() || terminates) {
         if (rule.isEmpty()) {
-            m_sim = std::make_unique<EmulatorProcess>(QStringList{ u"--state"_s, m_state->filePath(u"state2"_s),
-                u"--sample"_s, EmulatorProcess::sampleDir() });
+            m_sim = std::make_unique<EmulatorProcess>(QStringList{
+                u"--state"_s, m_state->filePath(u"state2"_s), u"--sample"_s, EmulatorProcess::sampleDir() });
             QVERIFY(m_sim->port() != 0);
         }
         f.form->SetServerAddress(u"127.0.0.1"_s, QString::number(m_sim->port()), u"A"_s);

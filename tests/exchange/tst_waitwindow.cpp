@@ -71,8 +71,10 @@ void TestWaitWindow::cancelByRealInput_data()
     QTest::newRow("modal dialog, mouse") << Origin::ModalDialog << Input::Mouse << true;
     QTest::newRow("modal dialog, Esc") << Origin::ModalDialog << Input::Escape << true;
     QTest::newRow("modal dialog, mouse, WaitNoModal=0") << Origin::ModalDialog << Input::Mouse << false;
-    QTest::newRow("message box open, keep-alive, mouse") << Origin::MessageBoxKeepAlive << Input::Mouse << true;
-    QTest::newRow("message box open, keep-alive, Esc") << Origin::MessageBoxKeepAlive << Input::Escape << true;
+    QTest::newRow("message box open, keep-alive, mouse")
+        << Origin::MessageBoxKeepAlive << Input::Mouse << true;
+    QTest::newRow("message box open, keep-alive, Esc")
+        << Origin::MessageBoxKeepAlive << Input::Escape << true;
     QTest::newRow("main window, Esc") << Origin::PlainWindow << Input::Escape << true;
     QTest::newRow("main window, Esc, WaitNoModal=0") << Origin::PlainWindow << Input::Escape << false;
     QTest::newRow("no active window, mouse") << Origin::NoActiveWindow << Input::Mouse << true;

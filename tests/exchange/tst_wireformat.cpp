@@ -167,12 +167,12 @@ void TestWireFormat::splitLines_data()
                                 << QByteArrayList{ a15, b16, c33, a15 };
     QTest::newRow("CR LF across a step edge") << a15 + "\r\n" + c33 + "\r\n\r\n"
                                               << QByteArrayList{ a15, c33, "" };
-    QTest::newRow("zero byte after a long break") << b16 + "\r\n" + QByteArray("\0", 1) + c33
-                                                  << QByteArrayList{ b16 };
-    QTest::newRow("zero byte in a long line") << c33 + QByteArray("\0", 1) + "\n" + a15
-                                              << QByteArrayList{ c33 };
-    QTest::newRow("zero byte between CR and LF") << b16 + QByteArray("\r\0\n", 3) + a15
-                                                 << QByteArrayList{ b16 };
+    QTest::newRow("zero byte after a long break")
+        << b16 + "\r\n" + QByteArray("\0", 1) + c33 << QByteArrayList{ b16 };
+    QTest::newRow("zero byte in a long line")
+        << c33 + QByteArray("\0", 1) + "\n" + a15 << QByteArrayList{ c33 };
+    QTest::newRow("zero byte between CR and LF")
+        << b16 + QByteArray("\r\0\n", 3) + a15 << QByteArrayList{ b16 };
     QTest::newRow("Cyrillic") << QByteArray("\xCF\xF0\xE8\r\n\xE2\xE5\xF2")
                               << QByteArrayList{ "\xCF\xF0\xE8", "\xE2\xE5\xF2" };
 }
@@ -239,7 +239,8 @@ void TestWireFormat::answerChecks_data()
         << answerHeader("28") + "X\r\nTULVA_BINARY_DATA" << ok << QByteArrayList{ "X" } << 0;
     // Near misses before the marker: the search must not skip the real one.
     QTest::newRow("marker after its own beginnings")
-        << answerHeader("100") + "TULVA_BINARY_DAT" + QByteArray(13, 'B') + "TTULVA_TULVA_BINARY_DATA" + binary
+        << answerHeader("100") + "TULVA_BINARY_DAT" + QByteArray(13, 'B') + "TTULVA_TULVA_BINARY_DATA"
+            + binary
         << ok << QByteArrayList{ "TULVA_BINARY_DAT" + QByteArray(13, 'B') + "TTULVA_" } << 20;
     QTest::newRow("marker cut short at the end")
         << answerHeader("28") + "X\r\nTULVA_BINARY_DAT" << length << QByteArrayList{} << 0;

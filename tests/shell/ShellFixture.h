@@ -45,7 +45,7 @@ struct ShellFixture
         QStringList messages = numberedMessages(1369);
         messages[42] = u"Да"_s;
         writeCp1251File(dir->filePath(u"TULVAMSG.TXT"_s), messages);
-        QStringList settings{u"[Main]"_s, u"ServerIP=127.0.0.1"_s, u"ServerPort="_s + server->portText()};
+        QStringList settings{ u"[Main]"_s, u"ServerIP=127.0.0.1"_s, u"ServerPort="_s + server->portText() };
         settings += extraSettings;
         writeCp1251File(dir->filePath(LocalIniFileName), settings);
 
@@ -84,13 +84,13 @@ struct ShellFixture
         return out;
     }
 
-    void answer(const QStringList &body) { server->addScript({ScriptedServer::reply(lines(body))}); }
+    void answer(const QStringList &body) { server->addScript({ ScriptedServer::reply(lines(body)) }); }
 
     // A successful login whose profile is the given lines.
     void answerLogin(const QStringList &profile)
     {
         using namespace Qt::Literals::StringLiterals;
-        answer(QStringList{u"0"_s, u"tulvaa.ini"_s} + profile);
+        answer(QStringList{ u"0"_s, u"tulvaa.ini"_s } + profile);
     }
 
     // Shows the login dialog as the start sequence does and logs in.

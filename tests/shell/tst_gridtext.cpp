@@ -25,7 +25,7 @@ std::unique_ptr<QStandardItemModel> table(const QStringList &titles, const QList
 }
 
 JournalEntry entry(const char *command, const QString &argument, int result = OpResult::Accepted,
-                   const QString &returnCode = u"0"_s)
+    const QString &returnCode = u"0"_s)
 {
     JournalEntry e;
     e.started = QDateTime(QDate(2026, 12, 8), QTime(12, 0, 1, 250));
@@ -59,41 +59,41 @@ private Q_SLOTS:
 
 void TestGridText::csvBytes()
 {
-    const auto model = table({u"№"_s, u"Имя"_s, u"Примечание"_s},
-                             {{u"1"_s, u"ИВАНОВ"_s, u"a,b"_s},
-                              {u"2"_s, u"say \"hi\""_s, u"two\r\nlines"_s},
-                              {u"3"_s, QString(), u" lead"_s}});
+    const auto model = table({ u"№"_s, u"Имя"_s, u"Примечание"_s },
+        { { u"1"_s, u"ИВАНОВ"_s, u"a,b"_s }, { u"2"_s, u"say \"hi\""_s, u"two\r\nlines"_s },
+            { u"3"_s, QString(), u" lead"_s } });
     const QByteArray bytes = GridText::csv(*model, GridText::Encoding::Utf8Bom);
-    const QByteArray expected = "\xEF\xBB\xBF"
-                                "\xE2\x84\x96,\xD0\x98\xD0\xBC\xD1\x8F,\xD0\x9F\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x87"
-                                "\xD0\xB0\xD0\xBD\xD0\xB8\xD0\xB5\r\n"
-                                "1,\xD0\x98\xD0\x92\xD0\x90\xD0\x9D\xD0\x9E\xD0\x92,\"a,b\"\r\n"
-                                "2,\"say \"\"hi\"\"\",\"two\r\nlines\"\r\n"
-                                "3,, lead\r\n";
+    const QByteArray expected
+        = "\xEF\xBB\xBF"
+          "\xE2\x84\x96,\xD0\x98\xD0\xBC\xD1\x8F,\xD0\x9F\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x87"
+          "\xD0\xB0\xD0\xBD\xD0\xB8\xD0\xB5\r\n"
+          "1,\xD0\x98\xD0\x92\xD0\x90\xD0\x9D\xD0\x9E\xD0\x92,\"a,b\"\r\n"
+          "2,\"say \"\"hi\"\"\",\"two\r\nlines\"\r\n"
+          "3,, lead\r\n";
     QCOMPARE(bytes, expected);
 
     // A grid whose hook masks a column exports the mask, the title row included as shown.
     const QByteArray masked = GridText::csv(*model, GridText::Encoding::Utf8Bom,
-                                            [](int col, int row, const QString &shown) {
-                                                return col == 2 && row >= 0 ? u"*****"_s : shown;
-                                            });
+        [](int col, int row, const QString &shown) { return col == 2 && row >= 0 ? u"*****"_s : shown; });
     QVERIFY(!masked.contains("lines"));
     QCOMPARE(masked.count("*****"), 3);
 }
 
 void TestGridText::csvWindows1251()
 {
-    const auto model = table({u"MFN"_s, u"Отметка"_s}, {{u"5"_s, u"удалена ё"_s}, {u"6"_s, u"€ ✓"_s}});
+    const auto model
+        = table({ u"MFN"_s, u"Отметка"_s }, { { u"5"_s, u"удалена ё"_s }, { u"6"_s, u"€ ✓"_s } });
     const QByteArray bytes = GridText::csv(*model, GridText::Encoding::Windows1251);
     // No byte-order mark; Cyrillic as single bytes; the euro exists in 1251, the check mark not.
-    QCOMPARE(bytes, QByteArray("MFN,\xCE\xF2\xEC\xE5\xF2\xEA\xE0\r\n"
-                               "5,\xF3\xE4\xE0\xEB\xE5\xED\xE0 \xB8\r\n"
-                               "6,\x88 ?\r\n"));
+    QCOMPARE(bytes,
+        QByteArray("MFN,\xCE\xF2\xEC\xE5\xF2\xEA\xE0\r\n"
+                   "5,\xF3\xE4\xE0\xEB\xE5\xED\xE0 \xB8\r\n"
+                   "6,\x88 ?\r\n"));
 }
 
 void TestGridText::csvFailedDevice()
 {
-    const auto model = table({u"a"_s}, {{u"1"_s}});
+    const auto model = table({ u"a"_s }, { { u"1"_s } });
     QBuffer closed; // never opened: every write fails
     QString error;
     QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): device not open");
@@ -103,8 +103,9 @@ void TestGridText::csvFailedDevice()
 
 void TestGridText::tabSeparatedText()
 {
-    QCOMPARE(GridText::tabSeparated({{u"1"_s, u"Сервер ТУЛВА"_s, QString()}, {u"2"_s, u"a\tb"_s, u"x\r\ny"_s}}),
-             u"1\tСервер ТУЛВА\t\n2\ta b\tx  y\n"_s);
+    QCOMPARE(GridText::tabSeparated(
+                 { { u"1"_s, u"Сервер ТУЛВА"_s, QString() }, { u"2"_s, u"a\tb"_s, u"x\r\ny"_s } }),
+        u"1\tСервер ТУЛВА\t\n2\ta b\tx  y\n"_s);
     QCOMPARE(GridText::tabSeparated({}), QString());
 }
 
@@ -112,12 +113,12 @@ void TestGridText::filterIgnoresCaseWithCyrillic_data()
 {
     QTest::addColumn<QString>("needle");
     QTest::addColumn<QStringList>("rows"); // the first cells of the rows that stay
-    QTest::newRow("empty keeps all") << QString() << QStringList{u"1"_s, u"2"_s, u"3"_s};
-    QTest::newRow("cyrillic other case") << u"активн"_s << QStringList{u"1"_s, u"3"_s};
-    QTest::newRow("cyrillic upper") << u"ОЖИДАНИЕ"_s << QStringList{u"2"_s};
-    QTest::newRow("yo") << u"ЁЛКА"_s << QStringList{u"3"_s};
-    QTest::newRow("latin") << u"tulva_reload"_s << QStringList{u"1"_s};
-    QTest::newRow("any column") << u"2"_s << QStringList{u"2"_s};
+    QTest::newRow("empty keeps all") << QString() << QStringList{ u"1"_s, u"2"_s, u"3"_s };
+    QTest::newRow("cyrillic other case") << u"активн"_s << QStringList{ u"1"_s, u"3"_s };
+    QTest::newRow("cyrillic upper") << u"ОЖИДАНИЕ"_s << QStringList{ u"2"_s };
+    QTest::newRow("yo") << u"ЁЛКА"_s << QStringList{ u"3"_s };
+    QTest::newRow("latin") << u"tulva_reload"_s << QStringList{ u"1"_s };
+    QTest::newRow("any column") << u"2"_s << QStringList{ u"2"_s };
     QTest::newRow("nothing") << u"нет такого"_s << QStringList{};
 }
 
@@ -125,10 +126,9 @@ void TestGridText::filterIgnoresCaseWithCyrillic()
 {
     QFETCH(QString, needle);
     QFETCH(QStringList, rows);
-    const auto model = table({u"№"_s, u"Команда"_s, u"Состояние"_s},
-                             {{u"1"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s},
-                              {u"2"_s, u"TULVA_DB_NEW"_s, u"Ожидание"_s},
-                              {u"3"_s, u"ёлка"_s, u"АКТИВНЫЙ"_s}});
+    const auto model = table({ u"№"_s, u"Команда"_s, u"Состояние"_s },
+        { { u"1"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s }, { u"2"_s, u"TULVA_DB_NEW"_s, u"Ожидание"_s },
+            { u"3"_s, u"ёлка"_s, u"АКТИВНЫЙ"_s } });
     GridFilterModel filter;
     QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
     filter.setSourceModel(model.get());
@@ -141,7 +141,7 @@ void TestGridText::filterIgnoresCaseWithCyrillic()
 
 void TestGridText::filterModelFollowsItsSource()
 {
-    const auto model = table({u"a"_s, u"b"_s}, {{u"x"_s, u"один"_s}, {u"y"_s, u"два"_s}});
+    const auto model = table({ u"a"_s, u"b"_s }, { { u"x"_s, u"один"_s }, { u"y"_s, u"два"_s } });
     GridFilterModel filter;
     QAbstractItemModelTester tester(&filter, QAbstractItemModelTester::FailureReportingMode::QtTest);
     filter.setSourceModel(model.get());
@@ -150,9 +150,9 @@ void TestGridText::filterModelFollowsItsSource()
     // A changed cell is judged again; a new row too.
     model->item(1, 1)->setText(u"один и два"_s);
     QCOMPARE(filter.rowCount(), 2);
-    model->appendRow({new QStandardItem(u"z"_s), new QStandardItem(u"три"_s)});
+    model->appendRow({ new QStandardItem(u"z"_s), new QStandardItem(u"три"_s) });
     QCOMPARE(filter.rowCount(), 2);
-    model->appendRow({new QStandardItem(u"w"_s), new QStandardItem(u"Один"_s)});
+    model->appendRow({ new QStandardItem(u"w"_s), new QStandardItem(u"Один"_s) });
     QCOMPARE(filter.rowCount(), 3);
     // The extra row test narrows further; the text matches what the hook says a cell gives away.
     filter.setRowTest([](int row) { return row != 0; });
@@ -232,7 +232,7 @@ void TestGridText::journalNeverHoldsAPassword()
     QCOMPARE(journal.index(3, RequestJournal::Argument).data().toString(), u"*****"_s);
     QCOMPARE(journal.index(4, RequestJournal::Argument).data().toString(), u"IBIS"_s);
     const QByteArray exported = GridText::csv(journal, GridText::Encoding::Utf8Bom);
-    for (const char *secret : {"secret", "READER"})
+    for (const char *secret : { "secret", "READER" })
         QVERIFY2(!exported.contains(secret), secret);
     QVERIFY(exported.contains("ADMIN, *****"));
 }
@@ -253,7 +253,7 @@ void TestGridText::journalErrors()
     QList<bool> errors;
     for (int r = 0; r < journal.size(); ++r)
         errors.append(journal.index(r, 0).data(RequestJournal::ErrorRole).toBool());
-    QCOMPARE(errors, (QList<bool>{false, true, true, true, true, false}));
+    QCOMPARE(errors, (QList<bool>{ false, true, true, true, true, false }));
     QCOMPARE(journal.index(2, RequestJournal::Result).data().toString(), u"занят"_s);
     QCOMPARE(journal.index(4, RequestJournal::Cancelled).data().toString(), u"да"_s);
     QCOMPARE(journal.index(4, RequestJournal::Retries).data().toString(), u"2"_s);

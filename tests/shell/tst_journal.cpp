@@ -19,7 +19,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 JournalEntry entry(const char *command, const QString &argument, int result = OpResult::Accepted,
-                   const QString &returnCode = u"0"_s)
+    const QString &returnCode = u"0"_s)
 {
     JournalEntry e;
     e.started = QDateTime::currentDateTime();
@@ -100,12 +100,14 @@ void TestJournal::errorsStandOutAndFilter()
 
     // "только ошибки", clicked as the administrator does.
     QCheckBox *box = form->ErrorsOnlyCheck;
-    QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {},
-                      box->mapTo(form, QPoint(8, box->height() / 2)));
+    QTest::mouseClick(
+        form->windowHandle(), Qt::LeftButton, {}, box->mapTo(form, QPoint(8, box->height() / 2)));
     QTRY_VERIFY(box->isChecked());
     QCOMPARE(shown->rowCount(), 3);
     QCOMPARE(form->CountLabel->text(), u"Показано 3 из 5"_s);
-    QCOMPARE(form->JournalGrid->cell(RequestJournal::Code, form->JournalGrid->filterModel()->mapToSource(shown->index(2, 0)).row() + 1), u"Y"_s);
+    QCOMPARE(form->JournalGrid->cell(RequestJournal::Code,
+                 form->JournalGrid->filterModel()->mapToSource(shown->index(2, 0)).row() + 1),
+        u"Y"_s);
     // A new failure shows at once; a success does not.
     journal->add(entry("+1", {}, OpResult::Failed, {}));
     journal->add(entry("+1", {}));
@@ -129,7 +131,7 @@ void TestJournal::exportHoldsNoPassword()
     const QString path = f.dir->filePath(u"journal.csv"_s);
     Dialogs::queueSaveFile(path, Dialogs::Encoding::Utf8Bom);
     QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {},
-                      form->ExportButton->mapTo(form, form->ExportButton->rect().center()));
+        form->ExportButton->mapTo(form, form->ExportButton->rect().center()));
     QTRY_VERIFY(QFile::exists(path));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -139,17 +141,18 @@ void TestJournal::exportHoldsNoPassword()
     QVERIFY(!bytes.contains("secret"));
     QVERIFY(!bytes.contains("READER"));
     // Nothing but that file was written: the journal keeps to memory.
-    QCOMPARE(QDir(f.dir->path()).entryList({u"*.log"_s, u"*journal*"_s}, QDir::Files), QStringList{u"journal.csv"_s});
+    QCOMPARE(QDir(f.dir->path()).entryList({ u"*.log"_s, u"*journal*"_s }, QDir::Files),
+        QStringList{ u"journal.csv"_s });
 }
 
 void TestJournal::engineOperationsArrive()
 {
     // A login and a process list through the real engine; then a server that never answers,
     // given up by the administrator's cancel presses.
-    f.answerLogin({u"[MAIN]"_s});
+    f.answerLogin({ u"[MAIN]"_s });
     QStringList answer;
     QCOMPARE(WaitForm->RegisterClient(u"ADMIN"_s, u"topsecret"_s, u"A"_s, answer), OpResult::Accepted);
-    f.answer({u"-3"_s});
+    f.answer({ u"-3"_s });
     QCOMPARE(WaitForm->GetProcessList(answer), OpResult::Accepted);
     RequestJournal *journal = requestJournal();
     journal->flush();

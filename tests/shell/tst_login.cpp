@@ -10,7 +10,7 @@ class TestLogin : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { f.setUp({u"USERNAME=админ"_s}); }
+    void init() { f.setUp({ u"USERNAME=админ"_s }); }
     void cleanup() { f.tearDown(); }
 
     void sendsUpperCasedNameAndPasswordAsTyped();
@@ -28,7 +28,7 @@ private:
 
 void TestLogin::sendsUpperCasedNameAndPasswordAsTyped()
 {
-    f.answerLogin({u"[MAIN]"_s});
+    f.answerLogin({ u"[MAIN]"_s });
     f.typeAndLogIn(u"админ ivanov"_s, u"ПаРоль x"_s);
     QCOMPARE(FormConnect->result(), int(QDialog::Accepted));
     QCOMPARE(f.server->connectionCount(), 1);
@@ -37,7 +37,8 @@ void TestLogin::sendsUpperCasedNameAndPasswordAsTyped()
     QCOMPARE(request.headerLine(1), "A"_ba);
     QCOMPARE(request.headerLine(5), TextCodec::toBytes(u"ПаРоль x"_s));
     QCOMPARE(request.headerLine(6), TextCodec::toBytes(u"АДМИН IVANOV"_s));
-    QCOMPARE(request.lines.mid(9), (QList<QByteArray>{TextCodec::toBytes(u"АДМИН IVANOV"_s), TextCodec::toBytes(u"ПаРоль x"_s)}));
+    QCOMPARE(request.lines.mid(9),
+        (QList<QByteArray>{ TextCodec::toBytes(u"АДМИН IVANOV"_s), TextCodec::toBytes(u"ПаРоль x"_s) }));
     QCOMPARE(UserName, u"АДМИН IVANOV"_s);
     QCOMPARE(UserPassword, u"ПаРоль x"_s);
     QCOMPARE(request.sequence(), "1"_ba);
@@ -45,8 +46,8 @@ void TestLogin::sendsUpperCasedNameAndPasswordAsTyped()
 
 void TestLogin::profileSetsNamesAndMenus()
 {
-    f.answerLogin({u"[MAIN]"_s, u"ADMIN_INI=adm.ini"_s, u"READ_INI=r.ini"_s, u"CurDbn=ibis"_s,
-                   u"[Main]"_s, u"ADMIN_INI=ignored.ini"_s});
+    f.answerLogin({ u"[MAIN]"_s, u"ADMIN_INI=adm.ini"_s, u"READ_INI=r.ini"_s, u"CurDbn=ibis"_s, u"[Main]"_s,
+        u"ADMIN_INI=ignored.ini"_s });
     f.typeAndLogIn(u"admin"_s, u"x"_s);
     QCOMPARE(FormConnect->result(), int(QDialog::Accepted));
     // The line the server puts between the return code and the profile is gone.
@@ -83,7 +84,7 @@ void TestLogin::menuKeys()
     QFETCH(QString, line);
     QFETCH(QString, item);
     QFETCH(bool, enabled);
-    f.answerLogin({u"[MAIN]"_s, line});
+    f.answerLogin({ u"[MAIN]"_s, line });
     f.typeAndLogIn(u"admin"_s, u"x"_s);
     QCOMPARE(WAMainForm->menuItem(item)->isEnabled(), enabled);
     // The version command is not the profile's to decide.
@@ -97,12 +98,16 @@ void TestLogin::refusals_data()
     QTest::addColumn<bool>("stillOpen");
     QTest::addColumn<bool>("fieldsEmptied");
     QTest::addColumn<bool>("unregisters");
-    QTest::newRow("-3338 too many clients") << QStringList{u"-3338"_s} << u"msg 1237"_s << false << false << false;
-    QTest::newRow("-3336 not this workstation") << QStringList{u"-3336"_s} << u"msg 1013"_s << false << false << false;
-    QTest::newRow("-3333 wrong password") << QStringList{u"-3333"_s} << u"msg 944"_s << true << true << false;
-    QTest::newRow("another code") << QStringList{u"-1"_s, u"x"_s} << u"msg 1238"_s << true << true << true;
-    QTest::newRow("empty answer") << QStringList{} << u"Неверный пароль или имя пользователя."_s << false << false << false;
-    QTest::newRow("not a number") << QStringList{u"OK"_s} << u"\"OK\""_s << true << false << false;
+    QTest::newRow("-3338 too many clients")
+        << QStringList{ u"-3338"_s } << u"msg 1237"_s << false << false << false;
+    QTest::newRow("-3336 not this workstation")
+        << QStringList{ u"-3336"_s } << u"msg 1013"_s << false << false << false;
+    QTest::newRow("-3333 wrong password")
+        << QStringList{ u"-3333"_s } << u"msg 944"_s << true << true << false;
+    QTest::newRow("another code") << QStringList{ u"-1"_s, u"x"_s } << u"msg 1238"_s << true << true << true;
+    QTest::newRow("empty answer") << QStringList{} << u"Неверный пароль или имя пользователя."_s << false
+                                  << false << false;
+    QTest::newRow("not a number") << QStringList{ u"OK"_s } << u"\"OK\""_s << true << false << false;
 }
 
 void TestLogin::refusals()
@@ -113,7 +118,7 @@ void TestLogin::refusals()
     QFETCH(bool, fieldsEmptied);
     QFETCH(bool, unregisters);
     f.answer(answer);
-    f.answer({u"0"_s});
+    f.answer({ u"0"_s });
     f.typeAndLogIn(u"Ivanov"_s, u"secret"_s);
 
     QVERIFY(!Dialogs::asked().isEmpty());
@@ -156,7 +161,7 @@ void TestLogin::serverUnreachable()
 
 void TestLogin::enterKeys()
 {
-    f.answerLogin({u"[MAIN]"_s});
+    f.answerLogin({ u"[MAIN]"_s });
     FormConnect->show();
     QCOMPARE(FormConnect->EditName->text(), u"админ"_s);
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget *>(FormConnect->MaskEditPassword));

@@ -33,10 +33,10 @@ QString mfns(const QList<int> &values)
 
 // Answer of the database information: return code, four MFN lists, max MFN + 1, lock flag.
 QStringList info(const QList<int> &deleted1, const QList<int> &deleted2, const QList<int> &unactualized,
-                 const QList<int> &locked, int maxPlusOne, int lockFlag)
+    const QList<int> &locked, int maxPlusOne, int lockFlag)
 {
-    return {u"0"_s, mfns(deleted1), mfns(deleted2), mfns(unactualized), mfns(locked),
-            QString::number(maxPlusOne), QString::number(lockFlag)};
+    return { u"0"_s, mfns(deleted1), mfns(deleted2), mfns(unactualized), mfns(locked),
+        QString::number(maxPlusOne), QString::number(lockFlag) };
 }
 
 } // namespace
@@ -45,7 +45,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void init() { f.setUp({u"USERNAME=ADMIN"_s}); }
+    void init() { f.setUp({ u"USERNAME=ADMIN"_s }); }
     void cleanup() { f.tearDown(); }
 
     void startSequence();
@@ -85,7 +85,8 @@ void TestMainWindow::setList(const QStringList &names)
     for (const QString &n : names)
         lines << n << (u"Описание "_s + n);
     AnswerList.clear();
-    f.server->addScript({ScriptedServer::reply({ShellFixture::resourceLine(lines + QStringList{kEnd})})});
+    f.server->addScript(
+        { ScriptedServer::reply({ ShellFixture::resourceLine(lines + QStringList{ kEnd }) }) });
     OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
 }
 
@@ -98,10 +99,10 @@ void TestMainWindow::logIn(const QStringList &profile)
 
 void TestMainWindow::startSequence()
 {
-    f.answerLogin({u"[MAIN]"_s, u"DBNNAMECAT=list.mnu"_s, u"CurDbn=rdr"_s});
-    f.server->addScript({ScriptedServer::reply(
-        {ShellFixture::resourceLine({u"IBIS"_s, u"Электронный каталог"_s, u"RDR"_s, u"Читатели"_s, kEnd, u"X"_s})})});
-    f.answer(info({1}, {}, {2, 3}, {}, 51, 0));
+    f.answerLogin({ u"[MAIN]"_s, u"DBNNAMECAT=list.mnu"_s, u"CurDbn=rdr"_s });
+    f.server->addScript({ ScriptedServer::reply({ ShellFixture::resourceLine(
+        { u"IBIS"_s, u"Электронный каталог"_s, u"RDR"_s, u"Читатели"_s, kEnd, u"X"_s }) }) });
+    f.answer(info({ 1 }, {}, { 2, 3 }, {}, 51, 0));
     Dialogs::setModalHandler([](QDialog *dialog) {
         dialog->show();
         FormConnect->MaskEditPassword->setText(u"pw"_s);
@@ -139,8 +140,9 @@ void TestMainWindow::startSequence()
 
 void TestMainWindow::startWithUnknownCurrentDatabase()
 {
-    f.answerLogin({u"[MAIN]"_s, u"CurDbn=NONE"_s, u"AutoaskingItem=0"_s});
-    f.server->addScript({ScriptedServer::reply({ShellFixture::resourceLine({u"IBIS"_s, u"a"_s, u"RDR"_s, u"b"_s})})});
+    f.answerLogin({ u"[MAIN]"_s, u"CurDbn=NONE"_s, u"AutoaskingItem=0"_s });
+    f.server->addScript(
+        { ScriptedServer::reply({ ShellFixture::resourceLine({ u"IBIS"_s, u"a"_s, u"RDR"_s, u"b"_s }) }) });
     f.answer(info({}, {}, {}, {}, 1, 0));
     Dialogs::setModalHandler([](QDialog *dialog) {
         dialog->show();
@@ -169,24 +171,26 @@ void TestMainWindow::cancelledLoginEndsWithoutRequests()
 
 void TestMainWindow::statisticsOfAnOpenDatabase()
 {
-    setList({u"IBIS"_s});
-    f.answer(info({5}, {7, 8}, {5, 9, 9}, {11, 12, 13}, 1001, 1));
+    setList({ u"IBIS"_s });
+    f.answer(info({ 5 }, { 7, 8 }, { 5, 9, 9 }, { 11, 12, 13 }, 1001, 1));
     OpenDbForm->OpenSelectedDatabase();
-    QCOMPARE(DeletedMfns1, (QList<qint32>{5}));
-    QCOMPARE(DeletedMfns2, (QList<qint32>{7, 8}));
-    QCOMPARE(UnactualizedMfns, (QList<qint32>{5, 9, 9}));
-    QCOMPARE(LockedMfns, (QList<qint32>{11, 12, 13}));
+    QCOMPARE(DeletedMfns1, (QList<qint32>{ 5 }));
+    QCOMPARE(DeletedMfns2, (QList<qint32>{ 7, 8 }));
+    QCOMPARE(UnactualizedMfns, (QList<qint32>{ 5, 9, 9 }));
+    QCOMPARE(LockedMfns, (QList<qint32>{ 11, 12, 13 }));
     QCOMPARE(MaxMfn, 1000);
     QCOMPARE(DatabaseLocked, quint8(1));
-    const QStringList expected{u"IBIS"_s, u"Описание IBIS"_s, u"1000"_s, u"Да"_s, u"3"_s, u"1"_s, u"2"_s, u"3"_s};
+    const QStringList expected{ u"IBIS"_s, u"Описание IBIS"_s, u"1000"_s, u"Да"_s, u"3"_s, u"1"_s, u"2"_s,
+        u"3"_s };
     for (int row = 1; row <= 8; ++row)
         QCOMPARE(statistic(row), expected.at(row - 1));
     QCOMPARE(WAMainForm->StatisticGrid->cell(0, 4), u"msg 463"_s);
 
     // Exactly seven lines, empty lists, numbers that are not numbers.
-    f.answer({u"0"_s, QString(), QString(), QString(), QString(), u"abc"_s, u"abc"_s});
+    f.answer({ u"0"_s, QString(), QString(), QString(), QString(), u"abc"_s, u"abc"_s });
     OpenDbForm->OpenSelectedDatabase();
-    const QStringList empty{u"IBIS"_s, u"Описание IBIS"_s, u"0"_s, u"Нет"_s, u"0"_s, u"0"_s, u"0"_s, u"0"_s};
+    const QStringList empty{ u"IBIS"_s, u"Описание IBIS"_s, u"0"_s, u"Нет"_s, u"0"_s, u"0"_s, u"0"_s,
+        u"0"_s };
     for (int row = 1; row <= 8; ++row)
         QCOMPARE(statistic(row), empty.at(row - 1));
 }
@@ -194,11 +198,11 @@ void TestMainWindow::statisticsOfAnOpenDatabase()
 void TestMainWindow::lockDependentItemsFollowTheOpenDatabase()
 {
     // The profile forbids the restart; the other two are the profile's to allow.
-    logIn({u"[Main]"_s, u"ServerRestartItem=0"_s});
+    logIn({ u"[Main]"_s, u"ServerRestartItem=0"_s });
     QAction *clear = WAMainForm->ClearDBItem;
     QAction *restart = WAMainForm->ServerRestartItem;
     QAction *actual = WAMainForm->ActualItem;
-    setList({u"LOCKED"_s, u"FREE"_s});
+    setList({ u"LOCKED"_s, u"FREE"_s });
     f.answer(info({}, {}, {}, {}, 10, 1));
     OpenDbForm->OpenSelectedDatabase();
     QVERIFY(!clear->isEnabled());
@@ -215,7 +219,7 @@ void TestMainWindow::lockDependentItemsFollowTheOpenDatabase()
     QVERIFY(!restart->isEnabled());
 
     // A failed refresh leaves the menus with the database they describe.
-    f.answer({u"-1"_s});
+    f.answer({ u"-1"_s });
     WAMainForm->RestatItemClick();
     QVERIFY(clear->isEnabled());
 
@@ -233,9 +237,10 @@ void TestMainWindow::failedOpenKeepsThePreviousDatabase_data()
 {
     QTest::addColumn<QStringList>("answer");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("negative code") << QStringList{u"-140"_s} << u"сервер вернул код -140"_s;
-    QTest::newRow("six lines") << info({1}, {}, {}, {}, 5, 1).mid(0, 6) << u"неполный ответ сервера (строк: 6 из 7)"_s;
-    QStringList bad = info({1, 2}, {}, {}, {}, 10, 1);
+    QTest::newRow("negative code") << QStringList{ u"-140"_s } << u"сервер вернул код -140"_s;
+    QTest::newRow("six lines") << info({ 1 }, {}, {}, {}, 5, 1).mid(0, 6)
+                               << u"неполный ответ сервера (строк: 6 из 7)"_s;
+    QStringList bad = info({ 1, 2 }, {}, {}, {}, 10, 1);
     bad[2] = u"3\x1F\x1Ex4"_s;
     QTest::newRow("bad MFN") << bad << u"в ответе сервера недопустимый номер записи \u00ABx4\u00BB"_s;
 }
@@ -244,20 +249,20 @@ void TestMainWindow::failedOpenKeepsThePreviousDatabase()
 {
     QFETCH(QStringList, answer);
     QFETCH(QString, reason);
-    setList({u"A"_s, u"B"_s});
-    f.answer(info({1}, {2}, {3}, {4}, 21, 0));
+    setList({ u"A"_s, u"B"_s });
+    f.answer(info({ 1 }, { 2 }, { 3 }, { 4 }, 21, 0));
     OpenDbForm->OpenSelectedDatabase();
-    const QStringList shown{u"A"_s, u"Описание A"_s, u"20"_s, u"Нет"_s, u"1"_s, u"1"_s, u"1"_s, u"1"_s};
+    const QStringList shown{ u"A"_s, u"Описание A"_s, u"20"_s, u"Нет"_s, u"1"_s, u"1"_s, u"1"_s, u"1"_s };
 
     // The administrator picks B; the server does not describe it.
     OpenDbForm->DBStringGrid->setRow(2);
     f.answer(answer);
     OpenDbForm->OpenSelectedDatabase();
     QCOMPARE(CurrentDbName, u"A"_s);
-    QCOMPARE(DeletedMfns1, (QList<qint32>{1}));
-    QCOMPARE(DeletedMfns2, (QList<qint32>{2}));
-    QCOMPARE(UnactualizedMfns, (QList<qint32>{3}));
-    QCOMPARE(LockedMfns, (QList<qint32>{4}));
+    QCOMPARE(DeletedMfns1, (QList<qint32>{ 1 }));
+    QCOMPARE(DeletedMfns2, (QList<qint32>{ 2 }));
+    QCOMPARE(UnactualizedMfns, (QList<qint32>{ 3 }));
+    QCOMPARE(LockedMfns, (QList<qint32>{ 4 }));
     QCOMPARE(MaxMfn, 20);
     QCOMPARE(DatabaseLocked, quint8(0));
     for (int row = 1; row <= 8; ++row)
@@ -267,7 +272,8 @@ void TestMainWindow::failedOpenKeepsThePreviousDatabase()
     const QString told = Dialogs::asked().first().text;
     QVERIFY2(told.startsWith(u"База данных B не открыта: "_s + reason), qPrintable(told));
     QVERIFY2(told.contains(u"Текущей остаётся база данных A."_s), qPrintable(told));
-    QVERIFY2(WAMainForm->hintText().startsWith(u"База B не открыта: "_s + reason), qPrintable(WAMainForm->hintText()));
+    QVERIFY2(WAMainForm->hintText().startsWith(u"База B не открыта: "_s + reason),
+        qPrintable(WAMainForm->hintText()));
 
     // Refresh asks for the database on the screen, and a good answer clears the status line.
     f.answer(info({}, {}, {}, {}, 31, 0));
@@ -279,9 +285,9 @@ void TestMainWindow::failedOpenKeepsThePreviousDatabase()
 
 void TestMainWindow::failedFirstOpenIsTriedAgain()
 {
-    setList({u"IBIS"_s, u"RDR"_s});
+    setList({ u"IBIS"_s, u"RDR"_s });
     OpenDbForm->DBStringGrid->setRow(2);
-    f.answer({u"-3"_s});
+    f.answer({ u"-3"_s });
     OpenDbForm->OpenSelectedDatabase();
     QCOMPARE(CurrentDbName, QString());
     QCOMPARE(statistic(1), QString());
@@ -296,42 +302,44 @@ void TestMainWindow::failedFirstOpenIsTriedAgain()
 
 void TestMainWindow::refreshFailuresGoToTheStatusBar()
 {
-    setList({u"IBIS"_s});
-    f.answer(info({6}, {}, {}, {}, 5, 0));
+    setList({ u"IBIS"_s });
+    f.answer(info({ 6 }, {}, {}, {}, 5, 0));
     OpenDbForm->OpenSelectedDatabase();
     for (int tick = 0; tick < 3; ++tick) {
-        f.answer({u"-140"_s});
+        f.answer({ u"-140"_s });
         WAMainForm->AutoaskTimerTimer();
     }
     QVERIFY(Dialogs::asked().isEmpty());
     QCOMPARE(WAMainForm->hintText(), u"Статистика IBIS не обновлена: сервер вернул код -140"_s);
     QCOMPARE(statistic(3), u"4"_s);
-    QCOMPARE(DeletedMfns1, (QList<qint32>{6}));
+    QCOMPARE(DeletedMfns1, (QList<qint32>{ 6 }));
 
     // A hint takes the status bar while it is shown; the failure comes back after it.
     QStatusTipEvent tip(u"подсказка"_s);
     QCoreApplication::sendEvent(WAMainForm, &tip);
     QCOMPARE(WAMainForm->hintText(), u"подсказка"_s);
-    QStatusTipEvent noTip{QString()};
+    QStatusTipEvent noTip{ QString() };
     QCoreApplication::sendEvent(WAMainForm, &noTip);
     QCOMPARE(WAMainForm->hintText(), u"Статистика IBIS не обновлена: сервер вернул код -140"_s);
 
     // The menu command says it in a box as well.
-    f.answer({u"0"_s, u"1"_s});
+    f.answer({ u"0"_s, u"1"_s });
     WAMainForm->RestatItemClick();
     QCOMPARE(Dialogs::asked().size(), 1);
-    QCOMPARE(Dialogs::asked().first().text, u"Статистика базы данных IBIS не обновлена: неполный ответ сервера "
-                                             u"(строк: 2 из 7).\nНа экране — данные её последнего успешного чтения."_s);
+    QCOMPARE(Dialogs::asked().first().text,
+        u"Статистика базы данных IBIS не обновлена: неполный ответ сервера "
+        u"(строк: 2 из 7).\nНа экране — данные её последнего успешного чтения."_s);
 }
 
 void TestMainWindow::busyRefusalEmptiesNothing()
 {
-    setList({u"IBIS"_s});
-    f.answer(info({1, 2}, {}, {}, {7}, 10, 0));
+    setList({ u"IBIS"_s });
+    f.answer(info({ 1, 2 }, {}, {}, { 7 }, 10, 0));
     OpenDbForm->OpenSelectedDatabase();
-    f.server->addScript({ScriptedServer::delay(700), ScriptedServer::reply(ShellFixture::lines(info({5}, {}, {}, {}, 30, 0)))});
-    QList<qint32> afterTick{-1};
-    QList<qint32> afterCommand{-1};
+    f.server->addScript({ ScriptedServer::delay(700),
+        ScriptedServer::reply(ShellFixture::lines(info({ 5 }, {}, {}, {}, 30, 0))) });
+    QList<qint32> afterTick{ -1 };
+    QList<qint32> afterCommand{ -1 };
     qsizetype boxesAfterTick = -1;
     bool done = false;
     // While the refresh waits for its answer, a timer tick and then the menu command are refused.
@@ -347,25 +355,27 @@ void TestMainWindow::busyRefusalEmptiesNothing()
     });
     WAMainForm->RestatItemClick();
     QTRY_VERIFY(done);
-    QCOMPARE(afterTick, (QList<qint32>{1, 2}));
+    QCOMPARE(afterTick, (QList<qint32>{ 1, 2 }));
     QCOMPARE(boxesAfterTick, qsizetype(0));
-    QCOMPARE(afterCommand, (QList<qint32>{1, 2}));
+    QCOMPARE(afterCommand, (QList<qint32>{ 1, 2 }));
     QCOMPARE(Dialogs::asked().size(), 1);
     QCOMPARE(Dialogs::asked().first().caption, u"Внимание!"_s);
-    QCOMPARE(Dialogs::asked().first().text, u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+    QCOMPARE(Dialogs::asked().first().text,
+        u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
     QCOMPARE(WAMainForm->hintText(), QString());
-    QCOMPARE(DeletedMfns1, (QList<qint32>{5}));
+    QCOMPARE(DeletedMfns1, (QList<qint32>{ 5 }));
     QCOMPARE(statistic(3), u"29"_s);
     QCOMPARE(f.server->connectionCount(), 3);
 }
 
 void TestMainWindow::answerShownUnderTheNameItWasAskedFor()
 {
-    setList({u"IBIS"_s, u"PERIO"_s});
+    setList({ u"IBIS"_s, u"PERIO"_s });
     f.answer(info({}, {}, {}, {}, 11, 0));
     OpenDbForm->OpenSelectedDatabase();
     // A refresh of IBIS waits; meanwhile the administrator picks PERIO and presses OK.
-    f.server->addScript({ScriptedServer::delay(600), ScriptedServer::reply(ShellFixture::lines(info({1}, {}, {}, {}, 12, 0)))});
+    f.server->addScript({ ScriptedServer::delay(600),
+        ScriptedServer::reply(ShellFixture::lines(info({ 1 }, {}, {}, {}, 12, 0))) });
     bool done = false;
     QTimer::singleShot(200, [&] {
         OpenDbForm->DBStringGrid->setRow(2);
@@ -378,26 +388,28 @@ void TestMainWindow::answerShownUnderTheNameItWasAskedFor()
     QCOMPARE(statistic(1), u"IBIS"_s);
     QCOMPARE(statistic(2), u"Описание IBIS"_s);
     QCOMPARE(statistic(3), u"11"_s);
-    QCOMPARE(DeletedMfns1, (QList<qint32>{1}));
+    QCOMPARE(DeletedMfns1, (QList<qint32>{ 1 }));
     QCOMPARE(OpenDbForm->DBStringGrid->row(), 1);
     QCOMPARE(Dialogs::asked().size(), 1);
-    QCOMPARE(Dialogs::asked().first().text, u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
+    QCOMPARE(Dialogs::asked().first().text,
+        u"Предыдущий запрос к серверу ещё выполняется. Повторите команду позже."_s);
 }
 
 void TestMainWindow::overtakenAnswerIsDropped()
 {
-    setList({u"IBIS"_s, u"PERIO"_s});
+    setList({ u"IBIS"_s, u"PERIO"_s });
     f.answer(info({}, {}, {}, {}, 11, 0));
     OpenDbForm->OpenSelectedDatabase();
     // A refresh of IBIS waits while an open of PERIO, made after it, is answered first (through a
     // second engine, as an engine that lets a command wait its turn would do).
-    f.server->addScript({ScriptedServer::delay(600), ScriptedServer::reply(ShellFixture::lines(info({1}, {}, {}, {}, 12, 0)))});
+    f.server->addScript({ ScriptedServer::delay(600),
+        ScriptedServer::reply(ShellFixture::lines(info({ 1 }, {}, {}, {}, 12, 0))) });
     bool done = false;
     QTimer::singleShot(200, [&] {
         TWaitForm second;
         second.SetServerAddress(f.server->host(), f.server->portText(), u"A"_s);
         TWaitForm *engine = std::exchange(WaitForm, &second);
-        f.answer(info({2}, {}, {}, {}, 21, 0));
+        f.answer(info({ 2 }, {}, {}, {}, 21, 0));
         OpenDbForm->DBStringGrid->setRow(2);
         OpenDbForm->OpenSelectedDatabase();
         WaitForm = engine;
@@ -408,21 +420,21 @@ void TestMainWindow::overtakenAnswerIsDropped()
     QCOMPARE(CurrentDbName, u"PERIO"_s);
     QCOMPARE(statistic(1), u"PERIO"_s);
     QCOMPARE(statistic(3), u"20"_s);
-    QCOMPARE(DeletedMfns1, (QList<qint32>{2}));
+    QCOMPARE(DeletedMfns1, (QList<qint32>{ 2 }));
 }
 
 void TestMainWindow::listReadAfterAChange()
 {
-    setList({u"A"_s, u"B"_s, u"C"_s});
+    setList({ u"A"_s, u"B"_s, u"C"_s });
     QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 4);
-    setList({u"D"_s});
+    setList({ u"D"_s });
     QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 2);
     QCOMPARE(OpenDbForm->DBStringGrid->cell(0, 1), u"D"_s);
     // The cache was emptied first: every read reached the server.
     QCOMPARE(f.server->connectionCount(), 2);
 
     // A read that brings nothing leaves the header and row 1.
-    f.server->addScript({ScriptedServer::reply({QByteArray()})});
+    f.server->addScript({ ScriptedServer::reply({ QByteArray() }) });
     OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
     QCOMPARE(OpenDbForm->DBStringGrid->rowCount(), 2);
     QCOMPARE(OpenDbForm->DBStringGrid->cell(0, 1), u"D"_s);
@@ -430,7 +442,7 @@ void TestMainWindow::listReadAfterAChange()
 
 void TestMainWindow::cancelRestoresSelection()
 {
-    setList({u"IBIS"_s, u"RDR"_s, u"HELP"_s});
+    setList({ u"IBIS"_s, u"RDR"_s, u"HELP"_s });
     OpenDbForm->DBStringGrid->setRow(2);
     f.answer(info({}, {}, {}, {}, 1, 0));
     OpenDbForm->OpenSelectedDatabase();
@@ -479,7 +491,7 @@ QByteArray openRequestDatabase(const ScriptedServer &server, int fromEnd)
 
 void TestMainWindow::refreshWhileTheDialogIsOpen()
 {
-    setList({u"IBIS"_s, u"RDR"_s, u"HELP"_s});
+    setList({ u"IBIS"_s, u"RDR"_s, u"HELP"_s });
     OpenDbForm->DBStringGrid->setRow(2);
     f.answer(info({}, {}, {}, {}, 5, 0));
     OpenDbForm->OpenSelectedDatabase();
@@ -532,7 +544,7 @@ void TestMainWindow::refreshWhileTheDialogIsOpen()
 
 void TestMainWindow::automaticRefresh()
 {
-    setList({u"IBIS"_s});
+    setList({ u"IBIS"_s });
     f.answer(info({}, {}, {}, {}, 2, 0));
     OpenDbForm->OpenSelectedDatabase();
     f.answer(info({}, {}, {}, {}, 8, 0));
@@ -545,9 +557,10 @@ void TestMainWindow::automaticRefresh()
 
 void TestMainWindow::automaticRefreshSkipsWhileWaiting()
 {
-    setList({u"IBIS"_s});
+    setList({ u"IBIS"_s });
     WaitForm->setShowDelay(0);
-    f.server->addScript({ScriptedServer::delay(700), ScriptedServer::reply(ShellFixture::lines(info({}, {}, {}, {}, 3, 0)))});
+    f.server->addScript({ ScriptedServer::delay(700),
+        ScriptedServer::reply(ShellFixture::lines(info({}, {}, {}, {}, 3, 0))) });
     int connectionsDuringTick = -1;
     bool visibleDuringTick = false;
     QTimer::singleShot(400, [&] {
@@ -599,9 +612,9 @@ void TestMainWindow::unregisterOnlyAfterARequest()
     f.tearDown();
 
     f.setUp();
-    logIn({u"[MAIN]"_s});
+    logIn({ u"[MAIN]"_s });
     WAMainForm->AutoaskTimer->setEnabled(true);
-    f.answer({u"0"_s});
+    f.answer({ u"0"_s });
     WAMainForm->close();
     QVERIFY(!WAMainForm->AutoaskTimer->enabled());
     QCOMPARE(f.server->connectionCount(), 2);
@@ -615,12 +628,12 @@ void TestMainWindow::exitClosesTheOtherWindows()
 {
     // The registered clients window stays open beside the main window; leaving the program
     // through the window's close must not leave it (and the program) running.
-    logIn({u"[MAIN]"_s});
+    logIn({ u"[MAIN]"_s });
     WAMainForm->show();
     FormRegClients->show();
     QVERIFY(QTest::qWaitForWindowExposed(WAMainForm));
     QVERIFY(QTest::qWaitForWindowExposed(FormRegClients));
-    f.answer({u"0"_s});
+    f.answer({ u"0"_s });
     QVERIFY(WAMainForm->windowHandle()->close());
     QTRY_VERIFY(!WAMainForm->isVisible());
     QVERIFY(!FormRegClients->isVisible());
@@ -629,21 +642,21 @@ void TestMainWindow::exitClosesTheOtherWindows()
 
 void TestMainWindow::versionAndRestart()
 {
-    f.answer({u"0"_s, u"ТУЛВА64"_s, u"6.4"_s, u"3"_s});
+    f.answer({ u"0"_s, u"ТУЛВА64"_s, u"6.4"_s, u"3"_s });
     WAMainForm->Version1Click();
     QCOMPARE(Dialogs::asked().last().text, u"The command not supported on server!"_s);
     QCOMPARE(Dialogs::asked().last().caption, u"Attention!"_s);
 
-    f.answer({u"0"_s, u"ТУЛВА64"_s, u"6.4"_s, u"3"_s, u"50"_s});
+    f.answer({ u"0"_s, u"ТУЛВА64"_s, u"6.4"_s, u"3"_s, u"50"_s });
     WAMainForm->Version1Click();
     QCOMPARE(Dialogs::asked().last().caption, u"ТУЛВА64"_s);
     QCOMPARE(Dialogs::asked().last().text, u"Version=6.4    Clients Number=3    Max Clients Number=50"_s);
 
     const qsizetype boxes = Dialogs::asked().size();
-    f.answer({u"-1"_s});
+    f.answer({ u"-1"_s });
     WAMainForm->ServerRestartItemClick();
     QCOMPARE(Dialogs::asked().size(), boxes);
-    f.answer({u"0"_s});
+    f.answer({ u"0"_s });
     WAMainForm->ServerRestartItemClick();
     QCOMPARE(Dialogs::asked().last().text, u"Сервер перестартован успешно."_s);
     QCOMPARE(Dialogs::asked().last().icon, Dialogs::Icon::Warning);
@@ -655,7 +668,7 @@ void TestMainWindow::versionGivenUpSaysNothing()
     // The server holds the version request; the administrator presses "Прервать" once and the
     // server then drops the connection. That is no answer about the command at all.
     WaitForm->setShowDelay(0);
-    f.server->addScript({ScriptedServer::delay(1500), ScriptedServer::close()});
+    f.server->addScript({ ScriptedServer::delay(1500), ScriptedServer::close() });
     WAMainForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(WAMainForm));
     bool pressed = false;
@@ -683,7 +696,8 @@ void TestMainWindow::helpAndHints()
     QTest::keyClick(WAMainForm->StatisticGrid, Qt::Key_F1);
     QVERIFY(Dialogs::asked().last().text.contains(u"tulvaa.hlp"_s));
 
-    QVERIFY(QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/tulvaa.hlp"), f.dir->filePath(u"tulvaa.hlp"_s)));
+    QVERIFY(
+        QFile::copy(QStringLiteral(TULVA_SOURCE_DIR "/data/tulvaa.hlp"), f.dir->filePath(u"tulvaa.hlp"_s)));
     QTest::keyClick(WAMainForm->StatisticGrid, Qt::Key_F1);
     auto *help = QApplication::topLevelWidgets().isEmpty() ? nullptr : qApp->findChild<THelpForm *>();
     for (QWidget *w : QApplication::topLevelWidgets()) {

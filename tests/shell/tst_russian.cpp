@@ -84,11 +84,11 @@ void TestRussian::boxButtonsWithoutQtTranslations()
         done = true;
     });
     const bool again = Dialogs::askYesNo(Dialogs::Icon::Question, u"Внимание!"_s,
-                                         u"Связь с сервером ТУЛВА64 прервана. Следует повторить обращение к серверу"_s);
+        u"Связь с сервером ТУЛВА64 прервана. Следует повторить обращение к серверу"_s);
     QTRY_VERIFY(done);
     QVERIFY(!again);
     texts.sort();
-    QCOMPARE(texts, (QStringList{u"Да"_s, u"Нет"_s}));
+    QCOMPARE(texts, (QStringList{ u"Да"_s, u"Нет"_s }));
 
     // A message box: "OK", taken with Enter.
     texts.clear();
@@ -101,7 +101,7 @@ void TestRussian::boxButtonsWithoutQtTranslations()
     });
     Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, u"Сервер недоступен."_s);
     QTRY_VERIFY(done);
-    QCOMPARE(texts, (QStringList{u"OK"_s}));
+    QCOMPARE(texts, (QStringList{ u"OK"_s }));
 
     // OK and Cancel together.
     texts.clear();
@@ -113,11 +113,11 @@ void TestRussian::boxButtonsWithoutQtTranslations()
         done = true;
     });
     const auto answer = Dialogs::show(Dialogs::Icon::Question, u"Внимание!"_s, u"?"_s,
-                                      QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
     QTRY_VERIFY(done);
     QCOMPARE(answer, QMessageBox::Cancel);
     texts.sort();
-    QCOMPARE(texts, (QStringList{u"OK"_s, u"Отмена"_s}));
+    QCOMPARE(texts, (QStringList{ u"OK"_s, u"Отмена"_s }));
 }
 
 void TestRussian::editContextMenuWithQtTranslations()
@@ -135,22 +135,23 @@ void TestRussian::editContextMenuWithQtTranslations()
 
     QStringList texts;
     bool done = false;
-    whenShown([] { return QApplication::activePopupWidget(); }, [&](QWidget *w) {
-        for (QAction *a : static_cast<QMenu *>(w)->actions()) {
-            if (!a->isSeparator())
-                texts.append(shown(a->text()));
-        }
-        QTest::keyClick(w->windowHandle(), Qt::Key_Escape);
-        done = true;
-    });
+    whenShown([] { return QApplication::activePopupWidget(); },
+        [&](QWidget *w) {
+            for (QAction *a : static_cast<QMenu *>(w)->actions()) {
+                if (!a->isSeparator())
+                    texts.append(shown(a->text()));
+            }
+            QTest::keyClick(w->windowHandle(), Qt::Key_Escape);
+            done = true;
+        });
     // A right click as the window system delivers it opens the edit's own menu.
     const QPoint at = edit->mapTo(&window, edit->rect().center());
     QTest::mousePress(window.windowHandle(), Qt::RightButton, {}, at);
     QTest::mouseRelease(window.windowHandle(), Qt::RightButton, {}, at);
     QTRY_VERIFY(done);
-    for (const QString &expected : {u"Вырезать"_s, u"Копировать"_s, u"Вставить"_s, u"Выделить всё"_s})
+    for (const QString &expected : { u"Вырезать"_s, u"Копировать"_s, u"Вставить"_s, u"Выделить всё"_s })
         QVERIFY2(texts.contains(expected), qPrintable(texts.join(u", "_s)));
-    for (const QString &english : {u"Cut"_s, u"Paste"_s, u"Undo"_s, u"Select All"_s})
+    for (const QString &english : { u"Cut"_s, u"Paste"_s, u"Undo"_s, u"Select All"_s })
         QVERIFY2(!texts.contains(english), qPrintable(texts.join(u", "_s)));
 }
 

@@ -38,24 +38,41 @@ void TestSettings::iniReading_data()
     QTest::addColumn<QString>("expected");
 
     const QString d = u"<default>"_s;
-    QTest::newRow("plain") << QStringList{u"[Main]"_s, u"ServerIP=10.0.0.1"_s} << u"Main"_s << u"ServerIP"_s << u"10.0.0.1"_s;
-    QTest::newRow("section MAIN read as Main") << QStringList{u"[MAIN]"_s, u"ServerIP=1"_s} << u"Main"_s << u"ServerIP"_s << u"1"_s;
-    QTest::newRow("section Main read as MAIN") << QStringList{u"[Main]"_s, u"CurDbn=IBIS"_s} << u"MAIN"_s << u"CurDbn"_s << u"IBIS"_s;
-    QTest::newRow("key case") << QStringList{u"[Main]"_s, u"serverip=2"_s} << u"Main"_s << u"ServerIP"_s << u"2"_s;
-    QTest::newRow("first key wins") << QStringList{u"[Main]"_s, u"A=1"_s, u"A=2"_s} << u"Main"_s << u"A"_s << u"1"_s;
-    QTest::newRow("first section wins") << QStringList{u"[Main]"_s, u"B=1"_s, u"[MAIN]"_s, u"A=2"_s} << u"Main"_s << u"A"_s << d;
-    QTest::newRow("other section between") << QStringList{u"[Other]"_s, u"A=0"_s, u"[Main]"_s, u"A=3"_s} << u"Main"_s << u"A"_s << u"3"_s;
-    QTest::newRow("key of other section") << QStringList{u"[Main]"_s, u"[Other]"_s, u"A=1"_s} << u"Main"_s << u"A"_s << d;
-    QTest::newRow("blank before =") << QStringList{u"[Main]"_s, u"ServerIP =1.2.3.4"_s} << u"Main"_s << u"ServerIP"_s << d;
-    QTest::newRow("blank after = kept") << QStringList{u"[Main]"_s, u"FontName= Arial "_s} << u"Main"_s << u"FontName"_s << u" Arial "_s;
-    QTest::newRow("value with =") << QStringList{u"[Main]"_s, u"K=a=b"_s} << u"Main"_s << u"K"_s << u"a=b"_s;
-    QTest::newRow("empty value") << QStringList{u"[Main]"_s, u"K="_s} << u"Main"_s << u"K"_s << QString();
-    QTest::newRow("indented header opens nothing") << QStringList{u"  [Main]"_s, u"A=1"_s} << u"Main"_s << u"A"_s << d;
-    QTest::newRow("indented key is another key") << QStringList{u"[Main]"_s, u"  A=1"_s} << u"Main"_s << u"A"_s << d;
-    QTest::newRow("comment") << QStringList{u"[Main]"_s, u";A=1"_s, u"A=2"_s} << u"Main"_s << u"A"_s << u"2"_s;
-    QTest::newRow("lines before any section") << QStringList{u"A=1"_s, u"[Main]"_s} << u"Main"_s << u"A"_s << d;
-    QTest::newRow("return code line before the profile") << QStringList{u"0"_s, u"[MAIN]"_s, u"CurDbn=X"_s} << u"MAIN"_s << u"CurDbn"_s << u"X"_s;
-    QTest::newRow("cyrillic value") << QStringList{u"[Main]"_s, u"USERNAME=Администратор"_s} << u"Main"_s << u"USERNAME"_s << u"Администратор"_s;
+    QTest::newRow("plain") << QStringList{ u"[Main]"_s, u"ServerIP=10.0.0.1"_s } << u"Main"_s << u"ServerIP"_s
+                           << u"10.0.0.1"_s;
+    QTest::newRow("section MAIN read as Main")
+        << QStringList{ u"[MAIN]"_s, u"ServerIP=1"_s } << u"Main"_s << u"ServerIP"_s << u"1"_s;
+    QTest::newRow("section Main read as MAIN")
+        << QStringList{ u"[Main]"_s, u"CurDbn=IBIS"_s } << u"MAIN"_s << u"CurDbn"_s << u"IBIS"_s;
+    QTest::newRow("key case") << QStringList{ u"[Main]"_s, u"serverip=2"_s } << u"Main"_s << u"ServerIP"_s
+                              << u"2"_s;
+    QTest::newRow("first key wins") << QStringList{ u"[Main]"_s, u"A=1"_s, u"A=2"_s } << u"Main"_s << u"A"_s
+                                    << u"1"_s;
+    QTest::newRow("first section wins")
+        << QStringList{ u"[Main]"_s, u"B=1"_s, u"[MAIN]"_s, u"A=2"_s } << u"Main"_s << u"A"_s << d;
+    QTest::newRow("other section between")
+        << QStringList{ u"[Other]"_s, u"A=0"_s, u"[Main]"_s, u"A=3"_s } << u"Main"_s << u"A"_s << u"3"_s;
+    QTest::newRow("key of other section")
+        << QStringList{ u"[Main]"_s, u"[Other]"_s, u"A=1"_s } << u"Main"_s << u"A"_s << d;
+    QTest::newRow("blank before =") << QStringList{ u"[Main]"_s, u"ServerIP =1.2.3.4"_s } << u"Main"_s
+                                    << u"ServerIP"_s << d;
+    QTest::newRow("blank after = kept")
+        << QStringList{ u"[Main]"_s, u"FontName= Arial "_s } << u"Main"_s << u"FontName"_s << u" Arial "_s;
+    QTest::newRow("value with =") << QStringList{ u"[Main]"_s, u"K=a=b"_s } << u"Main"_s << u"K"_s
+                                  << u"a=b"_s;
+    QTest::newRow("empty value") << QStringList{ u"[Main]"_s, u"K="_s } << u"Main"_s << u"K"_s << QString();
+    QTest::newRow("indented header opens nothing")
+        << QStringList{ u"  [Main]"_s, u"A=1"_s } << u"Main"_s << u"A"_s << d;
+    QTest::newRow("indented key is another key")
+        << QStringList{ u"[Main]"_s, u"  A=1"_s } << u"Main"_s << u"A"_s << d;
+    QTest::newRow("comment") << QStringList{ u"[Main]"_s, u";A=1"_s, u"A=2"_s } << u"Main"_s << u"A"_s
+                             << u"2"_s;
+    QTest::newRow("lines before any section")
+        << QStringList{ u"A=1"_s, u"[Main]"_s } << u"Main"_s << u"A"_s << d;
+    QTest::newRow("return code line before the profile")
+        << QStringList{ u"0"_s, u"[MAIN]"_s, u"CurDbn=X"_s } << u"MAIN"_s << u"CurDbn"_s << u"X"_s;
+    QTest::newRow("cyrillic value") << QStringList{ u"[Main]"_s, u"USERNAME=Администратор"_s } << u"Main"_s
+                                    << u"USERNAME"_s << u"Администратор"_s;
 }
 
 void TestSettings::iniReading()
@@ -90,7 +107,7 @@ void TestSettings::iniIntegers()
     QFETCH(QString, value);
     QFETCH(int, expected);
     IniDocument ini;
-    ini.setLines({u"[Main]"_s, u"N="_s + value});
+    ini.setLines({ u"[Main]"_s, u"N="_s + value });
     QCOMPARE(ini.readInteger(u"Main"_s, u"N"_s, 77), expected);
     QCOMPARE(ini.readBool(u"Main"_s, u"N"_s, true), expected != 0);
 }
@@ -104,14 +121,14 @@ void TestSettings::iniFileAndProfileText()
 
     // Windows-1251 on disk, CR, LF and CR LF all end lines.
     writeBytes(dir.filePath(u"x.ini"_s),
-               "[Main]\r\nUSERNAME=" + TextCodec::toBytes(u"ИВАНОВ"_s) + "\rServerPort=7000\nFontCharSet=0x1CC");
+        "[Main]\r\nUSERNAME=" + TextCodec::toBytes(u"ИВАНОВ"_s) + "\rServerPort=7000\nFontCharSet=0x1CC");
     QVERIFY(ini.loadFile(dir.filePath(u"x.ini"_s)));
     QCOMPARE(ini.readString(u"main"_s, u"username"_s, QString()), u"ИВАНОВ"_s);
     QCOMPARE(ini.readString(u"Main"_s, u"ServerPort"_s, QString()), u"7000"_s);
     QCOMPARE(ini.readInteger(u"Main"_s, u"FontCharSet"_s, 204) & 0xFF, 204);
 
     // A profile can come as answer lines or as one text.
-    ini.setLines({u"[MAIN]\r\nDBNNAMECAT=list.mnu\r\n"_s});
+    ini.setLines({ u"[MAIN]\r\nDBNNAMECAT=list.mnu\r\n"_s });
     QCOMPARE(ini.readString(u"MAIN"_s, u"DBNNAMECAT"_s, QString()), u"list.mnu"_s);
 }
 
@@ -167,7 +184,8 @@ void TestSettings::messageFileLines()
     QStringList lines;
     QString error;
     QVERIFY(Messages::loadFile(path, &lines, &error));
-    QCOMPARE(lines, (QStringList{u"zero"_s, u"one"_s, u"two"_s, u"three"_s, QString(), u"шесть пробелов  "_s}));
+    QCOMPARE(
+        lines, (QStringList{ u"zero"_s, u"one"_s, u"two"_s, u"three"_s, QString(), u"шесть пробелов  "_s }));
 
     writeBytes(path, QByteArray());
     QVERIFY(Messages::loadFile(path, &lines, &error));
@@ -179,11 +197,12 @@ void TestSettings::messageFileLines()
 void TestSettings::missingMessageFile()
 {
     ScopedWorkDir dir;
-    QStringList lines{u"stale"_s};
+    QStringList lines{ u"stale"_s };
     QString error;
     QVERIFY(!Messages::loadFile(dir.filePath(u"TULVAMSG.TXT"_s), &lines, &error));
     QVERIFY(lines.isEmpty());
-    QVERIFY2(error.contains(u"TULVAMSG.TXT"_s) && error.contains(QDir::toNativeSeparators(dir.path())), qPrintable(error));
+    QVERIFY2(error.contains(u"TULVAMSG.TXT"_s) && error.contains(QDir::toNativeSeparators(dir.path())),
+        qPrintable(error));
 }
 
 void TestSettings::lookupOutsideTheFile()

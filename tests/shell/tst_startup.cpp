@@ -17,8 +17,8 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QMetaProperty>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -87,8 +87,8 @@ void TestStartup::readsTheWorkingDirectory()
 {
     ScopedWorkDir dir;
     writeCp1251File(dir.filePath(LocalIniFileName),
-                    {u"[MAIN]"_s, u"TulvaMsg=Сообщения.txt"_s, u"FontName=Liberation Serif"_s,
-                     u"FontCharSet=0x1CC"_s, u"HLPFILE=help.htm"_s});
+        { u"[MAIN]"_s, u"TulvaMsg=Сообщения.txt"_s, u"FontName=Liberation Serif"_s, u"FontCharSet=0x1CC"_s,
+            u"HLPFILE=help.htm"_s });
     QStringList messages = numberedMessages(1369);
     messages[388] = u"Главное окно"_s;
     writeCp1251File(dir.filePath(u"Сообщения.txt"_s), messages);
@@ -133,7 +133,8 @@ void TestStartup::defaultsWithoutSettingsFile()
 void TestStartup::loginDialogAfterOneSecond()
 {
     ScopedWorkDir dir;
-    writeCp1251File(dir.filePath(LocalIniFileName), {u"[Main]"_s, u"ServerIP=10.1.2.3"_s, u"USERNAME=admin"_s});
+    writeCp1251File(
+        dir.filePath(LocalIniFileName), { u"[Main]"_s, u"ServerIP=10.1.2.3"_s, u"USERNAME=admin"_s });
     writeCp1251File(dir.filePath(u"TULVAMSG.TXT"_s), numberedMessages(1369));
     LabelForm = new TLabelForm;
     CreateForms();
@@ -174,11 +175,12 @@ void TestStartup::loginDialogAfterOneSecond()
 void TestStartup::missingMessageFile()
 {
     ScopedWorkDir dir;
-    writeCp1251File(dir.filePath(LocalIniFileName), {u"[Main]"_s, u"TulvaMsg=nothere.txt"_s});
+    writeCp1251File(dir.filePath(LocalIniFileName), { u"[Main]"_s, u"TulvaMsg=nothere.txt"_s });
     QCOMPARE(RunProgram(), 1);
     QCOMPARE(Dialogs::asked().size(), 1);
     const QString text = Dialogs::asked().first().text;
-    QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(u"nothere.txt"_s)) + u": файл не найден"_s), qPrintable(text));
+    QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(u"nothere.txt"_s)) + u": файл не найден"_s),
+        qPrintable(text));
     QVERIFY2(!text.contains(u"No such file"_s), qPrintable(text));
     QVERIFY(WAMainForm == nullptr);
     QVERIFY(LabelForm == nullptr);

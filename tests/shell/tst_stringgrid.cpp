@@ -11,15 +11,15 @@
 #include <QDialog>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStandardItemModel>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
-#include <QLabel>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -79,7 +79,7 @@ void fillProcesses(TStringGrid *grid, const QList<QStringList> &rows)
     grid->beginUpdate();
     grid->setColCount(4);
     grid->setRowCount(int(rows.size()) + 1);
-    const QStringList titles{u"№"_s, u"Идентификатор"_s, u"Выполняемая команда"_s, u"Состояние"_s};
+    const QStringList titles{ u"№"_s, u"Идентификатор"_s, u"Выполняемая команда"_s, u"Состояние"_s };
     for (int c = 0; c < 4; ++c)
         grid->setCell(c, 0, titles.at(c));
     for (int r = 0; r < rows.size(); ++r)
@@ -89,10 +89,10 @@ void fillProcesses(TStringGrid *grid, const QList<QStringList> &rows)
 }
 
 const QList<QStringList> processes{
-    {u"*"_s, u"*****"_s, u"Сервер ТУЛВА"_s, u"Активный"_s},
-    {u"7"_s, u"111"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s},
-    {u"8"_s, u"222"_s, u"TULVA_DB_NEW"_s, u"Ожидание"_s},
-    {u"9"_s, u"333"_s, u"TULVA_CREATE_DICT"_s, u"АКТИВНЫЙ"_s},
+    { u"*"_s, u"*****"_s, u"Сервер ТУЛВА"_s, u"Активный"_s },
+    { u"7"_s, u"111"_s, u"TULVA_RELOAD_DICT"_s, u"Активный"_s },
+    { u"8"_s, u"222"_s, u"TULVA_DB_NEW"_s, u"Ожидание"_s },
+    { u"9"_s, u"333"_s, u"TULVA_CREATE_DICT"_s, u"АКТИВНЫЙ"_s },
 };
 
 // Types text as the window system delivers it, Cyrillic included.
@@ -200,12 +200,12 @@ void TestStringGrid::copiesSelectedCellsAsTabs()
     QTest::mouseClick(w.handle(), Qt::LeftButton, {}, rowCentre(w.grid, 3));
     QTest::mouseClick(w.handle(), Qt::LeftButton, Qt::ControlModifier, rowCentre(w.grid, 1));
     QTest::keyClick(w.handle(), Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(clipboard->text(), u"7\t111\tTULVA_RELOAD_DICT\tАктивный\n9\t333\tTULVA_CREATE_DICT\tАКТИВНЫЙ\n"_s);
+    QCOMPARE(
+        clipboard->text(), u"7\t111\tTULVA_RELOAD_DICT\tАктивный\n9\t333\tTULVA_CREATE_DICT\tАКТИВНЫЙ\n"_s);
 
     // The grid's hook decides what a cell gives away (the accounts grid's passwords).
-    w.grid->setCellTextHook([](int col, int row, const QString &shown) {
-        return col == 1 && row > 0 ? u"*****"_s : shown;
-    });
+    w.grid->setCellTextHook(
+        [](int col, int row, const QString &shown) { return col == 1 && row > 0 ? u"*****"_s : shown; });
     QTest::mouseClick(w.handle(), Qt::LeftButton, {}, rowCentre(w.grid, 2));
     QTest::keyClick(w.handle(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(clipboard->text(), u"8\t*****\tTULVA_DB_NEW\tОжидание\n"_s);
@@ -294,10 +294,10 @@ void TestStringGrid::reloadKeepsTheChosenItemAndItsPlace()
 {
     GridWindow w;
     w.grid->setRowSelect(true);
-    w.grid->setKeyColumns({0, 1});
+    w.grid->setKeyColumns({ 0, 1 });
     QList<QStringList> rows;
     for (int i = 0; i < 200; ++i)
-        rows.append({QString::number(100 + i), u"42"_s, u"TULVA_READ"_s, u"Активный"_s});
+        rows.append({ QString::number(100 + i), u"42"_s, u"TULVA_READ"_s, u"Активный"_s });
     fillProcesses(w.grid, rows);
     w.show();
 
@@ -310,7 +310,7 @@ void TestStringGrid::reloadKeepsTheChosenItemAndItsPlace()
     rows.removeAt(10);
     rows.removeAt(20);
     rows.removeAt(30);
-    rows.append({u"999"_s, u"42"_s, u"TULVA_GBL"_s, u"Активный"_s});
+    rows.append({ u"999"_s, u"42"_s, u"TULVA_GBL"_s, u"Активный"_s });
     fillProcesses(w.grid, rows);
     QCOMPARE(w.grid->row(), 117);
     QCOMPARE(w.grid->cell(0, w.grid->row()), u"219"_s);
@@ -340,7 +340,7 @@ void TestStringGrid::reloadUnderFilter()
     GridWindow w;
     w.grid->setRowSelect(true);
     w.grid->setFilterEnabled(true);
-    w.grid->setKeyColumns({0, 1});
+    w.grid->setKeyColumns({ 0, 1 });
     fillProcesses(w.grid, processes);
     w.show();
     w.grid->setFilterText(u"dict"_s);
@@ -348,7 +348,7 @@ void TestStringGrid::reloadUnderFilter()
 
     // A new process above it: the chosen one keeps its identity, and the filter holds.
     QList<QStringList> rows = processes;
-    rows.insert(1, {u"6"_s, u"555"_s, u"TULVA_CREATE_DICT"_s, u"Активный"_s});
+    rows.insert(1, { u"6"_s, u"555"_s, u"TULVA_CREATE_DICT"_s, u"Активный"_s });
     fillProcesses(w.grid, rows);
     QCOMPARE(w.grid->filterText(), u"dict"_s);
     QCOMPARE(w.grid->filterModel()->rowCount(), 3);
@@ -377,12 +377,11 @@ void TestStringGrid::exportWritesCsvThroughTheDialogSeam()
     QCOMPARE(Dialogs::asked().first().text, u"Процессы_ сервер.csv"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray expected = GridText::encode(
-        u"№,Идентификатор,Выполняемая команда,Состояние\r\n"
-        "*,*****,Сервер ТУЛВА,Активный\r\n"
-        "7,111,TULVA_RELOAD_DICT,Активный\r\n"
-        "8,222,\"a,\"\"b\"\"\",Ожидание\r\n"
-        "9,333,TULVA_CREATE_DICT,АКТИВНЫЙ\r\n"_s,
+    const QByteArray expected = GridText::encode(u"№,Идентификатор,Выполняемая команда,Состояние\r\n"
+                                                 "*,*****,Сервер ТУЛВА,Активный\r\n"
+                                                 "7,111,TULVA_RELOAD_DICT,Активный\r\n"
+                                                 "8,222,\"a,\"\"b\"\"\",Ожидание\r\n"
+                                                 "9,333,TULVA_CREATE_DICT,АКТИВНЫЙ\r\n"_s,
         GridText::Encoding::Windows1251);
     QCOMPARE(file.readAll(), expected);
     file.close();
@@ -393,9 +392,11 @@ void TestStringGrid::exportWritesCsvThroughTheDialogSeam()
     Dialogs::queueSaveFile(path, Dialogs::Encoding::Utf8Bom);
     w.grid->exportToFile();
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF") + u"№,Идентификатор,Выполняемая команда,Состояние\r\n"
-                                                      "7,111,TULVA_RELOAD_DICT,Активный\r\n"
-                                                      "9,333,TULVA_CREATE_DICT,АКТИВНЫЙ\r\n"_s.toUtf8());
+    QCOMPARE(file.readAll(),
+        QByteArray("\xEF\xBB\xBF")
+            + u"№,Идентификатор,Выполняемая команда,Состояние\r\n"
+              "7,111,TULVA_RELOAD_DICT,Активный\r\n"
+              "9,333,TULVA_CREATE_DICT,АКТИВНЫЙ\r\n"_s.toUtf8());
     file.close();
 
     // Cancelled: nothing written, nothing said. A folder that does not exist: a clear message.
@@ -427,7 +428,7 @@ void TestStringGrid::popupEndsWithExport()
         seen = true;
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, w.grid->viewport()->rect().center(),
-                            w.grid->viewport()->mapToGlobal(w.grid->viewport()->rect().center()));
+        w.grid->viewport()->mapToGlobal(w.grid->viewport()->rect().center()));
     QCoreApplication::sendEvent(w.grid->viewport(), &event);
     QTRY_VERIFY(seen);
 }
@@ -437,14 +438,16 @@ void TestStringGrid::customModelGetsTheSameFeatures()
     ScopedWorkDir dir;
     Dialogs::setTestMode(true);
     QStandardItemModel list(0, 2);
-    list.setHorizontalHeaderLabels({u"MFN"_s, u"Отметка"_s});
+    list.setHorizontalHeaderLabels({ u"MFN"_s, u"Отметка"_s });
     for (int i = 1; i <= 5; ++i)
-        list.appendRow({new QStandardItem(QString::number(i)), new QStandardItem(i % 2 ? u"удалена"_s : u"ЛОГИЧЕСКИ УДАЛЕНА"_s)});
+        list.appendRow({ new QStandardItem(QString::number(i)),
+            new QStandardItem(i % 2 ? u"удалена"_s : u"ЛОГИЧЕСКИ УДАЛЕНА"_s) });
     GridWindow w;
     w.grid->setRowSelect(true);
     w.grid->setFilterEnabled(true);
     w.grid->useModel(&list);
-    QAbstractItemModelTester tester(w.grid->filterModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(
+        w.grid->filterModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     w.show();
     QCOMPARE(w.grid->rowCount(), 6);
     QCOMPARE(w.grid->colCount(), 2);
@@ -463,7 +466,8 @@ void TestStringGrid::customModelGetsTheSameFeatures()
     w.grid->exportToFile();
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), u"\uFEFFMFN,Отметка\r\n2,ЛОГИЧЕСКИ УДАЛЕНА\r\n4,ЛОГИЧЕСКИ УДАЛЕНА\r\n"_s.toUtf8());
+    QCOMPARE(
+        file.readAll(), u"\uFEFFMFN,Отметка\r\n2,ЛОГИЧЕСКИ УДАЛЕНА\r\n4,ЛОГИЧЕСКИ УДАЛЕНА\r\n"_s.toUtf8());
 
     // Back to the grid's own cells.
     w.grid->useModel(nullptr);

@@ -3,6 +3,7 @@
 #include "shell/StringGrid.h"
 #include "shell/Translate.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,7 +13,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QCheckBox>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -39,9 +39,9 @@ void TestTranslate::propertiesAndListEntries()
     edit->setPlaceholderText(u"@4"_s);
     edit->setText(u"@9x"_s);
     auto *combo = new QComboBox(&window);
-    combo->addItems({u"@5"_s, u"@10"_s, u"plain"_s});
+    combo->addItems({ u"@5"_s, u"@10"_s, u"plain"_s });
     auto *list = new QListWidget(&window);
-    list->addItems({u"@6"_s, u"@0"_s});
+    list->addItems({ u"@6"_s, u"@0"_s });
     auto *memo = new QPlainTextEdit(&window);
     memo->setPlainText(u"@7\n@ 7\nline"_s);
     auto *tabs = new QTabWidget(&window);

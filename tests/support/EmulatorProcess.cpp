@@ -18,7 +18,7 @@ QString EmulatorProcess::sampleDir()
 EmulatorProcess::EmulatorProcess(const QStringList &args)
 {
     m_process.setProgram(program());
-    m_process.setArguments(QStringList{u"--port"_s, u"0"_s, u"--quiet"_s} + args);
+    m_process.setArguments(QStringList{ u"--port"_s, u"0"_s, u"--quiet"_s } + args);
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return;

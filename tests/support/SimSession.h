@@ -23,7 +23,8 @@ struct SimSession
     // Fresh program state, boxes answered by the test, every window created; the start timer is
     // stopped unless it is to run. Settings: the port and the login name ADMIN. False when the
     // message file could not be put in place.
-    bool createForms(quint16 port, std::function<void()> onTerminate = [] {}, bool runStartTimer = false);
+    bool createForms(
+        quint16 port, std::function<void()> onTerminate = [] {}, bool runStartTimer = false);
     // The start sequence, with the password typed into the login dialog and OK pressed.
     void logIn(const QString &password = QStringLiteral("admin"));
     // Whether the emulator lists this client id among its registrations.

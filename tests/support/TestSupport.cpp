@@ -12,7 +12,8 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-ScopedWorkDir::ScopedWorkDir() : m_previous(QDir::currentPath())
+ScopedWorkDir::ScopedWorkDir()
+    : m_previous(QDir::currentPath())
 {
     QDir::setCurrent(m_dir.path());
 }
