@@ -11,6 +11,7 @@
 #include "Translate.h"
 #include "Wamain.h"
 #include "exchange/Waitunit.h"
+#include "exchange/WireFormat.h"
 
 #include <QAction>
 #include <QLabel>
@@ -50,6 +51,22 @@ const MenuAccessRow MenuAccessTable[28] = {
     { "ServerProcessListItem", "ServerProcessListItem" },
 };
 
+namespace {
+
+// A ServerPort that is a number but no port number (1..65535) is not silently replaced: the
+// dialog says which port the connection will use, before the password is sent there.
+QString portNotice(const QString &portText)
+{
+    bool isNumber = false;
+    const qint64 value = QStringView(portText).toLongLong(&isNumber, 10);
+    if (!isNumber || (value >= 1 && value <= 65535))
+        return {};
+    const int used = Wire::portNumber(portText.toLatin1());
+    return u"ServerPort=%1 вне 1..65535: используется порт %2"_s.arg(portText).arg(used);
+}
+
+} // namespace
+
 bool menuItemEnabled(int value)
 {
     return (value & 0xFF) != 0;
@@ -85,6 +102,11 @@ TFormConnect::TFormConnect(QWidget *parent)
     ButtonExecute->setGeometry(64, 100, 100, 28);
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@92"_s);
     ButtonCancel->setGeometry(180, 100, 100, 28);
+    LabelPort = new QLabel(this);
+    LabelPort->setObjectName(u"LabelPort"_s);
+    LabelPort->setGeometry(16, 78, 311, 18);
+    LabelPort->setStyleSheet(u"color: #a00000;"_s);
+    LabelPort->hide();
     // Enter belongs to the edits (next field, then log in): the buttons are no default buttons.
 
     connect(ButtonExecute, &QPushButton::clicked, this, &TFormConnect::ButtonExecuteClick);
@@ -116,6 +138,8 @@ void TFormConnect::FormShow()
     ServerPortText = LocalIni.readString(LocalIniSection, u"ServerPort"_s, u"6666"_s);
     WaitForm->setWaitNoModal(LocalIni.readBool(LocalIniSection, u"WaitNoModal"_s, true));
     setWindowTitle(ServerAddress);
+    LabelPort->setText(portNotice(ServerPortText));
+    LabelPort->setVisible(!LabelPort->text().isEmpty());
 }
 
 void TFormConnect::ButtonExecuteClick()

@@ -37,6 +37,7 @@ public:
     QLineEdit *MaskEditPassword;
     QPushButton *ButtonExecute;
     QPushButton *ButtonCancel;
+    QLabel *LabelPort; // shown when ServerPort is a number that is no port
 
     // What the profile decided for a main-menu item at login (true for an item it does not
     // control, and before any login). Commands that the program disables for a while (a locked
