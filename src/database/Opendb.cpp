@@ -153,7 +153,7 @@ bool TOpenDbForm::OpenDatabase(QString name, QString description, OpenBy by)
     DatabaseInfoReading reading = readDatabaseInfo(result, AnswerList);
     if (!reading.state) {
         m_lastFailure = reading.error.kind;
-        m_lastFailureText = name + u": "_s + databaseInfoErrorReason(reading.error);
+        m_lastFailureText = name + u" ("_s + databaseInfoErrorReason(reading.error) + u")"_s;
         reportOpenFailure(name, reading.error, by);
         return false;
     }
@@ -234,8 +234,8 @@ void TOpenDbForm::OpenFirstDatabaseAfterDeletion(const QString &deleted)
         if (OpenDatabase(name, DBStringGrid->cell(1, row), OpenBy::Timer)) {
             if (!failed.isEmpty())
                 Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
-                    u"Не открылись: "_s + failed.join(u"; "_s) + u".\nТекущей стала база данных "_s
-                        + CurrentDbName + u"."_s);
+                    u"База данных "_s + deleted + u" удалена. Не открылись: "_s + failed.join(u", "_s)
+                        + u".\nТекущей стала база данных "_s + CurrentDbName + u"."_s);
             return;
         }
         failed.append(m_lastFailureText);
@@ -246,12 +246,13 @@ void TOpenDbForm::OpenFirstDatabaseAfterDeletion(const QString &deleted)
     clearCurrentDatabase();
     DBStringGrid->setRow(1);
     const QString none = u"Текущей базы данных нет"_s;
-    WAMainForm->showOpenStatus(none + (failed.isEmpty() ? QString() : u": "_s + failed.join(u"; "_s)));
+    WAMainForm->showOpenStatus(
+        none + (failed.isEmpty() ? QString() : u": не открылись "_s + failed.join(u", "_s)));
     Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
         u"База данных "_s + deleted + u" удалена. "_s
             + (failed.isEmpty()
                     ? u"В списке баз данных не осталось другой базы данных."_s
-                    : u"Ни одна база данных из списка не открылась: "_s + failed.join(u"; "_s) + u"."_s)
+                    : u"Ни одна база данных из списка не открылась: "_s + failed.join(u", "_s) + u"."_s)
             + u"\n"_s + none + u"."_s);
 }
 

@@ -336,7 +336,8 @@ void TFormCLient::dropList(const QString &why)
 {
     wipe(ClientPasswords);
     StringGridCLients->gridModel()->setDataRows({});
-    StringGridCLients->setRow(1);
+    // The empty row is no account to point at.
+    StringGridCLients->selectionModel()->clear();
     LabelUnread->setText(why.isEmpty() ? QString()
                                        : u"Список клиентов не прочитан: "_s + why
                 + u". Сохранять нечего; прочитать список снова — Ctrl+R."_s);
@@ -633,6 +634,9 @@ void TFormCLient::done(int result)
 {
     QDialog::done(result);
     dropList(QString());
+    // The last request may be the saved list, passwords and all.
+    if (WaitForm)
+        WaitForm->engine()->forgetLastRequest();
 }
 
 void TWAMainForm::ServerClientListItemClick()

@@ -729,6 +729,10 @@ void TestClientWindows::passwordsStayOutOfTheLogFiles()
         readable += text.contains("OPER") && text.contains("own.ini");
     }
     QCOMPARE(readable, 2);
+    // Once the window is closed, the engine keeps no copy of the list it sent.
+    QVERIFY(WaitForm->requestText().contains("Secret-One"));
+    FormCLient->ButtonCancel->click();
+    QVERIFY(!WaitForm->requestText().contains("Secret"));
 }
 
 // As an administrator: the sample accounts, a new account with its own cataloguer INI file from
