@@ -4,6 +4,9 @@
 #include <QProcessEnvironment>
 #include <QTcpServer>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/prctl.h>
@@ -147,9 +150,18 @@ void SshTunnel::start()
             env.insert(u"SSH_ASKPASS_REQUIRE"_s, u"prefer"_s);
         m_process->setProcessEnvironment(env);
     }
+#ifdef Q_OS_UNIX
+    const bool ownGroup = m_ask != SshAsk::Terminal;
+    m_process->setChildProcessModifier([ownGroup] {
+        // Ctrl+C at the terminal is for the program, which ends the tunnel itself after the
+        // unregistration; only an ssh that asks on the terminal must stay in its foreground group.
+        if (ownGroup)
+            ::setpgid(0, 0);
 #ifdef Q_OS_LINUX
-    // The tunnel never outlives the program, even one that was killed.
-    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        // The tunnel never outlives the program, even one that was killed.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+#endif
+    });
 #endif
     connect(m_process, &QProcess::readyReadStandardOutput, this, &SshTunnel::takeOutput);
     connect(m_process, &QProcess::readyReadStandardError, this, &SshTunnel::takeErrors);
