@@ -89,8 +89,8 @@ SshTunnel::SshTunnel(const SshTunnelSpec &spec, QObject *parent)
 
 SshTunnel::~SshTunnel()
 {
-    m_waiting.clear(); // nobody is left to hear about it
-    stopProcess();
+    // A request still waiting for the tunnel hears that it will not open.
+    close();
 }
 
 QString SshTunnel::program()

@@ -96,9 +96,10 @@ void TestSshTunnel::engineReachesTheServerThroughTheTunnel()
     engine.setRoute(&tunnel);
     QStringList answer;
     // A name only the gateway could know: nothing reaches the server but through the tunnel.
-    QCOMPARE(ConnectToServer(&engine, u"tulva.invalid"_s, QString::number(m_sim->port()), u"A"_s, answer,
-                 u"admin"_s, u"ADMIN"_s),
-        OpResult::Accepted);
+    QVERIFY2(ConnectToServer(&engine, u"tulva.invalid"_s, QString::number(m_sim->port()), u"A"_s, answer,
+                 u"admin"_s, u"ADMIN"_s)
+            == OpResult::Accepted,
+        qPrintable(tunnel.lastError()));
     QVERIFY(returnCodeOk(answer));
     QVERIFY(tunnel.isOpen());
     QVERIFY(tunnel.localPort() != m_sim->port());
@@ -177,9 +178,10 @@ void TestSshTunnel::tunnelKilledMidSessionIsOpenedAgain()
     TulvaExchange engine;
     engine.setRoute(&tunnel);
     QStringList answer;
-    QCOMPARE(ConnectToServer(&engine, u"127.0.0.1"_s, QString::number(m_sim->port()), u"A"_s, answer,
-                 u"admin"_s, u"ADMIN"_s),
-        OpResult::Accepted);
+    QVERIFY2(ConnectToServer(&engine, u"127.0.0.1"_s, QString::number(m_sim->port()), u"A"_s, answer,
+                 u"admin"_s, u"ADMIN"_s)
+            == OpResult::Accepted,
+        qPrintable(tunnel.lastError()));
     const qint64 first = tunnel.processId();
     QSignalSpy ended(&tunnel, &SshTunnel::ended);
     ::kill(pid_t(first), SIGKILL);
@@ -231,7 +233,8 @@ void TestSshTunnel::cliThroughASavedServer()
     };
     QString out;
     QString err;
-    QCOMPARE(cli({ u"--server"_s, u"MAIN"_s, u"--user"_s, u"ADMIN"_s, u"databases"_s }, &out, &err), 0);
+    QVERIFY2(cli({ u"--server"_s, u"MAIN"_s, u"--user"_s, u"ADMIN"_s, u"databases"_s }, &out, &err) == 0,
+        qPrintable(err));
     QVERIFY2(out.contains(u"IBIS"_s), qPrintable(out + err));
 
     QCOMPARE(cli({ u"--server"_s, u"locked out"_s, u"--user"_s, u"ADMIN"_s, u"databases"_s }, &out, &err), 2);
