@@ -6,6 +6,7 @@
 #include "database/ChangeCheck.h"
 #include "database/DatabaseInfo.h"
 #include "exchange/Exchange.h"
+#include "exchange/SshTunnel.h"
 #include "shell/IniDocument.h"
 
 #include <QList>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // One run of tulvaa-cli: settings, login (A), the command, logout (B). Returns the exit status;
 // the report goes to standard output, errors and progress to standard error.
@@ -83,6 +85,7 @@ private:
     int cmdAccountsExport();
     int cmdAccountsImport();
     int cmdRestart();
+    int cmdServers();
 
     ClientList::IniNames iniDefaults() const;
     QString logFileName() const;
@@ -98,6 +101,7 @@ private:
     QString m_userName;
     QString m_password;
     bool m_registered = false;
+    std::unique_ptr<SshTunnel> m_tunnel; // when the saved server names an SSH gateway
 
     // Watching the running exchange.
     bool m_cancelOnInterrupt = true;

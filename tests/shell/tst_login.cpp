@@ -183,9 +183,9 @@ void TestLogin::portOutOfRangeIsSaid_data()
     QTest::addColumn<QString>("notice"); // empty: nothing is said
     QTest::newRow("a port") << u"6666"_s << QString();
     QTest::newRow("not a number: 6666, as always") << u"abc"_s << QString();
-    QTest::newRow("too large") << u"70000"_s << u"ServerPort=70000 вне 1..65535: используется порт 6666"_s;
-    QTest::newRow("negative") << u"-5"_s << u"ServerPort=-5 вне 1..65535: используется порт 6666"_s;
-    QTest::newRow("zero") << u"0"_s << u"ServerPort=0 вне 1..65535: используется порт 0"_s;
+    QTest::newRow("too large") << u"70000"_s << u"Порт 70000 вне 1..65535: используется порт 6666"_s;
+    QTest::newRow("negative") << u"-5"_s << u"Порт -5 вне 1..65535: используется порт 6666"_s;
+    QTest::newRow("zero") << u"0"_s << u"Порт 0 вне 1..65535: используется порт 0"_s;
 }
 
 void TestLogin::portOutOfRangeIsSaid()
