@@ -356,6 +356,10 @@ void TWAMainForm::FormCreate()
     static const int titles[] = { 181, 461, 462, 463, 842, 465, 466, 467 };
     for (int i = 0; i < 8; ++i)
         StatisticGrid->setCell(0, i + 1, Msg(titles[i]));
+    // The rows after the titled ones never hold a value: the scroll bar and the wheel serve only
+    // the rows that do.
+    for (int row = 1 + int(std::size(titles)); row < StatisticRows; ++row)
+        StatisticGrid->setRowHidden(row - 1, true);
 
     // The application's hint text goes to the status bar; the help key works in every window.
     qApp->installEventFilter(this);
