@@ -18,6 +18,7 @@
 #include "database/protocol.h"
 #include "exchange/TextCodec.h"
 #include "exchange/Waitunit.h"
+#include "server/ServerMonitor.h"
 #include "server/clients.h"
 #include "server/clients_edit.h"
 #include "server/clients_menu.h"
@@ -77,6 +78,7 @@ template <typename T> void destroy(T *&form)
 
 void DestroyForms()
 {
+    destroyServerMonitorForm();
     TearDownGridFeatures();
     destroy(WaitForm);
     destroy(FormClientsEdit);

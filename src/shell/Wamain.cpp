@@ -16,6 +16,7 @@
 #include "connect.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
+#include "server/ServerMonitor.h"
 #include "server/clients.h"
 #include "server/main.h"
 #include "server/process.h"
@@ -157,6 +158,9 @@ TWAMainForm::TWAMainForm(QWidget *parent)
     JournalItem->setShortcut(Qt::CTRL | Qt::Key_J);
     JournalItem->setShortcutContext(Qt::ApplicationShortcut);
     addAction(JournalItem);
+    MonitorItem = service->addAction(u"Монитор сервера"_s);
+    MonitorItem->setObjectName(u"MonitorItem"_s);
+    MonitorItem->setProperty("helpContext", 4600);
 
     QMenu *options = addTopMenu("OptionItem", u"@392"_s, 5000);
     OptionItem = options->menuAction();
@@ -169,6 +173,7 @@ TWAMainForm::TWAMainForm(QWidget *parent)
 
     connect(OpenDBItem, &QAction::triggered, this, &TWAMainForm::OpenDBItemClick);
     connect(JournalItem, &QAction::triggered, this, &TWAMainForm::JournalItemClick);
+    connect(MonitorItem, &QAction::triggered, this, &TWAMainForm::MonitorItemClick);
     connect(NewDBItem, &QAction::triggered, this, &TWAMainForm::NewDBItemClick);
     connect(DeleteDBItem, &QAction::triggered, this, &TWAMainForm::DeleteDBItemClick);
     connect(UnlockDBItem, &QAction::triggered, this, &TWAMainForm::UnlockDBItemClick);
@@ -497,6 +502,14 @@ void TWAMainForm::JournalItemClick()
         journal->raise();
         journal->activateWindow();
     }
+}
+
+void TWAMainForm::MonitorItemClick()
+{
+    TServerMonitorForm *monitor = serverMonitorForm();
+    monitor->show();
+    monitor->raise();
+    monitor->activateWindow();
 }
 
 void TWAMainForm::AutoaskingItemClick()

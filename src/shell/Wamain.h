@@ -55,6 +55,8 @@ public:
     void OpenDBItemClick();
     // Shows the journal of this run's requests.
     void JournalItemClick();
+    // The server monitor.
+    void MonitorItemClick();
     // Creating, deleting and unlocking (database/DbCommands.cpp).
     void NewDBItemClick();
     void DeleteDBItemClick();
@@ -126,6 +128,7 @@ public:
     QAction *LockedListItem;
     QAction *RunBatchItem;
     QAction *JournalItem;
+    QAction *MonitorItem;
     QAction *OptionItem;
     QAction *AutoaskingItem;
     QAction *HelpItem;
