@@ -1,6 +1,7 @@
 // The main window's commands that create, delete and unlock databases and unlock records.
 #include "DatabaseInfo.h"
 #include "DbNames.h"
+#include "Jobs.h"
 #include "LockList.h"
 #include "Mfn.h"
 #include "Newdb.h"
@@ -61,15 +62,21 @@ void unlockRecords(const QString &dbName, const QList<qint32> &mfns)
 }
 
 // Follows this client's process of that name in the process watch window until it ends (or the
-// administrator stops watching); a process already gone is not waited for.
-void watchOwnProcess(const QString &processName, quint8 watchKind)
+// administrator stops watching); a process already gone is not waited for. The start answer's
+// lines (still in AnswerList) are the job's log.
+void watchOwnProcess(const QString &processName, quint8 watchKind, const QString &database)
 {
+    const QStringList log = AnswerList.mid(1);
     FormProcess->LoadProcessList();
     const int row = FormProcess->FindOwnActiveProcess(processName);
     if (row > 0) {
         FormProcess->StringGridProcess->setRow(row);
         LoadInvForm->WatchKind = watchKind;
+        LoadInvForm->WatchDatabase = database;
         Dialogs::execModal(LoadInvForm);
+        attachWatchedJobLog(log);
+    } else {
+        recordEndedJob(JobKind(watchKind), database, log);
     }
     QCoreApplication::processEvents();
 }
@@ -116,7 +123,7 @@ void TWAMainForm::NewDBItemClick()
         return;
     }
     if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {
-        watchOwnProcess(u"TULVA_DB_NEW"_s, TLoadInvForm::DbNew);
+        watchOwnProcess(u"TULVA_DB_NEW"_s, TLoadInvForm::DbNew, name);
         OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
         const int row = OpenDbForm->rowOfDatabase(name);
         if (row > 0) {
@@ -160,7 +167,7 @@ void TWAMainForm::DeleteDBItemClick()
         Dialogs::message(Dialogs::Icon::Warning, kAttention, u"Ошибка при запуске процесса удаления БД."_s);
         return;
     }
-    watchOwnProcess(u"TULVA_DB_DELETE"_s, TLoadInvForm::DbDelete);
+    watchOwnProcess(u"TULVA_DB_DELETE"_s, TLoadInvForm::DbDelete, dbName);
     OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
     // The first database of the list becomes current.
     OpenDbForm->DBStringGrid->setRow(1);

@@ -9,6 +9,7 @@
 #include "Translate.h"
 #include "Wamain.h"
 #include "connect.h"
+#include "database/Jobs.h"
 #include "database/LockList.h"
 #include "database/Mfn.h"
 #include "database/Mfnlist.h"
@@ -79,6 +80,7 @@ template <typename T> void destroy(T *&form)
 void DestroyForms()
 {
     destroyServerMonitorForm();
+    TearDownJobs();
     TearDownGridFeatures();
     destroy(WaitForm);
     destroy(FormClientsEdit);

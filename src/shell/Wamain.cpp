@@ -14,6 +14,7 @@
 #include "TTimer.h"
 #include "Translate.h"
 #include "connect.h"
+#include "database/Jobs.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
 #include "server/ServerMonitor.h"
@@ -161,6 +162,9 @@ TWAMainForm::TWAMainForm(QWidget *parent)
     MonitorItem = service->addAction(u"Монитор сервера"_s);
     MonitorItem->setObjectName(u"MonitorItem"_s);
     MonitorItem->setProperty("helpContext", 4600);
+    JobsItem = service->addAction(u"Задания"_s);
+    JobsItem->setObjectName(u"JobsItem"_s);
+    JobsItem->setProperty("helpContext", 4700);
 
     QMenu *options = addTopMenu("OptionItem", u"@392"_s, 5000);
     OptionItem = options->menuAction();
@@ -174,6 +178,7 @@ TWAMainForm::TWAMainForm(QWidget *parent)
     connect(OpenDBItem, &QAction::triggered, this, &TWAMainForm::OpenDBItemClick);
     connect(JournalItem, &QAction::triggered, this, &TWAMainForm::JournalItemClick);
     connect(MonitorItem, &QAction::triggered, this, &TWAMainForm::MonitorItemClick);
+    connect(JobsItem, &QAction::triggered, this, &TWAMainForm::JobsItemClick);
     connect(NewDBItem, &QAction::triggered, this, &TWAMainForm::NewDBItemClick);
     connect(DeleteDBItem, &QAction::triggered, this, &TWAMainForm::DeleteDBItemClick);
     connect(UnlockDBItem, &QAction::triggered, this, &TWAMainForm::UnlockDBItemClick);
@@ -351,6 +356,8 @@ void TWAMainForm::showOpenStatus(const QString &text)
 void TWAMainForm::FormCreate()
 {
     TranslateAndRefont(this);
+    m_caption = windowTitle();
+    updateWindowTitle();
     setApplicationHelpFile(
         currentDirFile(LocalIni.readString(LocalIniSection, u"HLPFILE"_s, u"tulvaa.hlp"_s)));
     AnswerList.clear();
@@ -510,6 +517,27 @@ void TWAMainForm::MonitorItemClick()
     monitor->show();
     monitor->raise();
     monitor->activateWindow();
+}
+
+void TWAMainForm::JobsItemClick()
+{
+    TJobsForm *jobs = jobsForm();
+    jobs->show();
+    jobs->raise();
+    jobs->activateWindow();
+}
+
+void TWAMainForm::setJobProgress(const QString &progress)
+{
+    if (progress == m_jobProgress)
+        return;
+    m_jobProgress = progress;
+    updateWindowTitle();
+}
+
+void TWAMainForm::updateWindowTitle()
+{
+    setWindowTitle(m_jobProgress.isEmpty() ? m_caption : m_jobProgress + u" — "_s + m_caption);
 }
 
 void TWAMainForm::AutoaskingItemClick()

@@ -55,8 +55,11 @@ public:
     void OpenDBItemClick();
     // Shows the journal of this run's requests.
     void JournalItemClick();
-    // The server monitor.
+    // The server monitor and the jobs of this run.
     void MonitorItemClick();
+    void JobsItemClick();
+    // What the title says about a job while it runs (empty: no job); see updateWindowTitle.
+    void setJobProgress(const QString &progress);
     // Creating, deleting and unlocking (database/DbCommands.cpp).
     void NewDBItemClick();
     void DeleteDBItemClick();
@@ -129,6 +132,7 @@ public:
     QAction *RunBatchItem;
     QAction *JournalItem;
     QAction *MonitorItem;
+    QAction *JobsItem;
     QAction *OptionItem;
     QAction *AutoaskingItem;
     QAction *HelpItem;
@@ -144,11 +148,16 @@ private:
     QMenu *addTopMenu(const char *name, const QString &caption, int helpContext);
     QAction *addItem(QMenu *menu, const char *name, const QString &caption, int helpContext = 0);
     void setHintText(const QString &text);
+    // The window title, built here only: a running job's progress first (so that a minimized
+    // program shows it in the task bar), then the caption.
+    void updateWindowTitle();
 
     QHash<QString, QAction *> m_items;
     QElapsedTimer m_running;
     QString m_hint;
     QString m_openStatus;
+    QString m_caption;
+    QString m_jobProgress;
     int m_toyStep = 1;
     bool m_closed = false;
     bool m_closeAfterExchange = false;
