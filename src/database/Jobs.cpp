@@ -33,7 +33,7 @@ TJobsForm::TJobsForm(JobList *jobs, QWidget *parent)
     setWindowTitle(u"Задания"_s);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setMinimumSize(520, 300);
-    resize(760, 460);
+    resize(840, 480);
     setFormPosition(this, FormPosition::MainFormCenter);
 
     Splitter = new QSplitter(Qt::Vertical, this);
@@ -44,7 +44,7 @@ TJobsForm::TJobsForm(JobList *jobs, QWidget *parent)
     JobsGrid->setColSizing(true);
     JobsGrid->setDefaultRowHeight(20);
     JobsGrid->useModel(jobs);
-    static const int widths[] = { 210, 100, 130, 130, 90, 190 };
+    static const int widths[] = { 190, 90, 130, 130, 90, 170 };
     for (int c = 0; c < JobList::ColumnCount; ++c)
         JobsGrid->setColWidth(c, widths[c]);
     MemoLog = new QPlainTextEdit(Splitter);

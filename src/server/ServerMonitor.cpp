@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
@@ -536,7 +537,7 @@ QString TServerMonitorForm::hoverText(QChart *chart, qint64 at, double value) co
         }
         text += u"\nПроцессов: "_s + QString::number(total) + kinds;
     } else if (chart == RequestsChart->chart()) {
-        text += u"\nЗапросов в минуту: "_s + QString::number(value, 'f', 1);
+        text += u"\nЗапросов в минуту: "_s + QLocale(QLocale::Russian).toString(value, 'f', 1);
         if (r->requestCounter)
             text += u"\nСчётчик запросов сервера: "_s + QString::number(*r->requestCounter);
     } else if (chart == DatabaseChart->chart() && r->database) {
