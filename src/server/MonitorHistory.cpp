@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -89,6 +90,67 @@ int monitorProcessKindOrder(const QString &kind)
     if (index >= 0)
         return index;
     return kind == kDeletion ? 1000 : 1001;
+}
+
+QList<qsizetype> drawnPoints(const QList<MonitorSegment> &aligned, int maxPoints)
+{
+    const qsizetype n = aligned.isEmpty() ? 0 : aligned.first().size();
+    QList<qsizetype> all(n);
+    std::iota(all.begin(), all.end(), qsizetype(0));
+    if (n <= qMax(2, maxPoints))
+        return all;
+    const auto changes = [&](qsizetype i, qsizetype j) {
+        for (const MonitorSegment &s : aligned) {
+            if (s.at(i).y() != s.at(j).y())
+                return true;
+        }
+        return false;
+    };
+    QList<qsizetype> corners;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i == 0 || i == n - 1 || changes(i, i - 1) || changes(i, i + 1))
+            corners.append(i);
+    }
+    if (corners.size() <= maxPoints)
+        return corners;
+    const auto total = [&](qsizetype i) {
+        double sum = 0;
+        for (const MonitorSegment &s : aligned)
+            sum += s.at(i).y();
+        return sum;
+    };
+    const qsizetype buckets = qMax(1, maxPoints / 2 - 1);
+    const qsizetype width = (n + buckets - 1) / buckets;
+    QList<qsizetype> kept{ 0 };
+    for (qsizetype from = 0; from < n; from += width) {
+        const qsizetype to = qMin(n, from + width);
+        qsizetype low = from;
+        qsizetype high = from;
+        for (qsizetype i = from; i < to; ++i) {
+            if (total(i) < total(low))
+                low = i;
+            if (total(i) > total(high))
+                high = i;
+        }
+        for (const qsizetype i : { qMin(low, high), qMax(low, high) }) {
+            if (i != kept.last())
+                kept.append(i);
+        }
+    }
+    if (kept.last() != n - 1)
+        kept.append(n - 1);
+    return kept;
+}
+
+MonitorSegment pickPoints(const MonitorSegment &segment, const QList<qsizetype> &indices)
+{
+    if (indices.size() == segment.size())
+        return segment;
+    MonitorSegment out;
+    out.reserve(indices.size());
+    for (const qsizetype i : indices)
+        out.append(segment.at(i));
+    return out;
 }
 
 // --- MonitorHistory ------------------------------------------------------------------------------

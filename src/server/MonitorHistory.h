@@ -59,6 +59,12 @@ int monitorProcessKindOrder(const QString &kind);
 using MonitorSegment = QList<QPointF>;
 using MonitorSeries = QList<MonitorSegment>;
 
+// The points of series with the same times that are worth drawing: the first and the last, the
+// corners where a value changes, and, where that is still more than maxPoints, the lowest and
+// the highest total of each stretch. A chart a few hundred pixels wide gains nothing from more.
+QList<qsizetype> drawnPoints(const QList<MonitorSegment> &aligned, int maxPoints);
+MonitorSegment pickPoints(const MonitorSegment &segment, const QList<qsizetype> &indices);
+
 // One kind of process stacked on the kinds before it.
 struct MonitorBand
 {

@@ -155,6 +155,12 @@ void hideFromLegend(QChart *chart, QAbstractSeries *series)
         marker->setVisible(false);
 }
 
+// About a point to a pixel of the chart's width.
+int pointLimit(const QChartView *view)
+{
+    return qMax(120, view->width());
+}
+
 QString clockText(qint64 at)
 {
     return QDateTime::fromMSecsSinceEpoch(at).toString(u"hh:mm:ss"_s);
@@ -386,14 +392,24 @@ void TServerMonitorForm::drawLines(QChartView *view, const QList<std::pair<QStri
 {
     QChart *chart = view->chart();
     chart->removeAllSeries();
+    // The scales first: every change of a scale lays out every line on it again.
     double leftTop = 0;
     double rightTop = 0;
+    for (const auto &[name, series] : lines)
+        leftTop = qMax(leftTop, highest(series));
+    for (const auto &[name, series] : rightLines)
+        rightTop = qMax(rightTop, highest(series));
+    fitAxis(valueAxis(chart), leftTop);
+    if (!rightLines.isEmpty())
+        fitAxis(valueAxis(chart, Qt::AlignRight), rightTop);
+    setTimeRange(chart);
     int colour = 0;
     const auto add = [&](const QString &name, const MonitorSeries &series, bool right) {
         QValueAxis *axis = valueAxis(chart, right ? Qt::AlignRight : Qt::AlignLeft);
         const QColor c = lineColour(colour++);
         bool first = true;
-        for (const MonitorSegment &segment : series) {
+        for (const MonitorSegment &whole : series) {
+            const MonitorSegment segment = pickPoints(whole, drawnPoints({ whole }, pointLimit(view)));
             auto *line = new QLineSeries;
             line->setName(name);
             QPen pen(c, 2);
@@ -425,17 +441,12 @@ void TServerMonitorForm::drawLines(QChartView *view, const QList<std::pair<QStri
             empty->attachAxis(timeAxis(chart));
             empty->attachAxis(axis);
         }
-        (right ? rightTop : leftTop) = qMax(right ? rightTop : leftTop, highest(series));
     };
     for (const auto &[name, series] : lines)
         add(name, series, false);
     for (const auto &[name, series] : rightLines)
         add(name, series, true);
-    fitAxis(valueAxis(chart), leftTop);
-    if (!rightLines.isEmpty())
-        fitAxis(valueAxis(chart, Qt::AlignRight), rightTop);
     drawSilences(chart, valueAxis(chart)->max());
-    setTimeRange(chart);
 }
 
 void TServerMonitorForm::drawProcesses()
@@ -443,15 +454,28 @@ void TServerMonitorForm::drawProcesses()
     QChart *chart = ProcessesChart->chart();
     chart->removeAllSeries();
     const QList<MonitorBand> bands = m_history.processBands();
-    double top = 0;
+    const MonitorSeries totals = m_history.series(MonitorHistory::Figure::Processes);
+    // The same points of every band, so that the layers stay on one another.
+    QList<QList<qsizetype>> drawn;
+    for (qsizetype s = 0; s < totals.size(); ++s) {
+        QList<MonitorSegment> aligned;
+        for (const MonitorBand &band : bands)
+            aligned.append(band.upper.value(s));
+        if (aligned.isEmpty())
+            aligned.append(totals.at(s));
+        drawn.append(drawnPoints(aligned, pointLimit(ProcessesChart)));
+    }
+    // The scales first: every change of a scale lays out every area on it again.
+    fitAxis(valueAxis(chart), highest(totals));
+    setTimeRange(chart);
     for (qsizetype k = 0; k < bands.size(); ++k) {
         const MonitorBand &band = bands.at(k);
         const QColor c = lineColour(int(k));
         for (qsizetype s = 0; s < band.upper.size(); ++s) {
             auto *upper = new QLineSeries;
             auto *lower = new QLineSeries;
-            upper->append(band.upper.at(s));
-            lower->append(band.lower.at(s));
+            upper->append(pickPoints(band.upper.at(s), drawn.at(s)));
+            lower->append(pickPoints(band.lower.at(s), drawn.at(s)));
             auto *area = new QAreaSeries(upper, lower);
             upper->setParent(area);
             lower->setParent(area);
@@ -472,12 +496,12 @@ void TServerMonitorForm::drawProcesses()
             });
             if (s > 0)
                 hideFromLegend(chart, area);
-            top = qMax(top, highest({ band.upper.at(s) }));
         }
     }
     // The total on top: the line that shows zero too, and the place to rest the pointer on.
     bool first = true;
-    for (const MonitorSegment &segment : m_history.series(MonitorHistory::Figure::Processes)) {
+    for (qsizetype s = 0; s < totals.size(); ++s) {
+        const MonitorSegment segment = pickPoints(totals.at(s), drawn.at(s));
         auto *total = new QLineSeries;
         total->setName(u"всего"_s);
         total->setPen(QPen(QColor(60, 60, 60), 1.5));
@@ -495,11 +519,8 @@ void TServerMonitorForm::drawProcesses()
         if (!first)
             hideFromLegend(chart, total);
         first = false;
-        top = qMax(top, highest({ segment }));
     }
-    fitAxis(valueAxis(chart), top);
     drawSilences(chart, valueAxis(chart)->max());
-    setTimeRange(chart);
 }
 
 void TServerMonitorForm::redraw()

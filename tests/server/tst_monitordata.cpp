@@ -62,6 +62,8 @@ private Q_SLOTS:
     void boundedToAnHour_data();
     void boundedToAnHour();
     void processesByKindStacked();
+    void drawnPointsKeepTheShape_data();
+    void drawnPointsKeepTheShape();
     void answersRead_data();
     void answersRead();
     void exportedTable();
@@ -170,6 +172,55 @@ void TestMonitorData::processesByKindStacked()
     MonitorReading refused{ at(20), {}, {}, {}, {} };
     QVERIFY(!readProcesses({ u"-3"_s }, &refused));
     QVERIFY(!refused.processes);
+}
+
+void TestMonitorData::drawnPointsKeepTheShape_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("shape"); // of the values: "steps", "noise", "second steps"
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("kept"); // the indices kept, or "≤N" for their number
+    QTest::newRow("fewer than the limit") << 5 << u"noise"_s << 10 << u"0 1 2 3 4"_s;
+    QTest::newRow("steps keep their corners") << 100 << u"steps"_s << 10 << u"0 49 50 99"_s;
+    QTest::newRow("a second line's steps count too") << 100 << u"second steps"_s << 10 << u"0 29 30 99"_s;
+    QTest::newRow("noise: lowest and highest of each stretch") << 1800 << u"noise"_s << 470 << u"≤470"_s;
+}
+
+void TestMonitorData::drawnPointsKeepTheShape()
+{
+    QFETCH(int, count);
+    QFETCH(QString, shape);
+    QFETCH(int, limit);
+    QFETCH(QString, kept);
+    MonitorSegment first;
+    MonitorSegment second;
+    for (int i = 0; i < count; ++i) {
+        first.append(QPointF(i,
+            shape == u"steps"       ? (i < 50 ? 1 : 2)
+                : shape == u"noise" ? (i * 7919) % 13
+                                    : 3));
+        second.append(QPointF(i, i < 30 ? 0 : 1));
+    }
+    const QList<MonitorSegment> aligned
+        = shape == u"second steps" ? QList<MonitorSegment>{ first, second } : QList<MonitorSegment>{ first };
+    const QList<qsizetype> indices = drawnPoints(aligned, limit);
+    if (kept.startsWith(u'≤')) {
+        QVERIFY(indices.size() <= kept.mid(1).toInt());
+        QCOMPARE(indices.first(), 0);
+        QCOMPARE(indices.last(), count - 1);
+        QVERIFY(std::is_sorted(indices.cbegin(), indices.cend()));
+        // Every stretch keeps its highest value: the peaks stay in the picture.
+        const MonitorSegment drawn = pickPoints(first, indices);
+        QCOMPARE(
+            std::max_element(drawn.cbegin(), drawn.cend(), [](QPointF a, QPointF b) { return a.y() < b.y(); })
+                ->y(),
+            12.0);
+        return;
+    }
+    QStringList shown;
+    for (const qsizetype i : indices)
+        shown.append(QString::number(i));
+    QCOMPARE(shown.join(u' '), kept);
 }
 
 void TestMonitorData::answersRead_data()
