@@ -5,6 +5,7 @@
 #include "CliTables.h"
 #include "database/DatabaseInfo.h"
 #include "exchange/Exchange.h"
+#include "exchange/SshTunnel.h"
 #include "shell/IniDocument.h"
 
 #include <QList>
@@ -12,6 +13,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // One run of tulvaa-cli: settings, login (A), the command, logout (B). Returns the exit status;
 // the report goes to standard output, errors and progress to standard error.
@@ -74,6 +76,7 @@ private:
     int cmdAccountsExport();
     int cmdAccountsImport();
     int cmdRestart();
+    int cmdServers();
 
     ClientList::IniNames iniDefaults() const;
     QString logFileName() const;
@@ -89,6 +92,7 @@ private:
     QString m_userName;
     QString m_password;
     bool m_registered = false;
+    std::unique_ptr<SshTunnel> m_tunnel; // when the saved server names an SSH gateway
 
     // Watching the running exchange.
     bool m_cancelOnInterrupt = true;

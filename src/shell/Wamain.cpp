@@ -357,7 +357,7 @@ void TWAMainForm::FormCreate()
 {
     TranslateAndRefont(this);
     m_caption = windowTitle();
-    updateWindowTitle();
+    m_sessionTitle.clear();
     setApplicationHelpFile(
         currentDirFile(LocalIni.readString(LocalIniSection, u"HLPFILE"_s, u"tulvaa.hlp"_s)));
     AnswerList.clear();
@@ -378,6 +378,24 @@ void TWAMainForm::FormCreate()
 
     StartTime = QTime::currentTime().msecsSinceStartOfDay() / 86400000.0;
     m_running.start();
+}
+
+void TWAMainForm::setSessionTitle(const QString &text)
+{
+    m_sessionTitle = text;
+    composeTitle();
+}
+
+void TWAMainForm::composeTitle()
+{
+    // A running job comes first: a minimized program shows it in the task bar.
+    QStringList parts;
+    if (!m_jobProgress.isEmpty())
+        parts.append(m_jobProgress);
+    parts.append(m_caption);
+    if (!m_sessionTitle.isEmpty())
+        parts.append(m_sessionTitle);
+    setWindowTitle(parts.join(u" — "_s));
 }
 
 bool TWAMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -532,12 +550,7 @@ void TWAMainForm::setJobProgress(const QString &progress)
     if (progress == m_jobProgress)
         return;
     m_jobProgress = progress;
-    updateWindowTitle();
-}
-
-void TWAMainForm::updateWindowTitle()
-{
-    setWindowTitle(m_jobProgress.isEmpty() ? m_caption : m_jobProgress + u" — "_s + m_caption);
+    composeTitle();
 }
 
 void TWAMainForm::AutoaskingItemClick()
@@ -602,6 +615,9 @@ bool TWAMainForm::FormCloseQuery()
         WaitForm->UnregisterClient(UserName, AnswerList);
         engine->TimerNoOperation->stop();
     }
+    // The tunnel carried the unregistration; now it goes.
+    if (FormConnect)
+        FormConnect->endTunnel();
     return true;
 }
 
