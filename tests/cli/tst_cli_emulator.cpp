@@ -11,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -378,11 +377,9 @@ void TestCliEmulator::loginRefusals()
     // With the places taken, the next login is refused.
     m_sim.reset();
     QDir(m_dir->filePath(u"state"_s)).removeRecursively();
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 control = probe.serverPort();
-    probe.close();
-    startSim({ u"--job-seconds"_s, u"30"_s, u"--control-port"_s, QString::number(control) });
+    startSim({ u"--job-seconds"_s, u"30"_s, u"--control-port"_s, u"0"_s });
+    const quint16 control = m_sim->controlPort();
+    QVERIFY(control > 0);
     auto job = startCli({ u"reorganize-master"_s, u"IBIS"_s });
     QTRY_VERIFY_WITH_TIMEOUT(processes().size() == 2, 20000);
     QTcpSocket socket;
@@ -418,11 +415,10 @@ void TestCliEmulator::profileDisablesCommands()
 
 void TestCliEmulator::connectionFailures()
 {
-    // Nothing listens there.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 closedPort = probe.serverPort();
-    probe.close();
+    // Nothing listens there: the port stays bound, without listening, so nobody else takes it.
+    QTcpSocket holder;
+    QVERIFY(holder.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+    const quint16 closedPort = holder.localPort();
     CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort), u"version"_s });
     QCOMPARE(r.exit, 2);
     QVERIFY(r.err.contains(u"Сервер недоступен."_s));
@@ -542,11 +538,9 @@ void TestCliEmulator::ctrlCDuringTheLogin()
 #ifndef Q_OS_UNIX
     QSKIP("sends SIGINT");
 #else
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 control = probe.serverPort();
-    probe.close();
-    startSim({ u"--fault"_s, u"A:hang:1"_s, u"--control-port"_s, QString::number(control) });
+    startSim({ u"--fault"_s, u"A:hang:1"_s, u"--control-port"_s, u"0"_s });
+    const quint16 control = m_sim->controlPort();
+    QVERIFY(control > 0);
     auto run = startCli({ u"version"_s });
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, control);

@@ -211,7 +211,9 @@ void TestWaitWindow::backgroundRequestDisablesItsOwnWindow()
     int buttonClicks = 0;
     connect(button, &QPushButton::clicked, &dialog, [&] { ++buttonClicks; });
     int clicksMade = 0;
-    f.form->setShowDelay(3);
+    // The waiting window stays hidden throughout: its delay counts ticks (5 ms here), and once
+    // shown over the modal dialog it would rightly take the input typed into the dialog.
+    f.form->setShowDelay(1000);
     f.server->setDefaultScript({ ScriptedServer::delay(150), ScriptedServer::reply({ "0" }) });
 
     int refreshes = 0;
