@@ -143,8 +143,10 @@ void TOpenDbForm::RefreshCurrentDatabase(OpenBy by)
 bool TOpenDbForm::OpenDatabase(QString name, QString description, OpenBy by)
 {
     const quint64 appliedBefore = m_statesApplied;
-    const int result = WaitForm->GetDatabaseInfo(name, AnswerList);
-    DatabaseInfoReading reading = readDatabaseInfo(result, AnswerList);
+    // The record lists are parsed while the answer arrives.
+    MfnListStream lists;
+    const int result = WaitForm->GetDatabaseInfo(name, AnswerList, &lists);
+    DatabaseInfoReading reading = readDatabaseInfo(result, AnswerList, &lists);
     if (!reading.state) {
         reportOpenFailure(name, reading.error, by);
         return false;

@@ -104,6 +104,22 @@ void TulvaExchange::setLogging(bool on, const QString &folder)
     m_logFolder = folder;
 }
 
+void TulvaExchange::setMaxAnswerSize(qint64 bytes)
+{
+    m_maxAnswerSize = bytes > 0 ? bytes : kDefaultMaxAnswerSize;
+}
+
+qint64 TulvaExchange::answerSizeFromText(QStringView text)
+{
+    bool ok = false;
+    qint64 value = 0;
+    if (text.startsWith(u"0x", Qt::CaseInsensitive))
+        value = text.sliced(2).toLongLong(&ok, 16);
+    else if (!text.isEmpty() && text.front().isDigit())
+        value = text.toLongLong(&ok, 10);
+    return ok && value > 0 ? value : 0;
+}
+
 void TulvaExchange::SetServerAddress(const QString &host, const QString &port, const QString &workstation)
 {
     m_serverHost = host;
@@ -147,7 +163,7 @@ void TulvaExchange::stopWaitTimer()
 }
 
 int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &arguments, AnswerOut answer,
-    bool testBusy, void (TulvaExchange::*reshape)(), bool background)
+    bool testBusy, void (TulvaExchange::*reshape)(), bool background, AnswerStream *stream)
 {
     ExchangeRecord record;
     record.started = QDateTime::currentDateTimeUtc();
@@ -173,6 +189,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     m_cancelled = false;
     m_abandoned = false;
     m_answerBytes = 0;
+    m_stream = stream;
     RetriesLeft = RetryLimit;
     int result = kFailed;
     try {
@@ -185,6 +202,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     } catch (...) {
         result = kFailed;
     }
+    m_stream = nullptr;
     releaseBuffers();
     m_inOperation = false;
     m_busyMarker = result;
@@ -225,7 +243,14 @@ int TulvaExchange::executeRequestBytes(bool background)
             return kFailed;
 
         QString message;
-        if (m_dataError) {
+        if (m_oversized) {
+            // Another attempt would only bring the same flood: the administrator decides at once.
+            m_oversized = false;
+            m_dataError = 0;
+            RetriesLeft = RetryLimit;
+            message = u"Ответ сервера больше допустимого размера ("_s + QString::number(m_maxAnswerSize)
+                + u" байт, MaxAnswerSize), его прием прерван."_s;
+        } else if (m_dataError) {
             m_dataError = 0;
             if (RetriesLeft > 0) {
                 --RetriesLeft;
@@ -360,7 +385,8 @@ void TulvaExchange::StartSend()
         setState(kFailed);
         return;
     }
-    Send_Sock->connectToHost(m_serverHost, quint16(port));
+    // Unbuffered: the answer is read from the system straight into the receive buffer.
+    Send_Sock->connectToHost(m_serverHost, quint16(port), QIODevice::ReadWrite | QIODevice::Unbuffered);
 }
 
 void TulvaExchange::TimerWaitTimer()
@@ -433,19 +459,37 @@ void TulvaExchange::Send_SockConnect()
     m_sized = false;
     m_received.resize(0);
     m_binary.resize(0);
+    beginReceiving();
     Send_Sock->write(m_wireMessage);
     if (m_logging)
         writeLog("request", m_requestText);
     m_answerLines.clear();
 }
 
-void TulvaExchange::takeBytes(QTcpSocket *socket)
+void TulvaExchange::beginReceiving()
 {
+    m_oversized = false;
+    // The gateway's envelope comes off only once the answer is whole.
+    m_scanning = !m_gatewayMode;
+    m_scanner.reset();
+    m_streamedLines = 0;
+    if (m_stream)
+        m_stream->restart();
+}
+
+bool TulvaExchange::takeBytes(QTcpSocket *socket)
+{
+    // As much as the system holds in one read (the buffer has taken the announced size).
+    constexpr qint64 kMostPerRead = qint64(4) << 20;
+    const bool unbuffered = socket->openMode().testFlag(QIODevice::Unbuffered);
     for (;;) {
         const qint64 available = socket->bytesAvailable();
-        if (available <= 0)
-            return;
-        const qsizetype chunk = qsizetype(qMin<qint64>(available, Wire::kReadChunk));
+        // Unbuffered, the server's close shows only as a failed read: one read is tried even
+        // when nothing is announced.
+        if (available <= 0 && !unbuffered)
+            return true;
+        const qsizetype chunk
+            = available > 0 ? qsizetype(qMin<qint64>(available, kMostPerRead)) : Wire::kReadChunk;
         const qsizetype length = m_received.size();
         // Doubling keeps a large answer linear in its size.
         if (length + chunk + 1 > m_received.capacity())
@@ -453,11 +497,54 @@ void TulvaExchange::takeBytes(QTcpSocket *socket)
         m_received.resize(length + chunk);
         const qint64 got = socket->read(m_received.data() + length, chunk);
         m_received.resize(length + qMax<qint64>(got, 0));
-        if (got <= 0)
-            return;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        if (m_received.size() > m_maxAnswerSize) {
+            answerTooLarge();
+            return true;
+        }
         if (!m_sized)
             sizeFromAnnouncedLength();
+        scanReceived(false);
+        if (got < chunk)
+            return true;
     }
+}
+
+void TulvaExchange::scanReceived(bool last)
+{
+    if (!m_scanning)
+        return;
+    if (last)
+        m_scanner.finish(m_received);
+    else
+        m_scanner.advance(m_received);
+    if (!m_stream)
+        return;
+    const QByteArrayView received(m_received);
+    const QList<Wire::AnswerScanner::Line> &lines = m_scanner.lines();
+    for (; m_streamedLines < lines.size(); ++m_streamedLines) {
+        const Wire::AnswerScanner::Line &line = lines.at(m_streamedLines);
+        m_stream->lineGrows(m_streamedLines, line.offset, received.sliced(line.offset, line.length), true);
+    }
+    const qsizetype open = m_scanner.openLineStart();
+    const qsizetype known = m_scanner.textKnownUpTo();
+    if (!last && open >= 0 && known > open)
+        m_stream->lineGrows(lines.size(), open, received.sliced(open, known - open), false);
+}
+
+void TulvaExchange::answerTooLarge()
+{
+    m_oversized = true;
+    m_answerLines.clear();
+    m_retryFlag = true;
+    if (m_blockingTransport)
+        return;
+    stopWaitTimer();
+    setState(kFailed);
+    Send_Sock->abort();
 }
 
 void TulvaExchange::sizeFromAnnouncedLength()
@@ -478,7 +565,8 @@ void TulvaExchange::sizeFromAnnouncedLength()
     const qint64 announced = lines.size() >= 4 ? Wire::toInteger(lines.at(3).trimmed(), &ok) : 0;
     if (!ok || announced <= 0)
         return;
-    const qint64 want = qMin<qint64>(announced + pos + Wire::kReadChunk, kMostUpFront);
+    const qint64 want = qMin<qint64>(
+        announced + pos + Wire::kReadChunk, qMin(kMostUpFront, m_maxAnswerSize + Wire::kReadChunk));
     if (want > m_received.capacity())
         m_received.reserve(qsizetype(want));
 }
@@ -488,9 +576,18 @@ void TulvaExchange::Send_SockRead()
     if (m_state != kWaiting)
         return;
     try {
-        takeBytes(Send_Sock);
-        if (m_gatewayMode && Wire::endsWithMarker(m_received, Wire::kEndMarker))
+        const bool open = takeBytes(Send_Sock);
+        if (m_state != kWaiting)
+            return;
+        if (!open) {
+            Send_SockDisconnect();
+            return;
+        }
+        if (m_gatewayMode && Wire::endsWithMarker(m_received, Wire::kEndMarker)) {
             Send_Sock->disconnectFromHost();
+            if (Send_Sock->state() == QAbstractSocket::UnconnectedState)
+                Send_SockDisconnect();
+        }
     } catch (...) {
         socketFailed();
     }
@@ -517,7 +614,12 @@ void TulvaExchange::Send_SockDisconnect()
     if (m_state != kWaiting)
         return;
     try {
-        takeBytes(Send_Sock);
+        if (Send_Sock->state() != QAbstractSocket::UnconnectedState)
+            takeBytes(Send_Sock);
+        if (m_state != kWaiting)
+            return;
+        if (Send_Sock->state() != QAbstractSocket::UnconnectedState)
+            Send_Sock->abort();
         finishAnswer(false);
     } catch (...) {
         if (Send_Sock->state() != QAbstractSocket::UnconnectedState)
@@ -531,7 +633,14 @@ void TulvaExchange::Send_SockDisconnect()
 void TulvaExchange::finishAnswer(bool blocking)
 {
     m_answerBytes = m_received.size();
-    Wire::Answer a = Wire::processAnswer(m_received, { m_id.clientId, m_id.sequence, m_gatewayMode });
+    const Wire::AnswerCheck check{ m_id.clientId, m_id.sequence, m_gatewayMode };
+    Wire::Answer a;
+    if (m_scanning) {
+        scanReceived(true);
+        a = Wire::processScanned(m_received, m_scanner, check);
+    } else {
+        a = Wire::processAnswer(m_received, check);
+    }
     m_binary = a.binary.toByteArray();
     if (m_logging)
         writeLog("answer", a.text);
@@ -579,6 +688,7 @@ int TulvaExchange::blockingExchange()
     m_received.resize(0);
     m_sized = false;
     m_binary.resize(0);
+    beginReceiving();
     m_state = kWaiting;
     const QByteArray portText = bytes(m_serverPort);
     const int port = Wire::portNumber(portText);
@@ -620,6 +730,11 @@ int TulvaExchange::blockingExchange()
             }
             const qsizetype before = m_received.size();
             takeBytes(ClientSocket);
+            if (m_oversized) {
+                ClientSocket->abort();
+                m_state = kFailed;
+                return m_state;
+            }
             if (m_gatewayMode && Wire::endsWithMarker(m_received, Wire::kEndMarker))
                 break;
             if (m_received.size() == before && ClientSocket->state() != QAbstractSocket::ConnectedState)
@@ -710,9 +825,9 @@ int TulvaExchange::NoOperation(AnswerOut answer)
     return runOperation("N", QByteArray(), answer);
 }
 
-int TulvaExchange::GetDatabaseInfo(const QString &dbName, AnswerOut answer)
+int TulvaExchange::GetDatabaseInfo(const QString &dbName, AnswerOut answer, AnswerStream *stream)
 {
-    return runOperation("0", bytes(dbName), answer);
+    return runOperation("0", bytes(dbName), answer, true, nullptr, false, stream);
 }
 
 int TulvaExchange::ReadResource(

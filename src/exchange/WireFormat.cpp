@@ -259,6 +259,48 @@ qsizetype joinedLength(const QList<QByteArrayView> &lines)
     return total;
 }
 
+namespace {
+
+// Steps 5 and 6 on lines that steps 1 to 4 have made.
+void checkLines(Answer &a, const AnswerCheck &check)
+{
+    if (a.lines.size() < 4) {
+        a.verdict = Verdict::TooShort;
+        return;
+    }
+
+    // 5. Header check.
+    if (a.lines.at(2) != check.sequence || a.lines.at(1) != check.clientId) {
+        a.verdict = Verdict::HeaderMismatch;
+        return;
+    }
+
+    // 6. Length check, when line 4 gives a length.
+    if (!a.lines.at(3).isEmpty()) {
+        qint64 expected = toInteger(a.lines.at(3));
+        if (!a.binary.isEmpty())
+            expected -= a.binary.size() + kMarkerLength;
+        a.lines[3] = QByteArrayView();
+        a.expectedLength = expected;
+        a.actualLength = joinedLength(a.lines);
+        if (a.actualLength != expected) {
+            a.verdict = Verdict::LengthMismatch;
+            return;
+        }
+    }
+    a.verdict = Verdict::Accepted;
+}
+
+QByteArrayView binaryPart(QByteArrayView received, qsizetype marker, bool gatewayMode)
+{
+    qsizetype binaryLength = received.size() - marker - kBinaryMarker.size();
+    if (gatewayMode && binaryLength > 0)
+        binaryLength = qMax<qsizetype>(0, binaryLength - kMarkerLength);
+    return received.sliced(marker + kBinaryMarker.size(), binaryLength);
+}
+
+} // namespace
+
 Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
 {
     Answer a;
@@ -268,10 +310,7 @@ Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
     qsizetype textEnd = zero;
     if (marker >= 0) {
         textEnd = marker;
-        qsizetype binaryLength = received.size() - marker - kBinaryMarker.size();
-        if (check.gatewayMode && binaryLength > 0)
-            binaryLength = qMax<qsizetype>(0, binaryLength - kMarkerLength);
-        a.binary = received.sliced(marker + kBinaryMarker.size(), binaryLength);
+        a.binary = binaryPart(received, marker, check.gatewayMode);
     }
     a.text = received.first(textEnd);
 
@@ -294,31 +333,98 @@ Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
             a.lines.remove(0, start + 1);
     }
 
-    if (a.lines.size() < 4) {
-        a.verdict = Verdict::TooShort;
-        return a;
-    }
+    checkLines(a, check);
+    return a;
+}
 
-    // 5. Header check.
-    if (a.lines.at(2) != check.sequence || a.lines.at(1) != check.clientId) {
-        a.verdict = Verdict::HeaderMismatch;
-        return a;
-    }
-
-    // 6. Length check, when line 4 gives a length.
-    if (!a.lines.at(3).isEmpty()) {
-        qint64 expected = toInteger(a.lines.at(3));
-        if (!a.binary.isEmpty())
-            expected -= a.binary.size() + kMarkerLength;
-        a.lines[3] = QByteArrayView();
-        a.expectedLength = expected;
-        a.actualLength = joinedLength(a.lines);
-        if (a.actualLength != expected) {
-            a.verdict = Verdict::LengthMismatch;
-            return a;
+void AnswerScanner::scan(QByteArrayView data, bool last)
+{
+    const char *const base = data.data();
+    const qsizetype n = data.size();
+    // Where the text ends: the first zero byte, or the marker before it. A marker can only be
+    // told once all its bytes are in, so a candidate near the end waits for more.
+    if (!m_textEnded) {
+        const qsizetype markerSize = kBinaryMarker.size();
+        const char first = kBinaryMarker.front();
+        const char *p = base + m_markScan;
+        const char *const end = base + n;
+        m_safe = n;
+        while (p < end) {
+            p = findAnyOf(p, end, '\0', first, '\0');
+            if (p == end)
+                break;
+            if (*p == '\0') {
+                m_textEnded = true;
+                m_textEnd = p - base;
+                break;
+            }
+            if (end - p >= markerSize) {
+                if (std::memcmp(p, kBinaryMarker.data(), size_t(markerSize)) == 0) {
+                    m_textEnded = true;
+                    m_textEnd = m_markerAt = p - base;
+                    break;
+                }
+            } else if (!last) {
+                m_safe = p - base;
+                break;
+            }
+            ++p;
+        }
+        m_markScan = qMin(p, end) - base;
+        if (last && !m_textEnded) {
+            m_textEnded = true;
+            m_textEnd = n;
         }
     }
-    a.verdict = Verdict::Accepted;
+
+    // Lines up to what is known to be text, as splitLines cuts them.
+    const qsizetype limit = m_textEnded ? m_textEnd : m_safe;
+    for (;;) {
+        if (m_afterCr) {
+            if (m_splitAt < limit) {
+                if (base[m_splitAt] == '\n')
+                    ++m_splitAt;
+            } else if (!m_textEnded) {
+                break; // the byte after the CR is not known yet
+            }
+            m_afterCr = false;
+            m_lineStart = m_splitAt;
+        }
+        if (m_splitAt >= limit)
+            break;
+        const char *const brk = findAnyOf(base + m_splitAt, base + limit, '\n', '\r', '\n');
+        if (brk == base + limit) {
+            m_splitAt = limit;
+            break;
+        }
+        const qsizetype at = brk - base;
+        m_lines.append({ m_lineStart, at - m_lineStart });
+        m_splitAt = at + 1;
+        if (*brk == '\r') {
+            m_afterCr = true;
+        } else {
+            m_lineStart = m_splitAt;
+        }
+    }
+    if (last) {
+        if (m_lineStart < m_textEnd && !m_afterCr)
+            m_lines.append({ m_lineStart, m_textEnd - m_lineStart });
+        m_lineStart = m_textEnd;
+        m_finished = true;
+    }
+}
+
+Answer processScanned(QByteArrayView received, const AnswerScanner &scanner, const AnswerCheck &check)
+{
+    Q_ASSERT(scanner.finished() && !check.gatewayMode);
+    Answer a;
+    if (scanner.markerAt() >= 0)
+        a.binary = binaryPart(received, scanner.markerAt(), false);
+    a.text = received.first(scanner.textEnd());
+    a.lines.reserve(scanner.lines().size());
+    for (const AnswerScanner::Line &line : scanner.lines())
+        a.lines.append(QByteArrayView(received.data() + line.offset, line.length));
+    checkLines(a, check);
     return a;
 }
 
