@@ -21,6 +21,7 @@ private Q_SLOTS:
     void refusals();
     void serverUnreachable();
     void enterKeys();
+    void answerSizeLimitFromSettings();
 
 private:
     ShellFixture f;
@@ -173,6 +174,14 @@ void TestLogin::enterKeys()
     QTest::keyClick(FormConnect->MaskEditPassword, Qt::Key_Return);
     QCOMPARE(f.server->connectionCount(), 1);
     QCOMPARE(FormConnect->result(), int(QDialog::Accepted));
+}
+
+void TestLogin::answerSizeLimitFromSettings()
+{
+    f.tearDown();
+    f.setUp({ u"MaxAnswerSize=0x200000"_s });
+    FormConnect->FormShow();
+    QCOMPARE(WaitForm->engine()->maxAnswerSize(), qint64(2) << 20);
 }
 
 QTEST_MAIN(TestLogin)
