@@ -259,6 +259,14 @@ int main(int argc, char *argv[])
     std::printf("  engine %.1f us, plain blocking socket %.1f us, ratio engine/raw %.2f (target <= 1.1)\n",
         me, mr, me / mr);
 
+    // "--round-trip-only": the small command alone (for profiling).
+    if (argc > 2 && qstrcmp(argv[2], "--round-trip-only") == 0) {
+        delete form;
+        server.kill();
+        server.waitForFinished();
+        return 0;
+    }
+
     std::printf("\nfresh memory on this machine: %.0f MB/s (first touch)\n", freshMemoryMbPerSecond());
     std::printf(
         "\n(b) answer processing (steps 1-7 on bytes; then also the conversion to the QStringList)\n");

@@ -484,19 +484,28 @@ bool TulvaExchange::takeBytes(QTcpSocket *socket)
     const bool unbuffered = socket->openMode().testFlag(QIODevice::Unbuffered);
     for (;;) {
         const qint64 available = socket->bytesAvailable();
-        // Unbuffered, the server's close shows only as a failed read: one read is tried even
-        // when nothing is announced.
-        if (available <= 0 && !unbuffered)
+        qint64 got = 0;
+        qsizetype chunk = 0;
+        if (available > 0) {
+            chunk = qsizetype(qMin<qint64>(available, kMostPerRead));
+            const qsizetype length = m_received.size();
+            // Doubling keeps a large answer linear in its size.
+            if (length + chunk + 1 > m_received.capacity())
+                m_received.reserve(qMax(m_received.capacity() * 2, length + chunk + Wire::kReadChunk));
+            m_received.resize(length + chunk);
+            got = socket->read(m_received.data() + length, chunk);
+            m_received.resize(length + qMax<qint64>(got, 0));
+        } else if (unbuffered) {
+            // Unbuffered, the server's close shows only as a failed read: one small read is
+            // tried even when nothing is announced, without growing the buffer for it.
+            char probe[512];
+            chunk = sizeof probe;
+            got = socket->read(probe, chunk);
+            if (got > 0)
+                m_received.append(probe, qsizetype(got));
+        } else {
             return true;
-        const qsizetype chunk
-            = available > 0 ? qsizetype(qMin<qint64>(available, kMostPerRead)) : Wire::kReadChunk;
-        const qsizetype length = m_received.size();
-        // Doubling keeps a large answer linear in its size.
-        if (length + chunk + 1 > m_received.capacity())
-            m_received.reserve(qMax(m_received.capacity() * 2, length + chunk + Wire::kReadChunk));
-        m_received.resize(length + chunk);
-        const qint64 got = socket->read(m_received.data() + length, chunk);
-        m_received.resize(length + qMax<qint64>(got, 0));
+        }
         if (got < 0)
             return false;
         if (got == 0)
@@ -565,8 +574,8 @@ void TulvaExchange::sizeFromAnnouncedLength()
     const qint64 announced = lines.size() >= 4 ? Wire::toInteger(lines.at(3).trimmed(), &ok) : 0;
     if (!ok || announced <= 0)
         return;
-    const qint64 want = qMin<qint64>(
-        announced + pos + Wire::kReadChunk, qMin(kMostUpFront, m_maxAnswerSize + Wire::kReadChunk));
+    // A little room beyond: the read that finds the end needs none.
+    const qint64 want = qMin<qint64>(announced + pos + 64, qMin(kMostUpFront, m_maxAnswerSize + 64));
     if (want > m_received.capacity())
         m_received.reserve(qsizetype(want));
 }
