@@ -158,7 +158,7 @@ int main(int argc, char *argv[])
         FormCLient->SortClientGrid(3);
         sortWindow.add(timeMs([] { FormCLient->SortClientGrid(1); }));
         text.add(timeMs([] {
-            if (FormCLient->clientListText().size() != kAccounts * 3 + 1)
+            if (!FormCLient->clientListBytes().endsWith("*****\r\n"))
                 std::abort();
         }));
         check.add(timeMs([] {
@@ -188,8 +188,7 @@ int main(int argc, char *argv[])
             2);
         QLocale::setDefault(QLocale::c());
         textCore.add(timeMs([&] {
-            QList<ClientList::Account> accounts = ClientList::accountsFromRows(table->rows, table->passwords);
-            ClientList::buildClientListText(accounts, TFormClientsEdit::defaultIniNames());
+            ClientList::clientListBytes(table->rows, table->passwords, TFormClientsEdit::defaultIniNames());
         }));
     }
 

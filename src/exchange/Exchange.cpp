@@ -943,6 +943,11 @@ int TulvaExchange::SaveClientList(const QStringList &lines, AnswerOut answer)
     return runOperation("+7", args, answer);
 }
 
+int TulvaExchange::SaveClientList(const QByteArray &text, AnswerOut answer)
+{
+    return runOperation("+7", text, answer);
+}
+
 int TulvaExchange::GetProcessList(AnswerOut answer)
 {
     return runOperation("+3", QByteArray(), answer);

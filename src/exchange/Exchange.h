@@ -102,6 +102,8 @@ public:
     int GetRegisteredClients(AnswerOut answer); // +1
     int GetClientList(AnswerOut answer); // +9
     int SaveClientList(const QStringList &lines, AnswerOut answer); // +7
+    // The same with the text as it goes on the wire (Windows-1251, CR LF after every line).
+    int SaveClientList(const QByteArray &text, AnswerOut answer);
     int GetProcessList(AnswerOut answer); // +3
     int DeleteRegisteredClient(const QString &clientId, AnswerOut answer); // +6
     int StopProcess(const QString &clientId, const QString &commandCode, const QString &processNumber,

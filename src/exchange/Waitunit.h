@@ -139,6 +139,10 @@ public:
     {
         return m_engine->SaveClientList(lines, answer);
     }
+    int SaveClientList(const QByteArray &text, AnswerOut answer)
+    {
+        return m_engine->SaveClientList(text, answer);
+    }
     int GetProcessList(AnswerOut answer) { return m_engine->GetProcessList(answer); }
     int DeleteRegisteredClient(const QString &clientId, AnswerOut answer)
     {

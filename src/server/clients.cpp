@@ -321,9 +321,7 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
             return SaveOutcome::Invalid;
         }
     }
-    const QStringList text = clientListText();
-
-    const auto result = WaitForm->SaveClientList(text, AnswerList);
+    const auto result = WaitForm->SaveClientList(clientListBytes(), AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return SaveOutcome::Busy;
@@ -342,6 +340,17 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
     Dialogs::message(
         Dialogs::Icon::None, kAttention, u"Список клиентов для доступа к серверу сохранен успешно"_s);
     return SaveOutcome::Saved;
+}
+
+QByteArray TFormCLient::clientListBytes()
+{
+    QList<QStringList> rows = accountRows();
+    QList<int> marked;
+    const QByteArray text
+        = ClientList::clientListBytes(rows, ClientPasswords, TFormClientsEdit::defaultIniNames(), &marked);
+    for (const int i : std::as_const(marked))
+        StringGridCLients->setCell(ClientList::NameColumn, i + 1, rows.at(i).at(ClientList::NameColumn));
+    return text;
 }
 
 QStringList TFormCLient::clientListText()
