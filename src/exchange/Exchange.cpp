@@ -9,6 +9,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 
@@ -194,6 +195,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     int result = kFailed;
     try {
         m_requestText = BuildRequestHeader(command);
+        m_requestText.reserve(m_requestText.size() + arguments.size());
         m_requestText += arguments;
         result = executeRequestBytes(background);
         if (reshape)
@@ -482,6 +484,11 @@ bool TulvaExchange::takeBytes(QTcpSocket *socket)
     // As much as the system holds in one read (the buffer has taken the announced size).
     constexpr qint64 kMostPerRead = qint64(4) << 20;
     const bool unbuffered = socket->openMode().testFlag(QIODevice::Unbuffered);
+    // The lines and lists are worked on as they come: after a slice of that work the events run
+    // again, and the socket calls back for what is left.
+    constexpr qint64 kSliceNs = 8'000'000;
+    QElapsedTimer slice;
+    slice.start();
     for (;;) {
         const qint64 available = socket->bytesAvailable();
         qint64 got = 0;
@@ -517,7 +524,7 @@ bool TulvaExchange::takeBytes(QTcpSocket *socket)
         if (!m_sized)
             sizeFromAnnouncedLength();
         scanReceived(false);
-        if (got < chunk)
+        if (got < chunk || (unbuffered && slice.nsecsElapsed() >= kSliceNs))
             return true;
     }
 }
@@ -905,11 +912,25 @@ int TulvaExchange::LoadInvertedFile(const QString &dbName, AnswerOut answer)
 
 int TulvaExchange::UnlockRecords(const QString &dbName, const QList<qint32> &mfns, AnswerOut answer)
 {
-    QByteArray args = bytes(dbName);
+    // A million MFNs are written straight into one buffer sized for the longest numbers.
+    const QByteArray name = bytes(dbName);
+    QByteArray args(name.size() + mfns.size() * 12, Qt::Uninitialized);
+    char *p = std::copy(name.cbegin(), name.cend(), args.data());
     for (const qint32 mfn : mfns) {
-        args += '\n';
-        args += QByteArray::number(mfn);
+        *p++ = '\n';
+        quint32 value = mfn < 0 ? 0u - quint32(mfn) : quint32(mfn);
+        if (mfn < 0)
+            *p++ = '-';
+        char digits[10];
+        int n = 0;
+        do {
+            digits[n++] = char('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        while (n > 0)
+            *p++ = digits[--n];
     }
+    args.truncate(p - args.constData());
     return runOperation("Q", args, answer);
 }
 
