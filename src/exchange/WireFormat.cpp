@@ -14,23 +14,28 @@ namespace {
 
 // The first of the bytes a, b or c from `from` on (end when none): one pass for what would
 // otherwise take a memchr each. SSE2 where there is one, 16 bytes a step.
-const char *findAnyOf(const char *from, const char *end, char a, char b, char c)
+const char *findAnyOf(const char *from, const char *end, char a, char b, char c, char d)
 {
 #if defined(__SSE2__) || defined(_M_X64)
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c), vd = _mm_set1_epi8(d);
     for (; end - from >= 16; from += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
-        const __m128i hit = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, va), _mm_cmpeq_epi8(bytes, vb)), _mm_cmpeq_epi8(bytes, vc));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, va), _mm_cmpeq_epi8(bytes, vb)),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, vc), _mm_cmpeq_epi8(bytes, vd)));
         if (const int mask = _mm_movemask_epi8(hit))
             return from + std::countr_zero(unsigned(mask));
     }
 #endif
     for (; from < end; ++from) {
-        if (*from == a || *from == b || *from == c)
+        if (*from == a || *from == b || *from == c || *from == d)
             return from;
     }
     return end;
+}
+
+const char *findAnyOf(const char *from, const char *end, char a, char b, char c)
+{
+    return findAnyOf(from, end, a, b, c, c);
 }
 
 // Text end and binary marker in one pass: the marker counts only before the first zero byte.
@@ -340,74 +345,64 @@ Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
 void AnswerScanner::scan(QByteArrayView data, bool last)
 {
     const char *const base = data.data();
-    const qsizetype n = data.size();
-    // Where the text ends: the first zero byte, or the marker before it. A marker can only be
-    // told once all its bytes are in, so a candidate near the end waits for more.
-    if (!m_textEnded) {
-        const qsizetype markerSize = kBinaryMarker.size();
-        const char first = kBinaryMarker.front();
-        const char *p = base + m_markScan;
-        const char *const end = base + n;
-        m_safe = n;
-        while (p < end) {
-            p = findAnyOf(p, end, '\0', first, '\0');
-            if (p == end)
-                break;
-            if (*p == '\0') {
-                m_textEnded = true;
-                m_textEnd = p - base;
-                break;
-            }
-            if (end - p >= markerSize) {
-                if (std::memcmp(p, kBinaryMarker.data(), size_t(markerSize)) == 0) {
-                    m_textEnded = true;
-                    m_textEnd = m_markerAt = p - base;
-                    break;
-                }
-            } else if (!last) {
-                m_safe = p - base;
-                break;
-            }
-            ++p;
-        }
-        m_markScan = qMin(p, end) - base;
-        if (last && !m_textEnded) {
-            m_textEnded = true;
-            m_textEnd = n;
-        }
-    }
-
-    // Lines up to what is known to be text, as splitLines cuts them.
-    const qsizetype limit = m_textEnded ? m_textEnd : m_safe;
-    for (;;) {
+    const char *const end = base + data.size();
+    const qsizetype markerSize = kBinaryMarker.size();
+    // One pass finds the line breaks and where the text ends: the first zero byte, or the marker
+    // before it. A marker can only be told once all its bytes are in, so a candidate near the end
+    // waits for more.
+    while (!m_textEnded) {
         if (m_afterCr) {
-            if (m_splitAt < limit) {
-                if (base[m_splitAt] == '\n')
-                    ++m_splitAt;
-            } else if (!m_textEnded) {
+            if (base + m_pos < end) {
+                if (base[m_pos] == '\n')
+                    ++m_pos;
+            } else if (!last) {
                 break; // the byte after the CR is not known yet
             }
             m_afterCr = false;
-            m_lineStart = m_splitAt;
+            m_lineStart = m_pos;
         }
-        if (m_splitAt >= limit)
-            break;
-        const char *const brk = findAnyOf(base + m_splitAt, base + limit, '\n', '\r', '\n');
-        if (brk == base + limit) {
-            m_splitAt = limit;
+        const char *const p = findAnyOf(base + m_pos, end, '\n', '\r', '\0', kBinaryMarker.front());
+        if (p == end) {
+            m_pos = end - base;
             break;
         }
-        const qsizetype at = brk - base;
-        m_lines.append({ m_lineStart, at - m_lineStart });
-        m_splitAt = at + 1;
-        if (*brk == '\r') {
-            m_afterCr = true;
+        const qsizetype at = p - base;
+        if (*p == '\0') {
+            m_textEnded = true;
+            m_textEnd = m_pos = at;
+        } else if (*p == kBinaryMarker.front()) {
+            if (end - p >= markerSize) {
+                if (std::memcmp(p, kBinaryMarker.data(), size_t(markerSize)) == 0) {
+                    m_textEnded = true;
+                    m_textEnd = m_markerAt = m_pos = at;
+                } else {
+                    m_pos = at + 1;
+                }
+            } else if (!last) {
+                m_pos = at;
+                break;
+            } else {
+                m_pos = at + 1;
+            }
         } else {
-            m_lineStart = m_splitAt;
+            m_lines.append({ m_lineStart, at - m_lineStart });
+            m_pos = at + 1;
+            if (*p == '\r')
+                m_afterCr = true;
+            else
+                m_lineStart = m_pos;
         }
     }
     if (last) {
-        if (m_lineStart < m_textEnd && !m_afterCr)
+        if (!m_textEnded) {
+            m_textEnded = true;
+            m_textEnd = data.size();
+        }
+        if (m_afterCr) {
+            m_afterCr = false;
+            m_lineStart = m_textEnd;
+        }
+        if (m_lineStart < m_textEnd)
             m_lines.append({ m_lineStart, m_textEnd - m_lineStart });
         m_lineStart = m_textEnd;
         m_finished = true;

@@ -123,7 +123,7 @@ public:
     // The line still open: its start (-1 while the byte after a CR is awaited) and how far its
     // bytes are known to be text.
     qsizetype openLineStart() const { return m_afterCr ? -1 : m_lineStart; }
-    qsizetype textKnownUpTo() const { return m_textEnded ? m_textEnd : m_safe; }
+    qsizetype textKnownUpTo() const { return m_textEnded ? m_textEnd : m_pos; }
     bool finished() const { return m_finished; }
     // After finish: where the text ends and where the binary marker stands (-1: none).
     qsizetype textEnd() const { return m_textEnd; }
@@ -133,13 +133,11 @@ private:
     void scan(QByteArrayView data, bool last);
 
     QList<Line> m_lines;
-    qsizetype m_markScan = 0; // next byte to test for a zero or the start of the marker
-    qsizetype m_safe = 0; // bytes before it are text
+    qsizetype m_pos = 0; // bytes before it are text whose line breaks are found
     bool m_textEnded = false;
     qsizetype m_textEnd = 0;
     qsizetype m_markerAt = -1;
     qsizetype m_lineStart = 0;
-    qsizetype m_splitAt = 0; // next byte to test for a line break
     bool m_afterCr = false; // a line ended with CR; an LF right after it belongs to that break
     bool m_finished = false;
 };
