@@ -1,5 +1,8 @@
 #include "Maintenance.h"
 
+#include "database/ChangeCheck.h"
+#include "database/DatabaseInfo.h"
+#include "database/Jobs.h"
 #include "database/MfnListModel.h"
 #include "database/Mfnlist.h"
 #include "database/Opendb.h"
@@ -69,14 +72,16 @@ void runLongJob(const LongJob &job)
     FormProcess->LoadProcessList();
     const int row = FormProcess->FindOwnActiveProcess(job.processName);
     if (row <= 0) {
-        if (job.logWhenGone)
+        if (job.logWhenGone) {
+            recordEndedJob(JobKind(job.watchKind), CurrentDbName, immediateLog);
             showProtocol(processCaptionPrefix() + captionOf(job.item), protocolText(immediateLog));
-        else
+        } else
             warn(job.startFailure);
         return;
     }
     FormProcess->StringGridProcess->setRow(row);
     LoadInvForm->WatchKind = job.watchKind;
+    LoadInvForm->WatchDatabase = CurrentDbName;
     Dialogs::execModal(LoadInvForm);
 
     showProcessProtocol(captionOf(job.item));
@@ -123,21 +128,32 @@ void showProcessProtocol(const QString &processCaption)
     const auto result
         = WaitForm->ReadResourceCached(0, QString(), WaitForm->clientId() + u".ibf"_s, AnswerList);
     const QStringList lines = result == OpResult::Accepted ? QStringList(AnswerList) : QStringList();
+    attachWatchedJobLog(lines);
     showProtocol(processCaptionPrefix() + processCaption, protocolText(lines));
 }
 
 void TWAMainForm::ClearDBItemClick()
 {
-    if (!Dialogs::askYesNo(Dialogs::Icon::Warning, Msg(138), Msg(454) + u" "_s + CurrentDbName))
+    // The database named in the question is the one cleared, whatever a refresh does meanwhile.
+    const QString dbName = CurrentDbName;
+    if (dbName.isEmpty()) {
+        warn(noCurrentDatabaseText());
         return;
-    const auto result = WaitForm->ClearDatabase(CurrentDbName, AnswerList);
+    }
+    if (!Dialogs::askYesNo(Dialogs::Icon::Warning, Msg(138), Msg(454) + u" "_s + dbName))
+        return;
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
+    const auto result = WaitForm->ClearDatabase(dbName, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return;
     }
-    if (result != OpResult::Accepted || !returnCodeOk(AnswerList))
+    if (result == OpResult::Accepted && returnCodeOk(AnswerList))
+        Dialogs::message(Dialogs::Icon::Warning, Msg(138), dbName + u" - "_s + Msg(456));
+    else if (attempts.uncertain(result, returnCodeOk(AnswerList)))
+        warn(ChangeCheck::databaseCleared(*WaitForm->engine(), dbName).text);
+    else
         return;
-    Dialogs::message(Dialogs::Icon::Warning, Msg(138), CurrentDbName + u" - "_s + Msg(456));
     OpenDbForm->OpenSelectedDatabase();
 }
 

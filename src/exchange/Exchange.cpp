@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
@@ -265,8 +266,9 @@ int TulvaExchange::executeRequestBytes(bool background)
             message = u"Связь с сервером ТУЛВА64 прервана."_s;
         }
         if (!message.isEmpty()) {
-            // Closing the program asks nothing: the administrator has already decided.
-            if (m_closing)
+            // Closing the program asks nothing: the administrator has already decided. Nor does
+            // a reading that its timer takes again anyway.
+            if (m_closing || m_neverAsk)
                 return kFailed;
             if (!ask(message + u" Следует повторить обращение к серверу"_s)) {
                 if (!m_serverHost.isEmpty())
@@ -387,8 +389,52 @@ void TulvaExchange::StartSend()
         setState(kFailed);
         return;
     }
+    connectSendSock(quint16(port));
+}
+
+void TulvaExchange::connectSendSock(quint16 port)
+{
     // Unbuffered: the answer is read from the system straight into the receive buffer.
-    Send_Sock->connectToHost(m_serverHost, quint16(port), QIODevice::ReadWrite | QIODevice::Unbuffered);
+    constexpr QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Unbuffered;
+    if (!m_route) {
+        Send_Sock->connectToHost(m_serverHost, port, mode);
+        return;
+    }
+    // The way may open later (a tunnel starting): meanwhile the wait runs as for a slow server,
+    // and an answer that comes after this exchange has ended is ignored.
+    const quint64 attempt = ++m_routeAttempt;
+    QPointer<TulvaExchange> self(this);
+    m_route->open(
+        [self, attempt](const QString &host, quint16 routePort) {
+            if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
+                self->Send_Sock->connectToHost(host, routePort, mode);
+        },
+        [self, attempt](const QString &) {
+            if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
+                self->connectionBroken();
+        });
+}
+
+bool TulvaExchange::routeNow(QString *host, quint16 *port)
+{
+    // The blocking transport waits for the way as it waits for everything else.
+    bool answered = false;
+    bool ok = false;
+    QEventLoop loop;
+    m_route->open(
+        [&](const QString &h, quint16 p) {
+            *host = h;
+            *port = p;
+            ok = answered = true;
+            loop.quit();
+        },
+        [&](const QString &) {
+            answered = true;
+            loop.quit();
+        });
+    if (!answered)
+        loop.exec();
+    return ok;
 }
 
 void TulvaExchange::TimerWaitTimer()
@@ -411,8 +457,14 @@ void TulvaExchange::sendCancelMessage(bool laterPress)
     // Every press gets a connection of its own, so each cancel message reaches the server.
     if (Sock_StopProcess->state() != QAbstractSocket::UnconnectedState)
         Sock_StopProcess->abort();
-    if (!m_serverHost.isEmpty())
-        Sock_StopProcess->connectToHost(m_serverHost, quint16(Wire::portNumber(bytes(m_serverPort))));
+    if (m_serverHost.isEmpty())
+        return;
+    QString host = m_serverHost;
+    quint16 port = quint16(Wire::portNumber(bytes(m_serverPort)));
+    // Through a route only while it is open: a request that never went out needs no cancelling.
+    if (m_route && !m_route->current(&host, &port))
+        return;
+    Sock_StopProcess->connectToHost(host, port);
 }
 
 void TulvaExchange::TerminatorButtonClick()
@@ -716,7 +768,14 @@ int TulvaExchange::blockingExchange()
     }
     try {
         ClientSocket->abort();
-        ClientSocket->connectToHost(m_serverHost, quint16(port));
+        QString host = m_serverHost;
+        quint16 routePort = quint16(port);
+        if (m_route && !routeNow(&host, &routePort)) {
+            m_retryFlag = true;
+            m_state = kFailed;
+            return m_state;
+        }
+        ClientSocket->connectToHost(host, routePort);
         if (!ClientSocket->waitForConnected(m_blockingTimeoutMs)) {
             ClientSocket->abort();
             m_retryFlag = true;
@@ -1033,6 +1092,16 @@ int TulvaExchange::ReadResourceCached(
 void TulvaExchange::ClearResourceCache()
 {
     m_resourceCache.clear();
+}
+
+void TulvaExchange::forgetLastRequest()
+{
+    if (m_inOperation)
+        return;
+    m_requestText.fill('\0');
+    m_requestText.clear();
+    m_wireMessage.fill('\0');
+    m_wireMessage.clear();
 }
 
 int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port,
