@@ -26,6 +26,9 @@ constexpr int kWaiting = OpResult::Busy;
 constexpr int kAccepted = OpResult::Accepted;
 constexpr int kFailed = OpResult::Failed;
 
+// Unbuffered: the answer is read from the system straight into the receive buffer.
+constexpr QIODevice::OpenMode kSendMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
+
 // Fixed answer texts of failed exchanges.
 constexpr QByteArrayView kHeaderMismatchText{ "-2222" };
 constexpr QByteArrayView kDataErrorText{ "-1112" };
@@ -394,10 +397,8 @@ void TulvaExchange::StartSend()
 
 void TulvaExchange::connectSendSock(quint16 port)
 {
-    // Unbuffered: the answer is read from the system straight into the receive buffer.
-    constexpr QIODevice::OpenMode mode = QIODevice::ReadWrite | QIODevice::Unbuffered;
     if (!m_route) {
-        Send_Sock->connectToHost(m_serverHost, port, mode);
+        Send_Sock->connectToHost(m_serverHost, port, kSendMode);
         return;
     }
     // The way may open later (a tunnel starting): meanwhile the wait runs as for a slow server,
@@ -407,7 +408,7 @@ void TulvaExchange::connectSendSock(quint16 port)
     m_route->open(
         [self, attempt](const QString &host, quint16 routePort) {
             if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
-                self->Send_Sock->connectToHost(host, routePort, mode);
+                self->Send_Sock->connectToHost(host, routePort, kSendMode);
         },
         [self, attempt](const QString &) {
             if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
