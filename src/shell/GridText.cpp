@@ -255,8 +255,16 @@ bool GridFilterModel::rowMatches(int sourceRow, const QString &text) const
 
 bool GridFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
 {
+    // Called once for every row of a list of millions whenever the filter changes: the plain
+    // cases first.
     if (sourceParent.isValid())
         return false;
+    if (!m_rowTest) {
+        if (m_text.isEmpty())
+            return true;
+        if (size_t(sourceRow) < m_accepted.size())
+            return m_accepted[size_t(sourceRow)];
+    }
     if (m_rowTest && !m_rowTest(sourceRow))
         return false;
     if (!m_accepted.empty() && sourceRow >= 0 && size_t(sourceRow) < m_accepted.size())
