@@ -1,11 +1,13 @@
 #include "CliRunner.h"
 
+#include "CliServers.h"
 #include "Terminal.h"
 #include "database/DbNames.h"
 #include "exchange/OpResult.h"
 #include "exchange/TextCodec.h"
 #include "shell/Globals.h"
 #include "shell/Messages.h"
+#include "shell/ServerBook.h"
 #include "shell/TextRules.h"
 
 #include <QDir>
@@ -117,6 +119,11 @@ int CliRunner::fail(int exitStatus, const QString &text, const QString &returnCo
 
 int CliRunner::run()
 {
+    if (m_options.command->id == CommandId::Servers) {
+        m_exit = cmdServers();
+        printReport();
+        return m_exit;
+    }
     if (!checkLocalInput() || !prepareConnection()) {
         printReport();
         return m_exit;
@@ -223,17 +230,32 @@ bool CliRunner::prepareConnection()
     }
     m_host = m_settings.readString(LocalIniSection, u"ServerIP"_s, u"127.0.0.1"_s);
     m_port = m_settings.readString(LocalIniSection, u"ServerPort"_s, u"6666"_s);
-    if (!m_options.server.isEmpty() && !parseServerAddress(m_options.server, &m_host, &m_port)) {
-        fail(Exit::Usage,
-            u"--server needs HOST or HOST:PORT with a port from 1 to 65535, got \"%1\""_s.arg(
-                m_options.server));
-        return false;
+    const QString settingsPort = m_port;
+    if (!m_options.server.isEmpty()) {
+        ServerBook book;
+        const ServerChoice choice = chooseServer(m_options.server, m_port, book);
+        if (!choice.warning.isEmpty())
+            writeErr(u"tulvaa-cli: "_s + choice.warning + u'\n');
+        if (!choice.error.isEmpty()) {
+            fail(Exit::Usage, choice.error);
+            return false;
+        }
+        m_host = choice.host;
+        m_port = choice.port;
+        if (choice.tunnel) {
+            m_tunnel = std::make_unique<SshTunnel>(*choice.tunnel);
+            m_tunnel->setAsk(sshAskMode(Terminal::stdinIsTerminal()));
+            m_engine.setRoute(m_tunnel.get());
+        }
     }
     // The engine would take a port it cannot use as 6666, and send the password there.
     if (!parsePortNumber(m_port, &m_port)) {
         fail(Exit::Usage,
-            u"ServerPort=%1 in %2 is no port number: give a whole number from 1 to 65535 (or --server "
-            "HOST:PORT)"_s.arg(m_port, path));
+            m_port == settingsPort
+                ? u"ServerPort=%1 in %2 is no port number: give a whole number from 1 to 65535 (or --server "
+                  "HOST:PORT)"_s.arg(m_port, path)
+                : u"the port \"%1\" of --server %2 is no port number from 1 to 65535"_s.arg(
+                    m_port, m_options.server));
         return false;
     }
     QString user = m_options.user;
@@ -269,9 +291,13 @@ bool CliRunner::login()
     // The engine keeps what the following requests need; this copy has served.
     wipe(m_password);
     if (result != OpResult::Accepted) {
-        fail(Exit::Failed,
-            m_timedOut ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
-                       : u"Сервер недоступен."_s);
+        QString text = m_timedOut
+            ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
+            : u"Сервер недоступен."_s;
+        if (m_tunnel && !m_tunnel->isOpen() && !m_tunnel->lastError().isEmpty())
+            text += u"\nThe SSH tunnel through %1 did not open: %2"_s.arg(
+                m_tunnel->spec().sshHost, m_tunnel->lastError());
+        fail(Exit::Failed, text);
         return false;
     }
     if (returnCodeOk(m_answer)) {
@@ -323,6 +349,9 @@ void CliRunner::logout()
     m_engine.setClosingWaitLimit(10000);
     QStringList answer;
     m_engine.UnregisterClient(m_userName, answer);
+    // The tunnel ends after the unregistration, which went through it.
+    m_engine.setRoute(nullptr);
+    m_tunnel.reset();
 }
 
 bool CliRunner::commandAllowed()
@@ -515,7 +544,11 @@ void CliRunner::printReport()
         QString text = u"tulvaa-cli: "_s + m_error;
         if (!m_returnCode.isEmpty())
             text += u" (return code %1)"_s.arg(m_returnCode);
-        writeErr(escapeControls(text) + u'\n');
+        // Our own texts may run over lines; whatever the server put into a line is escaped.
+        QStringList lines = text.split(u'\n');
+        for (QString &line : lines)
+            line = escapeControls(line);
+        writeErr(lines.join(u'\n') + u'\n');
     }
 }
 
@@ -571,6 +604,8 @@ int CliRunner::dispatch()
         return cmdAccountsImport();
     case CommandId::Restart:
         return cmdRestart();
+    case CommandId::Servers:
+        return cmdServers();
     }
     return Exit::Usage;
 }
@@ -1018,5 +1053,14 @@ int CliRunner::cmdRestart()
     if (!accepted(u"the server did not restart"_s))
         return m_exit;
     m_report.messages << u"Сервер перестартован успешно."_s;
+    return Exit::Done;
+}
+
+int CliRunner::cmdServers()
+{
+    ServerBook book;
+    QString error;
+    if (!savedServersReport(book, &m_report, &error))
+        return fail(Exit::Failed, error);
     return Exit::Done;
 }

@@ -6,6 +6,7 @@
 #include "CliTables.h"
 #include "database/DatabaseInfo.h"
 #include "exchange/Exchange.h"
+#include "exchange/SshTunnel.h"
 #include "shell/IniDocument.h"
 
 #include <QList>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 // One run of tulvaa-cli: settings, login (A), the command, logout (B). Returns the exit status;
 // the report goes to standard output, errors and progress to standard error.
@@ -83,6 +85,7 @@ private:
     int cmdAccountsExport();
     int cmdAccountsImport();
     int cmdRestart();
+    int cmdServers();
 
     ClientList::IniNames iniDefaults() const;
     QString logFileName() const;
@@ -104,6 +107,7 @@ private:
     DatabaseListEntry m_database; // the listed database of a command that names one
     QList<qint32> m_mfns; // unlock-records
     QList<AccountFile::Entry> m_importEntries;
+    std::unique_ptr<SshTunnel> m_tunnel; // when the saved server names an SSH gateway
 
     // Watching the running exchange.
     bool m_cancelOnInterrupt = true;
