@@ -60,6 +60,10 @@ void TestCliRules::commandLine_data()
     QTest::newRow("value missing") << QStringList{ u"version"_s, u"--server"_s } << u"needs a value"_s;
     QTest::newRow("flag with value") << QStringList{ u"--yes=1"_s, u"version"_s } << u"takes no value"_s;
     QTest::newRow("bad timeout") << QStringList{ u"--timeout"_s, u"-1"_s, u"version"_s } << u"--timeout"_s;
+    QTest::newRow("job timeout") << QStringList{ u"--job-timeout=600"_s, u"reorganize-master"_s, u"IBIS"_s }
+                                 << QString();
+    QTest::newRow("bad job timeout") << QStringList{ u"--job-timeout"_s, u"1h"_s, u"version"_s }
+                                     << u"--job-timeout"_s;
     QTest::newRow("unknown option") << QStringList{ u"--colour"_s, u"version"_s } << u"unknown option"_s;
 }
 
