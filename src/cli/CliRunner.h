@@ -4,6 +4,7 @@
 #include "CliArgs.h"
 #include "CliOutput.h"
 #include "CliTables.h"
+#include "database/ChangeCheck.h"
 #include "database/DatabaseInfo.h"
 #include "exchange/Exchange.h"
 #include "exchange/SshTunnel.h"
@@ -51,7 +52,14 @@ private:
     // The answer's return code is "0"; else the command is refused with this text.
     bool accepted(const QString &refusal);
     int fail(int exitStatus, const QString &text, const QString &returnCode = QString());
+    // After a request that changes the server's state did not end in a clean "0": when the
+    // server may have acted all the same, its state read again decides. The change found there
+    // ends the command as done, saying the answer was lost; otherwise the failure stands and says
+    // what the server shows. Returns the exit status.
+    int settle(int result, const ChangeCheck::Attempts &attempts,
+        const std::function<ChangeCheck::Finding()> &check);
 
+    QString listFile() const;
     bool readDatabaseList(QList<DatabaseListEntry> *entries);
     // The database named on the command line as the server's list spells it; refused (exit 1)
     // when the list does not hold it, so nothing is sent about a database the server lacks.
@@ -67,7 +75,8 @@ private:
 
     // Starts a long job, follows it until it ends and puts its log into the report.
     int runJob(int watchKind, const QString &dbName, const std::function<int(AnswerLines &)> &start,
-        const QString &startFailure, const QString &logCaption);
+        const QString &startFailure, const QString &logCaption,
+        const std::function<ChangeCheck::Finding()> &recheck = {});
 
     int cmdVersion();
     int cmdDatabases();

@@ -942,6 +942,16 @@ void TulvaExchange::ClearResourceCache()
     m_resourceCache.clear();
 }
 
+void TulvaExchange::forgetLastRequest()
+{
+    if (m_inOperation)
+        return;
+    m_requestText.fill('\0');
+    m_requestText.clear();
+    m_wireMessage.fill('\0');
+    m_wireMessage.clear();
+}
+
 int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port,
     const QString &workstation, AnswerOut answer, const QString &password, const QString &userName)
 {

@@ -128,6 +128,9 @@ public:
     // Resource reads through the cache (key: path code, database and file name, upper-cased).
     int ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer);
     void ClearResourceCache();
+    // Overwrites and drops the text of the last request, which may hold passwords (a saved
+    // client list); nothing is dropped while an exchange runs.
+    void forgetLastRequest();
 
     // The cancel button (and Esc): the first two presses send the cancel message, the third
     // also gives the exchange up and leads to the retry question.

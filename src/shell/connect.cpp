@@ -13,6 +13,7 @@
 #include "Wamain.h"
 #include "exchange/SshTunnel.h"
 #include "exchange/Waitunit.h"
+#include "exchange/WireFormat.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -56,6 +57,22 @@ const MenuAccessRow MenuAccessTable[28] = {
     { "ServerCurrentClientListItem", "ServerCurrentClientListItem" },
     { "ServerProcessListItem", "ServerProcessListItem" },
 };
+
+namespace {
+
+// A port that is a number but no port number (1..65535) is not silently replaced: the
+// dialog says which port the connection will use, before the password is sent there.
+QString portNotice(const QString &portText)
+{
+    bool isNumber = false;
+    const qint64 value = QStringView(portText).toLongLong(&isNumber, 10);
+    if (!isNumber || (value >= 1 && value <= 65535))
+        return {};
+    const int used = Wire::portNumber(portText.toLatin1());
+    return u"Порт %1 вне 1..65535: используется порт %2"_s.arg(portText).arg(used);
+}
+
+} // namespace
 
 bool menuItemEnabled(int value)
 {
@@ -112,6 +129,11 @@ TFormConnect::TFormConnect(QWidget *parent)
     ButtonExecute->setGeometry(100, 136, 100, 28);
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@92"_s);
     ButtonCancel->setGeometry(216, 136, 100, 28);
+    LabelPort = new QLabel(this);
+    LabelPort->setObjectName(u"LabelPort"_s);
+    LabelPort->setGeometry(16, 114, 385, 18);
+    LabelPort->setStyleSheet(u"color: #a00000;"_s);
+    LabelPort->hide();
     // Enter belongs to the edits (next field, then log in): the buttons are no default buttons.
 
     connect(ButtonExecute, &QPushButton::clicked, this, &TFormConnect::ButtonExecuteClick);
@@ -190,6 +212,8 @@ void TFormConnect::ComboServerChange(int index)
     ServerAddress = server.host;
     ServerPortText = server.port;
     setWindowTitle(ServerAddress);
+    LabelPort->setText(portNotice(ServerPortText));
+    LabelPort->setVisible(!LabelPort->text().isEmpty());
     ComboServer->setToolTip(serverDisplayText(server));
     const bool saved = index > 0 && !m_book.damaged();
     ButtonServerEdit->setEnabled(saved);

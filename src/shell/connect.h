@@ -47,6 +47,7 @@ public:
     QLineEdit *MaskEditPassword;
     QPushButton *ButtonExecute;
     QPushButton *ButtonCancel;
+    QLabel *LabelPort; // shown when ServerPort is a number that is no port
 
     // The saved servers, the Ctulvaa.ini entry first.
     QLabel *LabelServer;

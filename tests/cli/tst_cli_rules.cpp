@@ -296,7 +296,13 @@ void TestCliRules::clientListFile_data()
     QTest::newRow("empty INI lines removed")
         << QByteArray("ADMIN\r\nadmin\r\nOPER\r\noper\r\nR=; \r\n*****\r\n") << -1 << 3;
     QTest::newRow("empty name") << QByteArray("\r\nx\r\n\r\n*****\r\n") << -1 << 1;
-    QTest::newRow("tab in a password") << QByteArray("A\r\nx\r\n\r\nB\r\na\tb\r\n\r\n*****\r\n") << -1 << 5;
+    // A password the server keeps, and the list carries.
+    QTest::newRow("empty password") << QByteArray("A\r\nx\r\n\r\nB\r\n\r\n\r\n*****\r\n") << 2 << 0;
+    QTest::newRow("binary marker in a password")
+        << QByteArray("A\r\nx\r\n\r\nB\r\nyTULVA_BINARY_DATAy\r\n\r\n*****\r\n") << -1 << 5;
+    QTest::newRow("tab in a password") << QByteArray("A\r\nx\r\n\r\nB\r\na\tb\r\n\r\n*****\r\n") << 2 << 0;
+    QTest::newRow("list end as a password")
+        << QByteArray("A\r\nx\r\n\r\nB\r\n*****\r\n\r\n*****\r\n") << -1 << 5;
     QTest::newRow("lone CR in a name") << QByteArray("A\rB\r\nx\r\n\r\n*****\r\n") << -1 << 1;
     QTest::newRow("zero byte") << QByteArray("A\r\nx\0y\r\n\r\n*****\r\n", 17) << -1 << 2;
     QTest::newRow("UTF-8 byte order mark") << QByteArray("\xEF\xBB\xBF"
