@@ -112,6 +112,15 @@ QString ProcessCommandCode(const QString &name)
     return {};
 }
 
+int processNameIndex(const QString &name)
+{
+    for (int i = 0; i < int(std::size(kCodes)); ++i) {
+        if (name == QStringView(kCodes[i].name))
+            return i;
+    }
+    return -1;
+}
+
 QString activeProcessState()
 {
     return u"Активный"_s;
