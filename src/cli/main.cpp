@@ -1,6 +1,7 @@
 #include "CliArgs.h"
 #include "CliRunner.h"
 #include "exchange/TextCodec.h"
+#include "shell/CoreDumps.h"
 #include "shell/Globals.h"
 #include "shell/Messages.h"
 
@@ -12,13 +13,18 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    disableCoreDumps();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tulvaa-cli"_s);
 
     const ParsedCommandLine parsed = parseCommandLine(app.arguments().mid(1));
     if (parsed.options.help) {
         const QString help = parsed.options.command ? commandHelp(*parsed.options.command) : generalHelp();
-        std::fputs(help.toLocal8Bit().constData(), stdout);
+        QString reason;
+        if (!writeStandardOutput(help.toLocal8Bit(), &reason)) {
+            std::fprintf(stderr, "tulvaa-cli: cannot write to standard output: %s\n", qUtf8Printable(reason));
+            return Exit::WriteFailed;
+        }
         return Exit::Done;
     }
     if (!parsed.error.isEmpty()) {
