@@ -584,6 +584,13 @@ bool TulvaExchange::takeBytes(QTcpSocket *socket)
 
 void TulvaExchange::scanReceived(bool last)
 {
+    if (m_scanning && m_received.size() >= Wire::AnswerScanner::kMostBytes) {
+        // Beyond what the scanner addresses: the answer is processed whole at the end.
+        m_scanning = false;
+        m_scanner.reset();
+        if (m_stream)
+            m_stream->restart();
+    }
     if (!m_scanning)
         return;
     if (last)
@@ -704,9 +711,12 @@ void TulvaExchange::finishAnswer(bool blocking)
     m_answerBytes = m_received.size();
     const Wire::AnswerCheck check{ m_id.clientId, m_id.sequence, m_gatewayMode };
     Wire::Answer a;
-    if (m_scanning) {
+    if (m_scanning)
         scanReceived(true);
+    if (m_scanning) {
         a = Wire::processScanned(m_received, m_scanner, check);
+        // Its lines are views now: the spans go at once (millions of lines cost megabytes).
+        m_scanner.reset();
     } else {
         a = Wire::processAnswer(m_received, check);
     }

@@ -392,7 +392,7 @@ void AnswerScanner::scan(QByteArrayView data, bool last)
                 m_pos = at + 1;
             }
         } else {
-            m_lines.append({ m_lineStart, at - m_lineStart });
+            m_lines.append({ quint32(m_lineStart), quint32(at - m_lineStart) });
             m_pos = at + 1;
             if (*p == '\r')
                 m_afterCr = true;
@@ -410,7 +410,7 @@ void AnswerScanner::scan(QByteArrayView data, bool last)
             m_lineStart = m_textEnd;
         }
         if (m_lineStart < m_textEnd)
-            m_lines.append({ m_lineStart, m_textEnd - m_lineStart });
+            m_lines.append({ quint32(m_lineStart), quint32(m_textEnd - m_lineStart) });
         m_lineStart = m_textEnd;
         m_finished = true;
     }
