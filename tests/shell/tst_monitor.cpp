@@ -7,6 +7,7 @@
 #include "shell/UserSettings.h"
 
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void silentServer();
     void savesPictureAndTable_data();
     void savesPictureAndTable();
+    void timeLabelsFitANarrowWindow();
 
 private:
     // The three answers of one tick; the first after a pause long enough for the wait's ticks.
@@ -297,6 +299,23 @@ void TestMonitor::savesPictureAndTable()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY2(file.readAll().startsWith(starts), qPrintable(path));
     QCOMPARE(Dialogs::asked().size(), 1);
+}
+
+void TestMonitor::timeLabelsFitANarrowWindow()
+{
+    // At its smallest (a small screen, a large font) every chart shows its times whole.
+    answerTick(100, 1);
+    m->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m));
+    QTRY_COMPARE(m->history().size(), 1);
+    m->resize(m->minimumSize());
+    for (QChartView *view : { m->ClientsChart, m->ProcessesChart, m->RequestsChart, m->DatabaseChart }) {
+        auto *times = qobject_cast<QDateTimeAxis *>(view->chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(times);
+        const int label = QFontMetrics(times->labelsFont()).horizontalAdvance(u"20:58:58"_s);
+        QTRY_VERIFY2((times->tickCount() - 1) * label <= view->chart()->plotArea().width(),
+            qPrintable(view->objectName() + u": "_s + QString::number(times->tickCount())));
+    }
 }
 
 QTEST_MAIN(TestMonitor)
