@@ -28,6 +28,7 @@ public:
 
 private:
     void showLogOf(int row);
+    void fitColumns();
 
     JobList *m_jobs;
 };

@@ -12,6 +12,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -94,6 +95,7 @@ private Q_SLOTS:
     void reorganizationEndsElsewhere();
     void summaries_data();
     void summaries();
+    void columnsFitALargerFont();
 
 private:
     ShellFixture f;
@@ -214,6 +216,27 @@ void TestJobs::summaries()
     e.outcome = JobOutcome(outcome);
     e.database = u"IBIS"_s;
     QCOMPARE(JobList::summary(e), summary);
+}
+
+void TestJobs::columnsFitALargerFont()
+{
+    // A face or size wider than Arial's cut "Длительность" and the times.
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    TearDownJobs();
+    TJobsForm *form = jobsForm();
+    QApplication::setFont(before);
+    const QFontMetrics title(form->JobsGrid->horizontalHeader()->font());
+    const QFontMetrics cell(form->JobsGrid->font());
+    for (int c = 0; c < JobList::ColumnCount; ++c) {
+        const QString header = jobList()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QVERIFY2(form->JobsGrid->colWidth(c) > title.horizontalAdvance(header), qPrintable(header));
+    }
+    QVERIFY(form->JobsGrid->colWidth(JobList::Start) > cell.horizontalAdvance(u"10.12.2026 16:48:19"_s));
+    QVERIFY(
+        form->JobsGrid->colWidth(JobList::Result) > cell.horizontalAdvance(u"остановлено администратором"_s));
 }
 
 QTEST_MAIN(TestJobs)
