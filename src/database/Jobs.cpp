@@ -75,6 +75,13 @@ TJobsForm::TJobsForm(JobList *jobs, QWidget *parent)
 
     TranslateAndRefont(this);
     fitColumns();
+    showNewestJob();
+    // Opened again, the list shows the newest job, not the one chosen at an earlier opening.
+    onEveryShowing(this, [this] { showNewestJob(); });
+}
+
+void TJobsForm::showNewestJob()
+{
     if (m_jobs->size() > 0)
         JobsGrid->setRow(m_jobs->size());
     showLogOf(JobsGrid->row());

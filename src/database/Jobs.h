@@ -29,6 +29,7 @@ public:
 private:
     void showLogOf(int row);
     void fitColumns();
+    void showNewestJob();
 
     JobList *m_jobs;
 };
