@@ -366,6 +366,8 @@ void TServerMonitorForm::showState()
     }
     if (PauseButton->isChecked())
         text = text.isEmpty() ? u"Пауза"_s : text + u" — пауза"_s;
+    // The pressed button says what pressing it again does.
+    PauseButton->setText(PauseButton->isChecked() ? u"Продолжить"_s : u"Пауза"_s);
     StateLabel->setText(text);
     StateLabel->setStyleSheet(alarm ? u"color: rgb(192, 0, 0); font-weight: bold;"_s : QString());
 }

@@ -127,8 +127,10 @@ void TestMonitor::readsOnItsInterval()
     QCOMPARE(userSettings()->value(u"Monitor/Interval"_s).toInt(), 45);
 
     // Pause: the timer asks nothing; going on reads at once.
+    QCOMPARE(m->PauseButton->text(), u"Пауза"_s);
     clickAsAPerson(m->PauseButton);
     QVERIFY(m->PauseButton->isChecked());
+    QCOMPARE(m->PauseButton->text(), u"Продолжить"_s);
     QVERIFY(!m->TickTimer->isActive());
     m->TickTimerTimer();
     QCOMPARE(f.server->connectionCount(), 3);
@@ -137,6 +139,7 @@ void TestMonitor::readsOnItsInterval()
     clickAsAPerson(m->PauseButton);
     QTRY_COMPARE(m->history().size(), 2);
     QVERIFY(m->TickTimer->isActive());
+    QCOMPARE(m->PauseButton->text(), u"Пауза"_s);
     QCOMPARE(m->history().lastReading()->processes->size(), 0);
 
     // Closed, the monitor asks nothing; a new run starts with the interval kept.
