@@ -279,8 +279,10 @@ void TServerMonitorForm::showEvent(QShowEvent *event)
 
 void TServerMonitorForm::hideEvent(QHideEvent *event)
 {
-    // A closed monitor asks the server nothing; what it has read stays for the next showing.
+    // A closed monitor asks the server nothing; what it has read stays for the next showing, and
+    // the lines do not join across the time it was closed.
     TickTimer->stop();
+    m_history.addPause(QDateTime::currentMSecsSinceEpoch());
     QDialog::hideEvent(event);
 }
 
@@ -294,6 +296,7 @@ void TServerMonitorForm::PauseButtonClick()
 {
     if (PauseButton->isChecked()) {
         TickTimer->stop();
+        m_history.addPause(QDateTime::currentMSecsSinceEpoch());
     } else if (isVisible()) {
         TickTimer->start();
         TickTimerTimer();

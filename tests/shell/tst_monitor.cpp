@@ -140,6 +140,8 @@ void TestMonitor::readsOnItsInterval()
     QTRY_COMPARE(m->history().size(), 2);
     QVERIFY(m->TickTimer->isActive());
     QCOMPARE(m->PauseButton->text(), u"Пауза"_s);
+    // The lines do not join across the pause.
+    QCOMPARE(m->history().series(MonitorHistory::Figure::Clients).size(), 2);
     QCOMPARE(m->history().lastReading()->processes->size(), 0);
 
     // Closed, the monitor asks nothing; a new run starts with the interval kept.
