@@ -106,6 +106,9 @@ QChartView *makeChartView(QWidget *parent, const QString &name, const QString &t
     view->setObjectName(name);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumSize(280, 180);
+    // A chart takes no keys: Tab goes from the controls to the buttons, not through four
+    // invisible stops.
+    view->setFocusPolicy(Qt::NoFocus);
     return view;
 }
 

@@ -126,6 +126,11 @@ void TestMonitor::readsOnItsInterval()
     QCOMPARE(m->TickTimer->interval(), 45000);
     QCOMPARE(userSettings()->value(u"Monitor/Interval"_s).toInt(), 45);
 
+    // From the interval, Tab leads to the pause button and then the buttons below the charts.
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m->PauseButton));
+    QTest::keyClick(m->windowHandle(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m->SavePngButton));
+
     // Pause: the timer asks nothing; going on reads at once.
     QCOMPARE(m->PauseButton->text(), u"Пауза"_s);
     clickAsAPerson(m->PauseButton);
