@@ -72,6 +72,7 @@ private Q_SLOTS:
     void versionAndRestart();
     void versionGivenUpSaysNothing();
     void helpAndHints();
+    void clockFitsAWiderFace();
 
 private:
     // Fills the selection grid as the list read would.
@@ -738,6 +739,18 @@ void TestMainWindow::helpAndHints()
     QCOMPARE(WAMainForm->hintText(), hinted->toolTip());
     QApplication::sendEvent(WAMainForm->StatisticGrid, &enter);
     QCOMPARE(WAMainForm->hintText(), QString());
+}
+
+void TestMainWindow::clockFitsAWiderFace()
+{
+    // FontName of a face wider than Arial: the clock and the time running are shown whole.
+    f.tearDown();
+    f.setUp({ u"FontName=DejaVu Sans"_s });
+    for (const QLabel *label : { WAMainForm->TimeLabel, WAMainForm->TimeStartLabel }) {
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(u"00:00"_s));
+        QVERIFY(WAMainForm->ToyPanel->rect().contains(label->geometry()));
+    }
+    QVERIFY(WAMainForm->TimeLabel->geometry().right() < WAMainForm->TimeStartLabel->x());
 }
 
 QTEST_MAIN(TestMainWindow)
