@@ -193,6 +193,8 @@ void TFormConnect::FormShow()
     ServerAddress = LocalIni.readString(LocalIniSection, u"ServerIP"_s, u"127.0.0.1"_s);
     ServerPortText = LocalIni.readString(LocalIniSection, u"ServerPort"_s, u"6666"_s);
     WaitForm->setWaitNoModal(LocalIni.readBool(LocalIniSection, u"WaitNoModal"_s, true));
+    WaitForm->engine()->setMaxAnswerSize(TulvaExchange::answerSizeFromText(
+        LocalIni.readString(LocalIniSection, u"MaxAnswerSize"_s, QString())));
     setWindowTitle(ServerAddress);
     // The server last logged in to is offered again; a damaged book leaves the Ctulvaa.ini entry.
     m_book.load();

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void enterKeys();
     void portOutOfRangeIsSaid_data();
     void portOutOfRangeIsSaid();
+    void answerSizeLimitFromSettings();
     void captionsFitAWiderFont();
 
 private:
@@ -202,6 +203,14 @@ void TestLogin::portOutOfRangeIsSaid()
     QCOMPARE(FormConnect->LabelPort->text(), notice);
     // The whole text fits the dialog.
     QVERIFY(FormConnect->LabelPort->sizeHint().width() <= FormConnect->LabelPort->width());
+}
+
+void TestLogin::answerSizeLimitFromSettings()
+{
+    f.tearDown();
+    f.setUp({ u"MaxAnswerSize=0x200000"_s });
+    FormConnect->FormShow();
+    QCOMPARE(WaitForm->engine()->maxAnswerSize(), qint64(2) << 20);
 }
 
 void TestLogin::captionsFitAWiderFont()
