@@ -1,5 +1,7 @@
 #include "CliArgs.h"
 
+#include "exchange/Exchange.h"
+
 #include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
@@ -104,6 +106,8 @@ const QString kOptionsHelp
       "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
       "  --job-timeout SECONDS longest wait for a job to end (default 0: no limit); when it passes,\n"
       "                        the job is left running on the server and the exit status is 5\n"
+      "  --max-answer BYTES    largest answer taken from the server (default: MaxAnswerSize of the\n"
+      "                        settings file, else 1 GiB); a larger one is given up as a failure\n"
       "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
       "  --quiet               no progress on standard error\n"
       "  --no-dictionary       create-db: create the database without a search dictionary\n"
@@ -125,7 +129,7 @@ constexpr int kMaxJobTimeout = 30 * 86400;
 bool takesValue(const QString &name)
 {
     return name == u"server" || name == u"user" || name == u"config" || name == u"format"
-        || name == u"timeout" || name == u"job-timeout";
+        || name == u"timeout" || name == u"job-timeout" || name == u"max-answer";
 }
 
 } // namespace
@@ -227,6 +231,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
             o.jobTimeoutSeconds = value.toInt(&ok);
             if (!ok || o.jobTimeoutSeconds < 0 || o.jobTimeoutSeconds > kMaxJobTimeout) {
                 result.error = u"--job-timeout needs whole seconds from 0 to %1"_s.arg(kMaxJobTimeout);
+                return result;
+            }
+        } else if (name == u"max-answer") {
+            o.maxAnswerBytes = TulvaExchange::answerSizeFromText(value);
+            if (o.maxAnswerBytes <= 0) {
+                result.error = u"--max-answer needs a whole number of bytes above 0 (decimal or 0x hex)"_s;
                 return result;
             }
         } else if (name == u"yes") {

@@ -68,6 +68,7 @@ struct CliOptions
     bool noDictionary = false; // create-db: the creation flag 0
     int timeoutSeconds = 120; // longest wait for one answer; 0: no limit
     int jobTimeoutSeconds = 0; // longest watch of a job; 0: no limit
+    qint64 maxAnswerBytes = 0; // largest answer taken; 0: MaxAnswerSize of the settings file
     const CommandInfo *command = nullptr;
     QStringList args;
 };

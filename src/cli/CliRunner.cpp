@@ -259,6 +259,10 @@ bool CliRunner::prepareConnection()
                     m_port, m_options.server));
         return false;
     }
+    m_engine.setMaxAnswerSize(m_options.maxAnswerBytes > 0
+            ? m_options.maxAnswerBytes
+            : TulvaExchange::answerSizeFromText(
+                m_settings.readString(LocalIniSection, u"MaxAnswerSize"_s, QString())));
     QString user = m_options.user;
     if (user.isEmpty())
         user = m_settings.readString(LocalIniSection, u"USERNAME"_s, QString());
@@ -288,6 +292,7 @@ bool CliRunner::login()
 {
     m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
     m_interrupted = m_timedOut = false;
+    m_question.clear();
     const int result = ConnectToServer(&m_engine, m_host, m_port, u"A"_s, m_answer, m_password, m_userName);
     // The engine keeps what the following requests need; this copy has served.
     wipe(m_password);
@@ -297,6 +302,9 @@ bool CliRunner::login()
         QString text = m_timedOut
             ? u"Сервер недоступен. (%1: no answer within %2 s)"_s.arg(server).arg(m_options.timeoutSeconds)
             : u"Сервер недоступен. (%1)"_s.arg(server);
+        // The engine's own reason (an answer too large, a damaged one) says more than "unreachable".
+        if (!m_timedOut && !m_question.isEmpty())
+            text += u"\n"_s + m_question;
         if (!m_serverNote.isEmpty())
             text += u"\n"_s + m_serverNote;
         if (m_tunnel && !m_tunnel->isOpen() && !m_tunnel->lastError().isEmpty())

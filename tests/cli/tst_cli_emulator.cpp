@@ -78,6 +78,8 @@ private slots:
     void databaseNamesAreCheckedBeforeSending_data();
     void databaseNamesAreCheckedBeforeSending();
     void largeAnswerIsKeptAsReceived();
+    void answerAboveTheLimitIsGivenUp_data();
+    void answerAboveTheLimitIsGivenUp();
     void serverTextIsEscaped_data();
     void serverTextIsEscaped();
     void endlessSettingsFileIsRefused_data();
@@ -917,6 +919,30 @@ void TestCliEmulator::largeAnswerIsKeptAsReceived()
     QCOMPARE(r.exit, 0);
     QCOMPARE(r.out, u"TULVA\nVersion=2024.1    Clients Number=1    Max Clients Number=10\n"_s);
 #endif
+}
+
+void TestCliEmulator::answerAboveTheLimitIsGivenUp_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("settings");
+
+    QTest::newRow("--max-answer") << QStringList{ u"--max-answer"_s, u"100000"_s } << QByteArray();
+    QTest::newRow("MaxAnswerSize") << QStringList() << QByteArray("[Main]\r\nMaxAnswerSize=0x186A0\r\n");
+}
+
+void TestCliEmulator::answerAboveTheLimitIsGivenUp()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, settings);
+    if (!settings.isEmpty())
+        writeBytes(m_dir->filePath(u"Ctulvaa.ini"_s), settings);
+    auto server = scriptedServer("0\r\nTULVA\r\n" + QByteArray(200000, 'x'));
+    QVERIFY(server);
+    const CliResult r
+        = cli(options + QStringList{ u"--server"_s, u"127.0.0.1:%1"_s.arg(server->port()), u"version"_s });
+    QCOMPARE(r.exit, 2);
+    QVERIFY2(r.err.contains(u"больше допустимого размера (100000 байт"_s), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
 }
 
 void TestCliEmulator::serverTextIsEscaped_data()
