@@ -80,6 +80,36 @@ const QList<CommandInfo> &commandCatalogue()
         { CommandId::Restart, u"restart"_s, QString(), 0, 0, true,
             { u"ServerItem"_s, u"ServerRestartItem"_s }, u"Restart the server (needs --yes)."_s,
             u"Sends the restart request (command +8). Needs --yes."_s },
+        { CommandId::Metrics, u"metrics"_s, u"[DB...]"_s, 0, -1, false,
+            { u"DataBaseItem"_s, u"OpenDBItem"_s, u"ServerItem"_s, u"ServerProcessListItem"_s,
+                u"ServerCurrentClientListItem"_s },
+            u"Print the server's figures for Prometheus (--output FILE)."_s,
+            u"Reads the version, the registered clients, the processes and the statistics of every listed\n"
+            "database (or of DB...) and prints them in the Prometheus text exposition format, for the node\n"
+            "exporter's textfile collector. --output FILE replaces FILE atomically (a temporary file in\n"
+            "its folder, renamed over it); a run that fails still writes it, with tulva_exchange_success 0.\n"
+            "Metrics: tulva_exchange_success, tulva_exchange_duration_seconds, tulva_server_info (labels\n"
+            "version and caption), tulva_server_max_clients, tulva_registered_clients (this run's own\n"
+            "registration left out), tulva_requests_total, tulva_processes_running (label name: every\n"
+            "process name the workstation knows, and any other running one); per database (label\n"
+            "database): tulva_database_max_mfn, tulva_database_locked, tulva_database_locked_records,\n"
+            "tulva_database_logically_deleted_records, tulva_database_physically_deleted_records and\n"
+            "tulva_database_unactualized_records."_s },
+        { CommandId::Check, u"check"_s, u"FIGURE [DB...]"_s, 1, -1, false,
+            { u"DataBaseItem"_s, u"OpenDBItem"_s, u"ServerItem"_s, u"ServerProcessListItem"_s },
+            u"Monitoring plugin: test FIGURE against --warning/--critical."_s,
+            u"FIGURE: locked|unactualized|processes|response-time\n"
+            "A plugin for Nagios-style monitoring systems: prints one status line with performance data\n"
+            "after \"|\" and exits 0 OK, 1 WARNING, 2 CRITICAL or 3 UNKNOWN. locked and unactualized are\n"
+            "the numbers of locked and of unactualized records of each listed database (or of DB...);\n"
+            "processes is the number of running server processes; response-time is the seconds from the\n"
+            "registration to the answer of the version request (every check reports that time as \"time\").\n"
+            "--warning and --critical take a range [@]START:END: the figure alerts outside START..END, or\n"
+            "inside it with \"@\"; START 0 and its colon may be left out, \"~\" is minus infinity, a "
+            "missing\n"
+            "END has no limit. So 10 alerts below 0 or above 10, 10: below 10, ~:10 above 10, 10:20\n"
+            "outside 10..20, @10:20 inside it. Critical is tested first. An unreachable server is\n"
+            "CRITICAL; wrong usage, or a refusal by the server, is UNKNOWN."_s },
     };
     return catalogue;
 }
@@ -91,12 +121,17 @@ const QString kOptionsHelp
       "  --server HOST[:PORT]  server address (default: ServerIP and ServerPort of the settings file)\n"
       "  --user NAME           user name (default: USERNAME, else CLIENTNAME of the settings file)\n"
       "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
-      "  --format FORMAT       text (default), tsv or json\n"
+      "  --format FORMAT       text|tsv|json (default text)\n"
       "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
       "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
       "  --quiet               no progress on standard error\n"
       "  --no-dictionary       create-db: create the database without a search dictionary\n"
-      "  -h, --help            this help; COMMAND --help: the help of one command\n"_s;
+      "  --output FILE         metrics: replace FILE atomically instead of writing to standard output\n"
+      "  -w, --warning RANGE   check: the range of the figure that gives WARNING\n"
+      "  -c, --critical RANGE  check: the range of the figure that gives CRITICAL\n"
+      "  -h, --help            this help; COMMAND --help: the help of one command\n"
+      "  --help-all            the help of every command\n"
+      "  --version             the version of tulvaa-cli\n"_s;
 
 const QString kFooter
     = u"The password is read from the environment variable TULVA_PASSWORD, or asked for without\n"
@@ -109,7 +144,7 @@ const QString kFooter
 bool takesValue(const QString &name)
 {
     return name == u"server" || name == u"user" || name == u"config" || name == u"format"
-        || name == u"timeout";
+        || name == u"timeout" || name == u"output" || name == u"warning" || name == u"critical";
 }
 
 } // namespace
@@ -153,11 +188,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
             o.help = true;
             continue;
         }
-        if (!a.startsWith(u"--")) {
+        // The short forms that monitoring plugins take.
+        const QString longForm = a == u"-w" ? u"--warning"_s : a == u"-c" ? u"--critical"_s : a;
+        if (!longForm.startsWith(u"--")) {
             result.error = u"unknown option %1"_s.arg(a);
             return result;
         }
-        QString name = a.mid(2);
+        QString name = longForm.mid(2);
         QString value;
         bool hasValue = false;
         if (const qsizetype eq = name.indexOf(u'='); eq >= 0) {
@@ -206,6 +243,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                 result.error = u"--timeout needs whole seconds from 0 to 86400"_s;
                 return result;
             }
+        } else if (name == u"output") {
+            o.output = value;
+        } else if (name == u"warning") {
+            o.warning = value;
+        } else if (name == u"critical") {
+            o.critical = value;
+        } else if (name == u"help-all") {
+            o.help = o.helpAll = true;
+        } else if (name == u"version") {
+            o.version = true;
         } else if (name == u"yes") {
             o.yes = true;
         } else if (name == u"quiet") {
@@ -219,7 +266,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     }
 
     if (words.isEmpty()) {
-        if (!o.help)
+        if (!o.help && !o.version)
             result.error = u"no command given"_s;
         return result;
     }

@@ -35,6 +35,8 @@ enum class CommandId {
     AccountsExport,
     AccountsImport,
     Restart,
+    Metrics,
+    Check,
 };
 
 struct CommandInfo
@@ -61,9 +63,14 @@ struct CliOptions
     OutputFormat format = OutputFormat::Text;
     bool yes = false;
     bool help = false;
+    bool helpAll = false; // the help of every command
+    bool version = false;
     bool quiet = false; // no progress on standard error
     bool noDictionary = false; // create-db: the creation flag 0
     int timeoutSeconds = 120; // longest wait for one answer; 0: no limit
+    QString output; // metrics: the file to replace; empty: standard output
+    QString warning; // check: threshold ranges as given
+    QString critical;
     const CommandInfo *command = nullptr;
     QStringList args;
 };

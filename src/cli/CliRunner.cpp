@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include "CliMonitor.h"
 #include "Terminal.h"
 #include "database/DbNames.h"
 #include "exchange/OpResult.h"
@@ -96,6 +97,7 @@ int CliRunner::run()
         return m_exit;
     }
     Terminal::catchInterrupts();
+    m_started.start();
     if (!login()) {
         if (m_interrupted) {
             // The server may have registered us before the answer was given up.
@@ -358,6 +360,8 @@ QString CliRunner::logFileName() const
 
 void CliRunner::printReport()
 {
+    if (CliMonitor::printOutput(*this))
+        return;
     const bool hasReport = !m_report.messages.isEmpty() || !m_report.fields.isEmpty()
         || !m_report.table.columns.isEmpty() || !m_report.logKey.isEmpty();
     if (m_exit != Exit::Done && m_options.format == OutputFormat::Json) {
@@ -436,6 +440,9 @@ int CliRunner::dispatch()
         return cmdAccountsImport();
     case CommandId::Restart:
         return cmdRestart();
+    case CommandId::Metrics:
+    case CommandId::Check:
+        return CliMonitor::run(*this);
     }
     return Exit::Usage;
 }

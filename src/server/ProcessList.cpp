@@ -94,6 +94,14 @@ QString ProcessCommandCode(const QString &name)
     return {};
 }
 
+QStringList processNames()
+{
+    QStringList names;
+    for (const CodeRow &row : kCodes)
+        names.append(QString::fromUtf16(row.name));
+    return names;
+}
+
 QString activeProcessState()
 {
     return u"Активный"_s;

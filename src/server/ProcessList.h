@@ -33,6 +33,9 @@ ProcessTable parseProcessList(const QStringList &answer);
 // table lacks. Case-sensitive, whole text.
 QString ProcessCommandCode(const QString &name);
 
+// The process names of that table, in its order.
+QStringList processNames();
+
 // The state text of a running process.
 QString activeProcessState();
 
