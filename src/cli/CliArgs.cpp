@@ -104,12 +104,11 @@ const QList<CommandInfo> &commandCatalogue()
             "the numbers of locked and of unactualized records of each listed database (or of DB...);\n"
             "processes is the number of running server processes; response-time is the seconds from the\n"
             "registration to the answer of the version request (every check reports that time as \"time\").\n"
-            "--warning and --critical take a range [@]START:END: the figure alerts outside START..END, or\n"
-            "inside it with \"@\"; START 0 and its colon may be left out, \"~\" is minus infinity, a "
-            "missing\n"
-            "END has no limit. So 10 alerts below 0 or above 10, 10: below 10, ~:10 above 10, 10:20\n"
-            "outside 10..20, @10:20 inside it. Critical is tested first. An unreachable server is\n"
-            "CRITICAL; wrong usage, or a refusal by the server, is UNKNOWN."_s },
+            "--warning and --critical take a range [@]START:END: the figure alerts outside START..END,\n"
+            "or inside it with \"@\"; START 0 and its colon may be left out, \"~\" is minus infinity,\n"
+            "a missing END has no limit. So 10 alerts below 0 or above 10, 10: below 10, ~:10 above\n"
+            "10, 10:20 outside 10..20, @10:20 inside it. Critical is tested first. An unreachable\n"
+            "server is CRITICAL; wrong usage, or a refusal by the server, is UNKNOWN."_s },
     };
     return catalogue;
 }
