@@ -5,6 +5,7 @@
 #   tst_cli_shellfiles.sh TULVAA_CLI COMPLETION_FILE MANUAL_PAGE TULVA_SIM
 set -uo pipefail
 cli=$1 completion=$2 manual=$3 sim=$4
+unset TULVAA_CLI_COMPLETE_DATABASES
 tmp=$(mktemp -d)
 simpid=
 trap '[ -n "$simpid" ] && kill "$simpid" 2>/dev/null; wait 2>/dev/null; rm -rf "$tmp"' EXIT
