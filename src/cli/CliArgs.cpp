@@ -80,6 +80,10 @@ const QList<CommandInfo> &commandCatalogue()
         { CommandId::Restart, u"restart"_s, QString(), 0, 0, true,
             { u"ServerItem"_s, u"ServerRestartItem"_s }, u"Restart the server (needs --yes)."_s,
             u"Sends the restart request (command +8). Needs --yes."_s },
+        { CommandId::Servers, u"servers"_s, QString(), 0, 0, false, {},
+            u"List the saved servers that --server NAME accepts."_s,
+            u"Prints the servers saved in the workstation's login dialog (name, address, SSH tunnel) from\n"
+            "the user's configuration folder; reaches no server."_s },
         { CommandId::Metrics, u"metrics"_s, u"[DB...]"_s, 0, -1, false,
             { u"DataBaseItem"_s, u"OpenDBItem"_s, u"ServerItem"_s, u"ServerProcessListItem"_s,
                 u"ServerCurrentClientListItem"_s },
@@ -117,7 +121,8 @@ namespace {
 
 const QString kOptionsHelp
     = u"Options:\n"
-      "  --server HOST[:PORT]  server address (default: ServerIP and ServerPort of the settings file)\n"
+      "  --server NAME|HOST[:PORT]  a saved server (see `servers`, its SSH tunnel included) or an\n"
+      "                        address (default: ServerIP and ServerPort of the settings file)\n"
       "  --user NAME           user name (default: USERNAME, else CLIENTNAME of the settings file)\n"
       "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
       "  --format FORMAT       text|tsv|json (default text)\n"

@@ -35,6 +35,7 @@ enum class CommandId {
     AccountsExport,
     AccountsImport,
     Restart,
+    Servers, // the saved servers; needs no server
     Metrics,
     Check,
 };
@@ -57,7 +58,7 @@ const QList<CommandInfo> &commandCatalogue();
 
 struct CliOptions
 {
-    QString server; // HOST[:PORT] as given
+    QString server; // a saved server's name or HOST[:PORT], as given
     QString user;
     QString config; // settings file; empty: Ctulvaa.ini of the current directory
     OutputFormat format = OutputFormat::Text;

@@ -1,12 +1,14 @@
 #include "CliRunner.h"
 
 #include "CliMonitor.h"
+#include "CliServers.h"
 #include "Terminal.h"
 #include "database/DbNames.h"
 #include "exchange/OpResult.h"
 #include "exchange/TextCodec.h"
 #include "shell/Globals.h"
 #include "shell/Messages.h"
+#include "shell/ServerBook.h"
 #include "shell/TextRules.h"
 
 #include <QDir>
@@ -92,6 +94,11 @@ int CliRunner::fail(int exitStatus, const QString &text, const QString &returnCo
 
 int CliRunner::run()
 {
+    if (m_options.command->id == CommandId::Servers) {
+        m_exit = cmdServers();
+        printReport();
+        return m_exit;
+    }
     if (!prepareConnection()) {
         printReport();
         return m_exit;
@@ -128,9 +135,22 @@ bool CliRunner::prepareConnection()
     }
     m_host = m_settings.readString(LocalIniSection, u"ServerIP"_s, u"127.0.0.1"_s);
     m_port = m_settings.readString(LocalIniSection, u"ServerPort"_s, u"6666"_s);
-    if (!m_options.server.isEmpty() && !parseServerAddress(m_options.server, &m_host, &m_port)) {
-        fail(Exit::Usage, u"--server needs HOST or HOST:PORT, got \"%1\""_s.arg(m_options.server));
-        return false;
+    if (!m_options.server.isEmpty()) {
+        ServerBook book;
+        const ServerChoice choice = chooseServer(m_options.server, m_port, book);
+        if (!choice.warning.isEmpty())
+            writeErr(u"tulvaa-cli: "_s + choice.warning + u'\n');
+        if (!choice.error.isEmpty()) {
+            fail(Exit::Usage, choice.error);
+            return false;
+        }
+        m_host = choice.host;
+        m_port = choice.port;
+        if (choice.tunnel) {
+            m_tunnel = std::make_unique<SshTunnel>(*choice.tunnel);
+            m_tunnel->setAsk(sshAskMode(Terminal::stdinIsTerminal()));
+            m_engine.setRoute(m_tunnel.get());
+        }
     }
     QString user = m_options.user;
     if (user.isEmpty())
@@ -162,9 +182,13 @@ bool CliRunner::login()
     m_interrupted = m_timedOut = false;
     const int result = ConnectToServer(&m_engine, m_host, m_port, u"A"_s, m_answer, m_password, m_userName);
     if (result != OpResult::Accepted) {
-        fail(Exit::Failed,
-            m_timedOut ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
-                       : u"Сервер недоступен."_s);
+        QString text = m_timedOut
+            ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
+            : u"Сервер недоступен."_s;
+        if (m_tunnel && !m_tunnel->isOpen() && !m_tunnel->lastError().isEmpty())
+            text += u"\nThe SSH tunnel through %1 did not open: %2"_s.arg(
+                m_tunnel->spec().sshHost, m_tunnel->lastError());
+        fail(Exit::Failed, text);
         return false;
     }
     if (returnCodeOk(m_answer)) {
@@ -216,6 +240,9 @@ void CliRunner::logout()
     m_engine.setClosingWaitLimit(10000);
     QStringList answer;
     m_engine.UnregisterClient(m_userName, answer);
+    // The tunnel ends after the unregistration, which went through it.
+    m_engine.setRoute(nullptr);
+    m_tunnel.reset();
 }
 
 bool CliRunner::commandAllowed()
@@ -262,6 +289,36 @@ bool CliRunner::call(const std::function<int(QStringList &)> &operation)
     return true;
 }
 
+int CliRunner::settle(
+    int result, const ChangeCheck::Attempts &attempts, const std::function<ChangeCheck::Finding()> &check)
+{
+    if (m_exit == Exit::Interrupted || Terminal::interrupted())
+        return m_exit;
+    if (m_terminating) {
+        // The engine gave up after its question (answered No here); the state is read the way
+        // the logout reaches the server then.
+        m_terminating = false;
+        m_engine.setClosing(true);
+    }
+    if (!attempts.uncertain(result, returnCodeOk(m_answer)))
+        return m_exit;
+    // The reading gets its own time-out.
+    m_timedOut = false;
+    m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
+    const ChangeCheck::Finding finding = check();
+    if (finding.outcome == ChangeCheck::Outcome::Done || finding.outcome == ChangeCheck::Outcome::Running) {
+        m_exit = Exit::Done;
+        m_error.clear();
+        m_returnCode.clear();
+        m_report.messages << finding.text;
+        return Exit::Done;
+    }
+    if (m_exit == Exit::Done)
+        m_exit = Exit::Refused;
+    m_error = m_error.isEmpty() ? finding.text : m_error + u' ' + finding.text;
+    return m_exit;
+}
+
 bool CliRunner::accepted(const QString &refusal)
 {
     if (returnCodeOk(m_answer))
@@ -272,9 +329,14 @@ bool CliRunner::accepted(const QString &refusal)
 
 // --- shared steps ------------------------------------------------------------------------------
 
+QString CliRunner::listFile() const
+{
+    return m_profile.readString(ProfileSection, u"DBNNAMECAT"_s, u"dbnam1.mnu"_s);
+}
+
 bool CliRunner::readDatabaseList(QList<DatabaseListEntry> *entries)
 {
-    const QString file = m_profile.readString(ProfileSection, u"DBNNAMECAT"_s, u"dbnam1.mnu"_s);
+    const QString file = listFile();
     m_engine.ClearResourceCache();
     if (!call([&](QStringList &a) { return m_engine.ReadResourceCached(1, QString(), file, a); }))
         return false;
@@ -440,6 +502,8 @@ int CliRunner::dispatch()
         return cmdAccountsImport();
     case CommandId::Restart:
         return cmdRestart();
+    case CommandId::Servers:
+        return cmdServers();
     case CommandId::Metrics:
     case CommandId::Check:
         return CliMonitor::run(*this);
@@ -528,10 +592,12 @@ int CliRunner::cmdStop()
         return fail(Exit::Refused, u"the server lists no process %1"_s.arg(number));
     const QStringList &p = rows.at(row);
     const QString code = ProcessCommandCode(p.value(ProcessColumn::Name));
-    if (!call([&](QStringList &a) { return m_engine.StopProcess(p.value(3), code, p.value(0), a); }))
-        return m_exit;
-    if (!accepted(u"the server did not stop process %1"_s.arg(number)))
-        return m_exit;
+    const ChangeCheck::Attempts attempts(m_engine);
+    int result = OpResult::Failed;
+    if (!call([&](QStringList &a) { return result = m_engine.StopProcess(p.value(3), code, p.value(0), a); })
+        || !accepted(u"the server did not stop process %1"_s.arg(number)))
+        return settle(
+            result, attempts, [&] { return ChangeCheck::processStopped(m_engine, number, p.value(3)); });
     m_report.messages << u"Process %1 (%2) stopped."_s.arg(number, p.value(6));
     return Exit::Done;
 }
@@ -555,10 +621,11 @@ int CliRunner::cmdUnregister()
     const QString id = m_options.args.at(0);
     if (id == m_engine.clientId())
         return fail(Exit::Usage, u"%1 is this program's own registration"_s.arg(id));
-    if (!call([&](QStringList &a) { return m_engine.DeleteRegisteredClient(id, a); }))
-        return m_exit;
-    if (!accepted(u"the server did not remove the registration of client %1"_s.arg(id)))
-        return m_exit;
+    const ChangeCheck::Attempts attempts(m_engine);
+    int result = OpResult::Failed;
+    if (!call([&](QStringList &a) { return result = m_engine.DeleteRegisteredClient(id, a); })
+        || !accepted(u"the server did not remove the registration of client %1"_s.arg(id)))
+        return settle(result, attempts, [&] { return ChangeCheck::registrationRemoved(m_engine, id); });
     m_report.messages << u"Registration of client %1 removed."_s.arg(id);
     return Exit::Done;
 }
@@ -566,10 +633,11 @@ int CliRunner::cmdUnregister()
 int CliRunner::cmdClear()
 {
     const QString db = m_options.args.at(0);
-    if (!call([&](QStringList &a) { return m_engine.ClearDatabase(db, a); }))
-        return m_exit;
-    if (!accepted(u"the server did not clear database %1"_s.arg(db)))
-        return m_exit;
+    const ChangeCheck::Attempts attempts(m_engine);
+    int result = OpResult::Failed;
+    if (!call([&](QStringList &a) { return result = m_engine.ClearDatabase(db, a); })
+        || !accepted(u"the server did not clear database %1"_s.arg(db)))
+        return settle(result, attempts, [&] { return ChangeCheck::databaseCleared(m_engine, db); });
     m_report.messages << db + u" - "_s + Msg(456);
     return Exit::Done;
 }
@@ -607,8 +675,11 @@ int CliRunner::cmdUnlock()
         m_report.messages << db + u" - "_s + Msg(421);
         return Exit::Done;
     }
-    if (!call([&](QStringList &a) { return m_engine.UnlockDatabase(db, a); }))
-        return m_exit;
+    const ChangeCheck::Attempts attempts(m_engine);
+    int result = OpResult::Failed;
+    if (!call([&](QStringList &a) { return result = m_engine.UnlockDatabase(db, a); })
+        || (!returnCodeOk(m_answer) && attempts.uncertain(result, false)))
+        return settle(result, attempts, [&] { return ChangeCheck::databaseUnlocked(m_engine, db); });
     const bool ok = returnCodeOk(m_answer);
     const QString code = m_answer.value(0);
     if (ok)
@@ -635,10 +706,11 @@ int CliRunner::cmdUnlockRecords()
         m_report.messages << Msg(844);
         return Exit::Done;
     }
-    if (!call([&](QStringList &a) { return m_engine.UnlockRecords(db, mfns, a); }))
-        return m_exit;
-    if (!accepted(u"the server did not unlock the records"_s))
-        return m_exit;
+    const ChangeCheck::Attempts attempts(m_engine);
+    int result = OpResult::Failed;
+    if (!call([&](QStringList &a) { return result = m_engine.UnlockRecords(db, mfns, a); })
+        || !accepted(u"the server did not unlock the records"_s))
+        return settle(result, attempts, [&] { return ChangeCheck::recordsUnlocked(m_engine, db, mfns); });
     if (!readDatabaseState(db, &s))
         return m_exit;
     m_report.messages << u"Records unlocked."_s;
@@ -647,14 +719,17 @@ int CliRunner::cmdUnlockRecords()
 }
 
 int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<int(QStringList &)> &start,
-    const QString &startFailure, const QString &logCaption)
+    const QString &startFailure, const QString &logCaption,
+    const std::function<ChangeCheck::Finding()> &recheck)
 {
     const JobKind kind = jobKind(watchKind);
-    if (!call(start))
+    const ChangeCheck::Attempts attempts(m_engine);
+    int result = OpResult::Failed;
+    const bool started = call([&](QStringList &a) { return result = start(a); }) && accepted(startFailure);
+    // A start whose answer was lost is followed as a start when the server shows the job.
+    if (!started && (!recheck || settle(result, attempts, recheck) != Exit::Done))
         return m_exit;
-    if (!accepted(startFailure))
-        return m_exit;
-    const QStringList immediateLog = m_answer.mid(1);
+    const QStringList immediateLog = started ? m_answer.mid(1) : QStringList();
     QList<QStringList> rows;
     if (!loadProcesses(&rows))
         return m_exit;
@@ -728,6 +803,8 @@ int CliRunner::cmdCreateDb()
         return fail(Exit::Usage, u"Not valid DB name"_s);
     if (isReservedDbName(name))
         return fail(Exit::Usage, u"Нельзя использовать резервное имя базы данных!"_s);
+    if (const QString problem = descriptionProblem(description); !problem.isEmpty())
+        return fail(Exit::Usage, problem);
     QList<DatabaseListEntry> entries;
     if (!readDatabaseList(&entries))
         return m_exit;
@@ -739,7 +816,8 @@ int CliRunner::cmdCreateDb()
         [&](QStringList &a) {
             return m_engine.CreateDatabase(name, description, !m_options.noDictionary, a);
         },
-        failure, kLogCaption + Msg(394));
+        failure, kLogCaption + Msg(394),
+        [&] { return ChangeCheck::databaseCreated(m_engine, listFile(), name); });
     if (status != Exit::Done)
         return status;
     if (!readDatabaseList(&entries))
@@ -771,7 +849,8 @@ int CliRunner::cmdDeleteDb()
         return fail(Exit::Refused, Msg(430));
     const int status = runJob(
         4, name, [&](QStringList &a) { return m_engine.DeleteDatabase(name, a); },
-        u"Ошибка при запуске процесса удаления БД."_s, kLogCaption + Msg(273));
+        u"Ошибка при запуске процесса удаления БД."_s, kLogCaption + Msg(273),
+        [&] { return ChangeCheck::databaseDeleted(m_engine, listFile(), name); });
     if (status != Exit::Done)
         return status;
     if (!readDatabaseList(&entries))
@@ -855,10 +934,12 @@ int CliRunner::cmdAccountsImport()
     if (!m_options.yes)
         return fail(
             Exit::Usage, u"nothing written: add --yes to replace the server's accounts with %1"_s.arg(path));
-    if (!call([&](QStringList &a) { return m_engine.SaveClientList(lines, a); }))
-        return m_exit;
-    if (!accepted(u"the server did not save the client list"_s))
-        return m_exit;
+    const ChangeCheck::Attempts attempts(m_engine);
+    int result = OpResult::Failed;
+    if (!call([&](QStringList &a) { return result = m_engine.SaveClientList(lines, a); })
+        || !accepted(u"the server did not save the client list"_s))
+        return settle(
+            result, attempts, [&] { return ChangeCheck::clientListSaved(m_engine, lines, iniDefaults()); });
     m_report.messages << u"Список клиентов для доступа к серверу сохранен успешно"_s;
     return Exit::Done;
 }
@@ -870,5 +951,14 @@ int CliRunner::cmdRestart()
     if (!accepted(u"the server did not restart"_s))
         return m_exit;
     m_report.messages << u"Сервер перестартован успешно."_s;
+    return Exit::Done;
+}
+
+int CliRunner::cmdServers()
+{
+    ServerBook book;
+    QString error;
+    if (!savedServersReport(book, &m_report, &error))
+        return fail(Exit::Failed, error);
     return Exit::Done;
 }

@@ -3,8 +3,10 @@
 #include "CliArgs.h"
 #include "CliOutput.h"
 #include "CliTables.h"
+#include "database/ChangeCheck.h"
 #include "database/DatabaseInfo.h"
 #include "exchange/Exchange.h"
+#include "exchange/SshTunnel.h"
 #include "shell/IniDocument.h"
 
 #include <QElapsedTimer>
@@ -49,7 +51,14 @@ private:
     // The answer's return code is "0"; else the command is refused with this text.
     bool accepted(const QString &refusal);
     int fail(int exitStatus, const QString &text, const QString &returnCode = QString());
+    // After a request that changes the server's state did not end in a clean "0": when the
+    // server may have acted all the same, its state read again decides. The change found there
+    // ends the command as done, saying the answer was lost; otherwise the failure stands and says
+    // what the server shows. Returns the exit status.
+    int settle(int result, const ChangeCheck::Attempts &attempts,
+        const std::function<ChangeCheck::Finding()> &check);
 
+    QString listFile() const;
     bool readDatabaseList(QList<DatabaseListEntry> *entries);
     // The list's spelling of a typed database name (letter case ignored), or -1.
     static qsizetype findDatabase(const QList<DatabaseListEntry> &entries, const QString &name);
@@ -62,7 +71,8 @@ private:
 
     // Starts a long job, follows it until it ends and puts its log into the report.
     int runJob(int watchKind, const QString &dbName, const std::function<int(QStringList &)> &start,
-        const QString &startFailure, const QString &logCaption);
+        const QString &startFailure, const QString &logCaption,
+        const std::function<ChangeCheck::Finding()> &recheck = {});
 
     int cmdVersion();
     int cmdDatabases();
@@ -80,6 +90,7 @@ private:
     int cmdAccountsExport();
     int cmdAccountsImport();
     int cmdRestart();
+    int cmdServers();
 
     ClientList::IniNames iniDefaults() const;
     QString logFileName() const;
@@ -95,6 +106,7 @@ private:
     QString m_userName;
     QString m_password;
     bool m_registered = false;
+    std::unique_ptr<SshTunnel> m_tunnel; // when the saved server names an SSH gateway
 
     // Watching the running exchange.
     bool m_cancelOnInterrupt = true;

@@ -375,3 +375,8 @@ QString databaseOpenFailedMessage(
         text += u"\nТекущей остаётся база данных "_s + current + u"."_s;
     return text;
 }
+
+QString noCurrentDatabaseText()
+{
+    return u"Текущей базы данных нет: откройте базу данных."_s;
+}

@@ -80,6 +80,9 @@ QString databaseOpenFailedStatus(const QString &asked, bool refresh, const Datab
 QString databaseOpenFailedMessage(
     const QString &asked, const QString &current, const DatabaseInfoError &error);
 
+// Said when a command of the current database is chosen while none is current.
+QString noCurrentDatabaseText();
+
 // Main-menu items that a locked database does not allow: each follows the database that is open
 // now, within what the profile allows.
 inline constexpr const char *LockDependentItems[] = { "ClearDBItem", "ServerRestartItem", "ActualItem" };

@@ -1,4 +1,5 @@
 // The main window's commands that create, delete and unlock databases and unlock records.
+#include "ChangeCheck.h"
 #include "DatabaseInfo.h"
 #include "DbNames.h"
 #include "LockList.h"
@@ -36,6 +37,21 @@ bool serverBusy()
     return true;
 }
 
+// What the server's state says after an answer that was lost.
+void tellFinding(const ChangeCheck::Finding &finding)
+{
+    Dialogs::message(Dialogs::Icon::Warning, kAttention, finding.text);
+}
+
+// Commands of the current database say so when there is none (after a deletion, say).
+bool haveCurrentDatabase(const QString &dbName)
+{
+    if (!dbName.isEmpty())
+        return true;
+    Dialogs::message(Dialogs::Icon::Warning, kAttention, noCurrentDatabaseText());
+    return false;
+}
+
 // The record commands need locked records; the list may be stale, so an empty one is asked for
 // again before the administrator is told there are none.
 bool haveLockedRecords()
@@ -51,12 +67,16 @@ bool haveLockedRecords()
 // Sends the unlock of records and, when an answer came, reads the database's state again.
 void unlockRecords(const QString &dbName, const QList<qint32> &mfns)
 {
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
     const auto result = WaitForm->UnlockRecords(dbName, mfns, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return;
     }
-    if (result == OpResult::Accepted)
+    const bool uncertain = attempts.uncertain(result, returnCodeOk(AnswerList));
+    if (uncertain)
+        tellFinding(ChangeCheck::recordsUnlocked(*WaitForm->engine(), dbName, mfns));
+    if (result == OpResult::Accepted || uncertain)
         OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Command);
 }
 
@@ -72,6 +92,15 @@ void watchOwnProcess(const QString &processName, quint8 watchKind)
         Dialogs::execModal(LoadInvForm);
     }
     QCoreApplication::processEvents();
+}
+
+// The deletion runs on the server: follow it, then read the list again; nothing may go on
+// naming the deleted database.
+void afterDeletion(const QString &dbName)
+{
+    watchOwnProcess(u"TULVA_DB_DELETE"_s, TLoadInvForm::DbDelete);
+    OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
+    OpenDbForm->OpenFirstDatabaseAfterDeletion(dbName);
 }
 
 QStringList listedDatabaseNames()
@@ -109,13 +138,26 @@ void TWAMainForm::NewDBItemClick()
         NewDBForm->keepEntriesOnNextShowing();
     }
 
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
     const auto result = WaitForm->CreateDatabase(name, oneLineDescription(NewDBForm->FullNameEdit->text()),
         NewDBForm->CheckBox->isChecked(), AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return;
     }
-    if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {
+    bool started = result == OpResult::Accepted && returnCodeOk(AnswerList);
+    QString lost;
+    if (!started && attempts.uncertain(result, returnCodeOk(AnswerList))) {
+        const ChangeCheck::Finding finding
+            = ChangeCheck::databaseCreated(*WaitForm->engine(), TOpenDbForm::listFileName(), name);
+        started = finding.outcome == ChangeCheck::Outcome::Done
+            || finding.outcome == ChangeCheck::Outcome::Running;
+        if (started)
+            tellFinding(finding);
+        else
+            lost = u"\n"_s + finding.text;
+    }
+    if (started) {
         watchOwnProcess(u"TULVA_DB_NEW"_s, TLoadInvForm::DbNew);
         OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
         const int row = OpenDbForm->rowOfDatabase(name);
@@ -125,7 +167,8 @@ void TWAMainForm::NewDBItemClick()
             return;
         }
     }
-    Dialogs::message(Dialogs::Icon::Warning, kAttention, u"Ошибка при запуске процесса создания новой БД."_s);
+    Dialogs::message(
+        Dialogs::Icon::Warning, kAttention, u"Ошибка при запуске процесса создания новой БД."_s + lost);
 }
 
 void TWAMainForm::DeleteDBItemClick()
@@ -134,7 +177,7 @@ void TWAMainForm::DeleteDBItemClick()
         return;
     // The database named in the question is the one deleted, whatever a refresh does meanwhile.
     const QString dbName = CurrentDbName;
-    if (dbName.isEmpty())
+    if (!haveCurrentDatabase(dbName))
         return;
     if (isReservedDbName(dbName)) {
         Dialogs::message(Dialogs::Icon::Warning, Msg(140), dbName + u" - "_s + Msg(890));
@@ -151,20 +194,30 @@ void TWAMainForm::DeleteDBItemClick()
     if (!Dialogs::askYesNo(Dialogs::Icon::Warning, Msg(138), Msg(889) + u" "_s + dbName))
         return;
 
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
     const auto result = WaitForm->DeleteDatabase(dbName, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return;
     }
     if (result != OpResult::Accepted || !returnCodeOk(AnswerList)) {
-        Dialogs::message(Dialogs::Icon::Warning, kAttention, u"Ошибка при запуске процесса удаления БД."_s);
+        QString lost;
+        if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
+            const ChangeCheck::Finding finding
+                = ChangeCheck::databaseDeleted(*WaitForm->engine(), TOpenDbForm::listFileName(), dbName);
+            if (finding.outcome == ChangeCheck::Outcome::Done
+                || finding.outcome == ChangeCheck::Outcome::Running) {
+                tellFinding(finding);
+                afterDeletion(dbName);
+                return;
+            }
+            lost = u"\n"_s + finding.text;
+        }
+        Dialogs::message(
+            Dialogs::Icon::Warning, kAttention, u"Ошибка при запуске процесса удаления БД."_s + lost);
         return;
     }
-    watchOwnProcess(u"TULVA_DB_DELETE"_s, TLoadInvForm::DbDelete);
-    OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
-    // The first database of the list becomes current.
-    OpenDbForm->DBStringGrid->setRow(1);
-    OpenDbForm->OpenSelectedDatabase();
+    afterDeletion(dbName);
 }
 
 void TWAMainForm::UnlockDBItemClick()
@@ -173,10 +226,13 @@ void TWAMainForm::UnlockDBItemClick()
         return;
     // The name the administrator acted on, whatever a refresh does meanwhile.
     const QString dbName = CurrentDbName;
+    if (!haveCurrentDatabase(dbName))
+        return;
     if (DatabaseLocked == 0) {
         Dialogs::message(Dialogs::Icon::Warning, Msg(138), dbName + u" - "_s + Msg(421));
         return;
     }
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
     const auto result = WaitForm->UnlockDatabase(dbName, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
@@ -186,6 +242,11 @@ void TWAMainForm::UnlockDBItemClick()
         Dialogs::message(
             Dialogs::Icon::None, kAttention, u"База данных "_s + dbName + u" разблокирована успешно"_s);
         DatabaseLocked = 0;
+    } else if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
+        const ChangeCheck::Finding finding = ChangeCheck::databaseUnlocked(*WaitForm->engine(), dbName);
+        // A lock still there is said below, after the statistics have been read again.
+        if (finding.outcome != ChangeCheck::Outcome::NotDone)
+            tellFinding(finding);
     }
     // The server has the last word on the lock.
     OpenDbForm->RefreshCurrentDatabase(TOpenDbForm::OpenBy::Command);
@@ -199,6 +260,8 @@ void TWAMainForm::UnlockrecordItemClick()
     if (serverBusy())
         return;
     const QString dbName = CurrentDbName;
+    if (!haveCurrentDatabase(dbName))
+        return;
     if (!haveLockedRecords())
         return;
     MFNForm->setWindowTitle(Msg(425));
@@ -220,6 +283,8 @@ void TWAMainForm::UnLockListItemClick()
     if (serverBusy())
         return;
     const QString dbName = CurrentDbName;
+    if (!haveCurrentDatabase(dbName))
+        return;
     if (!haveLockedRecords())
         return;
     if (Dialogs::execModal(LockedListForm) != QDialog::Accepted || UnlockSelection.isEmpty())

@@ -1,8 +1,11 @@
 #include "DbNames.h"
 
+#include "exchange/WireFormat.h"
 #include "shell/TextRules.h"
 
 #include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -44,4 +47,16 @@ QString oneLineDescription(const QString &text)
             c = u' ';
     }
     return out;
+}
+
+QString binaryMarkerProblem(const QString &what)
+{
+    return what
+        + u" содержит «TULVA_BINARY_DATA»: на этой метке сервер обрывает свои ответы, и сохранённый "
+          "текст уже нельзя будет прочитать. Уберите её."_s;
+}
+
+QString descriptionProblem(const QString &text)
+{
+    return Wire::holdsBinaryMarker(text) ? binaryMarkerProblem(u"Описание базы данных"_s) : QString();
 }

@@ -29,3 +29,10 @@ bool isDatabaseListed(QStringView name, const QStringList &listed);
 // The description as one request line: a line break inside it would shift the creation flag
 // onto another line, so control characters become blanks.
 QString oneLineDescription(const QString &text);
+
+// The sentence that refuses a text holding the binary marker; `what` begins it ("Описание").
+QString binaryMarkerProblem(const QString &what);
+
+// Why the description of a new database cannot be sent, or empty. The server stores it and hands
+// it back in the database list; the marker in it would cut every later reading of that list.
+QString descriptionProblem(const QString &text);

@@ -1,5 +1,7 @@
 #include "Maintenance.h"
 
+#include "database/ChangeCheck.h"
+#include "database/DatabaseInfo.h"
 #include "database/MfnListModel.h"
 #include "database/Mfnlist.h"
 #include "database/Opendb.h"
@@ -128,16 +130,26 @@ void showProcessProtocol(const QString &processCaption)
 
 void TWAMainForm::ClearDBItemClick()
 {
-    if (!Dialogs::askYesNo(Dialogs::Icon::Warning, Msg(138), Msg(454) + u" "_s + CurrentDbName))
+    // The database named in the question is the one cleared, whatever a refresh does meanwhile.
+    const QString dbName = CurrentDbName;
+    if (dbName.isEmpty()) {
+        warn(noCurrentDatabaseText());
         return;
-    const auto result = WaitForm->ClearDatabase(CurrentDbName, AnswerList);
+    }
+    if (!Dialogs::askYesNo(Dialogs::Icon::Warning, Msg(138), Msg(454) + u" "_s + dbName))
+        return;
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
+    const auto result = WaitForm->ClearDatabase(dbName, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return;
     }
-    if (result != OpResult::Accepted || !returnCodeOk(AnswerList))
+    if (result == OpResult::Accepted && returnCodeOk(AnswerList))
+        Dialogs::message(Dialogs::Icon::Warning, Msg(138), dbName + u" - "_s + Msg(456));
+    else if (attempts.uncertain(result, returnCodeOk(AnswerList)))
+        warn(ChangeCheck::databaseCleared(*WaitForm->engine(), dbName).text);
+    else
         return;
-    Dialogs::message(Dialogs::Icon::Warning, Msg(138), CurrentDbName + u" - "_s + Msg(456));
     OpenDbForm->OpenSelectedDatabase();
 }
 

@@ -125,11 +125,18 @@ void TNewDBForm::OKBitBtnClick()
     const QString name = NameEdit->text();
     if (name.isEmpty())
         return;
-    if (isValidDatabaseName(name)) {
-        accept();
+    if (!isValidDatabaseName(name)) {
+        Dialogs::message(Dialogs::Icon::Error, Msg(138), u"Not valid DB name"_s);
+        if (isVisible())
+            NameEdit->setFocus();
         return;
     }
-    Dialogs::message(Dialogs::Icon::Error, Msg(138), u"Not valid DB name"_s);
-    if (isVisible())
-        NameEdit->setFocus();
+    // The dialog stays open with what was typed, for the description to be corrected.
+    if (const QString problem = descriptionProblem(FullNameEdit->text()); !problem.isEmpty()) {
+        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, problem);
+        if (isVisible())
+            FullNameEdit->setFocus();
+        return;
+    }
+    accept();
 }

@@ -70,9 +70,14 @@ void TOpenDbForm::FormCreate()
     DBStringGrid->setRow(1);
 }
 
+QString TOpenDbForm::listFileName()
+{
+    return ProfileIni.readString(ProfileSection, u"DBNNAMECAT"_s, u"dbnam1.mnu"_s);
+}
+
 void TOpenDbForm::ReloadDatabaseList(ListRead when)
 {
-    const QString file = ProfileIni.readString(ProfileSection, u"DBNNAMECAT"_s, u"dbnam1.mnu"_s);
+    const QString file = listFileName();
     if (when == ListRead::AfterChange) {
         WaitForm->ClearResourceCache();
         WaitForm->ReadResourceCached(1, QString(), file, AnswerList);
@@ -116,7 +121,8 @@ void TOpenDbForm::SelectStartupDatabase()
 void TOpenDbForm::OpenSelectedDatabase(OpenBy by)
 {
     const int row = DBStringGrid->row();
-    if (row <= 0)
+    // A row without a name (the list could not be read) names no database to ask for.
+    if (row <= 0 || DBStringGrid->cell(0, row).isEmpty())
         return;
     if (OpenDatabase(DBStringGrid->cell(0, row), DBStringGrid->cell(1, row), by))
         return;
@@ -146,6 +152,8 @@ bool TOpenDbForm::OpenDatabase(QString name, QString description, OpenBy by)
     const int result = WaitForm->GetDatabaseInfo(name, AnswerList);
     DatabaseInfoReading reading = readDatabaseInfo(result, AnswerList);
     if (!reading.state) {
+        m_lastFailure = reading.error.kind;
+        m_lastFailureText = name + u" ("_s + databaseInfoErrorReason(reading.error) + u")"_s;
         reportOpenFailure(name, reading.error, by);
         return false;
     }
@@ -176,14 +184,76 @@ void TOpenDbForm::applyDatabaseState(const QString &name, const QString &descrip
     grid->setCell(1, 6, QString::number(DeletedMfns1.size()));
     grid->setCell(1, 7, QString::number(DeletedMfns2.size()));
     grid->setCell(1, 8, QString::number(UnactualizedMfns.size()));
+    followLockFlag();
+    WAMainForm->showOpenStatus(QString());
+}
 
+void TOpenDbForm::followLockFlag()
+{
     for (const char *itemName : LockDependentItems) {
         const QString itemKey = QString::fromLatin1(itemName);
         const bool allowed = !FormConnect || FormConnect->profileAllows(itemKey);
         if (QAction *item = WAMainForm->menuItem(itemKey))
             item->setEnabled(lockDependentItemEnabled(allowed, DatabaseLocked));
     }
-    WAMainForm->showOpenStatus(QString());
+}
+
+void TOpenDbForm::clearCurrentDatabase()
+{
+    // An answer still on its way describes a database that is no longer current.
+    ++m_statesApplied;
+    CurrentDbName.clear();
+    DeletedMfns1.clear();
+    DeletedMfns2.clear();
+    UnactualizedMfns.clear();
+    LockedMfns.clear();
+    MaxMfn = 0;
+    DatabaseLocked = 0;
+    TStringGrid *grid = WAMainForm->StatisticGrid;
+    for (int row = 1; row <= 8; ++row)
+        grid->setCell(1, row, QString());
+    followLockFlag();
+}
+
+void TOpenDbForm::OpenFirstDatabaseAfterDeletion(const QString &deleted)
+{
+    const auto isDeleted
+        = [&deleted](const QString &name) { return name.compare(deleted, Qt::CaseInsensitive) == 0; };
+    // A list that could not be read again keeps its first row, which may name the deleted one.
+    if (isDeleted(DBStringGrid->cell(0, 1))) {
+        DBStringGrid->setCell(0, 1, QString());
+        DBStringGrid->setCell(1, 1, QString());
+    }
+    QStringList failed;
+    for (int row = 1; row < DBStringGrid->rowCount(); ++row) {
+        const QString name = DBStringGrid->cell(0, row);
+        if (name.isEmpty() || isDeleted(name))
+            continue;
+        DBStringGrid->setRow(row);
+        // The failures are told together below, not one box each.
+        if (OpenDatabase(name, DBStringGrid->cell(1, row), OpenBy::Timer)) {
+            if (!failed.isEmpty())
+                Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+                    u"База данных "_s + deleted + u" удалена. Не открылись: "_s + failed.join(u", "_s)
+                        + u".\nТекущей стала база данных "_s + CurrentDbName + u"."_s);
+            return;
+        }
+        failed.append(m_lastFailureText);
+        // Without an answer from the server no other database would open either.
+        if (m_lastFailure == DatabaseInfoError::Failed || m_lastFailure == DatabaseInfoError::Busy)
+            break;
+    }
+    clearCurrentDatabase();
+    DBStringGrid->setRow(1);
+    const QString none = u"Текущей базы данных нет"_s;
+    WAMainForm->showOpenStatus(
+        none + (failed.isEmpty() ? QString() : u": не открылись "_s + failed.join(u", "_s)));
+    Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+        u"База данных "_s + deleted + u" удалена. "_s
+            + (failed.isEmpty()
+                    ? u"В списке баз данных не осталось другой базы данных."_s
+                    : u"Ни одна база данных из списка не открылась: "_s + failed.join(u", "_s) + u"."_s)
+            + u"\n"_s + none + u"."_s);
 }
 
 void TOpenDbForm::reportOpenFailure(const QString &name, const DatabaseInfoError &error, OpenBy by)

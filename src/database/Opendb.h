@@ -42,8 +42,14 @@ public:
     void CancelBitBtnClick();
     void DBStringGridDblClick();
 
+    // After a deletion: the first listed database other than the deleted one that opens becomes
+    // current; when none does, no database is current. The screen says which.
+    void OpenFirstDatabaseAfterDeletion(const QString &deleted);
+
     // First data row whose name equals the text ignoring letter case, or -1.
     int rowOfDatabase(const QString &name) const;
+    // The server file that lists the databases, as the profile names it.
+    static QString listFileName();
 
     TStringGrid *DBStringGrid;
     QFrame *BottomPanel;
@@ -54,8 +60,14 @@ public:
 
 private:
     void applyDatabaseState(const QString &name, const QString &description, DatabaseState &&state);
+    // No database is current: nothing on the screen names one, and no record list is kept.
+    void clearCurrentDatabase();
+    void followLockFlag();
     void reportOpenFailure(const QString &name, const DatabaseInfoError &error, OpenBy by);
 
     // Counts the states applied, so that an answer that was overtaken while it waited is dropped.
     quint64 m_statesApplied = 0;
+    // Why the last open that changed nothing failed; its text for the boxes.
+    int m_lastFailure = 0;
+    QString m_lastFailureText;
 };

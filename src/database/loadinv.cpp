@@ -1,9 +1,11 @@
 #include "loadinv.h"
 
+#include "database/ChangeCheck.h"
 #include "database/Opendb.h"
 #include "exchange/OpResult.h"
 #include "exchange/Waitunit.h"
 #include "server/process.h"
+#include "shell/Dialogs.h"
 #include "shell/FormUtil.h"
 #include "shell/Forms.h"
 #include "shell/Globals.h"
@@ -139,10 +141,17 @@ void TLoadInvForm::Button1Click()
     if (code.isEmpty())
         return;
     if (row > 0) {
-        const auto result = WaitForm->StopProcess(grid->cell(ProcessColumn::ClientId, row), code,
-            grid->cell(ProcessColumn::Number, row), AnswerList);
-        if (result == OpResult::Accepted && returnCodeOk(AnswerList))
+        const QString clientId = grid->cell(ProcessColumn::ClientId, row);
+        const QString number = grid->cell(ProcessColumn::Number, row);
+        const ChangeCheck::Attempts attempts(*WaitForm->engine());
+        const auto result = WaitForm->StopProcess(clientId, code, number, AnswerList);
+        if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {
             FormProcess->RefreshClick();
+        } else if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
+            Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+                ChangeCheck::processStopped(*WaitForm->engine(), number, clientId).text);
+            FormProcess->RefreshClick();
+        }
     }
     OpenDbForm->OpenSelectedDatabase();
     close();

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
@@ -360,7 +361,50 @@ void TulvaExchange::StartSend()
         setState(kFailed);
         return;
     }
-    Send_Sock->connectToHost(m_serverHost, quint16(port));
+    connectSendSock(quint16(port));
+}
+
+void TulvaExchange::connectSendSock(quint16 port)
+{
+    if (!m_route) {
+        Send_Sock->connectToHost(m_serverHost, port);
+        return;
+    }
+    // The way may open later (a tunnel starting): meanwhile the wait runs as for a slow server,
+    // and an answer that comes after this exchange has ended is ignored.
+    const quint64 attempt = ++m_routeAttempt;
+    QPointer<TulvaExchange> self(this);
+    m_route->open(
+        [self, attempt](const QString &host, quint16 routePort) {
+            if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
+                self->Send_Sock->connectToHost(host, routePort);
+        },
+        [self, attempt](const QString &) {
+            if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
+                self->connectionBroken();
+        });
+}
+
+bool TulvaExchange::routeNow(QString *host, quint16 *port)
+{
+    // The blocking transport waits for the way as it waits for everything else.
+    bool answered = false;
+    bool ok = false;
+    QEventLoop loop;
+    m_route->open(
+        [&](const QString &h, quint16 p) {
+            *host = h;
+            *port = p;
+            ok = answered = true;
+            loop.quit();
+        },
+        [&](const QString &) {
+            answered = true;
+            loop.quit();
+        });
+    if (!answered)
+        loop.exec();
+    return ok;
 }
 
 void TulvaExchange::TimerWaitTimer()
@@ -383,8 +427,14 @@ void TulvaExchange::sendCancelMessage(bool laterPress)
     // Every press gets a connection of its own, so each cancel message reaches the server.
     if (Sock_StopProcess->state() != QAbstractSocket::UnconnectedState)
         Sock_StopProcess->abort();
-    if (!m_serverHost.isEmpty())
-        Sock_StopProcess->connectToHost(m_serverHost, quint16(Wire::portNumber(bytes(m_serverPort))));
+    if (m_serverHost.isEmpty())
+        return;
+    QString host = m_serverHost;
+    quint16 port = quint16(Wire::portNumber(bytes(m_serverPort)));
+    // Through a route only while it is open: a request that never went out needs no cancelling.
+    if (m_route && !m_route->current(&host, &port))
+        return;
+    Sock_StopProcess->connectToHost(host, port);
 }
 
 void TulvaExchange::TerminatorButtonClick()
@@ -590,7 +640,14 @@ int TulvaExchange::blockingExchange()
     }
     try {
         ClientSocket->abort();
-        ClientSocket->connectToHost(m_serverHost, quint16(port));
+        QString host = m_serverHost;
+        quint16 routePort = quint16(port);
+        if (m_route && !routeNow(&host, &routePort)) {
+            m_retryFlag = true;
+            m_state = kFailed;
+            return m_state;
+        }
+        ClientSocket->connectToHost(host, routePort);
         if (!ClientSocket->waitForConnected(m_blockingTimeoutMs)) {
             ClientSocket->abort();
             m_retryFlag = true;
@@ -883,6 +940,16 @@ int TulvaExchange::ReadResourceCached(
 void TulvaExchange::ClearResourceCache()
 {
     m_resourceCache.clear();
+}
+
+void TulvaExchange::forgetLastRequest()
+{
+    if (m_inOperation)
+        return;
+    m_requestText.fill('\0');
+    m_requestText.clear();
+    m_wireMessage.fill('\0');
+    m_wireMessage.clear();
 }
 
 int ConnectToServer(TulvaExchange *engine, const QString &host, const QString &port,

@@ -40,6 +40,21 @@ public:
     virtual bool programTerminating() const = 0;
 };
 
+// The way to the server when it is not a plain TCP connection (an SSH tunnel). The engine asks for
+// it before each connection it makes, the cancel message's included.
+class ExchangeRoute
+{
+public:
+    virtual ~ExchangeRoute() = default;
+    using Ready = std::function<void(const QString &host, quint16 port)>;
+    using Failed = std::function<void(const QString &reason)>;
+    // Opens the way unless it is open, then calls one of the two, at once or later from the event
+    // loop.
+    virtual void open(const Ready &ready, const Failed &failed) = 0;
+    // Where the open way begins; false while it is not open.
+    virtual bool current(QString *host, quint16 *port) const = 0;
+};
+
 // One finished (or refused) operation, for the request journal. Never holds a password.
 struct ExchangeRecord
 {
@@ -78,6 +93,9 @@ public:
     bool waitNoModal() const { return m_waitNoModal; }
 
     void SetServerAddress(const QString &host, const QString &port, const QString &workstation);
+    // Connections go this way instead of straight to the server host and port; null: straight.
+    void setRoute(ExchangeRoute *route) { m_route = route; }
+    ExchangeRoute *route() const { return m_route; }
 
     // Server commands.
     int RegisterClient(const QString &userName, const QString &password, const QString &workstation,
@@ -110,6 +128,9 @@ public:
     // Resource reads through the cache (key: path code, database and file name, upper-cased).
     int ReadResourceCached(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer);
     void ClearResourceCache();
+    // Overwrites and drops the text of the last request, which may hold passwords (a saved
+    // client list); nothing is dropped while an exchange runs.
+    void forgetLastRequest();
 
     // The cancel button (and Esc): the first two presses send the cancel message, the third
     // also gives the exchange up and leads to the retry question.
@@ -180,6 +201,8 @@ private:
     int exchangeWithWindow(bool background);
     void waitInLoop();
     void StartSend();
+    void connectSendSock(quint16 port);
+    bool routeNow(QString *host, quint16 *port);
     void answerToList(AnswerOut answer);
     void setState(int state);
     int blockingExchange();
@@ -199,6 +222,8 @@ private:
     void sendCancelMessage(bool laterPress);
 
     ExchangeWindow *m_window = nullptr;
+    ExchangeRoute *m_route = nullptr;
+    quint64 m_routeAttempt = 0; // an answer of the route for an earlier connection is ignored
     bool m_waitNoModal = true;
     bool m_gatewayMode = false;
     QByteArray m_gatewayPath;

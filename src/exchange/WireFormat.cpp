@@ -105,6 +105,13 @@ QByteArray nextSequence(QByteArrayView sequence)
     return QByteArray::number(value + 1);
 }
 
+bool holdsBinaryMarker(QStringView text)
+{
+    // The marker is ASCII, which Windows-1251 carries unchanged: the text holds it exactly when
+    // its bytes on the wire would.
+    return text.contains(QLatin1StringView(kBinaryMarker.data(), kBinaryMarker.size()));
+}
+
 int portNumber(QByteArrayView portText)
 {
     bool ok = false;

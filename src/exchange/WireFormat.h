@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QStringView>
 
 // The bytes on the wire: request header and framing, retried requests, the cancel message and the
 // checks applied to an answer. Everything here works on Windows-1251 bytes; nothing needs a window.
@@ -28,6 +29,10 @@ struct Identity
     QByteArray password;
     QByteArray userName;
 };
+
+// True when the text holds the binary marker. The server keeps such a text as it is given, but
+// every answer that carries it back is cut at the marker: a stored text must never hold it.
+bool holdsBinaryMarker(QStringView text);
 
 // Decimal integer with an optional sign; ok is false for anything else (blanks, overflow).
 qint64 toInteger(QByteArrayView text, bool *ok = nullptr);

@@ -1,8 +1,10 @@
 #include "ClientList.h"
 
+#include "database/DbNames.h"
 #include "exchange/AnswerLines.h"
 #include "exchange/OpResult.h"
 #include "exchange/TextCodec.h"
+#include "exchange/WireFormat.h"
 #include "shell/TextRules.h"
 
 #include <QCollator>
@@ -28,16 +30,6 @@ bool decimal(const QString &text, qint64 *value)
     return ok;
 }
 
-bool isControlCharacter(char16_t u)
-{
-    return u < 0x20 || u == 0x7F || u == 0x2028 || u == 0x2029;
-}
-
-bool hasControlCharacter(const QString &text)
-{
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return isControlCharacter(c.unicode()); });
-}
-
 // The wire carries Windows-1251: a character outside it would arrive as another one.
 bool fitsCodePage(const QString &text)
 {
@@ -58,11 +50,18 @@ bool fitsCodePage(const QString &text)
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return inCodePage[c.unicode()]; });
 }
 
-// What every line of the client list text needs; `what` begins the sentence ("Имя клиента").
+// What would break one line of the client list text; `what` begins the sentence ("Имя клиента").
+// A line break splits the line and a zero byte ends the text; the binary marker cuts every
+// answer that carries the list back; a character outside the code page arrives as another one.
+// Anything else the server keeps and the text carries, tabs and blanks included.
 QString lineProblem(const QString &text, const QString &what)
 {
-    if (hasControlCharacter(text))
-        return what + u" содержит перевод строки, табуляцию или другой управляющий символ."_s;
+    if (text.contains(u'\r') || text.contains(u'\n'))
+        return what + u" содержит перевод строки."_s;
+    if (text.contains(QChar(0)))
+        return what + u" содержит нулевой символ."_s;
+    if (Wire::holdsBinaryMarker(text))
+        return binaryMarkerProblem(what);
     if (!fitsCodePage(text))
         return what + u" содержит символы, которых нет в кодировке Windows-1251."_s;
     return {};
@@ -328,6 +327,7 @@ std::optional<QList<Account>> parseClientListText(
 
 QString nameProblem(const QString &name)
 {
+    // The server takes no account without a name: it would refuse the whole list.
     if (name.isEmpty())
         return u"Имя клиента не может быть пустым."_s;
     if (name == ListEnd)
@@ -337,16 +337,15 @@ QString nameProblem(const QString &name)
 
 QString passwordProblem(const QString &password)
 {
-    if (password.isEmpty())
-        return u"Пароль не может быть пустым."_s;
-    // The text of a password is never repeated in a message.
+    // An empty password is a password the server keeps. The text of a password is never
+    // repeated in a message.
+    if (password == ListEnd)
+        return u"Пароль «*****» нельзя: этой строкой кончается список клиентов."_s;
     return lineProblem(password, u"Пароль"_s);
 }
 
 QString iniNameProblem(const QString &iniName)
 {
-    if (iniName.isEmpty())
-        return {};
     if (iniName.contains(u';') || iniName.contains(u'='))
         return u"Имя ini-файла «%1» содержит «;» или «=»."_s.arg(iniName);
     return lineProblem(iniName, u"Имя ini-файла"_s);

@@ -94,9 +94,11 @@ std::optional<QList<Account>> parseClientListText(
 // --- name rules --------------------------------------------------------------------------------
 
 // Why a value would break the client list text, as a sentence for the administrator; empty when
-// it is fine. A name or password must be non-empty, one line, without control characters,
-// written in the Windows-1251 letters of the wire, and not the list end "*****"; a workstation
-// INI name must in addition hold no ";" or "=", which separate the entries of its line.
+// it is fine. Refused are only a line break, a zero character, the binary marker and characters
+// outside the Windows-1251 letters of the wire; a name must also be non-empty, a name or a
+// password must not be the list end "*****", and a workstation INI name must hold no ";" or
+// "=", which separate the entries of its line. Whatever else the server keeps (an empty
+// password, a tab) goes through.
 QString nameProblem(const QString &name);
 QString passwordProblem(const QString &password);
 QString iniNameProblem(const QString &iniName);

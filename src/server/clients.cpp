@@ -2,6 +2,7 @@
 
 #include "ClientList.h"
 #include "clients_edit.h"
+#include "database/ChangeCheck.h"
 #include "exchange/OpResult.h"
 #include "exchange/Waitunit.h"
 #include "shell/Dialogs.h"
@@ -22,6 +23,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -57,6 +59,14 @@ public:
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
 };
+
+// Passwords are overwritten before their memory goes back.
+void wipe(QStringList &passwords)
+{
+    for (QString &p : passwords)
+        p.fill(QChar(0));
+    passwords.clear();
+}
 
 QAction *addItem(QMenu *menu, const QString &text, const QString &name)
 {
@@ -119,7 +129,13 @@ TFormCLient::TFormCLient(QWidget *parent)
     Panel1 = makeBottomPanel(this, u"Panel1"_s, { LabelComments, ButtonOK, ButtonCancel });
     // Room for the note's two lines within the panel's fixed height.
     Panel1->layout()->setContentsMargins(8, 4, 8, 4);
-    stackVertically(this, { StringGridCLients, Panel1 }, StringGridCLients);
+    LabelUnread = new QLabel(this);
+    LabelUnread->setObjectName(u"LabelUnread"_s);
+    LabelUnread->setWordWrap(true);
+    LabelUnread->setContentsMargins(8, 6, 8, 6);
+    LabelUnread->setStyleSheet(u"color: #a00000; font-weight: bold;"_s);
+    LabelUnread->hide();
+    stackVertically(this, { LabelUnread, StringGridCLients, Panel1 }, StringGridCLients);
 
     PanelImage = makePanel(StringGridCLients, u"PanelImage"_s);
     PanelImage->setFixedSize(15, 14);
@@ -166,6 +182,7 @@ TFormCLient::~TFormCLient()
     StringGridCLients->horizontalScrollBar()->disconnect(this);
     StringGridCLients->viewport()->removeEventFilter(this);
     StringGridCLients->horizontalHeader()->viewport()->removeEventFilter(this);
+    wipe(ClientPasswords);
 }
 
 void TFormCLient::FormCreate()
@@ -183,6 +200,7 @@ void TFormCLient::FormCreate()
         StringGridCLients->setColWidth(c, widths[c]);
     }
     ClientSortColumn = 1;
+    setListRead(false);
     PlaceSortMarker();
 }
 
@@ -271,25 +289,84 @@ bool TFormCLient::LoadClientAccounts()
     const auto result = WaitForm->GetClientList(AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
+        m_loadFailure = u"выполняется предыдущий запрос к серверу"_s;
         return false;
     }
-    if (result != OpResult::Accepted || !returnCodeOk(AnswerList))
+    if (result != OpResult::Accepted) {
+        m_loadFailure = u"нет ответа сервера"_s;
         return false;
+    }
+    if (!returnCodeOk(AnswerList)) {
+        m_loadFailure = AnswerList.isEmpty() ? u"пустой ответ сервера"_s
+                                             : u"сервер вернул код "_s + AnswerList.first().left(40);
+        return false;
+    }
     QString why;
     std::optional<ClientList::AccountTable> table = ClientList::parseAccountTable(AnswerList, &why);
+    AnswerList.clear();
     if (!table) {
+        m_loadFailure = u"список, полученный от сервера, испорчен: "_s + why;
         Dialogs::message(Dialogs::Icon::Warning, kAttention,
             u"Список клиентов, полученный от сервера, испорчен: "_s + why
-                + u" Показанный список не изменен."_s);
+                + (m_listRead ? u" Показанный список не изменен."_s : QString()));
         return false;
     }
     BusyCursor busy;
-    // Not kept longer than needed: the answer holds the passwords in clear.
-    AnswerList.clear();
+    wipe(ClientPasswords);
     ClientPasswords = std::move(table->passwords);
     StringGridCLients->setColCount(table->columnCount);
     writeAccountRows(std::move(table->rows));
+    setListRead(true);
+    tellUnsendableAccounts();
     return true;
+}
+
+void TFormCLient::setListRead(bool read)
+{
+    m_listRead = read;
+    // Edits of a list that was not read would replace the server's whole list when saved.
+    for (QAction *item : { ProcStop, CEdit, N1, Save })
+        item->setEnabled(read);
+    if (!read)
+        ButtonOK->setEnabled(false);
+    LabelUnread->setVisible(!read && !LabelUnread->text().isEmpty());
+}
+
+void TFormCLient::dropList(const QString &why)
+{
+    wipe(ClientPasswords);
+    StringGridCLients->gridModel()->setDataRows({});
+    // The empty row is no account to point at.
+    StringGridCLients->selectionModel()->clear();
+    LabelUnread->setText(why.isEmpty() ? QString()
+                                       : u"Список клиентов не прочитан: "_s + why
+                + u". Сохранять нечего; прочитать список снова — Ctrl+R."_s);
+    setListRead(false);
+}
+
+void TFormCLient::tellUnsendableAccounts()
+{
+    constexpr int kNamed = 5;
+    const QList<ClientList::Account> accounts = ClientList::accountsFromRows(accountRows(), ClientPasswords);
+    QStringList named;
+    qsizetype more = 0;
+    for (const ClientList::Account &a : accounts) {
+        const QString problem = ClientList::accountProblem(a);
+        if (problem.isEmpty())
+            continue;
+        if (named.size() < kNamed)
+            named.append(u"«"_s + a.name + u"»: "_s + problem);
+        else
+            ++more;
+    }
+    if (named.isEmpty())
+        return;
+    if (more > 0)
+        named.append(u"и ещё клиентов: %1."_s.arg(more));
+    Dialogs::message(Dialogs::Icon::Warning, kAttention,
+        u"На сервере хранятся значения, которые список клиентов не может передать обратно. "
+        "Пока эти клиенты не исправлены, список не сохранить:\n"_s
+            + named.join(u'\n'));
 }
 
 void TFormCLient::SortClientGrid(int column)
@@ -311,22 +388,37 @@ void TFormCLient::SortClientGrid(int column)
 
 TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
 {
+    if (!m_listRead)
+        return SaveOutcome::Invalid;
     QList<ClientList::Account> accounts = ClientList::accountsFromRows(accountRows(), ClientPasswords);
     for (qsizetype i = 0; i < accounts.size(); ++i) {
         const QString problem = ClientList::accountProblem(accounts.at(i));
         if (!problem.isEmpty()) {
+            // The account to edit is the current one when the box closes.
+            StringGridCLients->setRow(int(i) + 1);
             Dialogs::message(Dialogs::Icon::Warning, kAttention,
-                u"Список клиентов не сохранен. Клиент в строке %1 («%2»): %3"_s.arg(i + 1).arg(
-                    accounts.at(i).name, problem));
+                u"Список клиентов не сохранен. Исправьте клиента «%1» в строке %2: %3"_s
+                    .arg(accounts.at(i).name)
+                    .arg(i + 1)
+                    .arg(problem));
             return SaveOutcome::Invalid;
         }
     }
     const QStringList text = clientListText();
 
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
     const auto result = WaitForm->SaveClientList(text, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return SaveOutcome::Busy;
+    }
+    if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
+        const ChangeCheck::Finding finding
+            = ChangeCheck::clientListSaved(*WaitForm->engine(), text, TFormClientsEdit::defaultIniNames());
+        const bool saved = finding.outcome == ChangeCheck::Outcome::Done;
+        Dialogs::message(Dialogs::Icon::Warning, kAttention,
+            finding.text + (saved ? QString() : u" Изменения остаются в окне."_s));
+        return saved ? SaveOutcome::Saved : SaveOutcome::Failed;
     }
     if (result != OpResult::Accepted) {
         Dialogs::message(Dialogs::Icon::Warning, kAttention,
@@ -386,6 +478,8 @@ void TFormCLient::RefreshClick()
     // The list on screen is the server's again: nothing is left to save.
     if (LoadClientAccounts())
         ButtonOK->setEnabled(false);
+    else if (!m_listRead)
+        dropList(m_loadFailure);
     // The administrator stays on the same account wherever the server's order puts it; only an
     // account that has gone leaves the row number to decide.
     const QStringList names = accountNames();
@@ -403,34 +497,46 @@ void TFormCLient::showFromMainMenu()
         if (confirmReread()) {
             if (LoadClientAccounts())
                 ButtonOK->setEnabled(false);
+            else if (!m_listRead)
+                dropList(m_loadFailure);
             SortClientGrid(ClientSortColumn);
             PlaceSortMarker();
         }
     } else {
-        LoadClientAccounts();
+        // A closed window keeps no list: it shows what the server gives now, or why there is none.
+        if (!LoadClientAccounts())
+            dropList(m_loadFailure);
         show(); // the showing sorts and places the marker
     }
     raise();
     activateWindow();
 }
 
-bool TFormCLient::runProfileDialog(const QString &mode)
+std::optional<ClientList::Account> TFormCLient::runProfileDialog(const QString &mode)
 {
     const QString caption = FormClientsEdit->windowTitle();
     FormClientsEdit->setWindowTitle(caption + u" - "_s + mode);
     const int result = Dialogs::execModal(FormClientsEdit);
     FormClientsEdit->setWindowTitle(caption);
-    return result == QDialog::Accepted;
+    std::optional<ClientList::Account> account;
+    if (result == QDialog::Accepted)
+        account = FormClientsEdit->account();
+    // The dialog keeps no password once it is closed (setText drops the undo history too).
+    FormClientsEdit->EditPassword->setText(QString());
+    return account;
 }
 
 void TFormCLient::ProcStopClick()
 {
+    if (!m_listRead)
+        return;
     FormClientsEdit->prepareToAdd();
     FormClientsEdit->setExistingNames(accountNames(), -1);
-    if (!runProfileDialog(u"добавить"_s))
+    const std::optional<ClientList::Account> typed = runProfileDialog(u"добавить"_s);
+    if (!typed)
         return;
     ButtonOK->setEnabled(true);
-    const ClientList::Account account = FormClientsEdit->account();
+    const ClientList::Account &account = *typed;
     // With no accounts the grid's one row is empty and takes the new one.
     const int r = clientCount() + 1;
     if (r >= StringGridCLients->rowCount())
@@ -449,7 +555,7 @@ void TFormCLient::ProcStopClick()
 void TFormCLient::CEditClick()
 {
     const int r = StringGridCLients->row();
-    if (r < 1 || r > clientCount())
+    if (!m_listRead || r < 1 || r > clientCount())
         return;
     ClientList::Account account;
     account.name = StringGridCLients->cell(ClientList::NameColumn, r);
@@ -458,10 +564,11 @@ void TFormCLient::CEditClick()
         account.ini[k] = StringGridCLients->cell(ClientList::FirstIniColumn + k, r);
     FormClientsEdit->prepareToEdit(account);
     FormClientsEdit->setExistingNames(accountNames(), r - 1);
-    if (!runProfileDialog(u"редактировать"_s))
+    const std::optional<ClientList::Account> typed = runProfileDialog(u"редактировать"_s);
+    if (!typed)
         return;
     ButtonOK->setEnabled(true);
-    account = FormClientsEdit->account();
+    account = *typed;
     StringGridCLients->setCell(ClientList::NameColumn, r, account.name);
     StringGridCLients->setCell(ClientList::PasswordColumn, r, ClientList::HiddenPassword);
     ClientPasswords[r - 1] = account.password;
@@ -472,7 +579,7 @@ void TFormCLient::CEditClick()
 void TFormCLient::N1Click()
 {
     const int r = StringGridCLients->row();
-    if (r < 1 || r > clientCount())
+    if (!m_listRead || r < 1 || r > clientCount())
         return;
     if (clientCount() < 2) {
         // The server would be left without a single account to log in with.
@@ -504,7 +611,8 @@ bool TFormCLient::confirmClose()
         return !hasUnsavedChanges();
     }
     if (answer == QMessageBox::No) {
-        ButtonOK->setEnabled(false);
+        // The edits are dropped, not merely marked saved: nothing of them may reach the server.
+        dropList(QString());
         return true;
     }
     return false;
@@ -520,6 +628,15 @@ void TFormCLient::reject()
 {
     // Escape and the close box come here: they ask as the close button does.
     ButtonCancelClick();
+}
+
+void TFormCLient::done(int result)
+{
+    QDialog::done(result);
+    dropList(QString());
+    // The last request may be the saved list, passwords and all.
+    if (WaitForm)
+        WaitForm->engine()->forgetLastRequest();
 }
 
 void TWAMainForm::ServerClientListItemClick()

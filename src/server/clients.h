@@ -1,7 +1,11 @@
 #pragma once
 
+#include "ClientList.h"
+
 #include <QDialog>
 #include <QStringList>
+
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -10,7 +14,8 @@ class QMenu;
 class QPushButton;
 class TStringGrid;
 
-// Real password of client grid row i+1 at entry i; the grid itself shows only "*****".
+// Real password of client grid row i+1 at entry i; the grid itself shows only "*****". Held
+// only while the accounts window is open.
 inline QStringList ClientPasswords;
 // Column the client grid is sorted by.
 inline int ClientSortColumn = 1;
@@ -31,6 +36,9 @@ public:
     // Reads the accounts from the server into the grid and ClientPasswords; true when it did.
     // Anything short of a sound table leaves both as they were.
     bool LoadClientAccounts();
+    // Whether the grid holds a list read from the server. Until one is, the window says that
+    // the list could not be read and offers nothing to edit or save.
+    bool listRead() const { return m_listRead; }
     // How a save ended.
     enum class SaveOutcome { Saved, Refused, Failed, Busy, Invalid };
     // Sends the accounts of the grid as the client list text, and says how that went.
@@ -74,8 +82,11 @@ public:
     QPushButton *ButtonCancel;
     QFrame *PanelImage; // sort marker floating over the title row
     QLabel *Image1;
+    QLabel *LabelUnread; // why no list is shown
 
     void reject() override;
+    // However the window closes, nothing of the list stays: the next opening reads it again.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -87,6 +98,13 @@ private:
     QStringList accountNames() const;
     // Asks before unsaved edits are replaced by the server's list; true to go on.
     bool confirmReread();
-    // Runs the profile dialog; true when it ended with OK.
-    bool runProfileDialog(const QString &mode);
+    // Runs the profile dialog; the account typed when it ended with OK.
+    std::optional<ClientList::Account> runProfileDialog(const QString &mode);
+    // Drops the list and every password; the window then shows why there is none.
+    void dropList(const QString &why);
+    void setListRead(bool read);
+    // Names the accounts that hold a value the list text cannot carry back to the server.
+    void tellUnsendableAccounts();
+    bool m_listRead = false;
+    QString m_loadFailure;
 };

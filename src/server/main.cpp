@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include "ClientList.h"
+#include "database/ChangeCheck.h"
 #include "exchange/OpResult.h"
 #include "exchange/Waitunit.h"
 #include "shell/Dialogs.h"
@@ -181,13 +182,20 @@ void TFormRegClients::clientdelClick()
     const int row = StringGridClient->row();
     if (!removable(row))
         return;
-    const auto result = WaitForm->DeleteRegisteredClient(StringGridClient->cell(4, row), AnswerList);
+    const QString clientId = StringGridClient->cell(4, row);
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
+    const auto result = WaitForm->DeleteRegisteredClient(clientId, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return;
     }
-    if (result == OpResult::Accepted && returnCodeOk(AnswerList))
+    if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {
         LoadRegisteredClients(RequestedBy::User);
+    } else if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
+        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+            ChangeCheck::registrationRemoved(*WaitForm->engine(), clientId).text);
+        LoadRegisteredClients(RequestedBy::User);
+    }
 }
 
 void TWAMainForm::ServerCurrentClientListItemClick()

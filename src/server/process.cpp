@@ -1,5 +1,6 @@
 #include "process.h"
 
+#include "database/ChangeCheck.h"
 #include "database/Maintenance.h"
 #include "exchange/OpResult.h"
 #include "exchange/Waitunit.h"
@@ -156,14 +157,21 @@ void TFormProcess::ProcStopClick()
     if (row <= 1 || !StringGridProcess->currentIndex().isValid())
         return;
     const QString code = ProcessCommandCode(StringGridProcess->cell(ProcessColumn::Name, row));
-    const auto result = WaitForm->StopProcess(StringGridProcess->cell(ProcessColumn::ClientId, row), code,
-        StringGridProcess->cell(ProcessColumn::Number, row), AnswerList);
+    const QString clientId = StringGridProcess->cell(ProcessColumn::ClientId, row);
+    const QString number = StringGridProcess->cell(ProcessColumn::Number, row);
+    const ChangeCheck::Attempts attempts(*WaitForm->engine());
+    const auto result = WaitForm->StopProcess(clientId, code, number, AnswerList);
     if (result == OpResult::Busy) {
         Dialogs::busyMessage();
         return;
     }
-    if (result == OpResult::Accepted && returnCodeOk(AnswerList))
+    if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {
         LoadProcessList();
+    } else if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
+        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+            ChangeCheck::processStopped(*WaitForm->engine(), number, clientId).text);
+        LoadProcessList();
+    }
 }
 
 void TFormProcess::RefreshClick()

@@ -346,6 +346,8 @@ void TWAMainForm::showOpenStatus(const QString &text)
 void TWAMainForm::FormCreate()
 {
     TranslateAndRefont(this);
+    m_caption = windowTitle();
+    m_sessionTitle.clear();
     setApplicationHelpFile(
         currentDirFile(LocalIni.readString(LocalIniSection, u"HLPFILE"_s, u"tulvaa.hlp"_s)));
     AnswerList.clear();
@@ -362,6 +364,20 @@ void TWAMainForm::FormCreate()
 
     StartTime = QTime::currentTime().msecsSinceStartOfDay() / 86400000.0;
     m_running.start();
+}
+
+void TWAMainForm::setSessionTitle(const QString &text)
+{
+    m_sessionTitle = text;
+    composeTitle();
+}
+
+void TWAMainForm::composeTitle()
+{
+    QStringList parts{ m_caption };
+    if (!m_sessionTitle.isEmpty())
+        parts.append(m_sessionTitle);
+    setWindowTitle(parts.join(u" — "_s));
 }
 
 bool TWAMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -557,6 +573,9 @@ bool TWAMainForm::FormCloseQuery()
         WaitForm->UnregisterClient(UserName, AnswerList);
         engine->TimerNoOperation->stop();
     }
+    // The tunnel carried the unregistration; now it goes.
+    if (FormConnect)
+        FormConnect->endTunnel();
     return true;
 }
 

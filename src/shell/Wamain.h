@@ -40,6 +40,8 @@ public:
     // A line about the last open or refresh of the database that failed (empty: none). The status
     // bar shows it whenever no hint is shown.
     void showOpenStatus(const QString &text);
+    // Who is logged in where ("ADMIN@main:6666"), shown in the title after the caption.
+    void setSessionTitle(const QString &text);
 
     // Handlers.
     void FormCreate();
@@ -141,11 +143,15 @@ private:
     QMenu *addTopMenu(const char *name, const QString &caption, int helpContext);
     QAction *addItem(QMenu *menu, const char *name, const QString &caption, int helpContext = 0);
     void setHintText(const QString &text);
+    // The one place the title is made: the caption, then every part that is set, " — " apart.
+    void composeTitle();
 
     QHash<QString, QAction *> m_items;
     QElapsedTimer m_running;
     QString m_hint;
     QString m_openStatus;
+    QString m_caption; // the translated caption of the window
+    QString m_sessionTitle;
     int m_toyStep = 1;
     bool m_closed = false;
     bool m_closeAfterExchange = false;

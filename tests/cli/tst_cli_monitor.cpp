@@ -113,7 +113,7 @@ QString TestCliMonitor::promtool(const QByteArray &text)
 void TestCliMonitor::metricsPassPromtool()
 {
     if (m_promtool.isEmpty()) {
-        // CI installs it (scripts/install-deps --test); elsewhere the check is left out.
+        // CI installs it (.ci/run); elsewhere the check is left out.
         if (qEnvironmentVariableIsSet("CI"))
             QFAIL("promtool (Debian package prometheus) is not installed");
         QSKIP("promtool (Debian package prometheus) is not installed");

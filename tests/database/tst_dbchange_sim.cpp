@@ -40,6 +40,17 @@ void openListedDatabase(const QString &name)
     QCOMPARE(CurrentDbName, name);
 }
 
+// Every request the engine finishes from now on, as "command argument".
+QStringList *recordRequests()
+{
+    auto *seen = new QStringList;
+    QObject::connect(
+        WaitForm->engine(), &TulvaExchange::operationFinished, WaitForm, [seen](const ExchangeRecord &r) {
+            seen->append(QString::fromLatin1(r.command) + u' ' + r.argument);
+        });
+    return seen;
+}
+
 QStringList texts()
 {
     QStringList out;
@@ -59,6 +70,9 @@ private Q_SLOTS:
     void createAndDelete();
     void reservedNameRefused();
     void unlockDatabaseAndRecords();
+    void deletionLeavesNothingNamingTheDatabase_data();
+    void deletionLeavesNothingNamingTheDatabase();
+    void clearActsOnTheDatabaseAskedAbout();
 
 private:
     // Answers the program's dialogs: the login, the new-database dialog with these entries, the
@@ -201,6 +215,75 @@ void TestDbChangeSim::unlockDatabaseAndRecords()
     // Nothing left: the server is asked once more, then the administrator is told.
     WAMainForm->UnlockrecordItem->trigger();
     QCOMPARE(texts().last(), Msg(844));
+}
+
+void TestDbChangeSim::deletionLeavesNothingNamingTheDatabase_data()
+{
+    // The database list as the server holds it before NEWBOOKS is deleted; GHOST is listed but
+    // does not open.
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<QString>("current");
+    QTest::newRow("the first listed fails, the next opens") << QStringList{ u"GHOST"_s, u"Нет такой"_s,
+        u"IBIS"_s, u"Каталог"_s, u"NEWBOOKS"_s, u"Новые"_s, u"*****"_s }
+                                                            << u"IBIS"_s;
+    QTest::newRow("none opens") << QStringList{ u"GHOST"_s, u"Нет такой"_s, u"NEWBOOKS"_s, u"Новые"_s,
+        u"*****"_s } << QString();
+}
+
+void TestDbChangeSim::deletionLeavesNothingNamingTheDatabase()
+{
+    QFETCH(QStringList, list);
+    QFETCH(QString, current);
+    writeCp1251File(m_session.state->filePath(u"state/resources/1/dbnam1.mnu"_s), list);
+    OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
+    openListedDatabase(u"NEWBOOKS"_s);
+    Dialogs::reset();
+    answerDialogs();
+    std::unique_ptr<QStringList> requests(recordRequests());
+    Dialogs::queueAnswer(QMessageBox::Yes);
+    WAMainForm->DeleteDBItem->trigger();
+    QCOMPARE(m_watched.last(), u"Удаление базы данных"_s);
+    QCOMPARE(CurrentDbName, current);
+    QCOMPARE(statistic(1), current);
+    if (current.isEmpty()) {
+        for (int row = 2; row <= 8; ++row)
+            QCOMPARE(statistic(row), QString());
+        QVERIFY(DeletedMfns1.isEmpty() && UnactualizedMfns.isEmpty() && LockedMfns.isEmpty());
+    }
+    // The box says which database is current now, and why GHOST is not.
+    QVERIFY2(texts().last().contains(u"GHOST"_s), qPrintable(texts().last()));
+    QVERIFY(texts().last().contains(current.isEmpty() ? u"Текущей базы данных нет"_s : current));
+    // Refreshes, by hand and by the timer, never ask for the deleted database again.
+    WAMainForm->RestatItem->trigger();
+    WAMainForm->AutoaskTimerTimer();
+    QVERIFY(requests->contains(u"W NEWBOOKS"_s));
+    QVERIFY2(!requests->contains(u"0 NEWBOOKS"_s), qPrintable(requests->join(u", "_s)));
+    QCOMPARE(CurrentDbName, current);
+}
+
+void TestDbChangeSim::clearActsOnTheDatabaseAskedAbout()
+{
+    openListedDatabase(u"PERIO"_s);
+    const QString maxMfn = statistic(3);
+    Dialogs::reset();
+    std::unique_ptr<QStringList> requests(recordRequests());
+    // While the question waits, a refresh lands and another database becomes current.
+    Dialogs::setBoxHandler([](const Dialogs::Asked &asked) {
+        if (asked.buttons & QMessageBox::Yes) {
+            OpenDbForm->OpenDatabase(u"RDR"_s, QString(), TOpenDbForm::OpenBy::Timer);
+            return QMessageBox::Yes;
+        }
+        return QMessageBox::Ok;
+    });
+    WAMainForm->ClearDBItem->trigger();
+    QCOMPARE(texts().first(), Msg(454) + u" PERIO"_s);
+    QVERIFY2(requests->contains(u"S PERIO"_s), qPrintable(requests->join(u", "_s)));
+    QVERIFY(!requests->contains(u"S RDR"_s));
+    QCOMPARE(texts().at(1), u"PERIO - "_s + Msg(456));
+    // RDR keeps its records.
+    openListedDatabase(u"RDR"_s);
+    QCOMPARE(statistic(5), u"3"_s);
+    QVERIFY(maxMfn != u"0"_s);
 }
 
 QTEST_MAIN(TestDbChangeSim)

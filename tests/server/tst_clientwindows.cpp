@@ -122,6 +122,10 @@ private Q_SLOTS:
     void registeredClientsRemoval();
     void passwordsStayOutOfTheLogFiles();
     void administratorRoundAgainstTheEmulator();
+    void closingDropsTheListAndItsPasswords_data();
+    void closingDropsTheListAndItsPasswords();
+    void onlyWhatBreaksTheListBlocksASave_data();
+    void onlyWhatBreaksTheListBlocksASave();
 
 private:
     void loadAccounts(const QList<std::array<QString, 3>> &accounts);
@@ -355,11 +359,13 @@ void TestClientWindows::failedSaveKeepsTheEdits()
     QVERIFY(FormCLient->ButtonOK->isEnabled());
     QVERIFY(Dialogs::asked().last().text.contains(u"-7"_s));
     QVERIFY(Dialogs::asked().last().text.contains(u"не сохранен"_s));
-    // The exchange itself failing (the server closes without an answer) is no success either.
+    // The exchange itself failing (the server closes without an answer) is no success either;
+    // the list cannot be read again to tell, and that is said.
     f.server->addScript({ ScriptedServer::close() });
     FormCLient->ButtonOK->click();
     QVERIFY(FormCLient->ButtonOK->isEnabled());
-    QVERIFY(Dialogs::asked().last().text.contains(u"не сохранен"_s));
+    QVERIFY(Dialogs::asked().last().text.contains(u"узнать не удалось"_s));
+    QVERIFY(Dialogs::asked().last().text.contains(u"Изменения остаются в окне"_s));
     // No message ever carries a password.
     for (const Dialogs::Asked &a : Dialogs::asked())
         QVERIFY(!a.text.contains(u"pa"_s) && !a.text.contains(u"pb"_s));
@@ -723,6 +729,10 @@ void TestClientWindows::passwordsStayOutOfTheLogFiles()
         readable += text.contains("OPER") && text.contains("own.ini");
     }
     QCOMPARE(readable, 2);
+    // Once the window is closed, the engine keeps no copy of the list it sent.
+    QVERIFY(WaitForm->requestText().contains("Secret-One"));
+    FormCLient->ButtonCancel->click();
+    QVERIFY(!WaitForm->requestText().contains("Secret"));
 }
 
 // As an administrator: the sample accounts, a new account with its own cataloguer INI file from
@@ -820,6 +830,124 @@ void TestClientWindows::administratorRoundAgainstTheEmulator()
     DestroyForms();
     Dialogs::reset();
     f.setUp(); // for cleanup()
+}
+
+void TestClientWindows::closingDropsTheListAndItsPasswords_data()
+{
+    QTest::addColumn<bool>("edited");
+    QTest::addColumn<bool>("readFails"); // else the server refuses the read
+    QTest::newRow("edits discarded, read fails") << true << true;
+    QTest::newRow("edits discarded, read refused") << true << false;
+    QTest::newRow("no edits, read refused") << false << false;
+}
+
+// Whatever the window held is gone when it closes: discarded edits cannot come back, no password
+// stays in memory, and a reopening whose read fails shows no list that a save could send.
+void TestClientWindows::closingDropsTheListAndItsPasswords()
+{
+    QFETCH(bool, edited);
+    QFETCH(bool, readFails);
+    const QList<std::array<QString, 3>> accounts{ { u"A"_s, u"pa"_s, u"tulvac.ini"_s },
+        { u"B"_s, u"pb"_s, u"tulvac.ini"_s } };
+    loadAccounts(accounts);
+    FormCLient->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FormCLient));
+    if (edited) {
+        grid()->setRow(rowOf(u"A"_s));
+        Dialogs::queueAnswer(QMessageBox::Yes);
+        QTest::keyClick(FormCLient->windowHandle(), Qt::Key_Delete);
+        QCOMPARE(names(), QStringList{ u"B"_s });
+    }
+    // The profile dialog, opened with Enter and left with Escape, keeps no password either.
+    bool left = false;
+    whenActive(FormClientsEdit, [&] {
+        QTest::keyClick(FormClientsEdit->windowHandle(), Qt::Key_Escape);
+        left = true;
+    });
+    QTest::keyClick(FormCLient->windowHandle(), Qt::Key_Return);
+    QTRY_VERIFY(left);
+    QCOMPARE(FormClientsEdit->EditPassword->text(), QString());
+
+    if (edited)
+        Dialogs::queueAnswer(QMessageBox::No); // "Сохранить изменения?"
+    FormCLient->activateWindow();
+    QTRY_VERIFY(FormCLient->isActiveWindow());
+    QTest::keyClick(FormCLient->windowHandle(), Qt::Key_Escape);
+    QTRY_VERIFY(!FormCLient->isVisible());
+    QVERIFY(ClientPasswords.isEmpty());
+
+    const int before = f.server->connectionCount();
+    if (readFails)
+        f.server->addScript({ ScriptedServer::close() });
+    else
+        f.answer({ u"-3"_s });
+    WAMainForm->ServerClientListItem->trigger();
+    QVERIFY(FormCLient->isVisible());
+    QCOMPARE(FormCLient->clientCount(), 0);
+    QCOMPARE(grid()->rowCount(), 2);
+    QCOMPARE(grid()->cell(1, 1), QString());
+    QVERIFY(!FormCLient->LabelUnread->isHidden());
+    QVERIFY2(FormCLient->LabelUnread->text().contains(readFails ? u"нет ответа"_s : u"-3"_s),
+        qPrintable(FormCLient->LabelUnread->text()));
+    // Nothing to edit, nothing to save.
+    QVERIFY(!FormCLient->ButtonOK->isEnabled());
+    for (const QAction *item : { FormCLient->ProcStop, FormCLient->CEdit, FormCLient->N1, FormCLient->Save })
+        QVERIFY(!item->isEnabled());
+    FormCLient->ButtonOKClick();
+    FormCLient->ProcStopClick();
+    QCOMPARE(f.server->connectionCount(), before + 1);
+
+    // A read that succeeds shows the server's list again.
+    f.answer(accountAnswer(accounts));
+    FormCLient->Refresh->trigger();
+    QCOMPARE(names(), (QStringList{ u"A"_s, u"B"_s }));
+    QVERIFY(FormCLient->LabelUnread->isHidden());
+    QVERIFY(FormCLient->N1->isEnabled());
+}
+
+void TestClientWindows::onlyWhatBreaksTheListBlocksASave_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("ini");
+    QTest::addColumn<bool>("sendable");
+    QTest::newRow("empty password") << u"OPER"_s << QString() << u"tulvac.ini"_s << true;
+    QTest::newRow("tab in the name") << u"OP\tER"_s << u"p"_s << u"tulvac.ini"_s << true;
+    QTest::newRow("'=' in an INI name") << u"OPER"_s << u"p"_s << u"a=b.ini"_s << false;
+    QTest::newRow("list end as password") << u"OPER"_s << u"*****"_s << u"tulvac.ini"_s << false;
+}
+
+// Values the server keeps go back as they came; a value the list text cannot carry holds up
+// only a save, and the account to mend is named when the list is shown and when it is saved.
+void TestClientWindows::onlyWhatBreaksTheListBlocksASave()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, password);
+    QFETCH(QString, ini);
+    QFETCH(bool, sendable);
+    loadAccounts({ { u"ADMIN"_s, u"admin"_s, u"tulvac.ini"_s }, { name, password, ini } });
+    const QString named = u"«"_s + name + u"»"_s;
+    if (sendable) {
+        QVERIFY(Dialogs::asked().isEmpty());
+    } else {
+        QCOMPARE(Dialogs::asked().size(), 1);
+        QVERIFY2(Dialogs::asked().first().text.contains(named), qPrintable(Dialogs::asked().first().text));
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(FormCLient));
+    FormCLient->ButtonOK->setEnabled(true);
+    const int before = f.server->connectionCount();
+    f.answer({ u"0"_s });
+    clickWidget(FormCLient->ButtonOK);
+    if (sendable) {
+        QCOMPARE(f.server->connectionCount(), before + 1);
+        QCOMPARE(requestArguments(f.server->request(before)).mid(3, 2), (QStringList{ name, password }));
+        QCOMPARE(Dialogs::asked().last().text, u"Список клиентов для доступа к серверу сохранен успешно"_s);
+    } else {
+        QCOMPARE(f.server->connectionCount(), before);
+        QVERIFY2(Dialogs::asked().last().text.contains(named), qPrintable(Dialogs::asked().last().text));
+        QCOMPARE(grid()->row(), rowOf(name));
+        QVERIFY(FormCLient->hasUnsavedChanges());
+    }
 }
 
 QTEST_MAIN(TestClientWindows)

@@ -21,6 +21,8 @@ private Q_SLOTS:
     void refusals();
     void serverUnreachable();
     void enterKeys();
+    void portOutOfRangeIsSaid_data();
+    void portOutOfRangeIsSaid();
 
 private:
     ShellFixture f;
@@ -173,6 +175,30 @@ void TestLogin::enterKeys()
     QTest::keyClick(FormConnect->MaskEditPassword, Qt::Key_Return);
     QCOMPARE(f.server->connectionCount(), 1);
     QCOMPARE(FormConnect->result(), int(QDialog::Accepted));
+}
+
+void TestLogin::portOutOfRangeIsSaid_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("notice"); // empty: nothing is said
+    QTest::newRow("a port") << u"6666"_s << QString();
+    QTest::newRow("not a number: 6666, as always") << u"abc"_s << QString();
+    QTest::newRow("too large") << u"70000"_s << u"Порт 70000 вне 1..65535: используется порт 6666"_s;
+    QTest::newRow("negative") << u"-5"_s << u"Порт -5 вне 1..65535: используется порт 6666"_s;
+    QTest::newRow("zero") << u"0"_s << u"Порт 0 вне 1..65535: используется порт 0"_s;
+}
+
+void TestLogin::portOutOfRangeIsSaid()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, notice);
+    LocalIni.setLines({ u"[Main]"_s, u"ServerPort="_s + port });
+    FormConnect->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FormConnect));
+    QCOMPARE(FormConnect->LabelPort->isVisible(), !notice.isEmpty());
+    QCOMPARE(FormConnect->LabelPort->text(), notice);
+    // The whole text fits the dialog.
+    QVERIFY(FormConnect->LabelPort->sizeHint().width() <= FormConnect->LabelPort->width());
 }
 
 QTEST_MAIN(TestLogin)

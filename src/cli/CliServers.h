@@ -1,0 +1,26 @@
+#pragma once
+
+#include "CliOutput.h"
+#include "exchange/SshTunnel.h"
+
+#include <QString>
+
+#include <optional>
+
+class ServerBook;
+
+// Where --server points: a saved server by its name (with its tunnel), else HOST[:PORT]. A saved
+// name wins over a host of the same name.
+struct ServerChoice
+{
+    QString host;
+    QString port;
+    std::optional<SshTunnelSpec> tunnel;
+    QString warning; // the book could not be read; only HOST[:PORT] was possible
+    QString error; // neither a saved name nor an address
+};
+ServerChoice chooseServer(const QString &argument, const QString &defaultPort, ServerBook &book);
+
+// `tulvaa-cli servers`: the saved servers as a table; false with *error when the book is damaged
+// or cannot be read.
+bool savedServersReport(ServerBook &book, Report *report, QString *error);
