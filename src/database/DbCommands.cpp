@@ -2,6 +2,7 @@
 #include "ChangeCheck.h"
 #include "DatabaseInfo.h"
 #include "DbNames.h"
+#include "Jobs.h"
 #include "LockList.h"
 #include "Mfn.h"
 #include "Newdb.h"
@@ -81,15 +82,21 @@ void unlockRecords(const QString &dbName, const QList<qint32> &mfns)
 }
 
 // Follows this client's process of that name in the process watch window until it ends (or the
-// administrator stops watching); a process already gone is not waited for.
-void watchOwnProcess(const QString &processName, quint8 watchKind)
+// administrator stops watching); a process already gone is not waited for. The start answer's
+// lines (still in AnswerList) are the job's log.
+void watchOwnProcess(const QString &processName, quint8 watchKind, const QString &database)
 {
+    const QStringList log = AnswerList.mid(1);
     FormProcess->LoadProcessList();
     const int row = FormProcess->FindOwnActiveProcess(processName);
     if (row > 0) {
         FormProcess->StringGridProcess->setRow(row);
         LoadInvForm->WatchKind = watchKind;
+        LoadInvForm->WatchDatabase = database;
         Dialogs::execModal(LoadInvForm);
+        attachWatchedJobLog(log);
+    } else {
+        recordEndedJob(JobKind(watchKind), database, log);
     }
     QCoreApplication::processEvents();
 }
@@ -98,7 +105,7 @@ void watchOwnProcess(const QString &processName, quint8 watchKind)
 // naming the deleted database.
 void afterDeletion(const QString &dbName)
 {
-    watchOwnProcess(u"TULVA_DB_DELETE"_s, TLoadInvForm::DbDelete);
+    watchOwnProcess(u"TULVA_DB_DELETE"_s, TLoadInvForm::DbDelete, dbName);
     OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
     OpenDbForm->OpenFirstDatabaseAfterDeletion(dbName);
 }
@@ -158,7 +165,7 @@ void TWAMainForm::NewDBItemClick()
             lost = u"\n"_s + finding.text;
     }
     if (started) {
-        watchOwnProcess(u"TULVA_DB_NEW"_s, TLoadInvForm::DbNew);
+        watchOwnProcess(u"TULVA_DB_NEW"_s, TLoadInvForm::DbNew, name);
         OpenDbForm->ReloadDatabaseList(TOpenDbForm::ListRead::AfterChange);
         const int row = OpenDbForm->rowOfDatabase(name);
         if (row > 0) {

@@ -2,6 +2,7 @@
 
 #include "database/ChangeCheck.h"
 #include "database/DatabaseInfo.h"
+#include "database/Jobs.h"
 #include "database/MfnListModel.h"
 #include "database/Mfnlist.h"
 #include "database/Opendb.h"
@@ -71,14 +72,16 @@ void runLongJob(const LongJob &job)
     FormProcess->LoadProcessList();
     const int row = FormProcess->FindOwnActiveProcess(job.processName);
     if (row <= 0) {
-        if (job.logWhenGone)
+        if (job.logWhenGone) {
+            recordEndedJob(JobKind(job.watchKind), CurrentDbName, immediateLog);
             showProtocol(processCaptionPrefix() + captionOf(job.item), protocolText(immediateLog));
-        else
+        } else
             warn(job.startFailure);
         return;
     }
     FormProcess->StringGridProcess->setRow(row);
     LoadInvForm->WatchKind = job.watchKind;
+    LoadInvForm->WatchDatabase = CurrentDbName;
     Dialogs::execModal(LoadInvForm);
 
     showProcessProtocol(captionOf(job.item));
@@ -125,6 +128,7 @@ void showProcessProtocol(const QString &processCaption)
     const auto result
         = WaitForm->ReadResourceCached(0, QString(), WaitForm->clientId() + u".ibf"_s, AnswerList);
     const QStringList lines = result == OpResult::Accepted ? QStringList(AnswerList) : QStringList();
+    attachWatchedJobLog(lines);
     showProtocol(processCaptionPrefix() + processCaption, protocolText(lines));
 }
 

@@ -1,6 +1,7 @@
 #include "loadinv.h"
 
 #include "database/ChangeCheck.h"
+#include "database/Jobs.h"
 #include "database/Opendb.h"
 #include "exchange/OpResult.h"
 #include "exchange/Waitunit.h"
@@ -11,6 +12,7 @@
 #include "shell/Globals.h"
 #include "shell/StringGrid.h"
 #include "shell/Translate.h"
+#include "shell/Wamain.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -36,6 +38,11 @@ TLoadInvForm::TLoadInvForm(QWidget *parent)
     Label1->setObjectName(u"Label1"_s);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label1->setGeometry(165, 12, 148, 16);
+
+    ElapsedLabel = new QLabel(this);
+    ElapsedLabel->setObjectName(u"ElapsedLabel"_s);
+    ElapsedLabel->setAlignment(Qt::AlignCenter);
+    ElapsedLabel->setGeometry(12, 66, 301, 18);
 
     LoadProgressBar = new QProgressBar(this);
     LoadProgressBar->setObjectName(u"LoadProgressBar"_s);
@@ -96,6 +103,24 @@ void TLoadInvForm::FormShow()
     Timer1->start();
     LoadProgressBar->setValue(0);
     WatchResult = 0;
+    m_elapsed.start();
+    m_endedByItself = false;
+    m_job = jobList()->begin(JobKind(WatchKind), WatchDatabase, QDateTime::currentDateTime());
+    m_stopDone = false;
+    showElapsed();
+}
+
+void TLoadInvForm::showElapsed()
+{
+    const QString elapsed = JobList::durationText(m_elapsed.elapsed());
+    ElapsedLabel->setText(u"Прошло "_s + elapsed);
+    // A minimized program shows in the task bar how long its job runs.
+    if (WAMainForm) {
+        QString job = JobList::jobTitle(JobKind(WatchKind));
+        if (!WatchDatabase.isEmpty())
+            job += u' ' + WatchDatabase;
+        WAMainForm->setJobProgress(u"["_s + elapsed + u"] "_s + job);
+    }
 }
 
 void TLoadInvForm::Timer1Timer()
@@ -113,6 +138,7 @@ void TLoadInvForm::Timer1Timer()
     if (position > LoadProgressBar->maximum())
         position = LoadProgressBar->minimum() + (position - LoadProgressBar->minimum()) % qMax(1, range);
     LoadProgressBar->setValue(position);
+    showElapsed();
 
     // Runs on for the whole run; wraps instead of overflowing.
     TickCounter = qint32(quint32(TickCounter) + 1u);
@@ -122,6 +148,7 @@ void TLoadInvForm::Timer1Timer()
     if (isVisible() && Timer1->isActive() && FormProcess->FindOwnActiveProcess(kind.processName) == -1) {
         Timer1->stop();
         WatchResult = 0;
+        m_endedByItself = true;
         close();
     }
     m_inTick = false;
@@ -145,11 +172,14 @@ void TLoadInvForm::Button1Click()
         const QString number = grid->cell(ProcessColumn::Number, row);
         const ChangeCheck::Attempts attempts(*WaitForm->engine());
         const auto result = WaitForm->StopProcess(clientId, code, number, AnswerList);
-        if (result == OpResult::Accepted && returnCodeOk(AnswerList)) {
+        m_stopDone = result == OpResult::Accepted && returnCodeOk(AnswerList);
+        if (m_stopDone) {
             FormProcess->RefreshClick();
         } else if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
-            Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
-                ChangeCheck::processStopped(*WaitForm->engine(), number, clientId).text);
+            const ChangeCheck::Finding finding
+                = ChangeCheck::processStopped(*WaitForm->engine(), number, clientId);
+            m_stopDone = finding.outcome == ChangeCheck::Outcome::Done;
+            Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, finding.text);
             FormProcess->RefreshClick();
         }
     }
@@ -173,5 +203,17 @@ void TLoadInvForm::done(int)
     // However the window closes (the program, the close box, Esc), the result tells how the
     // watch ended.
     Timer1->stop();
+    if (WAMainForm)
+        WAMainForm->setJobProgress(QString());
+    // Only a stop the server took ends the job; otherwise it may run on unwatched.
+    JobOutcome outcome = JobOutcome::Unwatched;
+    if (m_endedByItself)
+        outcome = JobOutcome::Finished;
+    else if (m_stopDone)
+        outcome = JobOutcome::Stopped;
+    if (jobList()->contains(m_job) && jobList()->entry(m_job).outcome == JobOutcome::Running) {
+        jobList()->finish(m_job, outcome, QDateTime::currentDateTime());
+        jobEnded(m_job);
+    }
     QDialog::done(WatchResult >= 0 ? QDialog::Accepted : QDialog::Rejected);
 }

@@ -239,8 +239,9 @@ int TulvaExchange::executeRequestBytes(bool background)
             message = u"Связь с сервером ТУЛВА64 прервана."_s;
         }
         if (!message.isEmpty()) {
-            // Closing the program asks nothing: the administrator has already decided.
-            if (m_closing)
+            // Closing the program asks nothing: the administrator has already decided. Nor does
+            // a reading that its timer takes again anyway.
+            if (m_closing || m_neverAsk)
                 return kFailed;
             if (!ask(message + u" Следует повторить обращение к серверу"_s)) {
                 if (!m_serverHost.isEmpty())

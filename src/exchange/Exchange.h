@@ -144,6 +144,10 @@ public:
     void setClosing(bool on);
     bool closing() const { return m_closing; }
     void setClosingWaitLimit(int ms) { m_closingWaitLimitMs = ms; }
+    // While set, a failed exchange asks nothing and the operation is simply Failed: for readings
+    // that a timer takes again at its next tick anyway (the server monitor).
+    void setNeverAsk(bool on) { m_neverAsk = on; }
+    bool neverAsk() const { return m_neverAsk; }
 
     // Makes the nine header lines of a new request and remembers its command code.
     QByteArray BuildRequestHeader(QByteArrayView command);
@@ -239,6 +243,7 @@ private:
     int m_dataError = 0;
     bool m_abandoned = false;
     bool m_closing = false;
+    bool m_neverAsk = false;
     int m_closingWaitLimitMs = 5000;
     QByteArray m_requestText;
     QByteArray m_wireMessage;

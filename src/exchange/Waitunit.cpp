@@ -196,6 +196,7 @@ void TWaitForm::waitBegins(bool background)
     if (!requester)
         requester = m_homeWindow;
     m_requester = requester;
+    m_programWasActive = QApplication::activeWindow() != nullptr && QApplication::activeWindow() != this;
     m_savedFocus = nullptr;
     m_disabledHere = false;
     if (requester && requester->isEnabled()) {
@@ -290,9 +291,10 @@ void TWaitForm::waitEnds()
         }
         m_menuItems.clear();
         // This window may have taken the activation; give it back, but not when the user has
-        // moved to another window meanwhile.
+        // moved to another window meanwhile, nor to a program that was in the background (a
+        // timer's request must not pull it to the front).
         QWidget *now = QApplication::activeWindow();
-        if (now == window || now == nullptr || now == this) {
+        if (now == window || (now == nullptr && m_programWasActive) || now == this) {
             if (now != window)
                 window->activateWindow();
             if (m_savedFocus && m_savedFocus->window() == window)

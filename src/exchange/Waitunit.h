@@ -221,6 +221,7 @@ private:
     QPointer<QWidget> m_requester;
     QPointer<QWidget> m_savedFocus;
     bool m_disabledHere = false;
+    bool m_programWasActive = false;
     QList<std::pair<QPointer<QAction>, bool>> m_menuItems;
     bool m_cursorSet = false;
     int m_timesShown = 0;

@@ -102,6 +102,15 @@ QStringList processNames()
     return names;
 }
 
+int processNameIndex(const QString &name)
+{
+    for (int i = 0; i < int(std::size(kCodes)); ++i) {
+        if (name == QStringView(kCodes[i].name))
+            return i;
+    }
+    return -1;
+}
+
 QString activeProcessState()
 {
     return u"Активный"_s;

@@ -139,6 +139,27 @@ QString saveFileName(const QString &caption, const QString &suggestedName, Encod
     return path;
 }
 
+QString saveImageFileName(const QString &caption, const QString &suggestedName)
+{
+    State &s = state();
+    s.asked.append(Asked{
+        Icon::None, caption, suggestedName, QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Save });
+    if (!s.saveFiles.isEmpty())
+        return s.saveFiles.takeFirst().first;
+    if (s.testMode)
+        return {};
+    const QString dir = s.lastSaveDir.isEmpty() ? QDir::homePath() : s.lastSaveDir;
+    QFileDialog dialog(
+        QApplication::activeWindow(), caption, QDir(dir).filePath(suggestedName), u"Рисунок PNG (*.png)"_s);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(u"png"_s);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().first();
+    s.lastSaveDir = QFileInfo(path).absolutePath();
+    return path;
+}
+
 void queueSaveFile(const QString &path, Encoding encoding)
 {
     state().saveFiles.append({ path, encoding });

@@ -35,6 +35,8 @@ int execModal(QDialog *dialog);
 enum class Encoding { Utf8Bom, Windows1251 };
 // Save-file dialog for a CSV file; the file type chooses the encoding. Empty when cancelled.
 QString saveFileName(const QString &caption, const QString &suggestedName, Encoding *encoding);
+// Save-file dialog for a PNG picture. Empty when cancelled.
+QString saveImageFileName(const QString &caption, const QString &suggestedName);
 // A local file-open dialog: its title, start directory, proposed file name and filter in the
 // form "description (patterns);;...". Returns the chosen path, empty when cancelled.
 struct FileAsked
@@ -65,8 +67,8 @@ bool testMode();
 void queueAnswer(QMessageBox::StandardButton answer);
 // Called for a box instead of the queue when set; returns the answer.
 void setBoxHandler(std::function<QMessageBox::StandardButton(const Asked &)> handler);
-// The next save-file dialog answers this path and encoding; without one it is cancelled in test
-// mode. Asked records it with the caption and the suggested name as its text.
+// The next save-file dialog (CSV or picture) answers this path and encoding; without one it is cancelled in
+// test mode. Asked records it with the caption and the suggested name as its text.
 void queueSaveFile(const QString &path, Encoding encoding);
 // Called instead of QDialog::exec for modal dialogs while set; returns the dialog's result.
 void setModalHandler(std::function<int(QDialog *)> handler);

@@ -24,11 +24,13 @@ void SetUpGridFeatures()
         // A process is the same process while its number and its client stay.
         FormProcess->StringGridProcess->setFilterEnabled(true);
         FormProcess->StringGridProcess->setKeyColumns({ 0, 3 });
+        FormProcess->StringGridProcess->rememberColWidths(u"Processes"_s);
     }
     if (FormCLient) {
         TStringGrid *grid = FormCLient->StringGridCLients;
         grid->setFilterEnabled(true);
         grid->setKeyColumns({ 1 });
+        grid->rememberColWidths(u"Accounts"_s);
         // The password column shows "*****"; whatever it holds for a moment, nothing else leaves it.
         grid->setCellTextHook(
             [](int col, int row, const QString &shown) { return col == 2 && row > 0 ? u"*****"_s : shown; });
@@ -36,6 +38,7 @@ void SetUpGridFeatures()
     if (FormRegClients) {
         FormRegClients->StringGridClient->setFilterEnabled(true);
         FormRegClients->StringGridClient->setKeyColumns({ 4 });
+        FormRegClients->StringGridClient->rememberColWidths(u"RegisteredClients"_s);
     }
     if (MFNListForm)
         MFNListForm->MFNStringGrid->setFilterEnabled(true);

@@ -9,6 +9,7 @@
 #include "Translate.h"
 #include "Wamain.h"
 #include "connect.h"
+#include "database/Jobs.h"
 #include "database/LockList.h"
 #include "database/Mfn.h"
 #include "database/Mfnlist.h"
@@ -18,6 +19,7 @@
 #include "database/protocol.h"
 #include "exchange/TextCodec.h"
 #include "exchange/Waitunit.h"
+#include "server/ServerMonitor.h"
 #include "server/clients.h"
 #include "server/clients_edit.h"
 #include "server/clients_menu.h"
@@ -77,6 +79,8 @@ template <typename T> void destroy(T *&form)
 
 void DestroyForms()
 {
+    destroyServerMonitorForm();
+    TearDownJobs();
     TearDownGridFeatures();
     destroy(WaitForm);
     destroy(FormClientsEdit);

@@ -3,11 +3,13 @@
 #include "Dialogs.h"
 #include "GridFilterLine.h"
 #include "GridText.h"
+#include "UserSettings.h"
 
 #include <QApplication>
 #include <QBoxLayout>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -15,6 +17,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -41,8 +44,86 @@ public:
         }
     }
 
+    // A cell whose text its column cuts off shows the whole text as a tooltip; elsewhere the
+    // grid's own hint stays.
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+        const QModelIndex &index) override
+    {
+        if (event->type() == QEvent::ToolTip && index.isValid()) {
+            QStyleOptionViewItem opt = option;
+            initStyleOption(&opt, index);
+            if (textCutOff(opt)) {
+                const QString full = index.data(Qt::DisplayRole).toString();
+                QToolTip::showText(event->globalPos(), full, view->viewport(), option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+
 private:
+    static bool textCutOff(const QStyleOptionViewItem &opt)
+    {
+        if (opt.text.isEmpty())
+            return false;
+        // The cell shows a line break as a mark on one line.
+        if (opt.text.contains(QChar::LineSeparator) || opt.text.contains(u'\n'))
+            return true;
+        const QWidget *widget = opt.widget;
+        const QStyle *style = widget ? widget->style() : QApplication::style();
+        const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        return opt.fontMetrics.horizontalAdvance(opt.text) > textRect.width() - 2 * margin;
+    }
+
     TStringGrid *m_grid;
+};
+
+// Keeps the widths of the columns the administrator resizes by hand (a drag or a double click
+// on a title's edge); a width the program sets is never taken for the administrator's.
+class ColumnWidthKeeper : public QObject
+{
+public:
+    ColumnWidthKeeper(TStringGrid *grid, const QString &key)
+        : QObject(grid)
+        , m_key(key)
+        , m_widths(savedColumnWidths(key))
+    {
+        QHeaderView *header = grid->horizontalHeader();
+        header->viewport()->installEventFilter(this);
+        connect(header, &QHeaderView::sectionResized, this, [this](int col, int, int width) {
+            if (!m_byHand || col < 0)
+                return;
+            if (col >= m_widths.size())
+                m_widths.resize(col + 1, -1);
+            m_widths[col] = width;
+            m_changed = true;
+        });
+    }
+
+    // The kept width of a column, or -1.
+    int width(int col) const { return m_widths.value(col, -1); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+            m_byHand = true;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            m_byHand = false;
+            if (m_changed) {
+                m_changed = false;
+                saveColumnWidths(m_key, m_widths);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QString m_key;
+    QList<int> m_widths;
+    bool m_byHand = false;
+    bool m_changed = false;
 };
 
 } // namespace
@@ -350,10 +431,21 @@ void TStringGrid::setCol(int col)
 }
 void TStringGrid::setColWidth(int col, int width)
 {
+    if (const auto *keeper = static_cast<const ColumnWidthKeeper *>(m_widthKeeper);
+        keeper && keeper->width(col) > 0)
+        width = keeper->width(col);
     // The style's minimum would widen narrow number columns.
     if (width < horizontalHeader()->minimumSectionSize())
         horizontalHeader()->setMinimumSectionSize(qMax(1, width));
     setColumnWidth(col, width);
+}
+
+void TStringGrid::rememberColWidths(const QString &key)
+{
+    delete m_widthKeeper;
+    m_widthKeeper = new ColumnWidthKeeper(this, key);
+    for (int c = 0; c < colCount(); ++c)
+        setColWidth(c, columnWidth(c));
 }
 
 int TStringGrid::colWidth(int col) const

@@ -118,7 +118,11 @@ public:
     void setKeyColumns(const QList<int> &cols) { m_keyColumns = cols; }
     QList<int> keyColumns() const { return m_keyColumns; }
 
+    // A width the administrator has kept for the column (rememberColWidths) wins over the one given.
     void setColWidth(int col, int width);
+    // Column widths the administrator sets by hand are kept between runs under this key, in the
+    // user's settings; the widths the window sets stay the default of a first run.
+    void rememberColWidths(const QString &key);
     int colWidth(int col) const;
     void setDefaultRowHeight(int height);
     void setRowSelect(bool wholeRows);
@@ -186,6 +190,7 @@ private:
     bool m_filterEnabled = false;
     QPointer<GridFilterLine> m_filterLine;
     QList<int> m_keyColumns;
+    QObject *m_widthKeeper = nullptr;
     int m_updating = 0;
     Place m_savedPlace;
     bool m_restoring = false;

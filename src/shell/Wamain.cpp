@@ -14,8 +14,10 @@
 #include "TTimer.h"
 #include "Translate.h"
 #include "connect.h"
+#include "database/Jobs.h"
 #include "database/Opendb.h"
 #include "exchange/Waitunit.h"
+#include "server/ServerMonitor.h"
 #include "server/clients.h"
 #include "server/main.h"
 #include "server/process.h"
@@ -157,6 +159,12 @@ TWAMainForm::TWAMainForm(QWidget *parent)
     JournalItem->setShortcut(Qt::CTRL | Qt::Key_J);
     JournalItem->setShortcutContext(Qt::ApplicationShortcut);
     addAction(JournalItem);
+    MonitorItem = service->addAction(u"Монитор сервера"_s);
+    MonitorItem->setObjectName(u"MonitorItem"_s);
+    MonitorItem->setProperty("helpContext", 4600);
+    JobsItem = service->addAction(u"Задания"_s);
+    JobsItem->setObjectName(u"JobsItem"_s);
+    JobsItem->setProperty("helpContext", 4700);
 
     QMenu *options = addTopMenu("OptionItem", u"@392"_s, 5000);
     OptionItem = options->menuAction();
@@ -169,6 +177,8 @@ TWAMainForm::TWAMainForm(QWidget *parent)
 
     connect(OpenDBItem, &QAction::triggered, this, &TWAMainForm::OpenDBItemClick);
     connect(JournalItem, &QAction::triggered, this, &TWAMainForm::JournalItemClick);
+    connect(MonitorItem, &QAction::triggered, this, &TWAMainForm::MonitorItemClick);
+    connect(JobsItem, &QAction::triggered, this, &TWAMainForm::JobsItemClick);
     connect(NewDBItem, &QAction::triggered, this, &TWAMainForm::NewDBItemClick);
     connect(DeleteDBItem, &QAction::triggered, this, &TWAMainForm::DeleteDBItemClick);
     connect(UnlockDBItem, &QAction::triggered, this, &TWAMainForm::UnlockDBItemClick);
@@ -358,6 +368,10 @@ void TWAMainForm::FormCreate()
     static const int titles[] = { 181, 461, 462, 463, 842, 465, 466, 467 };
     for (int i = 0; i < 8; ++i)
         StatisticGrid->setCell(0, i + 1, Msg(titles[i]));
+    // The rows after the titled ones never hold a value: the scroll bar and the wheel serve only
+    // the rows that do.
+    for (int row = 1 + int(std::size(titles)); row < StatisticRows; ++row)
+        StatisticGrid->setRowHidden(row - 1, true);
 
     // The application's hint text goes to the status bar; the help key works in every window.
     qApp->installEventFilter(this);
@@ -374,7 +388,11 @@ void TWAMainForm::setSessionTitle(const QString &text)
 
 void TWAMainForm::composeTitle()
 {
-    QStringList parts{ m_caption };
+    // A running job comes first: a minimized program shows it in the task bar.
+    QStringList parts;
+    if (!m_jobProgress.isEmpty())
+        parts.append(m_jobProgress);
+    parts.append(m_caption);
     if (!m_sessionTitle.isEmpty())
         parts.append(m_sessionTitle);
     setWindowTitle(parts.join(u" — "_s));
@@ -509,6 +527,30 @@ void TWAMainForm::JournalItemClick()
         journal->raise();
         journal->activateWindow();
     }
+}
+
+void TWAMainForm::MonitorItemClick()
+{
+    TServerMonitorForm *monitor = serverMonitorForm();
+    monitor->show();
+    monitor->raise();
+    monitor->activateWindow();
+}
+
+void TWAMainForm::JobsItemClick()
+{
+    TJobsForm *jobs = jobsForm();
+    jobs->show();
+    jobs->raise();
+    jobs->activateWindow();
+}
+
+void TWAMainForm::setJobProgress(const QString &progress)
+{
+    if (progress == m_jobProgress)
+        return;
+    m_jobProgress = progress;
+    composeTitle();
 }
 
 void TWAMainForm::AutoaskingItemClick()

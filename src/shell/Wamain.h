@@ -57,6 +57,11 @@ public:
     void OpenDBItemClick();
     // Shows the journal of this run's requests.
     void JournalItemClick();
+    // The server monitor and the jobs of this run.
+    void MonitorItemClick();
+    void JobsItemClick();
+    // What the title says about a job while it runs (empty: no job); see composeTitle.
+    void setJobProgress(const QString &progress);
     // Creating, deleting and unlocking (database/DbCommands.cpp).
     void NewDBItemClick();
     void DeleteDBItemClick();
@@ -128,6 +133,8 @@ public:
     QAction *LockedListItem;
     QAction *RunBatchItem;
     QAction *JournalItem;
+    QAction *MonitorItem;
+    QAction *JobsItem;
     QAction *OptionItem;
     QAction *AutoaskingItem;
     QAction *HelpItem;
@@ -143,7 +150,8 @@ private:
     QMenu *addTopMenu(const char *name, const QString &caption, int helpContext);
     QAction *addItem(QMenu *menu, const char *name, const QString &caption, int helpContext = 0);
     void setHintText(const QString &text);
-    // The one place the title is made: the caption, then every part that is set, " — " apart.
+    // The one place the title is made: a running job's progress, the caption, then every part
+    // that is set, " — " apart.
     void composeTitle();
 
     QHash<QString, QAction *> m_items;
@@ -152,6 +160,7 @@ private:
     QString m_openStatus;
     QString m_caption; // the translated caption of the window
     QString m_sessionTitle;
+    QString m_jobProgress;
     int m_toyStep = 1;
     bool m_closed = false;
     bool m_closeAfterExchange = false;
