@@ -1,3 +1,4 @@
+#include "shell/CoreDumps.h"
 #include "shell/Program.h"
 
 #include <QApplication>
@@ -51,6 +52,7 @@ int main(int argc, char *argv[])
 {
     if (asksForHelpOrVersion(argc, argv))
         return printHelpOrVersion(argc, argv);
+    disableCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tulvaa"));
     // Without them only Qt's own texts stay English; the program's are Russian regardless.

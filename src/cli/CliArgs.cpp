@@ -1,5 +1,7 @@
 #include "CliArgs.h"
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 const QList<CommandInfo> &commandCatalogue()
@@ -70,13 +72,15 @@ const QList<CommandInfo> &commandCatalogue()
         { CommandId::AccountsExport, u"accounts export"_s, u"FILE"_s, 1, 1, false,
             { u"ServerItem"_s, u"ServerClientListItem"_s }, u"Write the server's client accounts to FILE."_s,
             u"Writes the client list text (name, password, workstation INI line per account, then\n"
-            "\"*****\"; Windows-1251, CR LF) readable only by its owner. FILE \"-\" is standard output."_s },
+            "\"*****\"; Windows-1251, CR LF) readable only by its owner. FILE \"-\" is standard output.\n"
+            "An existing FILE is replaced only once the whole list is written; a directory is refused."_s },
         { CommandId::AccountsImport, u"accounts import"_s, u"FILE"_s, 1, 1, true,
             { u"ServerItem"_s, u"ServerClientListItem"_s },
             u"Replace the server's client accounts with FILE (needs --yes)."_s,
             u"Reads a client list text as written by `accounts export`, prints what would change (accounts\n"
             "added, removed, changed; passwords are never shown) and writes it to the server only with\n"
-            "--yes."_s },
+            "--yes. A file of any other shape (lines missing, another encoding, a byte order mark, zero\n"
+            "bytes) is refused with its first bad line before the server is asked."_s },
         { CommandId::Restart, u"restart"_s, QString(), 0, 0, true,
             { u"ServerItem"_s, u"ServerRestartItem"_s }, u"Restart the server (needs --yes)."_s,
             u"Sends the restart request (command +8). Needs --yes."_s },
@@ -127,6 +131,8 @@ const QString kOptionsHelp
       "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
       "  --format FORMAT       text|tsv|json (default text)\n"
       "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
+      "  --job-timeout SECONDS longest wait for a job to end (default 0: no limit); when it passes,\n"
+      "                        the job is left running on the server and the exit status is 5\n"
       "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
       "  --quiet               no progress on standard error\n"
       "  --no-dictionary       create-db: create the database without a search dictionary\n"
@@ -143,12 +149,18 @@ const QString kFooter
       "Ctrl+C during a wait for the server sends the cancel message; while a job is waited for, it\n"
       "stops the job (a deletion cannot be stopped). Either way the tool unregisters and exits.\n\n"
       "Exit status: 0 done, 1 refused by the server (its return code on standard error), 2 connection\n"
-      "or exchange failure, 3 wrong usage (nothing changed), 130 interrupted by Ctrl+C.\n"_s;
+      "or exchange failure, 3 wrong usage (nothing changed), 4 the output could not be written (an\n"
+      "existing export file is left as it was), 5 the job still runs on the server after --job-timeout,\n"
+      "130 interrupted by Ctrl+C.\n"_s;
+
+// Thirty days: longer than any job, short enough to be a number of seconds that is not a typo.
+constexpr int kMaxJobTimeout = 30 * 86400;
 
 bool takesValue(const QString &name)
 {
     return name == u"server" || name == u"user" || name == u"config" || name == u"format"
-        || name == u"timeout" || name == u"output" || name == u"warning" || name == u"critical";
+        || name == u"timeout" || name == u"job-timeout" || name == u"output" || name == u"warning"
+        || name == u"critical";
 }
 
 } // namespace
@@ -247,6 +259,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                 result.error = u"--timeout needs whole seconds from 0 to 86400"_s;
                 return result;
             }
+        } else if (name == u"job-timeout") {
+            bool ok = false;
+            o.jobTimeoutSeconds = value.toInt(&ok);
+            if (!ok || o.jobTimeoutSeconds < 0 || o.jobTimeoutSeconds > kMaxJobTimeout) {
+                result.error = u"--job-timeout needs whole seconds from 0 to %1"_s.arg(kMaxJobTimeout);
+                return result;
+            }
         } else if (name == u"output") {
             o.output = value;
         } else if (name == u"warning") {
@@ -339,18 +358,30 @@ bool parseServerAddress(const QString &text, QString *host, QString *port)
         return false;
     if (text.contains(u':') && !text.startsWith(u'[') && text.count(u':') == 1 && p.isEmpty())
         return false;
-    if (!p.isEmpty()) {
-        for (QChar c : p)
-            if (c < u'0' || c > u'9')
-                return false;
-        bool ok = false;
-        const int n = p.toInt(&ok);
-        if (!ok || n < 1 || n > 65535)
-            return false;
-        *port = QString::number(n);
-    }
+    if (!p.isEmpty() && !parsePortNumber(p, port))
+        return false;
     *host = h;
     return true;
+}
+
+bool parsePortNumber(const QString &text, QString *port)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return false;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    const int n = text.toInt();
+    if (n < 1 || n > 65535)
+        return false;
+    *port = QString::number(n);
+    return true;
+}
+
+bool isPrintableDatabaseName(const QString &name)
+{
+    return !name.isEmpty()
+        && std::none_of(name.cbegin(), name.cend(), [](QChar c) { return isControlCharacter(c.unicode()); });
 }
 
 bool parseMfnArguments(const QStringList &args, QList<qint32> *mfns, QString *bad)

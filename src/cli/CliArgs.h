@@ -12,6 +12,8 @@ inline constexpr int Done = 0;
 inline constexpr int Refused = 1; // the server (or the state it reports) refused the command
 inline constexpr int Failed = 2; // connection or exchange failure
 inline constexpr int Usage = 3; // wrong usage; nothing was changed
+inline constexpr int WriteFailed = 4; // the export file or standard output could not be written
+inline constexpr int JobStillRunning = 5; // --job-timeout passed; the job goes on on the server
 inline constexpr int Interrupted = 130; // Ctrl+C
 } // namespace Exit
 
@@ -69,6 +71,7 @@ struct CliOptions
     bool quiet = false; // no progress on standard error
     bool noDictionary = false; // create-db: the creation flag 0
     int timeoutSeconds = 120; // longest wait for one answer; 0: no limit
+    int jobTimeoutSeconds = 0; // longest watch of a job; 0: no limit
     QString output; // metrics: the file to replace; empty: standard output
     QString warning; // check: threshold ranges as given
     QString critical;
@@ -91,6 +94,14 @@ QString commandHelp(const CommandInfo &command);
 
 // "host", "host:port" or "[v6 address]:port". An empty port keeps *port unchanged.
 bool parseServerAddress(const QString &text, QString *host, QString *port);
+
+// A port as the settings or --server give it: decimal digits only, 1 to 65535 (leading zeros
+// allowed). *port gets the plain number.
+bool parsePortNumber(const QString &text, QString *port);
+
+// Database names as typed: one line of printable characters. Anything else would put a second
+// line into the request, so it is refused before the server is asked.
+bool isPrintableDatabaseName(const QString &name);
 
 // MFNs: whole decimal numbers from 1 to 2147483647.
 bool parseMfnArguments(const QStringList &args, QList<qint32> *mfns, QString *bad);

@@ -1,5 +1,6 @@
 #include "CliMonitor.h"
 
+#include "CliOutput.h"
 #include "CliRunner.h"
 #include "exchange/OpResult.h"
 #include "server/ClientList.h"
@@ -7,7 +8,6 @@
 
 #include <QSaveFile>
 
-#include <cstdio>
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -29,13 +29,6 @@ std::optional<qint64> wholeNumber(const QString &text)
     bool ok = false;
     const qint64 n = text.trimmed().toLongLong(&ok);
     return ok ? std::optional<qint64>(n) : std::nullopt;
-}
-
-// Every byte reaches the stream, or false.
-bool writeAll(std::FILE *stream, const QByteArray &bytes)
-{
-    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
-        && std::fflush(stream) == 0;
 }
 
 // The collector reads the file while this run writes it: a temporary file in the same folder is
@@ -212,8 +205,8 @@ CheckResult checkResult(CheckFigure figure, const MonitorFigures &figures,
             alerting[1].append(entry + u" (warning)"_s);
         else
             alerting[2].append(entry);
-        result.perfData.append({ (locked ? u"locked_"_s : u"unactualized_"_s) + d.name, double(n), QString(),
-            w, c, 0.0, std::nullopt });
+        result.perfData.append({ (locked ? u"locked_"_s : u"unactualized_"_s) + escapeControls(d.name),
+            double(n), QString(), w, c, 0.0, std::nullopt });
     }
     result.perfData.append(time);
     const QStringList all = alerting[0] + alerting[1] + alerting[2];
@@ -234,6 +227,13 @@ QString CliMonitor::usageError(const CliOptions &options)
         return u"--warning and --critical are options of check"_s;
     if ((metrics || check) && options.format != OutputFormat::Text)
         return u"%1 prints a format of its own: --format does not apply"_s.arg(options.command->name);
+    if (metrics || check) {
+        // A line break in a name would add lines to the request.
+        for (const QString &name : options.args.mid(check ? 1 : 0))
+            if (!isPrintableDatabaseName(name))
+                return u"the database name \"%1\" is empty or holds a line break or another control character"_s
+                    .arg(escapeControls(name));
+    }
     if (!check)
         return {};
     const std::optional<CheckFigure> figure = checkFigure(options.args.value(0));
@@ -254,7 +254,7 @@ bool CliMonitor::isCheckCommandLine(const QStringList &arguments)
 {
     // The command is the first word that is neither an option nor the value of one.
     static const QStringList valued{ u"--server"_s, u"--user"_s, u"--config"_s, u"--format"_s, u"--timeout"_s,
-        u"--output"_s, u"--warning"_s, u"--critical"_s, u"-w"_s, u"-c"_s };
+        u"--job-timeout"_s, u"--output"_s, u"--warning"_s, u"--critical"_s, u"-w"_s, u"-c"_s };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments.at(i);
         if (a == u"--")
@@ -298,7 +298,7 @@ int CliMonitor::run(CliRunner &r)
 
 void CliMonitor::readVersion(CliRunner &r, MonitorFigures &figures)
 {
-    if (!r.call([&](QStringList &a) { return r.m_engine.GetServerVersion(a); }))
+    if (!r.call([&](AnswerLines &a) { return r.m_engine.GetServerVersion(a); }))
         return;
     if (r.m_answer.size() < 5) {
         r.fail(Exit::Refused, u"The command not supported on server!"_s, r.m_answer.value(0));
@@ -311,7 +311,7 @@ void CliMonitor::readVersion(CliRunner &r, MonitorFigures &figures)
 
 void CliMonitor::readClients(CliRunner &r, MonitorFigures &figures)
 {
-    if (!r.call([&](QStringList &a) { return r.m_engine.GetRegisteredClients(a); }))
+    if (!r.call([&](AnswerLines &a) { return r.m_engine.GetRegisteredClients(a); }))
         return;
     if (!r.accepted(u"the server refused its list of registered clients"_s))
         return;
@@ -380,7 +380,7 @@ bool CliMonitor::printOutput(CliRunner &r)
         if (r.m_exit == Exit::Done) {
             const CheckResult result = checkResult(*checkFigure(r.m_options.args.value(0)), figures,
                 thresholdOf(r.m_options.warning), thresholdOf(r.m_options.critical));
-            line = pluginStatusLine(ServiceName, result.status, result.text, result.perfData);
+            line = pluginStatusLine(ServiceName, result.status, escapeControls(result.text), result.perfData);
             r.m_exit = int(result.status);
         } else {
             // The server could not be reached or its answers were broken: that is the alarm. Anything
@@ -390,23 +390,26 @@ bool CliMonitor::printOutput(CliRunner &r)
             QString text = r.m_error;
             if (!r.m_returnCode.isEmpty())
                 text += u" (return code %1)"_s.arg(r.m_returnCode);
-            line = pluginStatusLine(ServiceName, status, text, {});
+            line = pluginStatusLine(ServiceName, status, escapeControls(text), {});
             r.m_exit = int(status);
         }
-        writeAll(stdout, line.toUtf8());
+        // A monitoring system that cannot read the line has no use for another one on stderr.
+        QString unused;
+        writeStandardOutput(line.toUtf8(), &unused);
         return true;
     }
 
-    // Wrong usage and Ctrl+C measured nothing: the file keeps what the last run wrote.
-    if (r.m_exit == Exit::Usage || r.m_exit == Exit::Interrupted)
+    // Only a run that measured something writes: after wrong usage or Ctrl+C the file keeps what
+    // the last run wrote.
+    if (r.m_exit != Exit::Done && r.m_exit != Exit::Refused && r.m_exit != Exit::Failed)
         return false;
     const QByteArray text = exposition(metricFamilies(figures, r.m_exit == Exit::Done));
     QString error;
     if (r.m_options.output.isEmpty()) {
-        if (!writeAll(stdout, text))
-            r.fail(Exit::Failed, u"cannot write to standard output"_s);
+        if (!writeStandardOutput(text, &error))
+            r.fail(Exit::WriteFailed, u"cannot write to standard output: "_s + error);
     } else if (!replaceFile(r.m_options.output, text, &error)) {
-        r.fail(Exit::Failed, u"cannot write %1: %2"_s.arg(r.m_options.output, error));
+        r.fail(Exit::WriteFailed, u"cannot write %1: %2"_s.arg(r.m_options.output, error));
     }
     return false;
 }

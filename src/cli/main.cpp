@@ -3,6 +3,7 @@
 #include "CliMonitor.h"
 #include "CliRunner.h"
 #include "exchange/TextCodec.h"
+#include "shell/CoreDumps.h"
 #include "shell/Globals.h"
 #include "shell/Messages.h"
 
@@ -14,6 +15,7 @@ using namespace Qt::Literals::StringLiterals;
 
 int main(int argc, char *argv[])
 {
+    disableCoreDumps();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tulvaa-cli"_s);
 
@@ -23,7 +25,11 @@ int main(int argc, char *argv[])
         const QString help = parsed.options.helpAll ? completeHelp()
             : parsed.options.command                ? commandHelp(*parsed.options.command)
                                                     : generalHelp();
-        std::fputs(help.toLocal8Bit().constData(), stdout);
+        QString reason;
+        if (!writeStandardOutput(help.toLocal8Bit(), &reason)) {
+            std::fprintf(stderr, "tulvaa-cli: cannot write to standard output: %s\n", qUtf8Printable(reason));
+            return Exit::WriteFailed;
+        }
         return Exit::Done;
     }
     if (parsed.options.version && parsed.error.isEmpty()) {

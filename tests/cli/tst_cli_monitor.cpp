@@ -184,7 +184,7 @@ void TestCliMonitor::metricsFileIsReplacedWhole()
 
     // A file that cannot be written is a failure, and the old one stays.
     r = cli({ u"metrics"_s, u"--output"_s, m_dir->filePath(u"missing/tulva.prom"_s) });
-    QCOMPARE(r.exit, 2);
+    QCOMPARE(r.exit, 4);
     QVERIFY2(
         r.err.contains(u"cannot write "_s + m_dir->filePath(u"missing/tulva.prom"_s)), qPrintable(r.err));
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -270,6 +270,8 @@ void TestCliMonitor::checkStatuses_data()
     row("option of metrics", u"check locked --output x"_s, 3,
         u"TULVA UNKNOWN - --output is an option of metrics\n"_s);
     row("format", u"check locked --format json"_s, 3, u"TULVA UNKNOWN - check prints a format of its own"_s);
+    row("line break in a name", u"check locked IB\nIS"_s, 3,
+        u"TULVA UNKNOWN - the database name \"IB\\nIS\" is empty"_s);
 }
 
 void TestCliMonitor::checkStatuses()
