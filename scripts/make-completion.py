@@ -23,7 +23,9 @@ import sys
 
 WORD = re.compile(r"^[a-z][a-z0-9-]*$")
 CHOICES = re.compile(r"^[a-z0-9-]+(?:\|[a-z0-9-]+)+")
-OPTION = re.compile(r"^  (?:(-[A-Za-z]), )?(--[a-z][a-z0-9-]*)(?: (\S+))?(?:  +(.*))?$")
+# The metavar is upper case ("FILE", "NAME|HOST[:PORT]") or a list of choices ("text|tsv|json").
+OPTION = re.compile(r"^  (?:(-[A-Za-z]), )?(--[a-z][a-z0-9-]*)"
+                    r"(?: ([A-Z][A-Z0-9_|\[\]:.]*|[a-z0-9-]+(?:\|[a-z0-9-]+)+))?(?: +(.*))?$")
 COMMAND = re.compile(r"^  ([a-z]\S*(?: \S+)*?)(?:  +\S.*)?$")
 OPERAND_CHOICES = re.compile(r"^\s+([A-Z][A-Z0-9_]*): (" + CHOICES.pattern[1:] + r")\s*$")
 

@@ -131,7 +131,7 @@ const QString kOptionsHelp
       "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
       "  --format FORMAT       text|tsv|json (default text)\n"
       "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
-      "  --job-timeout SECONDS longest wait for a job to end (default 0: no limit); when it passes,\n"
+      "  --job-timeout SECONDS  longest wait for a job to end (default 0: no limit); when it passes,\n"
       "                        the job is left running on the server and the exit status is 5\n"
       "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
       "  --quiet               no progress on standard error\n"

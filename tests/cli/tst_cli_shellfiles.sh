@@ -24,6 +24,8 @@ expect() { # expect NAME ACTUAL EXPECTED
 mapfile -t usages < <(LC_ALL=C.UTF-8 "$cli" --help | sed -n '/^Commands:/,/^$/s/^  \(.*[^ ]\)   *[A-Z].*$/\1/p')
 [ "${#usages[@]}" -gt 10 ] || { echo "FAIL: no commands read from $cli --help"; exit 1; }
 
+options=$(LC_ALL=C.UTF-8 "$cli" --help | sed -n 's/^  \(-[a-z], \)\{0,1\}\(--[a-z][a-z-]*\).*/\2/p' | sort)
+
 # Every command in the manual page, with its usage as the tag of its paragraph.
 page=$(gzip -dc "$manual" | sed 's/\\-/-/g')
 for u in "${usages[@]}"; do
@@ -53,6 +55,9 @@ run_completion_checks() {
     expect "$mode: commands after options" "$(offers 'tulvaa-cli --server h:1 --format tsv re')" \
         "reorganize-dictionary reorganize-master restart"
     expect "$mode: options" "$(offers 'tulvaa-cli --for')" "--format"
+    # Every option of the help, and the values of the ones that take one are skipped.
+    expect "$mode: every option" "$(offers 'tulvaa-cli --' | tr ' ' '\n' | sort)" "$options"
+    expect "$mode: option values are no command" "$(offers 'tulvaa-cli --job-timeout 5 --timeout 9 ver')" "version"
     expect "$mode: --format values" "$(offers 'tulvaa-cli --format ')" "json text tsv"
     expect "$mode: --format= values" "$(offers 'tulvaa-cli --format=t')" "text tsv"
     expect "$mode: second word" "$(offers 'tulvaa-cli accounts ')" "export import"
