@@ -244,6 +244,7 @@ bool CliRunner::prepareConnection()
         }
         m_host = choice.host;
         m_port = choice.port;
+        m_serverNote = choice.note;
         if (choice.tunnel) {
             m_tunnel = std::make_unique<SshTunnel>(*choice.tunnel);
             m_tunnel->setAsk(sshAskMode(Terminal::stdinIsTerminal()));
@@ -293,9 +294,13 @@ bool CliRunner::login()
     // The engine keeps what the following requests need; this copy has served.
     wipe(m_password);
     if (result != OpResult::Accepted) {
+        // Which server did not answer: with several servers that is the first thing to know.
+        const QString server = m_host + u':' + m_port;
         QString text = m_timedOut
-            ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
-            : u"Сервер недоступен."_s;
+            ? u"Сервер недоступен. (%1: no answer within %2 s)"_s.arg(server).arg(m_options.timeoutSeconds)
+            : u"Сервер недоступен. (%1)"_s.arg(server);
+        if (!m_serverNote.isEmpty())
+            text += u"\n"_s + m_serverNote;
         if (m_tunnel && !m_tunnel->isOpen() && !m_tunnel->lastError().isEmpty())
             text += u"\nThe SSH tunnel through %1 did not open: %2"_s.arg(
                 m_tunnel->spec().sshHost, m_tunnel->lastError());

@@ -115,6 +115,7 @@ private:
     IniDocument m_profile;
     QString m_host;
     QString m_port;
+    QString m_serverNote; // why --server may not be what was meant
     QString m_userName;
     QString m_password;
     bool m_registered = false;

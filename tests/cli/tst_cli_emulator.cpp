@@ -459,7 +459,24 @@ void TestCliEmulator::connectionFailures()
     probe.close();
     CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort), u"version"_s });
     QCOMPARE(r.exit, 2);
-    QVERIFY(r.err.contains(u"Сервер недоступен."_s));
+    // Which server did not answer is said.
+    QVERIFY2(r.err.contains(u"Сервер недоступен. (127.0.0.1:%1)"_s.arg(closedPort)), qPrintable(r.err));
+    QVERIFY(!r.err.contains(u"saved server"_s));
+
+    // A name the book does not have (mistyped) was taken as a host: that is said too.
+    QDir config(m_dir->filePath(u"config"_s));
+    QVERIFY(config.mkpath(u"tulvaa"_s));
+    writeBytes(config.filePath(u"tulvaa/servers.ini"_s), "[main]\nHost=127.0.0.1\n");
+    writeBytes(
+        m_dir->filePath(u"Ctulvaa.ini"_s), "[Main]\r\nServerPort=" + QByteArray::number(closedPort) + "\r\n");
+    r = cli({ u"--server"_s, u"localhost"_s, u"version"_s }, u"admin"_s, u"ADMIN"_s, [&config](QProcess &p) {
+        QProcessEnvironment env = p.processEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+        p.setProcessEnvironment(env);
+    });
+    QCOMPARE(r.exit, 2);
+    QVERIFY2(r.err.contains(u"Сервер недоступен. (localhost:%1)\n"_s.arg(closedPort)), qPrintable(r.err));
+    QVERIFY(r.err.contains(u"no saved server is named \"localhost\""_s));
 
     // Answers that fail the checks every time.
     startSim({ u"--fault"_s, u"+3:badlength"_s });
