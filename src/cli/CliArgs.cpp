@@ -90,6 +90,35 @@ const QList<CommandInfo> &commandCatalogue()
             u"List the saved servers that --server NAME accepts."_s,
             u"Prints the servers saved in the workstation's login dialog (name, address, SSH tunnel) from\n"
             "the user's configuration folder; reaches no server."_s },
+        { CommandId::Metrics, u"metrics"_s, u"[DB...]"_s, 0, -1, false,
+            { u"DataBaseItem"_s, u"OpenDBItem"_s, u"ServerItem"_s, u"ServerProcessListItem"_s,
+                u"ServerCurrentClientListItem"_s },
+            u"Print the server's figures for Prometheus (--output FILE)."_s,
+            u"Reads the version, the registered clients, the processes and the statistics of every listed\n"
+            "database (or of DB...) and prints them in the Prometheus text exposition format, for the node\n"
+            "exporter's textfile collector. --output FILE replaces FILE atomically (a temporary file in\n"
+            "its folder, renamed over it); a run that fails still writes it, with tulva_exchange_success 0.\n"
+            "Metrics: tulva_exchange_success, tulva_exchange_duration_seconds, tulva_server_info (labels\n"
+            "version and caption), tulva_server_max_clients, tulva_registered_clients (this run's own\n"
+            "registration left out), tulva_requests_total, tulva_processes_running (label name: every\n"
+            "process name the workstation knows, and any other running one); per database (label\n"
+            "database): tulva_database_max_mfn, tulva_database_locked, tulva_database_locked_records,\n"
+            "tulva_database_logically_deleted_records, tulva_database_physically_deleted_records and\n"
+            "tulva_database_unactualized_records."_s },
+        { CommandId::Check, u"check"_s, u"FIGURE [DB...]"_s, 1, -1, false,
+            { u"DataBaseItem"_s, u"OpenDBItem"_s, u"ServerItem"_s, u"ServerProcessListItem"_s },
+            u"Monitoring plugin: test FIGURE against --warning/--critical."_s,
+            u"FIGURE: locked|unactualized|processes|response-time\n"
+            "A plugin for Nagios-style monitoring systems: prints one status line with performance data\n"
+            "after \"|\" and exits 0 OK, 1 WARNING, 2 CRITICAL or 3 UNKNOWN. locked and unactualized are\n"
+            "the numbers of locked and of unactualized records of each listed database (or of DB...);\n"
+            "processes is the number of running server processes; response-time is the seconds from the\n"
+            "registration to the answer of the version request (every check reports that time as \"time\").\n"
+            "--warning and --critical take a range [@]START:END: the figure alerts outside START..END,\n"
+            "or inside it with \"@\"; START 0 and its colon may be left out, \"~\" is minus infinity,\n"
+            "a missing END has no limit. So 10 alerts below 0 or above 10, 10: below 10, ~:10 above\n"
+            "10, 10:20 outside 10..20, @10:20 inside it. Critical is tested first. An unreachable\n"
+            "server is CRITICAL; wrong usage, or a refusal by the server, is UNKNOWN."_s },
     };
     return catalogue;
 }
@@ -102,16 +131,21 @@ const QString kOptionsHelp
       "                        address (default: ServerIP and ServerPort of the settings file)\n"
       "  --user NAME           user name (default: USERNAME, else CLIENTNAME of the settings file)\n"
       "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
-      "  --format FORMAT       text (default), tsv or json\n"
+      "  --format FORMAT       text|tsv|json (default text)\n"
       "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
-      "  --job-timeout SECONDS longest wait for a job to end (default 0: no limit); when it passes,\n"
+      "  --job-timeout SECONDS  longest wait for a job to end (default 0: no limit); when it passes,\n"
       "                        the job is left running on the server and the exit status is 5\n"
       "  --max-answer BYTES    largest answer taken from the server (default: MaxAnswerSize of the\n"
       "                        settings file, else 1 GiB); a larger one is given up as a failure\n"
       "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
       "  --quiet               no progress on standard error\n"
       "  --no-dictionary       create-db: create the database without a search dictionary\n"
-      "  -h, --help            this help; COMMAND --help: the help of one command\n"_s;
+      "  --output FILE         metrics: replace FILE atomically instead of writing to standard output\n"
+      "  -w, --warning RANGE   check: the range of the figure that gives WARNING\n"
+      "  -c, --critical RANGE  check: the range of the figure that gives CRITICAL\n"
+      "  -h, --help            this help; COMMAND --help: the help of one command\n"
+      "  --help-all            the help of every command\n"
+      "  --version             the version of tulvaa-cli\n"_s;
 
 const QString kFooter
     = u"The password is read from the environment variable TULVA_PASSWORD, or asked for without\n"
@@ -129,7 +163,8 @@ constexpr int kMaxJobTimeout = 30 * 86400;
 bool takesValue(const QString &name)
 {
     return name == u"server" || name == u"user" || name == u"config" || name == u"format"
-        || name == u"timeout" || name == u"job-timeout" || name == u"max-answer";
+        || name == u"timeout" || name == u"job-timeout" || name == u"max-answer" || name == u"output"
+        || name == u"warning" || name == u"critical";
 }
 
 } // namespace
@@ -173,11 +208,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
             o.help = true;
             continue;
         }
-        if (!a.startsWith(u"--")) {
+        // The short forms that monitoring plugins take.
+        const QString longForm = a == u"-w" ? u"--warning"_s : a == u"-c" ? u"--critical"_s : a;
+        if (!longForm.startsWith(u"--")) {
             result.error = u"unknown option %1"_s.arg(a);
             return result;
         }
-        QString name = a.mid(2);
+        QString name = longForm.mid(2);
         QString value;
         bool hasValue = false;
         if (const qsizetype eq = name.indexOf(u'='); eq >= 0) {
@@ -239,6 +276,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                 result.error = u"--max-answer needs a whole number of bytes above 0 (decimal or 0x hex)"_s;
                 return result;
             }
+        } else if (name == u"output") {
+            o.output = value;
+        } else if (name == u"warning") {
+            o.warning = value;
+        } else if (name == u"critical") {
+            o.critical = value;
+        } else if (name == u"help-all") {
+            o.help = o.helpAll = true;
+        } else if (name == u"version") {
+            o.version = true;
         } else if (name == u"yes") {
             o.yes = true;
         } else if (name == u"quiet") {
@@ -252,7 +299,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     }
 
     if (words.isEmpty()) {
-        if (!o.help)
+        if (!o.help && !o.version)
             result.error = u"no command given"_s;
         return result;
     }

@@ -38,6 +38,8 @@ enum class CommandId {
     AccountsImport,
     Restart,
     Servers, // the saved servers; needs no server
+    Metrics,
+    Check,
 };
 
 struct CommandInfo
@@ -64,11 +66,16 @@ struct CliOptions
     OutputFormat format = OutputFormat::Text;
     bool yes = false;
     bool help = false;
+    bool helpAll = false; // the help of every command
+    bool version = false;
     bool quiet = false; // no progress on standard error
     bool noDictionary = false; // create-db: the creation flag 0
     int timeoutSeconds = 120; // longest wait for one answer; 0: no limit
     int jobTimeoutSeconds = 0; // longest watch of a job; 0: no limit
     qint64 maxAnswerBytes = 0; // largest answer taken; 0: MaxAnswerSize of the settings file
+    QString output; // metrics: the file to replace; empty: standard output
+    QString warning; // check: threshold ranges as given
+    QString critical;
     const CommandInfo *command = nullptr;
     QStringList args;
 };

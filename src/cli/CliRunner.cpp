@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include "CliMonitor.h"
 #include "CliServers.h"
 #include "Terminal.h"
 #include "database/DbNames.h"
@@ -129,6 +130,7 @@ int CliRunner::run()
         return m_exit;
     }
     Terminal::catchInterrupts();
+    m_started.start();
     if (!login()) {
         if (m_interrupted) {
             // The server may have registered us before the answer was given up.
@@ -573,6 +575,8 @@ bool CliRunner::writeOutput(const QByteArray &bytes)
 
 void CliRunner::printReport()
 {
+    if (CliMonitor::printOutput(*this))
+        return;
     const bool hasReport = !m_report.messages.isEmpty() || !m_report.fields.isEmpty()
         || !m_report.table.columns.isEmpty() || !m_report.logKey.isEmpty();
     if (m_exit != Exit::Done && m_options.format == OutputFormat::Json) {
@@ -654,6 +658,9 @@ int CliRunner::dispatch()
         return cmdRestart();
     case CommandId::Servers:
         return cmdServers();
+    case CommandId::Metrics:
+    case CommandId::Check:
+        return CliMonitor::run(*this);
     }
     return Exit::Usage;
 }

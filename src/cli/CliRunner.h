@@ -10,12 +10,15 @@
 #include "exchange/SshTunnel.h"
 #include "shell/IniDocument.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+
+struct MonitorFigures;
 
 // One run of tulvaa-cli: settings, login (A), the command, logout (B). Returns the exit status;
 // the report goes to standard output, errors and progress to standard error.
@@ -26,6 +29,8 @@ public:
     int run();
 
 private:
+    friend class CliMonitor; // metrics and check, on this session
+
     // The engine's window: nothing to show; Ctrl+C and the time-out give the wait up, and every
     // question is answered No (a script cannot answer), its text kept as the reason.
     void waitBegins(bool background) override;
@@ -132,4 +137,8 @@ private:
     int m_exit = Exit::Done;
     QString m_error;
     QString m_returnCode;
+
+    // metrics and check: what they read, and the time from the registration on.
+    std::shared_ptr<MonitorFigures> m_monitor;
+    QElapsedTimer m_started;
 };

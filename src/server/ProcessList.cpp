@@ -112,6 +112,14 @@ QString ProcessCommandCode(const QString &name)
     return {};
 }
 
+QStringList processNames()
+{
+    QStringList names;
+    for (const CodeRow &row : kCodes)
+        names.append(QString::fromUtf16(row.name));
+    return names;
+}
+
 int processNameIndex(const QString &name)
 {
     for (int i = 0; i < int(std::size(kCodes)); ++i) {

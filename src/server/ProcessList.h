@@ -36,6 +36,9 @@ ProcessTable parseProcessList(const AnswerLines &answer);
 // table lacks. Case-sensitive, whole text.
 QString ProcessCommandCode(const QString &name);
 
+// The process names of that table, in its order.
+QStringList processNames();
+
 // Position of a process name in the process name table (whole text, case-sensitive), or -1.
 int processNameIndex(const QString &name);
 
