@@ -13,7 +13,11 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <QEventLoop>
+
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -25,6 +29,86 @@ double median(std::vector<double> values)
         return 0;
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double least(const std::vector<double> &values)
+{
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+double most(const std::vector<double> &values)
+{
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+void useOffscreenPlatform()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+void result(const char *name, double value)
+{
+    std::printf("result %s %.3f\n", name, value);
+    std::fflush(stdout);
+}
+
+namespace {
+
+qint64 threadCpuNs()
+{
+#ifdef CLOCK_THREAD_CPUTIME_ID
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+#else
+    return 0;
+#endif
+}
+
+} // namespace
+
+void StallMeter::start()
+{
+    m_longest = 0;
+    m_longestCpu = 0;
+    m_clock.start();
+    m_last = 0;
+    m_lastCpu = threadCpuNs();
+    m_timer.setInterval(2);
+    m_timer.disconnect();
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        const qint64 now = m_clock.nsecsElapsed();
+        const qint64 cpu = threadCpuNs();
+        m_longest = std::max(m_longest, now - m_last);
+        m_longestCpu = std::max(m_longestCpu, cpu - m_lastCpu);
+        m_last = now;
+        m_lastCpu = cpu;
+    });
+    m_timer.start();
+}
+
+double StallMeter::stop()
+{
+    m_timer.stop();
+    m_timer.disconnect();
+    m_longest = std::max(m_longest, m_clock.nsecsElapsed() - m_last);
+    m_longestCpu = std::max(m_longestCpu, threadCpuNs() - m_lastCpu);
+    return double(m_longest) / 1e6;
+}
+
+void StallMeter::runUntil(const std::function<bool()> &done)
+{
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(1);
+    connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start();
+    if (!done())
+        loop.exec();
 }
 
 quint16 startEmulator(QProcess &sim, const QString &state, const QStringList &extra)

@@ -48,6 +48,7 @@ double roundTrip()
 
 int main(int argc, char **argv)
 {
+    Bench::useOffscreenPlatform();
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 20;
@@ -66,6 +67,8 @@ int main(int argc, char **argv)
 
     std::vector<double> off, on;
     TulvaExchange *engine = WaitForm->engine();
+    Bench::StallMeter meter;
+    meter.start();
     for (int round = 0; round < rounds; ++round) {
         // Off: the engine's report goes nowhere. On: the journal takes it, its window open.
         QObject::disconnect(engine, &TulvaExchange::operationFinished, journal, &RequestJournal::addRecord);
@@ -75,11 +78,13 @@ int main(int argc, char **argv)
         for (int i = 0; i < perRound; ++i)
             on.push_back(roundTrip());
     }
+    const double stall = meter.stop();
     const double a = Bench::median(off), b = Bench::median(on);
     std::printf("small-command round trip (command 1, %d requests each, alternating rounds of %d)\n",
         int(off.size()), perRound);
     std::printf(
         "    journal off %8.1f us\n    journal on  %8.1f us   (%+.1f %%)\n", a, b, (b - a) / a * 100.0);
+    std::printf("    longest event-loop stall over the round trips: %.1f ms\n", stall);
     std::printf("    journal holds %d entries (capacity %d)\n", journal->size() + journal->pendingCount(),
         journal->capacity());
 

@@ -84,10 +84,12 @@ QStringList processListAnswer(int rows)
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::useOffscreenPlatform();
     QApplication app(argc, argv);
+    Bench::StallMeter meter;
 
     const Bench::Workstation workstation;
+    meter.start();
     CurrentDbName = u"HUGE"_s;
 
     // 2 000 000 deleted records, half of each kind.
@@ -176,6 +178,8 @@ int main(int argc, char *argv[])
         "process list, 10000 rows: LoadProcessList (exchange, parse, grid) %.1f ms; parse alone %.1f ms\n",
         Bench::median(load), Bench::median(parse));
 
+    std::printf("longest event-loop stall over all of the above: %.1f ms (of it processor time %.1f ms)\n",
+        meter.stop(), meter.longestBusy());
     Dialogs::reset();
     DestroyForms();
     return 0;

@@ -18,6 +18,33 @@ install(FILES data/icons/tulvaa-48.png DESTINATION "${CMAKE_INSTALL_DATADIR}/ico
 install(FILES README.md DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 install(FILES emulator/README.md DESTINATION "${CMAKE_INSTALL_DOCDIR}" RENAME README-tulva-sim.md)
 
+# The metadata and documents that Debian's tools and software centres read. Each names the
+# release it describes; a version bump without a new entry fails here rather than in lintian.
+set(TULVA_APPSTREAM_ID "org.example.tulva64.tulvaa")
+function(tulva_require_version file pattern)
+    file(READ "${PROJECT_SOURCE_DIR}/${file}" _text)
+    string(REPLACE "VERSION" "${PROJECT_VERSION}" _pattern "${pattern}")
+    string(REPLACE "." "\\." _pattern "${_pattern}")
+    if(NOT _text MATCHES "${_pattern}")
+        message(FATAL_ERROR "${file} has no entry for version ${PROJECT_VERSION}")
+    endif()
+endfunction()
+tulva_require_version(data/debian/changelog "^tulvaa \\(VERSION\\) ")
+tulva_require_version(data/${TULVA_APPSTREAM_ID}.metainfo.xml "<release version=\"VERSION\"")
+install(FILES data/${TULVA_APPSTREAM_ID}.metainfo.xml DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+install(FILES data/debian/copyright DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+if(UNIX)
+    find_program(GZIP_EXECUTABLE gzip REQUIRED)
+    set(_changelog "${PROJECT_BINARY_DIR}/debian/changelog")
+    add_custom_command(OUTPUT "${_changelog}.gz"
+        COMMAND "${CMAKE_COMMAND}" -E copy "${PROJECT_SOURCE_DIR}/data/debian/changelog" "${_changelog}"
+        COMMAND "${GZIP_EXECUTABLE}" -9 -n -f "${_changelog}"
+        DEPENDS "${PROJECT_SOURCE_DIR}/data/debian/changelog"
+        VERBATIM)
+    add_custom_target(debian_changelog ALL DEPENDS "${_changelog}.gz")
+    install(FILES "${_changelog}.gz" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+endif()
+
 # The settings file, the link to it and the desktop entry depend on the prefix of the install
 # itself (CPack installs with its own prefix), so they are made when installing.
 install(CODE "
@@ -53,13 +80,21 @@ set(CPACK_PACKAGE_NAME "tulvaa")
 set(CPACK_PACKAGE_VENDOR "TULVA64 workstation developers")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "TULVA64 administrator's workstation, command-line tool and server emulator")
-set(CPACK_PACKAGE_DESCRIPTION "tulvaa is the administrator's workstation of the TULVA64 library database \
-server (Qt 6 desktop program); tulvaa-cli administers the server from scripts; tulva-sim is an \
-emulator of the server with sample data.")
+# Debian wants the lines of the long description at most 80 characters wide: they are given here
+# as they are shown.
+set(CPACK_PACKAGE_DESCRIPTION "tulvaa is the administrator's workstation of the TULVA64 library database\n\
+server, a Qt 6 desktop program: databases, long server jobs and their logs,\n\
+client accounts, registered clients and server processes.\n\
+\n\
+tulvaa-cli runs the same server commands from scripts and cron, and speaks to\n\
+monitoring systems: Prometheus metrics for the node exporter's textfile\n\
+collector, and a monitoring plugin with warning and critical thresholds.\n\
+\n\
+tulva-sim is an emulator of the server with sample data.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_GENERATOR "DEB")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "TULVA64 workstation developers <tulvaa@localhost>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "TULVA64 workstation developers <tulvaa@tulva64.example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION "misc")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "libc6, libstdc++6, libqt6core6 (>= 6.4), libqt6network6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6charts6 (>= 6.4), libqt6dbus6 (>= 6.4)")

@@ -52,6 +52,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             check(a.lines.size() < 4);
     }
 
+    // Scanned as it arrives, in pieces the input picks, the answer reads as the whole of it.
+    {
+        const Wire::AnswerCheck plain{ "123", "1", false };
+        const Wire::Answer whole = Wire::processAnswer(received, plain);
+        Wire::AnswerScanner scanner;
+        QByteArray arrived;
+        const qsizetype step = 1 + data[0] / 2;
+        for (qsizetype at = 0; at < received.size(); at += step) {
+            arrived += received.mid(at, step);
+            scanner.advance(arrived);
+        }
+        arrived.detach();
+        scanner.finish(arrived);
+        const Wire::Answer scanned = Wire::processScanned(arrived, scanner, plain);
+        check(scanned.verdict == whole.verdict && scanned.text.size() == whole.text.size());
+        check(scanned.binary == whole.binary && scanned.lines.size() == whole.lines.size());
+        for (qsizetype i = 0; i < whole.lines.size(); ++i)
+            check(scanned.lines.at(i) == whole.lines.at(i));
+
+        // MFN lists parsed in the same pieces agree with the whole line.
+        MfnListStream stream;
+        stream.restart();
+        for (qsizetype at = step; at < received.size(); at += step)
+            stream.lineGrows(Wire::kAnswerHeaderLines + 1, 0, QByteArrayView(received).first(at), false);
+        stream.lineGrows(Wire::kAnswerHeaderLines + 1, 0, received, true);
+        QList<qint32> parts, inOne;
+        const bool partsOk = stream.take(1, 0, received.size(), &parts);
+        const bool wholeOk = parseMfnList(QByteArrayView(received), &inOne, nullptr);
+        check(partsOk == wholeOk);
+        if (partsOk) {
+            check(parts.size() == inOne.size());
+            for (qsizetype i = 0; i < parts.size(); ++i)
+                check(parts.at(i) == inOne.at(i));
+        }
+    }
+
     // Splitting and joining agree on the length.
     const QList<QByteArrayView> lines = Wire::splitLines(received);
     qsizetype joined = 0;

@@ -1,5 +1,9 @@
 #include "CliArgs.h"
 
+#include "exchange/Exchange.h"
+
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 const QList<CommandInfo> &commandCatalogue()
@@ -70,13 +74,15 @@ const QList<CommandInfo> &commandCatalogue()
         { CommandId::AccountsExport, u"accounts export"_s, u"FILE"_s, 1, 1, false,
             { u"ServerItem"_s, u"ServerClientListItem"_s }, u"Write the server's client accounts to FILE."_s,
             u"Writes the client list text (name, password, workstation INI line per account, then\n"
-            "\"*****\"; Windows-1251, CR LF) readable only by its owner. FILE \"-\" is standard output."_s },
+            "\"*****\"; Windows-1251, CR LF) readable only by its owner. FILE \"-\" is standard output.\n"
+            "An existing FILE is replaced only once the whole list is written; a directory is refused."_s },
         { CommandId::AccountsImport, u"accounts import"_s, u"FILE"_s, 1, 1, true,
             { u"ServerItem"_s, u"ServerClientListItem"_s },
             u"Replace the server's client accounts with FILE (needs --yes)."_s,
             u"Reads a client list text as written by `accounts export`, prints what would change (accounts\n"
             "added, removed, changed; passwords are never shown) and writes it to the server only with\n"
-            "--yes."_s },
+            "--yes. A file of any other shape (lines missing, another encoding, a byte order mark, zero\n"
+            "bytes) is refused with its first bad line before the server is asked."_s },
         { CommandId::Restart, u"restart"_s, QString(), 0, 0, true,
             { u"ServerItem"_s, u"ServerRestartItem"_s }, u"Restart the server (needs --yes)."_s,
             u"Sends the restart request (command +8). Needs --yes."_s },
@@ -84,6 +90,35 @@ const QList<CommandInfo> &commandCatalogue()
             u"List the saved servers that --server NAME accepts."_s,
             u"Prints the servers saved in the workstation's login dialog (name, address, SSH tunnel) from\n"
             "the user's configuration folder; reaches no server."_s },
+        { CommandId::Metrics, u"metrics"_s, u"[DB...]"_s, 0, -1, false,
+            { u"DataBaseItem"_s, u"OpenDBItem"_s, u"ServerItem"_s, u"ServerProcessListItem"_s,
+                u"ServerCurrentClientListItem"_s },
+            u"Print the server's figures for Prometheus (--output FILE)."_s,
+            u"Reads the version, the registered clients, the processes and the statistics of every listed\n"
+            "database (or of DB...) and prints them in the Prometheus text exposition format, for the node\n"
+            "exporter's textfile collector. --output FILE replaces FILE atomically (a temporary file in\n"
+            "its folder, renamed over it); a run that fails still writes it, with tulva_exchange_success 0.\n"
+            "Metrics: tulva_exchange_success, tulva_exchange_duration_seconds, tulva_server_info (labels\n"
+            "version and caption), tulva_server_max_clients, tulva_registered_clients (this run's own\n"
+            "registration left out), tulva_requests_total, tulva_processes_running (label name: every\n"
+            "process name the workstation knows, and any other running one); per database (label\n"
+            "database): tulva_database_max_mfn, tulva_database_locked, tulva_database_locked_records,\n"
+            "tulva_database_logically_deleted_records, tulva_database_physically_deleted_records and\n"
+            "tulva_database_unactualized_records."_s },
+        { CommandId::Check, u"check"_s, u"FIGURE [DB...]"_s, 1, -1, false,
+            { u"DataBaseItem"_s, u"OpenDBItem"_s, u"ServerItem"_s, u"ServerProcessListItem"_s },
+            u"Monitoring plugin: test FIGURE against --warning/--critical."_s,
+            u"FIGURE: locked|unactualized|processes|response-time\n"
+            "A plugin for Nagios-style monitoring systems: prints one status line with performance data\n"
+            "after \"|\" and exits 0 OK, 1 WARNING, 2 CRITICAL or 3 UNKNOWN. locked and unactualized are\n"
+            "the numbers of locked and of unactualized records of each listed database (or of DB...);\n"
+            "processes is the number of running server processes; response-time is the seconds from the\n"
+            "registration to the answer of the version request (every check reports that time as \"time\").\n"
+            "--warning and --critical take a range [@]START:END: the figure alerts outside START..END,\n"
+            "or inside it with \"@\"; START 0 and its colon may be left out, \"~\" is minus infinity,\n"
+            "a missing END has no limit. So 10 alerts below 0 or above 10, 10: below 10, ~:10 above\n"
+            "10, 10:20 outside 10..20, @10:20 inside it. Critical is tested first. An unreachable\n"
+            "server is CRITICAL; wrong usage, or a refusal by the server, is UNKNOWN."_s },
     };
     return catalogue;
 }
@@ -96,12 +131,21 @@ const QString kOptionsHelp
       "                        address (default: ServerIP and ServerPort of the settings file)\n"
       "  --user NAME           user name (default: USERNAME, else CLIENTNAME of the settings file)\n"
       "  --config FILE         settings file (default: Ctulvaa.ini of the current directory)\n"
-      "  --format FORMAT       text (default), tsv or json\n"
+      "  --format FORMAT       text|tsv|json (default text)\n"
       "  --timeout SECONDS     longest wait for one answer of the server (default 120; 0: no limit)\n"
+      "  --job-timeout SECONDS  longest wait for a job to end (default 0: no limit); when it passes,\n"
+      "                        the job is left running on the server and the exit status is 5\n"
+      "  --max-answer BYTES    largest answer taken from the server (default: MaxAnswerSize of the\n"
+      "                        settings file, else 1 GiB); a larger one is given up as a failure\n"
       "  --yes                 confirm a destructive command (clear, delete-db, accounts import, restart)\n"
       "  --quiet               no progress on standard error\n"
       "  --no-dictionary       create-db: create the database without a search dictionary\n"
-      "  -h, --help            this help; COMMAND --help: the help of one command\n"_s;
+      "  --output FILE         metrics: replace FILE atomically instead of writing to standard output\n"
+      "  -w, --warning RANGE   check: the range of the figure that gives WARNING\n"
+      "  -c, --critical RANGE  check: the range of the figure that gives CRITICAL\n"
+      "  -h, --help            this help; COMMAND --help: the help of one command\n"
+      "  --help-all            the help of every command\n"
+      "  --version             the version of tulvaa-cli\n"_s;
 
 const QString kFooter
     = u"The password is read from the environment variable TULVA_PASSWORD, or asked for without\n"
@@ -109,12 +153,18 @@ const QString kFooter
       "Ctrl+C during a wait for the server sends the cancel message; while a job is waited for, it\n"
       "stops the job (a deletion cannot be stopped). Either way the tool unregisters and exits.\n\n"
       "Exit status: 0 done, 1 refused by the server (its return code on standard error), 2 connection\n"
-      "or exchange failure, 3 wrong usage (nothing changed), 130 interrupted by Ctrl+C.\n"_s;
+      "or exchange failure, 3 wrong usage (nothing changed), 4 the output could not be written (an\n"
+      "existing export file is left as it was), 5 the job still runs on the server after --job-timeout,\n"
+      "130 interrupted by Ctrl+C.\n"_s;
+
+// Thirty days: longer than any job, short enough to be a number of seconds that is not a typo.
+constexpr int kMaxJobTimeout = 30 * 86400;
 
 bool takesValue(const QString &name)
 {
     return name == u"server" || name == u"user" || name == u"config" || name == u"format"
-        || name == u"timeout";
+        || name == u"timeout" || name == u"job-timeout" || name == u"max-answer" || name == u"output"
+        || name == u"warning" || name == u"critical";
 }
 
 } // namespace
@@ -158,11 +208,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
             o.help = true;
             continue;
         }
-        if (!a.startsWith(u"--")) {
+        // The short forms that monitoring plugins take.
+        const QString longForm = a == u"-w" ? u"--warning"_s : a == u"-c" ? u"--critical"_s : a;
+        if (!longForm.startsWith(u"--")) {
             result.error = u"unknown option %1"_s.arg(a);
             return result;
         }
-        QString name = a.mid(2);
+        QString name = longForm.mid(2);
         QString value;
         bool hasValue = false;
         if (const qsizetype eq = name.indexOf(u'='); eq >= 0) {
@@ -211,6 +263,29 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                 result.error = u"--timeout needs whole seconds from 0 to 86400"_s;
                 return result;
             }
+        } else if (name == u"job-timeout") {
+            bool ok = false;
+            o.jobTimeoutSeconds = value.toInt(&ok);
+            if (!ok || o.jobTimeoutSeconds < 0 || o.jobTimeoutSeconds > kMaxJobTimeout) {
+                result.error = u"--job-timeout needs whole seconds from 0 to %1"_s.arg(kMaxJobTimeout);
+                return result;
+            }
+        } else if (name == u"max-answer") {
+            o.maxAnswerBytes = TulvaExchange::answerSizeFromText(value);
+            if (o.maxAnswerBytes <= 0) {
+                result.error = u"--max-answer needs a whole number of bytes above 0 (decimal or 0x hex)"_s;
+                return result;
+            }
+        } else if (name == u"output") {
+            o.output = value;
+        } else if (name == u"warning") {
+            o.warning = value;
+        } else if (name == u"critical") {
+            o.critical = value;
+        } else if (name == u"help-all") {
+            o.help = o.helpAll = true;
+        } else if (name == u"version") {
+            o.version = true;
         } else if (name == u"yes") {
             o.yes = true;
         } else if (name == u"quiet") {
@@ -224,7 +299,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     }
 
     if (words.isEmpty()) {
-        if (!o.help)
+        if (!o.help && !o.version)
             result.error = u"no command given"_s;
         return result;
     }
@@ -293,18 +368,30 @@ bool parseServerAddress(const QString &text, QString *host, QString *port)
         return false;
     if (text.contains(u':') && !text.startsWith(u'[') && text.count(u':') == 1 && p.isEmpty())
         return false;
-    if (!p.isEmpty()) {
-        for (QChar c : p)
-            if (c < u'0' || c > u'9')
-                return false;
-        bool ok = false;
-        const int n = p.toInt(&ok);
-        if (!ok || n < 1 || n > 65535)
-            return false;
-        *port = QString::number(n);
-    }
+    if (!p.isEmpty() && !parsePortNumber(p, port))
+        return false;
     *host = h;
     return true;
+}
+
+bool parsePortNumber(const QString &text, QString *port)
+{
+    if (text.isEmpty() || text.size() > 10)
+        return false;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9')
+            return false;
+    const int n = text.toInt();
+    if (n < 1 || n > 65535)
+        return false;
+    *port = QString::number(n);
+    return true;
+}
+
+bool isPrintableDatabaseName(const QString &name)
+{
+    return !name.isEmpty()
+        && std::none_of(name.cbegin(), name.cend(), [](QChar c) { return isControlCharacter(c.unicode()); });
 }
 
 bool parseMfnArguments(const QStringList &args, QList<qint32> *mfns, QString *bad)

@@ -12,6 +12,8 @@ inline constexpr int Done = 0;
 inline constexpr int Refused = 1; // the server (or the state it reports) refused the command
 inline constexpr int Failed = 2; // connection or exchange failure
 inline constexpr int Usage = 3; // wrong usage; nothing was changed
+inline constexpr int WriteFailed = 4; // the export file or standard output could not be written
+inline constexpr int JobStillRunning = 5; // --job-timeout passed; the job goes on on the server
 inline constexpr int Interrupted = 130; // Ctrl+C
 } // namespace Exit
 
@@ -36,6 +38,8 @@ enum class CommandId {
     AccountsImport,
     Restart,
     Servers, // the saved servers; needs no server
+    Metrics,
+    Check,
 };
 
 struct CommandInfo
@@ -62,9 +66,16 @@ struct CliOptions
     OutputFormat format = OutputFormat::Text;
     bool yes = false;
     bool help = false;
+    bool helpAll = false; // the help of every command
+    bool version = false;
     bool quiet = false; // no progress on standard error
     bool noDictionary = false; // create-db: the creation flag 0
     int timeoutSeconds = 120; // longest wait for one answer; 0: no limit
+    int jobTimeoutSeconds = 0; // longest watch of a job; 0: no limit
+    qint64 maxAnswerBytes = 0; // largest answer taken; 0: MaxAnswerSize of the settings file
+    QString output; // metrics: the file to replace; empty: standard output
+    QString warning; // check: threshold ranges as given
+    QString critical;
     const CommandInfo *command = nullptr;
     QStringList args;
 };
@@ -84,6 +95,14 @@ QString commandHelp(const CommandInfo &command);
 
 // "host", "host:port" or "[v6 address]:port". An empty port keeps *port unchanged.
 bool parseServerAddress(const QString &text, QString *host, QString *port);
+
+// A port as the settings or --server give it: decimal digits only, 1 to 65535 (leading zeros
+// allowed). *port gets the plain number.
+bool parsePortNumber(const QString &text, QString *port);
+
+// Database names as typed: one line of printable characters. Anything else would put a second
+// line into the request, so it is refused before the server is asked.
+bool isPrintableDatabaseName(const QString &name);
 
 // MFNs: whole decimal numbers from 1 to 2147483647.
 bool parseMfnArguments(const QStringList &args, QList<qint32> *mfns, QString *bad);

@@ -4,6 +4,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -23,20 +27,38 @@ QByteArray joinLines(const QStringList &lines)
     return out;
 }
 
+QStringList escapedLines(const QStringList &lines)
+{
+    QStringList out;
+    out.reserve(lines.size());
+    for (const QString &line : lines)
+        out.append(escapeControls(line));
+    return out;
+}
+
+// Every text is escaped before it is measured or joined: what the server sent can neither
+// break a line nor reach the terminal as a control sequence.
 QByteArray formatText(const Report &report)
 {
-    QStringList lines = report.messages;
+    QStringList lines = escapedLines(report.messages);
     qsizetype width = 0;
     for (const Field &f : report.fields)
-        width = qMax(width, f.title.size());
+        width = qMax(width, escapeControls(f.title).size());
     for (const Field &f : report.fields)
-        lines.append(f.title.leftJustified(width + 2) + f.text);
+        lines.append(escapeControls(f.title).leftJustified(width + 2) + escapeControls(f.text));
     if (!report.table.columns.isEmpty()) {
         if (!report.fields.isEmpty())
             lines.append(QString());
-        lines += alignedTable(report.table.columns, report.table.rows);
+        QList<Column> columns = report.table.columns;
+        for (Column &c : columns)
+            c.title = escapeControls(c.title);
+        QList<QStringList> rows;
+        rows.reserve(report.table.rows.size());
+        for (const QStringList &row : report.table.rows)
+            rows.append(escapedLines(row));
+        lines += alignedTable(columns, rows);
     }
-    lines += report.log;
+    lines += escapedLines(report.log);
     return joinLines(lines);
 }
 
@@ -113,29 +135,61 @@ QStringList alignedTable(const QList<Column> &columns, const QList<QStringList> 
     return lines;
 }
 
-QString tsvEscape(const QString &text)
+bool isControlCharacter(char16_t c)
 {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x200E || c == 0x200F
+        || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+namespace {
+
+void appendEscaped(QString &out, QChar c)
+{
+    switch (c.unicode()) {
+    case u'\t':
+        out += u"\\t"_s;
+        break;
+    case u'\n':
+        out += u"\\n"_s;
+        break;
+    case u'\r':
+        out += u"\\r"_s;
+        break;
+    default:
+        if (c.unicode() < 0x100)
+            out += u"\\x"_s + QString::number(c.unicode(), 16).rightJustified(2, u'0');
+        else
+            out += u"\\u"_s + QString::number(c.unicode(), 16).rightJustified(4, u'0');
+    }
+}
+
+template <typename Escape> QString escaped(const QString &text, Escape needsEscape)
+{
+    if (std::none_of(text.cbegin(), text.cend(), needsEscape))
+        return text;
     QString out;
-    out.reserve(text.size());
+    out.reserve(text.size() + 8);
     for (QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\':
+        if (c == u'\\' && needsEscape(c))
             out += u"\\\\"_s;
-            break;
-        case u'\t':
-            out += u"\\t"_s;
-            break;
-        case u'\n':
-            out += u"\\n"_s;
-            break;
-        case u'\r':
-            out += u"\\r"_s;
-            break;
-        default:
+        else if (needsEscape(c))
+            appendEscaped(out, c);
+        else
             out += c;
-        }
     }
     return out;
+}
+
+} // namespace
+
+QString escapeControls(const QString &text)
+{
+    return escaped(text, [](QChar c) { return isControlCharacter(c.unicode()); });
+}
+
+QString tsvEscape(const QString &text)
+{
+    return escaped(text, [](QChar c) { return c == u'\\' || isControlCharacter(c.unicode()); });
 }
 
 QByteArray formatReport(const Report &report, OutputFormat format)
@@ -149,6 +203,20 @@ QByteArray formatReport(const Report &report, OutputFormat format)
         break;
     }
     return formatText(report);
+}
+
+bool writeStandardOutput(const QByteArray &bytes, QString *reason)
+{
+    errno = 0;
+    const bool written
+        = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+    // The bytes may still sit in the stream's buffer; only the flush tells whether they got out.
+    if (std::fflush(stdout) == 0 && written && !std::ferror(stdout))
+        return true;
+    const int error = errno;
+    if (reason)
+        *reason = error != 0 ? qt_error_string(error) : u"write error"_s;
+    return false;
 }
 
 QByteArray jsonError(const QString &text, const QString &returnCode, int exitStatus)

@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include "CliMonitor.h"
 #include "CliServers.h"
 #include "Terminal.h"
 #include "database/DbNames.h"
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonValue>
 #include <QSaveFile>
 #include <QSet>
@@ -27,8 +29,6 @@ namespace {
 
 constexpr int kTickMs = 100;
 constexpr int kWatchTickMs = 500;
-// The accounts file is a list of names and passwords; anything this large is not one.
-constexpr qint64 kMaxAccountsFile = 16 * 1024 * 1024;
 const QString kLogCaption = u"Протокол поцесса - "_s;
 
 void writeErr(const QString &text)
@@ -37,10 +37,37 @@ void writeErr(const QString &text)
     std::fflush(stderr);
 }
 
-void writeOut(const QByteArray &bytes)
+// Overwrites a text that held a secret, where this copy is the only one, and empties it.
+void wipe(QString &text)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
+    if (text.isDetached())
+        text.fill(QChar(0));
+    text.clear();
+}
+
+void wipe(QByteArray &bytes)
+{
+    if (bytes.isDetached())
+        bytes.fill(0);
+    bytes.clear();
+}
+
+bool takesDatabaseName(CommandId id)
+{
+    switch (id) {
+    case CommandId::Stats:
+    case CommandId::Clear:
+    case CommandId::Actualize:
+    case CommandId::Unlock:
+    case CommandId::UnlockRecords:
+    case CommandId::LoadDictionary:
+    case CommandId::ReorganizeDictionary:
+    case CommandId::ReorganizeMaster:
+    case CommandId::DeleteDb:
+        return true;
+    default:
+        return false;
+    }
 }
 
 Field field(
@@ -98,11 +125,12 @@ int CliRunner::run()
         printReport();
         return m_exit;
     }
-    if (!prepareConnection()) {
+    if (!checkLocalInput() || !prepareConnection()) {
         printReport();
         return m_exit;
     }
     Terminal::catchInterrupts();
+    m_started.start();
     if (!login()) {
         if (m_interrupted) {
             // The server may have registered us before the answer was given up.
@@ -124,15 +152,87 @@ int CliRunner::run()
 
 // --- connection --------------------------------------------------------------------------------
 
+bool CliRunner::checkLocalInput()
+{
+    const CommandId id = m_options.command->id;
+    if (takesDatabaseName(id) && !isPrintableDatabaseName(m_options.args.at(0))) {
+        fail(Exit::Usage,
+            u"the database name \"%1\" is empty or holds a line break or another control character"_s.arg(
+                m_options.args.at(0)));
+        return false;
+    }
+    QString bad;
+    if (id == CommandId::UnlockRecords && !parseMfnArguments(m_options.args.mid(1), &m_mfns, &bad)) {
+        fail(Exit::Usage, u"\"%1\" is not an MFN (a whole number from 1)"_s.arg(bad));
+        return false;
+    }
+    if (id == CommandId::AccountsExport)
+        return checkExportTarget(m_options.args.at(0));
+    if (id == CommandId::AccountsImport)
+        return readImportFile(m_options.args.at(0));
+    return true;
+}
+
+bool CliRunner::checkExportTarget(const QString &path)
+{
+    if (path == u"-")
+        return true;
+    const QFileInfo target(path);
+    // Links are followed: a link to a directory is a directory here.
+    if (path.isEmpty() || target.isDir()) {
+        fail(Exit::Usage,
+            u"%1 is a directory: give the name of the file to write the accounts to"_s.arg(path));
+        return false;
+    }
+    if (target.exists() && !target.isFile()) {
+        fail(Exit::Usage, u"%1 is not a regular file"_s.arg(path));
+        return false;
+    }
+    if (!target.exists() && !target.absoluteDir().exists()) {
+        fail(Exit::Usage, u"cannot write %1: there is no directory %2"_s.arg(path, target.absolutePath()));
+        return false;
+    }
+    return true;
+}
+
+bool CliRunner::readImportFile(const QString &path)
+{
+    QByteArray bytes;
+    QString error;
+    if (!readFileUpTo(path, AccountFile::MaxSize, &bytes, &error)) {
+        fail(Exit::Usage, u"cannot read "_s + error);
+        return false;
+    }
+    AccountFile::Problem problem;
+    auto entries = AccountFile::parse(bytes, &problem);
+    wipe(bytes);
+    if (!entries) {
+        fail(Exit::Usage, u"%1, строка %2: %3"_s.arg(path).arg(problem.line).arg(problem.reason));
+        return false;
+    }
+    m_importEntries = std::move(*entries);
+    return true;
+}
+
 bool CliRunner::prepareConnection()
 {
     const QString path = m_options.config.isEmpty() ? currentDirFile(LocalIniFileName) : m_options.config;
-    if (!m_settings.loadFile(path) && !m_options.config.isEmpty()) {
-        fail(Exit::Usage, u"cannot read the settings file %1"_s.arg(path));
-        return false;
+    QString error;
+    if (!m_settings.loadFile(path, &error)) {
+        // Without the settings file every key has its default, but a file that is there and
+        // cannot be read must not quietly send the login elsewhere.
+        if (!error.isEmpty()) {
+            fail(Exit::Usage, u"cannot read the settings file "_s + error);
+            return false;
+        }
+        if (!m_options.config.isEmpty()) {
+            fail(Exit::Usage, u"cannot read the settings file %1: файл не найден"_s.arg(path));
+            return false;
+        }
     }
     m_host = m_settings.readString(LocalIniSection, u"ServerIP"_s, u"127.0.0.1"_s);
     m_port = m_settings.readString(LocalIniSection, u"ServerPort"_s, u"6666"_s);
+    const QString settingsPort = m_port;
     if (!m_options.server.isEmpty()) {
         ServerBook book;
         const ServerChoice choice = chooseServer(m_options.server, m_port, book);
@@ -144,12 +244,27 @@ bool CliRunner::prepareConnection()
         }
         m_host = choice.host;
         m_port = choice.port;
+        m_serverNote = choice.note;
         if (choice.tunnel) {
             m_tunnel = std::make_unique<SshTunnel>(*choice.tunnel);
             m_tunnel->setAsk(sshAskMode(Terminal::stdinIsTerminal()));
             m_engine.setRoute(m_tunnel.get());
         }
     }
+    // The engine would take a port it cannot use as 6666, and send the password there.
+    if (!parsePortNumber(m_port, &m_port)) {
+        fail(Exit::Usage,
+            m_port == settingsPort
+                ? u"ServerPort=%1 in %2 is no port number: give a whole number from 1 to 65535 (or --server "
+                  "HOST:PORT)"_s.arg(m_port, path)
+                : u"the port \"%1\" of --server %2 is no port number from 1 to 65535"_s.arg(
+                    m_port, m_options.server));
+        return false;
+    }
+    m_engine.setMaxAnswerSize(m_options.maxAnswerBytes > 0
+            ? m_options.maxAnswerBytes
+            : TulvaExchange::answerSizeFromText(
+                m_settings.readString(LocalIniSection, u"MaxAnswerSize"_s, QString())));
     QString user = m_options.user;
     if (user.isEmpty())
         user = m_settings.readString(LocalIniSection, u"USERNAME"_s, QString());
@@ -160,15 +275,16 @@ bool CliRunner::prepareConnection()
         return false;
     }
     m_userName = upperCp1251(user);
-    if (qEnvironmentVariableIsSet("TULVA_PASSWORD")) {
-        m_password = qEnvironmentVariable("TULVA_PASSWORD");
-    } else if (Terminal::stdinIsTerminal()) {
-        if (!Terminal::readSecretLine(u"Password for %1 at %2: "_s.arg(m_userName, m_host), &m_password)) {
-            fail(Exit::Usage, u"no password given"_s);
-            return false;
-        }
-    } else {
+    // The password leaves the environment at once: child processes and a look at this
+    // process's environment do not find it.
+    if (Terminal::takeSecretVariable("TULVA_PASSWORD", &m_password))
+        return true;
+    if (!Terminal::stdinIsTerminal()) {
         fail(Exit::Usage, u"no password: set TULVA_PASSWORD or run on a terminal to be asked"_s);
+        return false;
+    }
+    if (!Terminal::readSecretLine(u"Password for %1 at %2: "_s.arg(m_userName, m_host), &m_password)) {
+        fail(Exit::Usage, u"no password given"_s);
         return false;
     }
     return true;
@@ -178,11 +294,21 @@ bool CliRunner::login()
 {
     m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
     m_interrupted = m_timedOut = false;
+    m_question.clear();
     const int result = ConnectToServer(&m_engine, m_host, m_port, u"A"_s, m_answer, m_password, m_userName);
+    // The engine keeps what the following requests need; this copy has served.
+    wipe(m_password);
     if (result != OpResult::Accepted) {
+        // Which server did not answer: with several servers that is the first thing to know.
+        const QString server = m_host + u':' + m_port;
         QString text = m_timedOut
-            ? u"Сервер недоступен. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds)
-            : u"Сервер недоступен."_s;
+            ? u"Сервер недоступен. (%1: no answer within %2 s)"_s.arg(server).arg(m_options.timeoutSeconds)
+            : u"Сервер недоступен. (%1)"_s.arg(server);
+        // The engine's own reason (an answer too large, a damaged one) says more than "unreachable".
+        if (!m_timedOut && !m_question.isEmpty())
+            text += u"\n"_s + m_question;
+        if (!m_serverNote.isEmpty())
+            text += u"\n"_s + m_serverNote;
         if (m_tunnel && !m_tunnel->isOpen() && !m_tunnel->lastError().isEmpty())
             text += u"\nThe SSH tunnel through %1 did not open: %2"_s.arg(
                 m_tunnel->spec().sshHost, m_tunnel->lastError());
@@ -256,7 +382,7 @@ bool CliRunner::commandAllowed()
     return true;
 }
 
-bool CliRunner::call(const std::function<int(QStringList &)> &operation)
+bool CliRunner::call(const std::function<int(AnswerLines &)> &operation)
 {
     if (Terminal::interrupted() && m_cancelOnInterrupt) {
         m_interrupted = true;
@@ -336,9 +462,23 @@ bool CliRunner::readDatabaseList(QList<DatabaseListEntry> *entries)
 {
     const QString file = listFile();
     m_engine.ClearResourceCache();
-    if (!call([&](QStringList &a) { return m_engine.ReadResourceCached(1, QString(), file, a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.ReadResourceCached(1, QString(), file, a); }))
         return false;
     *entries = databaseListEntries(m_answer);
+    return true;
+}
+
+bool CliRunner::listedDatabase(const QString &typed, DatabaseListEntry *entry)
+{
+    QList<DatabaseListEntry> entries;
+    if (!readDatabaseList(&entries))
+        return false;
+    const qsizetype row = findDatabase(entries, typed);
+    if (row < 0) {
+        fail(Exit::Refused, u"the server's database list has no database %1"_s.arg(typed));
+        return false;
+    }
+    *entry = entries.at(row);
     return true;
 }
 
@@ -352,7 +492,7 @@ qsizetype CliRunner::findDatabase(const QList<DatabaseListEntry> &entries, const
 
 bool CliRunner::readDatabaseState(const QString &name, DatabaseState *state)
 {
-    if (!call([&](QStringList &a) { return m_engine.GetDatabaseInfo(name, a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.GetDatabaseInfo(name, a); }))
         return false;
     const DatabaseInfoReading reading = readDatabaseInfo(OpResult::Accepted, m_answer);
     if (!reading.state) {
@@ -370,7 +510,7 @@ bool CliRunner::readDatabaseState(const QString &name, DatabaseState *state)
 
 bool CliRunner::loadProcesses(QList<QStringList> *rows)
 {
-    if (!call([&](QStringList &a) { return m_engine.GetProcessList(a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.GetProcessList(a); }))
         return false;
     if (!accepted(u"the server refused its process list"_s))
         return false;
@@ -397,7 +537,7 @@ void CliRunner::progress(const QString &text)
 {
     if (m_options.quiet || !Terminal::stderrIsTerminal())
         return;
-    writeErr(u"\r\033[K"_s + text);
+    writeErr(u"\r\033[K"_s + escapeControls(text));
     m_progressShown = !text.isEmpty();
 }
 
@@ -418,8 +558,25 @@ QString CliRunner::logFileName() const
     return m_engine.clientId() + u".ibf"_s;
 }
 
+bool CliRunner::writeOutput(const QByteArray &bytes)
+{
+    QString reason;
+    if (writeStandardOutput(bytes, &reason))
+        return true;
+    QString text = u"tulvaa-cli: cannot write to standard output: "_s + reason;
+    // Scripts must not take a lost report for a command that was not carried out.
+    if (m_exit == Exit::Done)
+        text += u" (the command itself was carried out)"_s;
+    writeErr(text + u'\n');
+    if (m_exit == Exit::Done)
+        m_exit = Exit::WriteFailed;
+    return false;
+}
+
 void CliRunner::printReport()
 {
+    if (CliMonitor::printOutput(*this))
+        return;
     const bool hasReport = !m_report.messages.isEmpty() || !m_report.fields.isEmpty()
         || !m_report.table.columns.isEmpty() || !m_report.logKey.isEmpty();
     if (m_exit != Exit::Done && m_options.format == OutputFormat::Json) {
@@ -428,18 +585,22 @@ void CliRunner::printReport()
             m_report.fields.append(numberField(u"exit_status"_s, QString(), m_exit));
             if (!m_returnCode.isEmpty())
                 m_report.fields.append(field(u"return_code"_s, QString(), m_returnCode));
-            writeOut(formatReport(m_report, OutputFormat::Json));
+            writeOutput(formatReport(m_report, OutputFormat::Json));
         } else {
-            writeOut(jsonError(m_error, m_returnCode, m_exit));
+            writeOutput(jsonError(m_error, m_returnCode, m_exit));
         }
     } else if (hasReport) {
-        writeOut(formatReport(m_report, m_options.format));
+        writeOutput(formatReport(m_report, m_options.format));
     }
-    if (m_exit != Exit::Done) {
+    if (m_exit != Exit::Done && !m_error.isEmpty()) {
         QString text = u"tulvaa-cli: "_s + m_error;
         if (!m_returnCode.isEmpty())
             text += u" (return code %1)"_s.arg(m_returnCode);
-        writeErr(text + u'\n');
+        // Our own texts may run over lines; whatever the server put into a line is escaped.
+        QStringList lines = text.split(u'\n');
+        for (QString &line : lines)
+            line = escapeControls(line);
+        writeErr(lines.join(u'\n') + u'\n');
     }
 }
 
@@ -447,6 +608,9 @@ void CliRunner::printReport()
 
 int CliRunner::dispatch()
 {
+    if (takesDatabaseName(m_options.command->id) && !listedDatabase(m_options.args.at(0), &m_database))
+        return m_exit;
+    const QString &db = m_database.name;
     switch (m_options.command->id) {
     case CommandId::Version:
         return cmdVersion();
@@ -470,24 +634,18 @@ int CliRunner::dispatch()
         return cmdUnlock();
     case CommandId::UnlockRecords:
         return cmdUnlockRecords();
-    case CommandId::LoadDictionary: {
-        const QString db = m_options.args.at(0);
+    case CommandId::LoadDictionary:
         return runJob(
-            0, db, [&](QStringList &a) { return m_engine.LoadInvertedFile(db, a); },
+            0, db, [&](AnswerLines &a) { return m_engine.LoadInvertedFile(db, a); },
             u"Ошибка при запуске процесса создания словаря."_s, kLogCaption + Msg(403));
-    }
-    case CommandId::ReorganizeDictionary: {
-        const QString db = m_options.args.at(0);
+    case CommandId::ReorganizeDictionary:
         return runJob(
-            1, db, [&](QStringList &a) { return m_engine.ReorganizeInvertedFile(db, a); },
+            1, db, [&](AnswerLines &a) { return m_engine.ReorganizeInvertedFile(db, a); },
             u"Ошибка при запуске процесса реорганизации словаря."_s, kLogCaption + Msg(408));
-    }
-    case CommandId::ReorganizeMaster: {
-        const QString db = m_options.args.at(0);
+    case CommandId::ReorganizeMaster:
         return runJob(
-            2, db, [&](QStringList &a) { return m_engine.ReorganizeMasterFile(db, a); },
+            2, db, [&](AnswerLines &a) { return m_engine.ReorganizeMasterFile(db, a); },
             u"Ошибка при запуске процесса реорганизации файла документов."_s, kLogCaption + Msg(409));
-    }
     case CommandId::CreateDb:
         return cmdCreateDb();
     case CommandId::DeleteDb:
@@ -500,13 +658,16 @@ int CliRunner::dispatch()
         return cmdRestart();
     case CommandId::Servers:
         return cmdServers();
+    case CommandId::Metrics:
+    case CommandId::Check:
+        return CliMonitor::run(*this);
     }
     return Exit::Usage;
 }
 
 int CliRunner::cmdVersion()
 {
-    if (!call([&](QStringList &a) { return m_engine.GetServerVersion(a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.GetServerVersion(a); }))
         return m_exit;
     if (m_answer.size() < 5)
         return fail(Exit::Refused, u"The command not supported on server!"_s, m_answer.value(0));
@@ -539,16 +700,12 @@ int CliRunner::cmdDatabases()
 
 int CliRunner::cmdStats()
 {
-    QList<DatabaseListEntry> entries;
-    if (!readDatabaseList(&entries))
-        return m_exit;
-    const qsizetype row = findDatabase(entries, m_options.args.at(0));
-    const QString name = row >= 0 ? entries.at(row).name : m_options.args.at(0);
+    const QString &name = m_database.name;
     DatabaseState s;
     if (!readDatabaseState(name, &s))
         return m_exit;
     m_report.fields << field(u"name"_s, Msg(181), name)
-                    << field(u"description"_s, Msg(461), row >= 0 ? entries.at(row).description : QString())
+                    << field(u"description"_s, Msg(461), m_database.description)
                     << numberField(u"max_mfn"_s, Msg(462), s.maxMfn)
                     << field(u"locked"_s, Msg(463), (s.locked != 0) ? u"Да"_s : u"Нет"_s,
                            QJsonValue(s.locked != 0))
@@ -561,7 +718,7 @@ int CliRunner::cmdStats()
 
 int CliRunner::cmdProcesses()
 {
-    if (!call([&](QStringList &a) { return m_engine.GetProcessList(a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.GetProcessList(a); }))
         return m_exit;
     if (!accepted(u"the server refused its process list"_s))
         return m_exit;
@@ -587,7 +744,7 @@ int CliRunner::cmdStop()
     const QString code = ProcessCommandCode(p.value(ProcessColumn::Name));
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
-    if (!call([&](QStringList &a) { return result = m_engine.StopProcess(p.value(3), code, p.value(0), a); })
+    if (!call([&](AnswerLines &a) { return result = m_engine.StopProcess(p.value(3), code, p.value(0), a); })
         || !accepted(u"the server did not stop process %1"_s.arg(number)))
         return settle(
             result, attempts, [&] { return ChangeCheck::processStopped(m_engine, number, p.value(3)); });
@@ -597,7 +754,7 @@ int CliRunner::cmdStop()
 
 int CliRunner::cmdClients()
 {
-    if (!call([&](QStringList &a) { return m_engine.GetRegisteredClients(a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.GetRegisteredClients(a); }))
         return m_exit;
     if (!accepted(u"the server refused its list of registered clients"_s))
         return m_exit;
@@ -616,7 +773,7 @@ int CliRunner::cmdUnregister()
         return fail(Exit::Usage, u"%1 is this program's own registration"_s.arg(id));
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
-    if (!call([&](QStringList &a) { return result = m_engine.DeleteRegisteredClient(id, a); })
+    if (!call([&](AnswerLines &a) { return result = m_engine.DeleteRegisteredClient(id, a); })
         || !accepted(u"the server did not remove the registration of client %1"_s.arg(id)))
         return settle(result, attempts, [&] { return ChangeCheck::registrationRemoved(m_engine, id); });
     m_report.messages << u"Registration of client %1 removed."_s.arg(id);
@@ -625,10 +782,10 @@ int CliRunner::cmdUnregister()
 
 int CliRunner::cmdClear()
 {
-    const QString db = m_options.args.at(0);
+    const QString &db = m_database.name;
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
-    if (!call([&](QStringList &a) { return result = m_engine.ClearDatabase(db, a); })
+    if (!call([&](AnswerLines &a) { return result = m_engine.ClearDatabase(db, a); })
         || !accepted(u"the server did not clear database %1"_s.arg(db)))
         return settle(result, attempts, [&] { return ChangeCheck::databaseCleared(m_engine, db); });
     m_report.messages << db + u" - "_s + Msg(456);
@@ -637,7 +794,7 @@ int CliRunner::cmdClear()
 
 int CliRunner::cmdActualize()
 {
-    const QString db = m_options.args.at(0);
+    const QString &db = m_database.name;
     DatabaseState s;
     if (!readDatabaseState(db, &s))
         return m_exit;
@@ -647,7 +804,7 @@ int CliRunner::cmdActualize()
     }
     if (s.locked != 0)
         return fail(Exit::Refused, Msg(429));
-    if (!call([&](QStringList &a) { return m_engine.ActualizeDatabase(db, 0, a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.ActualizeDatabase(db, 0, a); }))
         return m_exit;
     if (!accepted(u"the server did not actualize database %1"_s.arg(db)))
         return m_exit;
@@ -660,7 +817,7 @@ int CliRunner::cmdActualize()
 
 int CliRunner::cmdUnlock()
 {
-    const QString db = m_options.args.at(0);
+    const QString &db = m_database.name;
     DatabaseState s;
     if (!readDatabaseState(db, &s))
         return m_exit;
@@ -670,7 +827,7 @@ int CliRunner::cmdUnlock()
     }
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
-    if (!call([&](QStringList &a) { return result = m_engine.UnlockDatabase(db, a); })
+    if (!call([&](AnswerLines &a) { return result = m_engine.UnlockDatabase(db, a); })
         || (!returnCodeOk(m_answer) && attempts.uncertain(result, false)))
         return settle(result, attempts, [&] { return ChangeCheck::databaseUnlocked(m_engine, db); });
     const bool ok = returnCodeOk(m_answer);
@@ -687,11 +844,8 @@ int CliRunner::cmdUnlock()
 
 int CliRunner::cmdUnlockRecords()
 {
-    const QString db = m_options.args.at(0);
-    QList<qint32> mfns;
-    QString bad;
-    if (!parseMfnArguments(m_options.args.mid(1), &mfns, &bad))
-        return fail(Exit::Usage, u"\"%1\" is not an MFN (a whole number from 1)"_s.arg(bad));
+    const QString &db = m_database.name;
+    const QList<qint32> &mfns = m_mfns;
     DatabaseState s;
     if (!readDatabaseState(db, &s))
         return m_exit;
@@ -701,7 +855,7 @@ int CliRunner::cmdUnlockRecords()
     }
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
-    if (!call([&](QStringList &a) { return result = m_engine.UnlockRecords(db, mfns, a); })
+    if (!call([&](AnswerLines &a) { return result = m_engine.UnlockRecords(db, mfns, a); })
         || !accepted(u"the server did not unlock the records"_s))
         return settle(result, attempts, [&] { return ChangeCheck::recordsUnlocked(m_engine, db, mfns); });
     if (!readDatabaseState(db, &s))
@@ -711,30 +865,38 @@ int CliRunner::cmdUnlockRecords()
     return Exit::Done;
 }
 
-int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<int(QStringList &)> &start,
+int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<int(AnswerLines &)> &start,
     const QString &startFailure, const QString &logCaption,
     const std::function<ChangeCheck::Finding()> &recheck)
 {
     const JobKind kind = jobKind(watchKind);
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
-    const bool started = call([&](QStringList &a) { return result = start(a); }) && accepted(startFailure);
+    const bool started = call([&](AnswerLines &a) { return result = start(a); }) && accepted(startFailure);
     // A start whose answer was lost is followed as a start when the server shows the job.
     if (!started && (!recheck || settle(result, attempts, recheck) != Exit::Done))
         return m_exit;
+    // The watch begins once the server has taken the job.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const qint64 watchLimitMs = qint64(m_options.jobTimeoutSeconds) * 1000;
     const QStringList immediateLog = started ? m_answer.mid(1) : QStringList();
     QList<QStringList> rows;
     if (!loadProcesses(&rows))
         return m_exit;
     QStringList log = immediateLog;
     if (findOwnActiveProcess(rows, m_engine.clientId(), kind.processName) > 0) {
-        QElapsedTimer elapsed;
-        elapsed.start();
+        bool watchEnded = false;
         for (int tick = 1;; ++tick) {
             const qint64 s = elapsed.elapsed() / 1000;
             progress(
                 u"%1 - %2  %3:%4"_s.arg(kind.caption, dbName).arg(s / 60).arg(s % 60, 2, 10, QChar(u'0')));
-            if (!pause(kWatchTickMs))
+            const qint64 left = watchLimitMs > 0 ? watchLimitMs - elapsed.elapsed() : kWatchTickMs;
+            if (left <= 0) {
+                watchEnded = true;
+                break;
+            }
+            if (!pause(int(qMin<qint64>(kWatchTickMs, left))))
                 break;
             if (tick % kind.reloadTicks == 0) {
                 QList<QStringList> fresh;
@@ -750,6 +912,14 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
                 break;
         }
         progress(QString());
+        if (watchEnded && !Terminal::interrupted()) {
+            // The job is the server's now: it goes on, and a later run or the workstation can
+            // follow it in the process list.
+            return fail(Exit::JobStillRunning,
+                u"the job %1 on database %2 still runs after %3 s (--job-timeout); it is left running on "
+                "the server"_s.arg(kind.processName, dbName)
+                    .arg(m_options.jobTimeoutSeconds));
+        }
         if (Terminal::interrupted() || m_exit == Exit::Interrupted) {
             // Ctrl+C while watching stops the job, as the watch window's stop button does.
             m_interrupted = true;
@@ -772,9 +942,9 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
         }
         m_engine.ClearResourceCache();
         if (!call(
-                [&](QStringList &a) { return m_engine.ReadResourceCached(0, QString(), logFileName(), a); }))
+                [&](AnswerLines &a) { return m_engine.ReadResourceCached(0, QString(), logFileName(), a); }))
             return m_exit;
-        log = m_answer;
+        log = m_answer.toStringList();
     }
     m_report.messages << logCaption;
     m_report.fields << field(u"database"_s, Msg(181), dbName)
@@ -806,7 +976,7 @@ int CliRunner::cmdCreateDb()
     const QString failure = u"Ошибка при запуске процесса создания новой БД."_s;
     const int status = runJob(
         3, name,
-        [&](QStringList &a) {
+        [&](AnswerLines &a) {
             return m_engine.CreateDatabase(name, description, !m_options.noDictionary, a);
         },
         failure, kLogCaption + Msg(394),
@@ -822,15 +992,9 @@ int CliRunner::cmdCreateDb()
 
 int CliRunner::cmdDeleteDb()
 {
-    QList<DatabaseListEntry> entries;
-    if (!readDatabaseList(&entries))
-        return m_exit;
-    const qsizetype row = findDatabase(entries, m_options.args.at(0));
-    if (row < 0)
-        return fail(
-            Exit::Refused, u"the server's database list has no database %1"_s.arg(m_options.args.at(0)));
     // The list's spelling, as the workstation would send it.
-    const QString name = entries.at(row).name;
+    const QString name = m_database.name;
+    QList<DatabaseListEntry> entries;
     if (isReservedDbName(name))
         return fail(Exit::Usage, name + u" - "_s + Msg(890));
     DatabaseState s;
@@ -841,7 +1005,7 @@ int CliRunner::cmdDeleteDb()
     if (!s.lockedMfns.isEmpty())
         return fail(Exit::Refused, Msg(430));
     const int status = runJob(
-        4, name, [&](QStringList &a) { return m_engine.DeleteDatabase(name, a); },
+        4, name, [&](AnswerLines &a) { return m_engine.DeleteDatabase(name, a); },
         u"Ошибка при запуске процесса удаления БД."_s, kLogCaption + Msg(273),
         [&] { return ChangeCheck::databaseDeleted(m_engine, listFile(), name); });
     if (status != Exit::Done)
@@ -856,7 +1020,7 @@ int CliRunner::cmdDeleteDb()
 int CliRunner::cmdAccountsExport()
 {
     const QString path = m_options.args.at(0);
-    if (!call([&](QStringList &a) { return m_engine.GetClientList(a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.GetClientList(a); }))
         return m_exit;
     if (!accepted(u"the server refused its client list"_s))
         return m_exit;
@@ -865,71 +1029,88 @@ int CliRunner::cmdAccountsExport()
     // A backup that misses accounts would remove them when it is restored.
     if (!table)
         return fail(Exit::Failed, u"the server's client list is incomplete: "_s + error);
+    m_answer.clear();
     QList<ClientList::Account> accounts = ClientList::accountsFromRows(table->rows, table->passwords);
     QByteArray text;
     for (const QString &line : ClientList::buildClientListText(accounts, iniDefaults()))
         text += TextCodec::toBytes(line) + "\r\n";
+    // The backup is written whatever the server holds, but an account that the import would
+    // refuse is named now, not on the day of the restore.
+    AccountFile::Problem problem;
+    const bool importable = AccountFile::parse(text, &problem).has_value();
     if (path == u"-") {
-        writeOut(text);
-        return Exit::Done;
-    }
-    // The file holds passwords: it is made readable by its owner only before anything is written.
-    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (!QFile::exists(path)) {
-        QFile create(path);
-        if (!create.open(QIODevice::WriteOnly))
-            return fail(Exit::Usage, u"cannot write %1: %2"_s.arg(path, create.errorString()));
-        create.setPermissions(ownerOnly);
+        const bool written = writeStandardOutput(text, &error);
+        wipe(text);
+        if (!written)
+            return fail(Exit::WriteFailed, u"cannot write to standard output: "_s + error);
     } else {
-        QFile::setPermissions(path, ownerOnly);
+        QSaveFile file(path);
+        // The file holds passwords: readable by its owner only from its first byte on. Every
+        // step is checked; on any failure the temporary file goes and an old file stays as it was.
+        const bool written = file.open(QIODevice::WriteOnly)
+            && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+            && file.write(text) == text.size() && file.flush() && file.commit();
+        wipe(text);
+        if (!written) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return fail(Exit::WriteFailed,
+                u"cannot write %1: %2 (nothing was written; an existing file is left as it was)"_s.arg(
+                    path, reason));
+        }
+        m_report.messages << u"%1 accounts written to %2."_s.arg(accounts.size()).arg(path);
+        m_report.fields << field(u"file"_s, QString(), path)
+                        << numberField(u"accounts"_s, QString(), accounts.size());
+        if (m_options.format == OutputFormat::Text)
+            m_report.fields.clear();
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        return fail(Exit::Usage, u"cannot write %1: %2"_s.arg(path, file.errorString()));
-    QFile::setPermissions(path, ownerOnly);
-    m_report.messages << u"%1 accounts written to %2."_s.arg(accounts.size()).arg(path);
-    m_report.fields << field(u"file"_s, QString(), path)
-                    << numberField(u"accounts"_s, QString(), accounts.size());
-    if (m_options.format == OutputFormat::Text)
-        m_report.fields.clear();
+    if (!importable)
+        writeErr(
+            escapeControls(u"tulvaa-cli: warning: accounts import will refuse this list until the account "
+                           "is edited in the workstation: line %1: %2"_s.arg(problem.line)
+                               .arg(problem.reason))
+            + u'\n');
     return Exit::Done;
 }
 
 int CliRunner::cmdAccountsImport()
 {
     const QString path = m_options.args.at(0);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(Exit::Usage, u"cannot read %1: %2"_s.arg(path, file.errorString()));
-    if (file.size() > kMaxAccountsFile)
-        return fail(Exit::Usage, u"%1 is too large for a client list"_s.arg(path));
-    QString error;
-    auto wanted = readClientListFile(file.read(kMaxAccountsFile), iniDefaults(), &error);
-    if (!wanted)
-        return fail(Exit::Usage, u"%1: %2"_s.arg(path, error));
+    const ClientList::IniNames defaults = iniDefaults();
+    QList<ClientList::Account> wanted = AccountFile::accounts(m_importEntries, defaults);
     // The text as it will be sent: repeated accounts marked as the workstation marks them.
-    const QStringList lines = ClientList::buildClientListText(*wanted, iniDefaults());
-    if (!call([&](QStringList &a) { return m_engine.GetClientList(a); }))
+    const QStringList lines = ClientList::buildClientListText(wanted, defaults);
+    if (!call([&](AnswerLines &a) { return m_engine.GetClientList(a); }))
         return m_exit;
     if (!accepted(u"the server refused its client list"_s))
         return m_exit;
+    QString error;
     const auto table = ClientList::parseAccountTable(m_answer, &error);
     if (!table)
         return fail(Exit::Failed, u"the server's client list is incomplete: "_s + error);
+    m_answer.clear();
     const QList<AccountChange> changes
-        = accountChanges(ClientList::accountsFromRows(table->rows, table->passwords), *wanted);
+        = accountChanges(ClientList::accountsFromRows(table->rows, table->passwords), wanted);
+    if (changes.isEmpty()) {
+        // Nothing is sent: the same accounts in another order are no change worth a save.
+        m_report.messages << u"The server's accounts already match %1; nothing to write."_s.arg(path);
+        if (m_options.format == OutputFormat::Json) {
+            m_report.table.key = u"changes"_s;
+            m_report.table.columns
+                = { { u"change"_s, u"±"_s }, { u"name"_s, u"Имя"_s }, { u"what"_s, QString() } };
+        }
+        return Exit::Done;
+    }
     m_report.table.key = u"changes"_s;
     m_report.table.columns = { { u"change"_s, u"±"_s }, { u"name"_s, u"Имя"_s }, { u"what"_s, QString() } };
     for (const AccountChange &c : changes)
         m_report.table.rows.append({ QString(c.kind), c.name, c.what });
-    if (changes.isEmpty())
-        m_report.messages << u"The server's accounts already match %1."_s.arg(path);
     if (!m_options.yes)
         return fail(
             Exit::Usage, u"nothing written: add --yes to replace the server's accounts with %1"_s.arg(path));
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
-    if (!call([&](QStringList &a) { return result = m_engine.SaveClientList(lines, a); })
+    if (!call([&](AnswerLines &a) { return result = m_engine.SaveClientList(lines, a); })
         || !accepted(u"the server did not save the client list"_s))
         return settle(
             result, attempts, [&] { return ChangeCheck::clientListSaved(m_engine, lines, iniDefaults()); });
@@ -939,7 +1120,7 @@ int CliRunner::cmdAccountsImport()
 
 int CliRunner::cmdRestart()
 {
-    if (!call([&](QStringList &a) { return m_engine.RestartServer(a); }))
+    if (!call([&](AnswerLines &a) { return m_engine.RestartServer(a); }))
         return m_exit;
     if (!accepted(u"the server did not restart"_s))
         return m_exit;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccountFile.h"
 #include "CliArgs.h"
 #include "CliOutput.h"
 #include "CliTables.h"
@@ -9,12 +10,15 @@
 #include "exchange/SshTunnel.h"
 #include "shell/IniDocument.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+
+struct MonitorFigures;
 
 // One run of tulvaa-cli: settings, login (A), the command, logout (B). Returns the exit status;
 // the report goes to standard output, errors and progress to standard error.
@@ -25,6 +29,8 @@ public:
     int run();
 
 private:
+    friend class CliMonitor; // metrics and check, on this session
+
     // The engine's window: nothing to show; Ctrl+C and the time-out give the wait up, and every
     // question is answered No (a script cannot answer), its text kept as the reason.
     void waitBegins(bool background) override;
@@ -34,6 +40,11 @@ private:
     void terminateProgram() override { m_terminating = true; }
     bool programTerminating() const override { return m_terminating; }
 
+    // What can be checked without the server: database names, the export target, the import
+    // file. Runs before the login, so a refused input sends nothing.
+    bool checkLocalInput();
+    bool checkExportTarget(const QString &path);
+    bool readImportFile(const QString &path);
     // Settings, user and password; false with m_exit set when they cannot be had.
     bool prepareConnection();
     bool login();
@@ -42,7 +53,7 @@ private:
     int dispatch();
 
     // One server operation with Ctrl+C and the time-out watched; true when an answer came.
-    bool call(const std::function<int(QStringList &)> &operation);
+    bool call(const std::function<int(AnswerLines &)> &operation);
     // The answer's return code is "0"; else the command is refused with this text.
     bool accepted(const QString &refusal);
     int fail(int exitStatus, const QString &text, const QString &returnCode = QString());
@@ -55,6 +66,9 @@ private:
 
     QString listFile() const;
     bool readDatabaseList(QList<DatabaseListEntry> *entries);
+    // The database named on the command line as the server's list spells it; refused (exit 1)
+    // when the list does not hold it, so nothing is sent about a database the server lacks.
+    bool listedDatabase(const QString &typed, DatabaseListEntry *entry);
     // The list's spelling of a typed database name (letter case ignored), or -1.
     static qsizetype findDatabase(const QList<DatabaseListEntry> &entries, const QString &name);
 
@@ -65,7 +79,7 @@ private:
     void progress(const QString &text);
 
     // Starts a long job, follows it until it ends and puts its log into the report.
-    int runJob(int watchKind, const QString &dbName, const std::function<int(QStringList &)> &start,
+    int runJob(int watchKind, const QString &dbName, const std::function<int(AnswerLines &)> &start,
         const QString &startFailure, const QString &logCaption,
         const std::function<ChangeCheck::Finding()> &recheck = {});
 
@@ -89,18 +103,25 @@ private:
 
     ClientList::IniNames iniDefaults() const;
     QString logFileName() const;
+    // Standard output, checked; a failure is reported and makes the exit status WriteFailed.
+    bool writeOutput(const QByteArray &bytes);
     void printReport();
 
     CliOptions m_options;
     TulvaExchange m_engine;
-    QStringList m_answer;
+    // Answers stay as the bytes received, decoded line by line where they are read.
+    AnswerLines m_answer;
     IniDocument m_settings;
     IniDocument m_profile;
     QString m_host;
     QString m_port;
+    QString m_serverNote; // why --server may not be what was meant
     QString m_userName;
     QString m_password;
     bool m_registered = false;
+    DatabaseListEntry m_database; // the listed database of a command that names one
+    QList<qint32> m_mfns; // unlock-records
+    QList<AccountFile::Entry> m_importEntries;
     std::unique_ptr<SshTunnel> m_tunnel; // when the saved server names an SSH gateway
 
     // Watching the running exchange.
@@ -116,4 +137,8 @@ private:
     int m_exit = Exit::Done;
     QString m_error;
     QString m_returnCode;
+
+    // metrics and check: what they read, and the time from the registration on.
+    std::shared_ptr<MonitorFigures> m_monitor;
+    QElapsedTimer m_started;
 };

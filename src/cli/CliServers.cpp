@@ -18,6 +18,11 @@ ServerChoice chooseServer(const QString &argument, const QString &defaultPort, S
         return choice;
     }
     choice.port = defaultPort;
+    // A mistyped saved name would otherwise read as a server that does not answer.
+    if (!book.servers().isEmpty() && !argument.contains(u':'))
+        choice.note
+            = u"no saved server is named \"%1\" (tulvaa-cli servers lists them); it was taken as a host name"_s
+                  .arg(argument);
     if (!parseServerAddress(argument, &choice.host, &choice.port))
         choice.error = u"--server needs the name of a saved server (tulvaa-cli servers), HOST or HOST:PORT, "
                        "got \"%1\""_s.arg(argument);

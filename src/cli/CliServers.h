@@ -18,6 +18,7 @@ struct ServerChoice
     std::optional<SshTunnelSpec> tunnel;
     QString warning; // the book could not be read; only HOST[:PORT] was possible
     QString error; // neither a saved name nor an address
+    QString note; // told when the server cannot be reached: a bare name the book does not have
 };
 ServerChoice chooseServer(const QString &argument, const QString &defaultPort, ServerBook &book);
 

@@ -1,6 +1,5 @@
 #include "CliTables.h"
 
-#include "exchange/TextCodec.h"
 #include "shell/TextRules.h"
 
 #include <QHash>
@@ -73,66 +72,38 @@ JobKind jobKind(int watchKind)
     }
 }
 
-std::optional<QList<ClientList::Account>> readClientListFile(
-    const QByteArray &bytes, const ClientList::IniNames &defaults, QString *error)
-{
-    QStringList lines;
-    // CR LF or LF end a line, as these files are written; a last line without one counts.
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines.append(TextCodec::toText(line));
-    }
-    // A final line break makes no empty last line.
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    auto accounts = ClientList::parseClientListText(lines, defaults, error);
-    if (!accounts)
-        return std::nullopt;
-    if (accounts->isEmpty()) {
-        *error = u"в списке нет ни одного клиента."_s;
-        return std::nullopt;
-    }
-    for (qsizetype i = 0; i < accounts->size(); ++i) {
-        const QString problem = ClientList::accountProblem(accounts->at(i));
-        if (!problem.isEmpty()) {
-            *error = u"клиент %1: %2"_s.arg(i + 1).arg(problem);
-            return std::nullopt;
-        }
-    }
-    return accounts;
-}
-
 QList<AccountChange> accountChanges(
     const QList<ClientList::Account> &current, const QList<ClientList::Account> &wanted)
 {
-    QHash<QString, const ClientList::Account *> before;
-    for (const ClientList::Account &a : current)
-        before.insert(upperLatin(a.name), &a);
-    QHash<QString, const ClientList::Account *> after;
-    for (const ClientList::Account &a : wanted)
-        after.insert(upperLatin(a.name), &a);
+    // Indexes of the current accounts under each name, the next one to pair first.
+    QHash<QString, QList<qsizetype>> before;
+    for (qsizetype i = 0; i < current.size(); ++i)
+        before[upperLatin(current.at(i).name)].append(i);
+    QList<bool> paired(current.size(), false);
     QList<AccountChange> out;
     for (const ClientList::Account &a : wanted) {
-        const ClientList::Account *old = before.value(upperLatin(a.name));
-        if (!old) {
+        QList<qsizetype> &same = before[upperLatin(a.name)];
+        if (same.isEmpty()) {
             out.append({ u'+', a.name, QString() });
             continue;
         }
+        const qsizetype i = same.takeFirst();
+        paired[i] = true;
+        const ClientList::Account &old = current.at(i);
         QStringList what;
-        if (old->name != a.name)
-            what.append(u"name %1 -> %2"_s.arg(old->name, a.name));
-        if (old->password != a.password)
+        if (old.name != a.name)
+            what.append(u"name %1 -> %2"_s.arg(old.name, a.name));
+        if (old.password != a.password)
             what.append(u"password"_s);
         for (int w = 0; w < ClientList::WorkstationCount; ++w)
-            if (old->ini.at(w) != a.ini.at(w))
+            if (old.ini.at(w) != a.ini.at(w))
                 what.append(u"%1: \"%2\" -> \"%3\""_s.arg(QChar(ClientList::WorkstationLetters.at(w)))
-                                .arg(old->ini.at(w), a.ini.at(w)));
+                                .arg(old.ini.at(w), a.ini.at(w)));
         if (!what.isEmpty())
             out.append({ u'~', a.name, what.join(u", "_s) });
     }
-    for (const ClientList::Account &a : current)
-        if (!after.contains(upperLatin(a.name)))
-            out.append({ u'-', a.name, QString() });
+    for (qsizetype i = 0; i < current.size(); ++i)
+        if (!paired.at(i))
+            out.append({ u'-', current.at(i).name, QString() });
     return out;
 }

@@ -28,17 +28,13 @@ struct JobKind
 };
 JobKind jobKind(int watchKind);
 
-// A client list file (Windows-1251, CR LF or LF): its accounts, or nullopt with the reason when
-// the text is no complete list, holds no account, or an account breaks the name rules.
-std::optional<QList<ClientList::Account>> readClientListFile(
-    const QByteArray &bytes, const ClientList::IniNames &defaults, QString *error);
-
 struct AccountChange
 {
     QChar kind; // '+' added, '-' removed, '~' changed
     QString name;
     QString what; // for a change: "password", "C: a -> b", … (a password is never shown)
 };
-// Accounts are matched by name with the Latin letters upper-cased, as the server compares them.
+// Accounts are matched by name with the Latin letters upper-cased, as the server compares them;
+// accounts of the same name are paired in their order.
 QList<AccountChange> accountChanges(
     const QList<ClientList::Account> &current, const QList<ClientList::Account> &wanted);

@@ -1,7 +1,10 @@
 #include "Terminal.h"
 
+#include <QtGlobal>
+
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #ifdef _WIN32
@@ -10,6 +13,12 @@
 #else
 #include <termios.h>
 #include <unistd.h>
+#ifdef __APPLE__
+#include <crt_externs.h>
+#define environ (*_NSGetEnviron())
+#else
+extern char **environ;
+#endif
 #endif
 
 namespace {
@@ -69,6 +78,23 @@ bool stderrIsTerminal()
 #else
     return isatty(STDERR_FILENO) != 0;
 #endif
+}
+
+bool takeSecretVariable(const char *name, QString *value)
+{
+    if (!qEnvironmentVariableIsSet(name))
+        return false;
+    *value = qEnvironmentVariable(name);
+#ifndef _WIN32
+    const size_t length = std::strlen(name);
+    for (char **entry = environ; entry && *entry; ++entry) {
+        char *text = *entry;
+        if (std::strncmp(text, name, length) == 0 && text[length] == '=')
+            std::memset(text + length + 1, 0, std::strlen(text + length + 1));
+    }
+#endif
+    qunsetenv(name);
+    return true;
 }
 
 bool readSecretLine(const QString &prompt, QString *line)

@@ -2,6 +2,7 @@
 
 #include "exchange/OpResult.h"
 #include "exchange/TextCodec.h"
+#include "exchange/WireFormat.h"
 #include "shell/TextRules.h"
 
 #include <bit>
@@ -108,6 +109,16 @@ QStringView mfnLine(const QStringList &answer, qsizetype i)
 QByteArrayView mfnLine(const AnswerLines &answer, qsizetype i)
 {
     return answer.bytesAt(i);
+}
+
+qsizetype receivedOffset(const QStringList &, qsizetype)
+{
+    return -1;
+}
+
+qsizetype receivedOffset(const AnswerLines &answer, qsizetype i)
+{
+    return answer.receivedOffset(i);
 }
 
 } // namespace
@@ -236,18 +247,22 @@ bool plainPiece(const char *&p, const char *end, qint32 &value)
     return true;
 }
 
-} // namespace
-
-bool parseMfnList(QByteArrayView line, QList<qint32> *out, QString *badPiece)
+// Straight from the received bytes: the digits and breaks are single bytes in Windows-1251. The
+// values go straight into a list sized from a count of the breaks. Anything unusual goes through
+// the general walk from that piece on, which names the bad piece. A list parsed in parts as it
+// arrives grows by half each time it is full; a whole line is given exactly its room.
+bool parseMfnBytes(QByteArrayView line, QList<qint32> *out, QString *badPiece, bool inParts)
 {
-    // Straight from the received bytes: the digits and breaks are single bytes in Windows-1251.
-    // The values go straight into a list sized from a count of the breaks. Anything unusual goes
-    // through the general walk from that piece on, which names the bad piece.
     const char *p = line.data();
     const char *const end = p + line.size();
     const qsizetype before = out->size();
-    const qsizetype pieces = estimatedPieces(line);
-    out->reserve(before + pieces); // exactly: a plain resize would round the block up
+    // In parts, a guess from the size (a piece is rarely under eight bytes) spares a counting
+    // pass over the bytes; the list grows should the guess fall short.
+    const qsizetype pieces = inParts ? line.size() / 8 + 16 : estimatedPieces(line);
+    if (!inParts)
+        out->reserve(before + pieces); // exactly: a plain resize would round the block up
+    else if (out->capacity() < before + pieces)
+        out->reserve(qMax(before + pieces, out->capacity() + out->capacity() / 2));
     out->resize(before + pieces);
     qint32 *dst = out->data() + before;
     qint32 *limit = out->data() + out->size();
@@ -280,6 +295,61 @@ bool parseMfnList(QByteArrayView line, QList<qint32> *out, QString *badPiece)
     return true;
 }
 
+} // namespace
+
+bool parseMfnList(QByteArrayView line, QList<qint32> *out, QString *badPiece)
+{
+    return parseMfnBytes(line, out, badPiece, false);
+}
+
+void MfnListStream::restart()
+{
+    m_lists = {};
+}
+
+void MfnListStream::lineGrows(qsizetype line, qsizetype offset, QByteArrayView bytes, bool complete)
+{
+    const qsizetype k = line - Wire::kAnswerHeaderLines - 1;
+    if (k < 0 || k >= qsizetype(m_lists.size()))
+        return;
+    List &list = m_lists[size_t(k)];
+    if (list.offset < 0)
+        list.offset = offset;
+    if (list.failed || list.length >= 0 || list.offset != offset || bytes.size() < list.parsed)
+        return;
+    // Only whole pieces: up to the last LF (encoded), unless the line is complete.
+    qsizetype cut = bytes.size();
+    if (!complete) {
+        while (cut > list.parsed && bytes[cut - 1] != '\x1E')
+            --cut;
+    }
+    if (cut > list.parsed) {
+        if (!parseMfnBytes(bytes.sliced(list.parsed, cut - list.parsed), &list.mfns, nullptr, true)) {
+            // The answer's own reading names the bad piece, if this answer is the one accepted.
+            list.failed = true;
+            list.mfns = QList<qint32>();
+            return;
+        }
+        list.parsed = cut;
+    }
+    if (complete) {
+        list.length = bytes.size();
+        list.mfns.squeeze();
+    }
+}
+
+bool MfnListStream::take(int bodyLine, qsizetype offset, qsizetype length, QList<qint32> *out)
+{
+    if (bodyLine < 1 || bodyLine > int(m_lists.size()))
+        return false;
+    List &list = m_lists[size_t(bodyLine - 1)];
+    if (list.failed || list.length < 0 || offset < 0 || list.offset != offset || list.length != length)
+        return false;
+    *out = std::move(list.mfns);
+    list = List();
+    return true;
+}
+
 qint32 maxMfnFromLine(const QString &line)
 {
     return static_cast<qint32>(static_cast<qint64>(toIntDef(line, 1)) - 1);
@@ -290,7 +360,8 @@ quint8 lockFlagFromLine(const QString &line)
     return static_cast<quint8>(toIntDef(line, 0) & 0xFF);
 }
 
-template <typename Answer> DatabaseInfoReading readDatabaseInfoFrom(int operationResult, const Answer &answer)
+template <typename Answer>
+DatabaseInfoReading readDatabaseInfoFrom(int operationResult, const Answer &answer, MfnListStream *stream)
 {
     DatabaseInfoReading reading;
     if (operationResult == OpResult::Busy) {
@@ -314,6 +385,9 @@ template <typename Answer> DatabaseInfoReading readDatabaseInfoFrom(int operatio
         = { &state.deletedMfns1, &state.deletedMfns2, &state.unactualizedMfns, &state.lockedMfns };
     for (int i = 0; i < 4; ++i) {
         QString bad;
+        if (stream
+            && stream->take(i + 1, receivedOffset(answer, i + 1), mfnLine(answer, i + 1).size(), lists[i]))
+            continue;
         if (!parseMfnList(mfnLine(answer, i + 1), lists[i], &bad)) {
             reading.error = { DatabaseInfoError::BadMfn, bad };
             return reading;
@@ -327,12 +401,17 @@ template <typename Answer> DatabaseInfoReading readDatabaseInfoFrom(int operatio
 
 DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &answer)
 {
-    return readDatabaseInfoFrom(operationResult, answer);
+    return readDatabaseInfoFrom(operationResult, answer, nullptr);
 }
 
 DatabaseInfoReading readDatabaseInfo(int operationResult, const AnswerLines &answer)
 {
-    return readDatabaseInfoFrom(operationResult, answer);
+    return readDatabaseInfoFrom(operationResult, answer, nullptr);
+}
+
+DatabaseInfoReading readDatabaseInfo(int operationResult, const AnswerLines &answer, MfnListStream *stream)
+{
+    return readDatabaseInfoFrom(operationResult, answer, stream);
 }
 
 QString databaseInfoErrorReason(const DatabaseInfoError &error)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 // One entry of the server's database list file.
@@ -63,12 +64,39 @@ struct DatabaseInfoReading
     DatabaseInfoError error;
 };
 
+// Parses the four MFN lists of the database information while the answer arrives, so that the
+// open step has only the tail left when the last byte is in. readDatabaseInfo takes a list from
+// here only when the accepted answer holds the very line it was parsed from; anything else (a
+// bad piece, a rejected or retried answer) is parsed again from the answer or thrown away.
+class MfnListStream : public AnswerStream
+{
+public:
+    void restart() override;
+    void lineGrows(qsizetype line, qsizetype offset, QByteArrayView bytes, bool complete) override;
+    // The list of answer line `bodyLine` (1 to 4, after the answer header) if it was parsed whole
+    // from `length` bytes at `offset` of the received bytes; moved out.
+    bool take(int bodyLine, qsizetype offset, qsizetype length, QList<qint32> *out);
+
+private:
+    struct List
+    {
+        QList<qint32> mfns;
+        qsizetype offset = -1;
+        qsizetype parsed = 0; // bytes of the line taken so far
+        qsizetype length = -1; // set once the line is complete
+        bool failed = false;
+    };
+    std::array<List, 4> m_lists;
+};
+
 // Reads the answer of the database information as the operation left it (operation result and
 // answer lines). Nothing is taken from an answer that is not whole and successful, so the caller
 // can keep the previous state untouched until it has a new one.
 DatabaseInfoReading readDatabaseInfo(int operationResult, const QStringList &answer);
 // The same on the answer as received: the MFN lists are parsed straight from the bytes.
 DatabaseInfoReading readDatabaseInfo(int operationResult, const AnswerLines &answer);
+// The same with the lists that the stream parsed while the answer arrived.
+DatabaseInfoReading readDatabaseInfo(int operationResult, const AnswerLines &answer, MfnListStream *stream);
 
 // Reason of a failed reading, in a few words for the status bar and the boxes.
 QString databaseInfoErrorReason(const DatabaseInfoError &error);

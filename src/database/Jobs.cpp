@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -44,9 +46,6 @@ TJobsForm::TJobsForm(JobList *jobs, QWidget *parent)
     JobsGrid->setColSizing(true);
     JobsGrid->setDefaultRowHeight(20);
     JobsGrid->useModel(jobs);
-    static const int widths[] = { 190, 90, 130, 130, 90, 170 };
-    for (int c = 0; c < JobList::ColumnCount; ++c)
-        JobsGrid->setColWidth(c, widths[c]);
     MemoLog = new QPlainTextEdit(Splitter);
     MemoLog->setObjectName(u"MemoLog"_s);
     MemoLog->setReadOnly(true);
@@ -75,9 +74,44 @@ TJobsForm::TJobsForm(JobList *jobs, QWidget *parent)
     });
 
     TranslateAndRefont(this);
+    fitColumns();
+    showNewestJob();
+    // Opened again, the list shows the newest job, not the one chosen at an earlier opening.
+    onEveryShowing(this, [this] { showNewestJob(); });
+}
+
+void TJobsForm::showNewestJob()
+{
     if (m_jobs->size() > 0)
         JobsGrid->setRow(m_jobs->size());
     showLogOf(JobsGrid->row());
+}
+
+void TJobsForm::fitColumns()
+{
+    // Each column as wide as its title and its longest text in the font the settings give, so
+    // that a face wider than Arial cuts nothing.
+    static const int widths[] = { 190, 90, 130, 130, 90, 170 };
+    QStringList jobs;
+    for (JobKind kind : { JobKind::CreateDict, JobKind::ReloadDict, JobKind::ReloadMaster, JobKind::DbNew,
+             JobKind::DbDelete })
+        jobs.append(JobList::jobTitle(kind));
+    QStringList outcomes;
+    for (JobOutcome outcome :
+        { JobOutcome::Running, JobOutcome::Finished, JobOutcome::Stopped, JobOutcome::Unwatched })
+        outcomes.append(JobList::outcomeText(outcome));
+    const QString time = u"00.00.0000 00:00:00"_s;
+    const QList<QStringList> texts{ jobs, { u"WWWWWWWW"_s }, { time }, { time }, { u"00:00:00"_s },
+        outcomes };
+    const QFontMetrics title(JobsGrid->horizontalHeader()->font());
+    const QFontMetrics cell(JobsGrid->font());
+    for (int c = 0; c < JobList::ColumnCount; ++c) {
+        int width = qMax(widths[c],
+            title.horizontalAdvance(m_jobs->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) + 16);
+        for (const QString &text : texts.at(c))
+            width = qMax(width, cell.horizontalAdvance(text) + 12);
+        JobsGrid->setColWidth(c, width);
+    }
 }
 
 void TJobsForm::showLogOf(int row)

@@ -28,6 +28,8 @@ public:
 
 private:
     void showLogOf(int row);
+    void fitColumns();
+    void showNewestJob();
 
     JobList *m_jobs;
 };

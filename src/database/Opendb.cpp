@@ -149,8 +149,10 @@ void TOpenDbForm::RefreshCurrentDatabase(OpenBy by)
 bool TOpenDbForm::OpenDatabase(QString name, QString description, OpenBy by)
 {
     const quint64 appliedBefore = m_statesApplied;
-    const int result = WaitForm->GetDatabaseInfo(name, AnswerList);
-    DatabaseInfoReading reading = readDatabaseInfo(result, AnswerList);
+    // The record lists are parsed while the answer arrives.
+    MfnListStream lists;
+    const int result = WaitForm->GetDatabaseInfo(name, AnswerList, &lists);
+    DatabaseInfoReading reading = readDatabaseInfo(result, AnswerList, &lists);
     if (!reading.state) {
         m_lastFailure = reading.error.kind;
         m_lastFailureText = name + u" ("_s + databaseInfoErrorReason(reading.error) + u")"_s;

@@ -107,6 +107,12 @@ void TLoadInvForm::FormShow()
     m_endedByItself = false;
     m_job = jobList()->begin(JobKind(WatchKind), WatchDatabase, QDateTime::currentDateTime());
     m_stopDone = false;
+    // A job the server takes no stop for (a deletion) offers no button that would only freeze the
+    // watch: it is followed to its end, or left with the close box.
+    Kind kind;
+    const bool stoppable = kindOf(WatchKind, &kind) && !ProcessCommandCode(kind.processName).isEmpty();
+    Button1->setEnabled(stoppable);
+    Button1->setToolTip(stoppable ? QString() : kind.caption + u" остановить нельзя"_s);
     showElapsed();
 }
 
@@ -164,9 +170,13 @@ void TLoadInvForm::Button1Click()
     const int row = FormProcess->FindOwnActiveProcess(kind.processName);
     TStringGrid *grid = FormProcess->StringGridProcess;
     const QString code = ProcessCommandCode(row > 0 ? grid->cell(ProcessColumn::Name, row) : QString());
-    // Without a code the server cannot be asked; the watch stays stopped until the close box.
-    if (code.isEmpty())
+    // Without a code the server cannot be asked (the process has just ended): the watch goes on,
+    // and its next tick sees how things stand.
+    if (code.isEmpty()) {
+        WatchResult = 0;
+        Timer1->start();
         return;
+    }
     if (row > 0) {
         const QString clientId = grid->cell(ProcessColumn::ClientId, row);
         const QString number = grid->cell(ProcessColumn::Number, row);

@@ -33,6 +33,7 @@ void AnswerLines::assign(QByteArray &&buffer, const QList<QByteArrayView> &lines
         for (const QByteArrayView line : lines)
             m_index.append({ quint32(line.isEmpty() ? 0 : line.data() - base), quint32(line.size()) });
         m_bytes = std::move(buffer);
+        m_inReceived = true;
         return;
     }
     // Fixed texts or a decoded copy: one compact buffer of their own.
@@ -50,6 +51,11 @@ void AnswerLines::assignSplit(QByteArray &&buffer, const QList<QByteArrayView> &
 {
     const char *const base = buffer.constData();
     const qsizetype n = lines.size();
+    // A few long lines: an index entry each costs nothing and spares walking megabytes.
+    if (n <= kFullIndexUpTo) {
+        assign(std::move(buffer), lines);
+        return;
+    }
     bool walkable = n > 0 && buffer.size() < qsizetype(std::numeric_limits<quint32>::max());
     const char *const regionEnd = walkable ? lines.last().data() + lines.last().size() : nullptr;
     walkable = walkable && lines.first().data() && !std::less<>()(lines.first().data(), base)
@@ -76,6 +82,7 @@ void AnswerLines::assignSplit(QByteArray &&buffer, const QList<QByteArrayView> &
     for (qsizetype i = 0; i < n; i += kMarkEvery)
         m_marks.append(quint32(lines.at(i).data() - base));
     m_bytes = std::move(buffer);
+    m_inReceived = true;
 }
 
 quint32 AnswerLines::lineEnd(quint32 start) const
@@ -132,6 +139,7 @@ void AnswerLines::clear()
     m_cursorLine = -1;
     m_text = false;
     m_listBuilt = false;
+    m_inReceived = false;
 }
 
 QString AnswerLines::at(qsizetype i) const
@@ -178,6 +186,14 @@ QByteArrayView AnswerLines::bytesAt(qsizetype i) const
     }
     const Span s = m_index.at(i);
     return QByteArrayView(m_bytes.constData() + s.offset, s.length);
+}
+
+qsizetype AnswerLines::receivedOffset(qsizetype i) const
+{
+    if (!m_inReceived || i < 0 || i >= size())
+        return -1;
+    const QByteArrayView line = bytesAt(i);
+    return line.isEmpty() ? -1 : line.data() - m_bytes.constData();
 }
 
 QStringList AnswerLines::mid(qsizetype pos, qsizetype length) const

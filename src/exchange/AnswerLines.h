@@ -55,6 +55,8 @@ public:
 
     // The raw bytes of line i (empty when out of range); valid until the list changes.
     QByteArrayView bytesAt(qsizetype i) const;
+    // Where line i lies in the bytes as they were received; -1 for a line made from a text.
+    qsizetype receivedOffset(qsizetype i) const;
     // Bytes held for the answer (0 for a list made from texts).
     qsizetype byteSize() const { return m_bytes.size(); }
 
@@ -126,6 +128,7 @@ private:
         quint32 length;
     };
     static constexpr qsizetype kMarkEvery = 64;
+    static constexpr qsizetype kFullIndexUpTo = 4096;
     quint32 lineEnd(quint32 start) const;
     quint32 nextStart(quint32 end) const;
     void indexAll(); // from walked lines to one index entry a line
@@ -142,9 +145,25 @@ private:
     mutable quint32 m_cursorStart = 0;
     mutable quint32 m_cursorEnd = 0;
     bool m_text = false; // made from texts: m_list holds the lines
+    bool m_inReceived = false; // the lines lie in the received bytes, at their places
     mutable QStringList m_list; // the texts; for byte lines built on demand
     mutable bool m_listBuilt = false;
     mutable QByteArrayList m_encoded; // lines made from texts, as bytes, when asked for
+};
+
+// Sees the lines of an answer while its bytes arrive, for work that need not wait for the last
+// byte (the MFN lists of the open step). What it makes is only a head start: the caller uses it
+// only for lines that the accepted answer holds at the same place with the same length.
+class AnswerStream
+{
+public:
+    virtual ~AnswerStream() = default;
+    // A new attempt begins: what was seen so far is void.
+    virtual void restart() = 0;
+    // Line `line` of the received text (0 is the first line of the answer header) has grown:
+    // `bytes` is all of it so far, starting at `offset` in the received bytes; `complete` once
+    // its line break is in.
+    virtual void lineGrows(qsizetype line, qsizetype offset, QByteArrayView bytes, bool complete) = 0;
 };
 
 // Where an operation puts its answer lines: a plain list or an AnswerLines.

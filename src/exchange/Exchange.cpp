@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 
@@ -24,6 +25,9 @@ namespace {
 constexpr int kWaiting = OpResult::Busy;
 constexpr int kAccepted = OpResult::Accepted;
 constexpr int kFailed = OpResult::Failed;
+
+// Unbuffered: the answer is read from the system straight into the receive buffer.
+constexpr QIODevice::OpenMode kSendMode = QIODevice::ReadWrite | QIODevice::Unbuffered;
 
 // Fixed answer texts of failed exchanges.
 constexpr QByteArrayView kHeaderMismatchText{ "-2222" };
@@ -105,6 +109,22 @@ void TulvaExchange::setLogging(bool on, const QString &folder)
     m_logFolder = folder;
 }
 
+void TulvaExchange::setMaxAnswerSize(qint64 bytes)
+{
+    m_maxAnswerSize = bytes > 0 ? bytes : kDefaultMaxAnswerSize;
+}
+
+qint64 TulvaExchange::answerSizeFromText(QStringView text)
+{
+    bool ok = false;
+    qint64 value = 0;
+    if (text.startsWith(u"0x", Qt::CaseInsensitive))
+        value = text.sliced(2).toLongLong(&ok, 16);
+    else if (!text.isEmpty() && text.front().isDigit())
+        value = text.toLongLong(&ok, 10);
+    return ok && value > 0 ? value : 0;
+}
+
 void TulvaExchange::SetServerAddress(const QString &host, const QString &port, const QString &workstation)
 {
     m_serverHost = host;
@@ -148,7 +168,7 @@ void TulvaExchange::stopWaitTimer()
 }
 
 int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &arguments, AnswerOut answer,
-    bool testBusy, void (TulvaExchange::*reshape)(), bool background)
+    bool testBusy, void (TulvaExchange::*reshape)(), bool background, AnswerStream *stream)
 {
     ExchangeRecord record;
     record.started = QDateTime::currentDateTimeUtc();
@@ -174,10 +194,12 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     m_cancelled = false;
     m_abandoned = false;
     m_answerBytes = 0;
+    m_stream = stream;
     RetriesLeft = RetryLimit;
     int result = kFailed;
     try {
         m_requestText = BuildRequestHeader(command);
+        m_requestText.reserve(m_requestText.size() + arguments.size());
         m_requestText += arguments;
         result = executeRequestBytes(background);
         if (reshape)
@@ -186,6 +208,7 @@ int TulvaExchange::runOperation(QByteArrayView command, const QByteArray &argume
     } catch (...) {
         result = kFailed;
     }
+    m_stream = nullptr;
     releaseBuffers();
     m_inOperation = false;
     m_busyMarker = result;
@@ -226,7 +249,14 @@ int TulvaExchange::executeRequestBytes(bool background)
             return kFailed;
 
         QString message;
-        if (m_dataError) {
+        if (m_oversized) {
+            // Another attempt would only bring the same flood: the administrator decides at once.
+            m_oversized = false;
+            m_dataError = 0;
+            RetriesLeft = RetryLimit;
+            message = u"Ответ сервера больше допустимого размера ("_s + QString::number(m_maxAnswerSize)
+                + u" байт, MaxAnswerSize), его прием прерван."_s;
+        } else if (m_dataError) {
             m_dataError = 0;
             if (RetriesLeft > 0) {
                 --RetriesLeft;
@@ -368,7 +398,7 @@ void TulvaExchange::StartSend()
 void TulvaExchange::connectSendSock(quint16 port)
 {
     if (!m_route) {
-        Send_Sock->connectToHost(m_serverHost, port);
+        Send_Sock->connectToHost(m_serverHost, port, kSendMode);
         return;
     }
     // The way may open later (a tunnel starting): meanwhile the wait runs as for a slow server,
@@ -378,7 +408,7 @@ void TulvaExchange::connectSendSock(quint16 port)
     m_route->open(
         [self, attempt](const QString &host, quint16 routePort) {
             if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
-                self->Send_Sock->connectToHost(host, routePort);
+                self->Send_Sock->connectToHost(host, routePort, kSendMode);
         },
         [self, attempt](const QString &) {
             if (self && attempt == self->m_routeAttempt && self->m_state == kWaiting)
@@ -484,31 +514,113 @@ void TulvaExchange::Send_SockConnect()
     m_sized = false;
     m_received.resize(0);
     m_binary.resize(0);
+    beginReceiving();
     Send_Sock->write(m_wireMessage);
     if (m_logging)
         writeLog("request", m_requestText);
     m_answerLines.clear();
 }
 
-void TulvaExchange::takeBytes(QTcpSocket *socket)
+void TulvaExchange::beginReceiving()
 {
+    m_oversized = false;
+    // The gateway's envelope comes off only once the answer is whole.
+    m_scanning = !m_gatewayMode;
+    m_scanner.reset();
+    m_streamedLines = 0;
+    if (m_stream)
+        m_stream->restart();
+}
+
+bool TulvaExchange::takeBytes(QTcpSocket *socket)
+{
+    // As much as the system holds in one read (the buffer has taken the announced size).
+    constexpr qint64 kMostPerRead = qint64(4) << 20;
+    const bool unbuffered = socket->openMode().testFlag(QIODevice::Unbuffered);
+    // The lines and lists are worked on as they come: after a slice of that work the events run
+    // again, and the socket calls back for what is left.
+    constexpr qint64 kSliceNs = 8'000'000;
+    QElapsedTimer slice;
+    slice.start();
     for (;;) {
         const qint64 available = socket->bytesAvailable();
-        if (available <= 0)
-            return;
-        const qsizetype chunk = qsizetype(qMin<qint64>(available, Wire::kReadChunk));
-        const qsizetype length = m_received.size();
-        // Doubling keeps a large answer linear in its size.
-        if (length + chunk + 1 > m_received.capacity())
-            m_received.reserve(qMax(m_received.capacity() * 2, length + chunk + Wire::kReadChunk));
-        m_received.resize(length + chunk);
-        const qint64 got = socket->read(m_received.data() + length, chunk);
-        m_received.resize(length + qMax<qint64>(got, 0));
-        if (got <= 0)
-            return;
+        qint64 got = 0;
+        qsizetype chunk = 0;
+        if (available > 0) {
+            chunk = qsizetype(qMin<qint64>(available, kMostPerRead));
+            const qsizetype length = m_received.size();
+            // Doubling keeps a large answer linear in its size.
+            if (length + chunk + 1 > m_received.capacity())
+                m_received.reserve(qMax(m_received.capacity() * 2, length + chunk + Wire::kReadChunk));
+            m_received.resize(length + chunk);
+            got = socket->read(m_received.data() + length, chunk);
+            m_received.resize(length + qMax<qint64>(got, 0));
+        } else if (unbuffered) {
+            // Unbuffered, the server's close shows only as a failed read: one small read is
+            // tried even when nothing is announced, without growing the buffer for it.
+            char probe[512];
+            chunk = sizeof probe;
+            got = socket->read(probe, chunk);
+            if (got > 0)
+                m_received.append(probe, qsizetype(got));
+        } else {
+            return true;
+        }
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        if (m_received.size() > m_maxAnswerSize) {
+            answerTooLarge();
+            return true;
+        }
         if (!m_sized)
             sizeFromAnnouncedLength();
+        scanReceived(false);
+        if (got < chunk || (unbuffered && slice.nsecsElapsed() >= kSliceNs))
+            return true;
     }
+}
+
+void TulvaExchange::scanReceived(bool last)
+{
+    if (m_scanning && m_received.size() >= Wire::AnswerScanner::kMostBytes) {
+        // Beyond what the scanner addresses: the answer is processed whole at the end.
+        m_scanning = false;
+        m_scanner.reset();
+        if (m_stream)
+            m_stream->restart();
+    }
+    if (!m_scanning)
+        return;
+    if (last)
+        m_scanner.finish(m_received);
+    else
+        m_scanner.advance(m_received);
+    if (!m_stream)
+        return;
+    const QByteArrayView received(m_received);
+    const QList<Wire::AnswerScanner::Line> &lines = m_scanner.lines();
+    for (; m_streamedLines < lines.size(); ++m_streamedLines) {
+        const Wire::AnswerScanner::Line &line = lines.at(m_streamedLines);
+        m_stream->lineGrows(m_streamedLines, line.offset, received.sliced(line.offset, line.length), true);
+    }
+    const qsizetype open = m_scanner.openLineStart();
+    const qsizetype known = m_scanner.textKnownUpTo();
+    if (!last && open >= 0 && known > open)
+        m_stream->lineGrows(lines.size(), open, received.sliced(open, known - open), false);
+}
+
+void TulvaExchange::answerTooLarge()
+{
+    m_oversized = true;
+    m_answerLines.clear();
+    m_retryFlag = true;
+    if (m_blockingTransport)
+        return;
+    stopWaitTimer();
+    setState(kFailed);
+    Send_Sock->abort();
 }
 
 void TulvaExchange::sizeFromAnnouncedLength()
@@ -529,7 +641,8 @@ void TulvaExchange::sizeFromAnnouncedLength()
     const qint64 announced = lines.size() >= 4 ? Wire::toInteger(lines.at(3).trimmed(), &ok) : 0;
     if (!ok || announced <= 0)
         return;
-    const qint64 want = qMin<qint64>(announced + pos + Wire::kReadChunk, kMostUpFront);
+    // A little room beyond: the read that finds the end needs none.
+    const qint64 want = qMin<qint64>(announced + pos + 64, qMin(kMostUpFront, m_maxAnswerSize + 64));
     if (want > m_received.capacity())
         m_received.reserve(qsizetype(want));
 }
@@ -539,9 +652,18 @@ void TulvaExchange::Send_SockRead()
     if (m_state != kWaiting)
         return;
     try {
-        takeBytes(Send_Sock);
-        if (m_gatewayMode && Wire::endsWithMarker(m_received, Wire::kEndMarker))
+        const bool open = takeBytes(Send_Sock);
+        if (m_state != kWaiting)
+            return;
+        if (!open) {
+            Send_SockDisconnect();
+            return;
+        }
+        if (m_gatewayMode && Wire::endsWithMarker(m_received, Wire::kEndMarker)) {
             Send_Sock->disconnectFromHost();
+            if (Send_Sock->state() == QAbstractSocket::UnconnectedState)
+                Send_SockDisconnect();
+        }
     } catch (...) {
         socketFailed();
     }
@@ -568,7 +690,12 @@ void TulvaExchange::Send_SockDisconnect()
     if (m_state != kWaiting)
         return;
     try {
-        takeBytes(Send_Sock);
+        if (Send_Sock->state() != QAbstractSocket::UnconnectedState)
+            takeBytes(Send_Sock);
+        if (m_state != kWaiting)
+            return;
+        if (Send_Sock->state() != QAbstractSocket::UnconnectedState)
+            Send_Sock->abort();
         finishAnswer(false);
     } catch (...) {
         if (Send_Sock->state() != QAbstractSocket::UnconnectedState)
@@ -582,7 +709,17 @@ void TulvaExchange::Send_SockDisconnect()
 void TulvaExchange::finishAnswer(bool blocking)
 {
     m_answerBytes = m_received.size();
-    Wire::Answer a = Wire::processAnswer(m_received, { m_id.clientId, m_id.sequence, m_gatewayMode });
+    const Wire::AnswerCheck check{ m_id.clientId, m_id.sequence, m_gatewayMode };
+    Wire::Answer a;
+    if (m_scanning)
+        scanReceived(true);
+    if (m_scanning) {
+        a = Wire::processScanned(m_received, m_scanner, check);
+        // Its lines are views now: the spans go at once (millions of lines cost megabytes).
+        m_scanner.reset();
+    } else {
+        a = Wire::processAnswer(m_received, check);
+    }
     m_binary = a.binary.toByteArray();
     if (m_logging)
         writeLog("answer", a.text);
@@ -630,6 +767,7 @@ int TulvaExchange::blockingExchange()
     m_received.resize(0);
     m_sized = false;
     m_binary.resize(0);
+    beginReceiving();
     m_state = kWaiting;
     const QByteArray portText = bytes(m_serverPort);
     const int port = Wire::portNumber(portText);
@@ -678,6 +816,11 @@ int TulvaExchange::blockingExchange()
             }
             const qsizetype before = m_received.size();
             takeBytes(ClientSocket);
+            if (m_oversized) {
+                ClientSocket->abort();
+                m_state = kFailed;
+                return m_state;
+            }
             if (m_gatewayMode && Wire::endsWithMarker(m_received, Wire::kEndMarker))
                 break;
             if (m_received.size() == before && ClientSocket->state() != QAbstractSocket::ConnectedState)
@@ -768,9 +911,9 @@ int TulvaExchange::NoOperation(AnswerOut answer)
     return runOperation("N", QByteArray(), answer);
 }
 
-int TulvaExchange::GetDatabaseInfo(const QString &dbName, AnswerOut answer)
+int TulvaExchange::GetDatabaseInfo(const QString &dbName, AnswerOut answer, AnswerStream *stream)
 {
-    return runOperation("0", bytes(dbName), answer);
+    return runOperation("0", bytes(dbName), answer, true, nullptr, false, stream);
 }
 
 int TulvaExchange::ReadResource(
@@ -839,11 +982,25 @@ int TulvaExchange::LoadInvertedFile(const QString &dbName, AnswerOut answer)
 
 int TulvaExchange::UnlockRecords(const QString &dbName, const QList<qint32> &mfns, AnswerOut answer)
 {
-    QByteArray args = bytes(dbName);
+    // A million MFNs are written straight into one buffer sized for the longest numbers.
+    const QByteArray name = bytes(dbName);
+    QByteArray args(name.size() + mfns.size() * 12, Qt::Uninitialized);
+    char *p = std::copy(name.cbegin(), name.cend(), args.data());
     for (const qint32 mfn : mfns) {
-        args += '\n';
-        args += QByteArray::number(mfn);
+        *p++ = '\n';
+        quint32 value = mfn < 0 ? 0u - quint32(mfn) : quint32(mfn);
+        if (mfn < 0)
+            *p++ = '-';
+        char digits[10];
+        int n = 0;
+        do {
+            digits[n++] = char('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        while (n > 0)
+            *p++ = digits[--n];
     }
+    args.truncate(p - args.constData());
     return runOperation("Q", args, answer);
 }
 
@@ -875,6 +1032,11 @@ int TulvaExchange::SaveClientList(const QStringList &lines, AnswerOut answer)
         args += "\r\n";
     }
     return runOperation("+7", args, answer);
+}
+
+int TulvaExchange::SaveClientList(const QByteArray &text, AnswerOut answer)
+{
+    return runOperation("+7", text, answer);
 }
 
 int TulvaExchange::GetProcessList(AnswerOut answer)

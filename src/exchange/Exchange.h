@@ -102,7 +102,8 @@ public:
         AnswerOut answer); // A
     int UnregisterClient(const QString &userName, AnswerOut answer); // B
     int NoOperation(AnswerOut answer); // N
-    int GetDatabaseInfo(const QString &dbName, AnswerOut answer); // 0
+    // The stream, when given, sees the answer's lines while they arrive.
+    int GetDatabaseInfo(const QString &dbName, AnswerOut answer, AnswerStream *stream = nullptr); // 0
     int ReadResource(int pathCode, const QString &dbName, const QString &fileName,
         AnswerOut answer); // L
     int ActualizeDatabase(const QString &dbName, int mfn, AnswerOut answer); // F
@@ -119,6 +120,8 @@ public:
     int GetRegisteredClients(AnswerOut answer); // +1
     int GetClientList(AnswerOut answer); // +9
     int SaveClientList(const QStringList &lines, AnswerOut answer); // +7
+    // The same with the text as it goes on the wire (Windows-1251, CR LF after every line).
+    int SaveClientList(const QByteArray &text, AnswerOut answer);
     int GetProcessList(AnswerOut answer); // +3
     int DeleteRegisteredClient(const QString &clientId, AnswerOut answer); // +6
     int StopProcess(const QString &clientId, const QString &commandCode, const QString &processNumber,
@@ -172,6 +175,14 @@ public:
     void setBlockingTransport(bool on) { m_blockingTransport = on; }
     void setBlockingTimeout(int ms) { m_blockingTimeoutMs = ms; }
     void setLogging(bool on, const QString &folder);
+    // The largest answer taken, in bytes (default 1 GiB); a larger one is given up as a cut
+    // answer is, and the retry question says why. 0 or less restores the default.
+    void setMaxAnswerSize(qint64 bytes);
+    qint64 maxAnswerSize() const { return m_maxAnswerSize; }
+    static constexpr qint64 kDefaultMaxAnswerSize = qint64(1) << 30;
+    // The limit as the settings write it (decimal, or hexadecimal after "0x"); 0 when the text
+    // is not a positive number.
+    static qint64 answerSizeFromText(QStringView text);
     // Called on every TimerWait tick, after the window's tick.
     void setTickHook(std::function<void(int tick)> hook) { m_tickHook = std::move(hook); }
 
@@ -199,7 +210,8 @@ Q_SIGNALS:
 
 private:
     int runOperation(QByteArrayView command, const QByteArray &arguments, AnswerOut answer,
-        bool testBusy = true, void (TulvaExchange::*reshape)() = nullptr, bool background = false);
+        bool testBusy = true, void (TulvaExchange::*reshape)() = nullptr, bool background = false,
+        AnswerStream *stream = nullptr);
     void reshapeResource();
     int executeRequestBytes(bool background);
     int exchangeWithWindow(bool background);
@@ -210,7 +222,12 @@ private:
     void answerToList(AnswerOut answer);
     void setState(int state);
     int blockingExchange();
-    void takeBytes(QTcpSocket *socket);
+    // Reads what the socket has into the receive buffer; false once the server has closed the
+    // connection (an unbuffered socket tells so only by a failed read).
+    bool takeBytes(QTcpSocket *socket);
+    void beginReceiving();
+    void scanReceived(bool last);
+    void answerTooLarge();
     void sizeFromAnnouncedLength();
     void connectionBroken();
     void socketFailed();
@@ -272,6 +289,14 @@ private:
 
     QList<QByteArrayView> m_answerLines;
     QByteArray m_resourceCopy;
+
+    // The answer's text end and lines, found while it arrives (direct framing).
+    Wire::AnswerScanner m_scanner;
+    bool m_scanning = false;
+    AnswerStream *m_stream = nullptr;
+    qsizetype m_streamedLines = 0; // lines already handed to the stream whole
+    qint64 m_maxAnswerSize = kDefaultMaxAnswerSize;
+    bool m_oversized = false; // the running attempt's answer passed the limit
 };
 
 // Hands host, port and workstation code to the engine, then registers the client (command A).

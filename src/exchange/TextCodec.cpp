@@ -4,6 +4,7 @@
 #include <QStringEncoder>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -37,6 +38,26 @@ QStringEncoder &encoder()
     return e;
 }
 
+// The byte of every character (0: not in the code page, and for U+0000), from the converter
+// itself, once.
+const unsigned char *codePageBytes()
+{
+    static const std::vector<unsigned char> table = [] {
+        std::vector<unsigned char> bytes(0x10000, 0);
+        for (int c = 1; c < 0x80; ++c)
+            bytes[size_t(c)] = static_cast<unsigned char>(c);
+        QStringDecoder d(kEncoding, QStringConverter::Flag::Stateless);
+        for (int b = 0x80; b <= 0xFF; ++b) {
+            const char c = char(b);
+            const QString text = d.decode(QByteArrayView(&c, 1));
+            if (text.size() == 1 && text.front() != QChar::ReplacementCharacter)
+                bytes[text.front().unicode()] = static_cast<unsigned char>(b);
+        }
+        return bytes;
+    }();
+    return table.data();
+}
+
 } // namespace
 
 namespace TextCodec {
@@ -66,6 +87,26 @@ QByteArray toBytes(QStringView text)
     if (ascii)
         return text.toLatin1();
     return encoder().encode(text);
+}
+
+char *appendBytes(char *out, QStringView text)
+{
+    static const unsigned char *const table = codePageBytes();
+    const char16_t *const u = text.utf16();
+    const qsizetype n = text.size();
+    unsigned missing = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char b = table[u[i]];
+        out[i] = char(b);
+        missing |= unsigned(b == 0);
+    }
+    if (missing == 0)
+        return out + n;
+    // Outside the code page (or a zero character): the converter decides, for the whole text.
+    const QByteArray bytes = toBytes(text);
+    const qsizetype written = qMin(bytes.size(), n);
+    std::memcpy(out, bytes.constData(), size_t(written));
+    return out + written;
 }
 
 QStringList toText(const QByteArrayList &lines)

@@ -15,6 +15,10 @@ bool available();
 QString toText(QByteArrayView bytes);
 QByteArray toBytes(QStringView text);
 
+// Writes the text as Windows-1251 bytes at out and returns the end: at most text.size() bytes,
+// without a converter call for the characters of the code page.
+char *appendBytes(char *out, QStringView text);
+
 QStringList toText(const QByteArrayList &lines);
 QByteArrayList toBytes(const QStringList &lines);
 

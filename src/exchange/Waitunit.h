@@ -88,9 +88,9 @@ public:
         return m_engine->UnregisterClient(userName, answer);
     }
     int NoOperation(AnswerOut answer) { return m_engine->NoOperation(answer); }
-    int GetDatabaseInfo(const QString &dbName, AnswerOut answer)
+    int GetDatabaseInfo(const QString &dbName, AnswerOut answer, AnswerStream *stream = nullptr)
     {
-        return m_engine->GetDatabaseInfo(dbName, answer);
+        return m_engine->GetDatabaseInfo(dbName, answer, stream);
     }
     int ReadResource(int pathCode, const QString &dbName, const QString &fileName, AnswerOut answer)
     {
@@ -138,6 +138,10 @@ public:
     int SaveClientList(const QStringList &lines, AnswerOut answer)
     {
         return m_engine->SaveClientList(lines, answer);
+    }
+    int SaveClientList(const QByteArray &text, AnswerOut answer)
+    {
+        return m_engine->SaveClientList(text, answer);
     }
     int GetProcessList(AnswerOut answer) { return m_engine->GetProcessList(answer); }
     int DeleteRegisteredClient(const QString &clientId, AnswerOut answer)

@@ -14,23 +14,28 @@ namespace {
 
 // The first of the bytes a, b or c from `from` on (end when none): one pass for what would
 // otherwise take a memchr each. SSE2 where there is one, 16 bytes a step.
-const char *findAnyOf(const char *from, const char *end, char a, char b, char c)
+const char *findAnyOf(const char *from, const char *end, char a, char b, char c, char d)
 {
 #if defined(__SSE2__) || defined(_M_X64)
-    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c);
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b), vc = _mm_set1_epi8(c), vd = _mm_set1_epi8(d);
     for (; end - from >= 16; from += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from));
-        const __m128i hit = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(bytes, va), _mm_cmpeq_epi8(bytes, vb)), _mm_cmpeq_epi8(bytes, vc));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, va), _mm_cmpeq_epi8(bytes, vb)),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, vc), _mm_cmpeq_epi8(bytes, vd)));
         if (const int mask = _mm_movemask_epi8(hit))
             return from + std::countr_zero(unsigned(mask));
     }
 #endif
     for (; from < end; ++from) {
-        if (*from == a || *from == b || *from == c)
+        if (*from == a || *from == b || *from == c || *from == d)
             return from;
     }
     return end;
+}
+
+const char *findAnyOf(const char *from, const char *end, char a, char b, char c)
+{
+    return findAnyOf(from, end, a, b, c, c);
 }
 
 // Text end and binary marker in one pass: the marker counts only before the first zero byte.
@@ -266,6 +271,48 @@ qsizetype joinedLength(const QList<QByteArrayView> &lines)
     return total;
 }
 
+namespace {
+
+// Steps 5 and 6 on lines that steps 1 to 4 have made.
+void checkLines(Answer &a, const AnswerCheck &check)
+{
+    if (a.lines.size() < 4) {
+        a.verdict = Verdict::TooShort;
+        return;
+    }
+
+    // 5. Header check.
+    if (a.lines.at(2) != check.sequence || a.lines.at(1) != check.clientId) {
+        a.verdict = Verdict::HeaderMismatch;
+        return;
+    }
+
+    // 6. Length check, when line 4 gives a length.
+    if (!a.lines.at(3).isEmpty()) {
+        qint64 expected = toInteger(a.lines.at(3));
+        if (!a.binary.isEmpty())
+            expected -= a.binary.size() + kMarkerLength;
+        a.lines[3] = QByteArrayView();
+        a.expectedLength = expected;
+        a.actualLength = joinedLength(a.lines);
+        if (a.actualLength != expected) {
+            a.verdict = Verdict::LengthMismatch;
+            return;
+        }
+    }
+    a.verdict = Verdict::Accepted;
+}
+
+QByteArrayView binaryPart(QByteArrayView received, qsizetype marker, bool gatewayMode)
+{
+    qsizetype binaryLength = received.size() - marker - kBinaryMarker.size();
+    if (gatewayMode && binaryLength > 0)
+        binaryLength = qMax<qsizetype>(0, binaryLength - kMarkerLength);
+    return received.sliced(marker + kBinaryMarker.size(), binaryLength);
+}
+
+} // namespace
+
 Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
 {
     Answer a;
@@ -275,10 +322,7 @@ Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
     qsizetype textEnd = zero;
     if (marker >= 0) {
         textEnd = marker;
-        qsizetype binaryLength = received.size() - marker - kBinaryMarker.size();
-        if (check.gatewayMode && binaryLength > 0)
-            binaryLength = qMax<qsizetype>(0, binaryLength - kMarkerLength);
-        a.binary = received.sliced(marker + kBinaryMarker.size(), binaryLength);
+        a.binary = binaryPart(received, marker, check.gatewayMode);
     }
     a.text = received.first(textEnd);
 
@@ -301,31 +345,88 @@ Answer processAnswer(QByteArrayView received, const AnswerCheck &check)
             a.lines.remove(0, start + 1);
     }
 
-    if (a.lines.size() < 4) {
-        a.verdict = Verdict::TooShort;
-        return a;
-    }
+    checkLines(a, check);
+    return a;
+}
 
-    // 5. Header check.
-    if (a.lines.at(2) != check.sequence || a.lines.at(1) != check.clientId) {
-        a.verdict = Verdict::HeaderMismatch;
-        return a;
-    }
-
-    // 6. Length check, when line 4 gives a length.
-    if (!a.lines.at(3).isEmpty()) {
-        qint64 expected = toInteger(a.lines.at(3));
-        if (!a.binary.isEmpty())
-            expected -= a.binary.size() + kMarkerLength;
-        a.lines[3] = QByteArrayView();
-        a.expectedLength = expected;
-        a.actualLength = joinedLength(a.lines);
-        if (a.actualLength != expected) {
-            a.verdict = Verdict::LengthMismatch;
-            return a;
+void AnswerScanner::scan(QByteArrayView data, bool last)
+{
+    const char *const base = data.data();
+    const char *const end = base + data.size();
+    const qsizetype markerSize = kBinaryMarker.size();
+    // One pass finds the line breaks and where the text ends: the first zero byte, or the marker
+    // before it. A marker can only be told once all its bytes are in, so a candidate near the end
+    // waits for more.
+    while (!m_textEnded) {
+        if (m_afterCr) {
+            if (base + m_pos < end) {
+                if (base[m_pos] == '\n')
+                    ++m_pos;
+            } else if (!last) {
+                break; // the byte after the CR is not known yet
+            }
+            m_afterCr = false;
+            m_lineStart = m_pos;
+        }
+        const char *const p = findAnyOf(base + m_pos, end, '\n', '\r', '\0', kBinaryMarker.front());
+        if (p == end) {
+            m_pos = end - base;
+            break;
+        }
+        const qsizetype at = p - base;
+        if (*p == '\0') {
+            m_textEnded = true;
+            m_textEnd = m_pos = at;
+        } else if (*p == kBinaryMarker.front()) {
+            if (end - p >= markerSize) {
+                if (std::memcmp(p, kBinaryMarker.data(), size_t(markerSize)) == 0) {
+                    m_textEnded = true;
+                    m_textEnd = m_markerAt = m_pos = at;
+                } else {
+                    m_pos = at + 1;
+                }
+            } else if (!last) {
+                m_pos = at;
+                break;
+            } else {
+                m_pos = at + 1;
+            }
+        } else {
+            m_lines.append({ quint32(m_lineStart), quint32(at - m_lineStart) });
+            m_pos = at + 1;
+            if (*p == '\r')
+                m_afterCr = true;
+            else
+                m_lineStart = m_pos;
         }
     }
-    a.verdict = Verdict::Accepted;
+    if (last) {
+        if (!m_textEnded) {
+            m_textEnded = true;
+            m_textEnd = data.size();
+        }
+        if (m_afterCr) {
+            m_afterCr = false;
+            m_lineStart = m_textEnd;
+        }
+        if (m_lineStart < m_textEnd)
+            m_lines.append({ quint32(m_lineStart), quint32(m_textEnd - m_lineStart) });
+        m_lineStart = m_textEnd;
+        m_finished = true;
+    }
+}
+
+Answer processScanned(QByteArrayView received, const AnswerScanner &scanner, const AnswerCheck &check)
+{
+    Q_ASSERT(scanner.finished() && !check.gatewayMode);
+    Answer a;
+    if (scanner.markerAt() >= 0)
+        a.binary = binaryPart(received, scanner.markerAt(), false);
+    a.text = received.first(scanner.textEnd());
+    a.lines.reserve(scanner.lines().size());
+    for (const AnswerScanner::Line &line : scanner.lines())
+        a.lines.append(QByteArrayView(received.data() + line.offset, line.length));
+    checkLines(a, check);
     return a;
 }
 

@@ -104,6 +104,55 @@ struct Answer
 // Answer processing steps 1 to 6.
 Answer processAnswer(QByteArrayView received, const AnswerCheck &check);
 
+// Finds the text end and the lines of an answer while its bytes arrive (direct framing), so that
+// when the last byte is in only the tail is left to look at. Positions are offsets into the
+// received bytes, which may move between calls. What it finds equals processAnswer's steps 1
+// and 3 on the whole answer.
+class AnswerScanner
+{
+public:
+    // 8 bytes a line: five million short lines cost 40 MB here, not 80. Answers of 4 GiB and
+    // more are not scanned (the caller processes them whole).
+    struct Line
+    {
+        quint32 offset = 0;
+        quint32 length = 0;
+    };
+    static constexpr qsizetype kMostBytes = qsizetype(0xFFFFFFFFu);
+
+    void reset() { *this = AnswerScanner(); }
+    // The first data.size() bytes of the answer have arrived.
+    void advance(QByteArrayView data) { scan(data, false); }
+    // No more bytes come.
+    void finish(QByteArrayView data) { scan(data, true); }
+
+    // Lines whose line break is in (all lines once finished).
+    const QList<Line> &lines() const { return m_lines; }
+    // The line still open: its start (-1 while the byte after a CR is awaited) and how far its
+    // bytes are known to be text.
+    qsizetype openLineStart() const { return m_afterCr ? -1 : m_lineStart; }
+    qsizetype textKnownUpTo() const { return m_textEnded ? m_textEnd : m_pos; }
+    bool finished() const { return m_finished; }
+    // After finish: where the text ends and where the binary marker stands (-1: none).
+    qsizetype textEnd() const { return m_textEnd; }
+    qsizetype markerAt() const { return m_markerAt; }
+
+private:
+    void scan(QByteArrayView data, bool last);
+
+    QList<Line> m_lines;
+    qsizetype m_pos = 0; // bytes before it are text whose line breaks are found
+    bool m_textEnded = false;
+    qsizetype m_textEnd = 0;
+    qsizetype m_markerAt = -1;
+    qsizetype m_lineStart = 0;
+    bool m_afterCr = false; // a line ended with CR; an LF right after it belongs to that break
+    bool m_finished = false;
+};
+
+// Steps 1 to 6 on an answer that the scanner has seen whole (direct framing only).
+Answer processScanned(QByteArrayView received, const AnswerScanner &scanner, const AnswerCheck &check);
+
 // Number of lines of the answer header.
 inline constexpr qsizetype kAnswerHeaderLines = 10;
 

@@ -8,11 +8,10 @@
 #include "shell/TextRules.h"
 
 #include <QCollator>
-#include <QHash>
 #include <QLocale>
-#include <QMultiHash>
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -71,6 +70,27 @@ QString lineProblem(const QString &text, const QString &what)
 
 namespace {
 
+bool sameLine(const QStringList &answer, qsizetype i, const QString &text)
+{
+    return answer.at(i) == text;
+}
+
+bool sameLine(const AnswerLines &answer, qsizetype i, const QString &text)
+{
+    // Compared as bytes where the text is plain Latin, else after decoding.
+    const QByteArrayView bytes = answer.bytesAt(i);
+    if (bytes.size() != text.size())
+        return false;
+    for (qsizetype k = 0; k < bytes.size(); ++k) {
+        const uchar b = uchar(bytes[k]);
+        if (b >= 0x80)
+            return answer.at(i) == text;
+        if (text.at(k).unicode() != b)
+            return false;
+    }
+    return true;
+}
+
 // The answer's lines are read one by one, each once: an answer kept as bytes is then decoded
 // line by line into the rows, without a whole decoded copy first.
 template <typename Lines> std::optional<AccountTable> parseTable(const Lines &answer, QString *error)
@@ -102,6 +122,9 @@ template <typename Lines> std::optional<AccountTable> parseTable(const Lines &an
     table.columnCount = int(columns);
     table.rows.reserve(count);
     table.passwords.reserve(count);
+    // A cell equal to the one above it shares that text: the INI columns repeat a few names a
+    // hundred thousand times, which then cost one text each, not one per account.
+    QStringList above(columns);
     for (qint64 r = 0; r < count; ++r) {
         QStringList row;
         row.reserve(columns);
@@ -110,8 +133,12 @@ template <typename Lines> std::optional<AccountTable> parseTable(const Lines &an
             if (c == PasswordColumn) {
                 table.passwords.append(answer.at(first + c));
                 row.append(HiddenPassword);
+            } else if (c >= FirstIniColumn && sameLine(answer, first + c, above.at(c))) {
+                row.append(above.at(c));
             } else {
                 row.append(answer.at(first + c));
+                if (c >= FirstIniColumn)
+                    above[c] = row.last();
             }
         }
         table.rows.append(std::move(row));
@@ -180,6 +207,18 @@ QString iniLine(const IniNames &ini, const IniNames &defaults)
 
 namespace {
 
+// One character folded as QChar::toCaseFolded does, from a table made once.
+inline char16_t folded(char16_t c)
+{
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> t(0x10000);
+        for (size_t u = 0; u < t.size(); ++u)
+            t[u] = QChar(char16_t(u)).toCaseFolded().unicode();
+        return t;
+    }();
+    return table[c];
+}
+
 // Name and password folded for the duplicate test, hashed and compared without building a key
 // string: a list of a hundred thousand accounts would otherwise allocate one per account.
 size_t foldedHash(const QString &name, const QString &password)
@@ -190,11 +229,11 @@ size_t foldedHash(const QString &name, const QString &password)
         h *= 1099511628211ULL;
     };
     for (const QChar c : name)
-        mix(c.toCaseFolded().unicode());
+        mix(folded(c.unicode()));
     // The separator keeps ("AB", "C") and ("A", "BC") apart.
     mix(u'\n');
     for (const QChar c : password)
-        mix(c.toCaseFolded().unicode());
+        mix(folded(c.unicode()));
     return h;
 }
 
@@ -203,50 +242,60 @@ bool foldedEqual(const QString &x, const QString &y)
     if (x.size() != y.size())
         return false;
     for (qsizetype i = 0; i < x.size(); ++i) {
-        if (x.at(i).toCaseFolded() != y.at(i).toCaseFolded())
+        if (folded(x.at(i).unicode()) != folded(y.at(i).unicode()))
             return false;
     }
     return true;
 }
 
-// The client list text of `count` accounts, read through `name`, `password` and `ini` by index;
-// `mark` appends DuplicateMark to the name of a repeated account where the accounts are kept.
-template <typename Name, typename Password, typename Ini, typename Mark>
-QStringList buildText(qsizetype count, Name name, Password password, Ini ini, Mark mark, QList<int> *marked)
+// Marks the accounts that repeat an earlier one, in order, through `mark` (which appends
+// DuplicateMark to the name where the accounts are kept); `name` and `password` read them by index.
+template <typename Name, typename Password, typename Mark>
+void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList<int> *marked)
 {
-    // Only a repeated name and password together make a duplicate. The first account of each
-    // hash sits in an open-addressing table; the rare others of the same hash beside it.
-    QHash<size_t, qsizetype> first;
-    QMultiHash<size_t, qsizetype> others;
-    first.reserve(count);
+    // Only a repeated name and password together make a duplicate. The accounts seen so far sit
+    // in an open-addressing table of their indexes, found by the hash of their folded texts.
+    size_t tableSize = 16;
+    while (tableSize < size_t(count) * 2)
+        tableSize *= 2;
+    std::vector<qsizetype> table(tableSize, -1);
+    std::vector<size_t> hashes(static_cast<size_t>(count), 0);
     const auto same = [&](qsizetype a, qsizetype b) {
         return foldedEqual(name(a), name(b)) && foldedEqual(password(a), password(b));
     };
-    const auto remember = [&](size_t hash, qsizetype i) {
-        if (first.contains(hash))
-            others.insert(hash, i);
-        else
-            first.insert(hash, i);
+    const auto remember = [&](qsizetype i) {
+        size_t at = hashes[size_t(i)] & (tableSize - 1);
+        while (table[at] >= 0)
+            at = (at + 1) & (tableSize - 1);
+        table[at] = i;
     };
-    QStringList lines;
-    lines.reserve(count * 3 + 1);
     for (qsizetype i = 0; i < count; ++i) {
         const size_t hash = foldedHash(name(i), password(i));
+        hashes[size_t(i)] = hash;
         bool repeated = false;
-        const auto at = first.constFind(hash);
-        if (at != first.cend()) {
-            repeated = same(at.value(), i);
-            for (auto it = others.constFind(hash); !repeated && it != others.cend() && it.key() == hash; ++it)
-                repeated = same(it.value(), i);
+        for (size_t at = hash & (tableSize - 1); !repeated && table[at] >= 0;
+             at = (at + 1) & (tableSize - 1)) {
+            const qsizetype j = table[at];
+            repeated = hashes[size_t(j)] == hash && same(j, i);
         }
         if (repeated) {
             mark(i);
             if (marked)
                 marked->append(int(i));
-            remember(foldedHash(name(i), password(i)), i);
-        } else {
-            remember(hash, i);
+            hashes[size_t(i)] = foldedHash(name(i), password(i));
         }
+        remember(i);
+    }
+}
+
+// The client list text of `count` accounts, read through `name`, `password` and `ini` by index.
+template <typename Name, typename Password, typename Ini, typename Mark>
+QStringList buildText(qsizetype count, Name name, Password password, Ini ini, Mark mark, QList<int> *marked)
+{
+    markRepeats(count, name, password, mark, marked);
+    QStringList lines;
+    lines.reserve(count * 3 + 1);
+    for (qsizetype i = 0; i < count; ++i) {
         lines.append(name(i));
         lines.append(password(i));
         lines.append(ini(i));
@@ -287,6 +336,66 @@ QStringList buildClientListText(
             row[NameColumn] += DuplicateMark;
         },
         marked);
+}
+
+QByteArray clientListBytes(
+    QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults, QList<int> *marked)
+{
+    static const QString none;
+    const auto cell = [&rows](qsizetype i, int c) -> const QString & {
+        const QStringList &row = rows.at(i);
+        return c < row.size() ? row.at(c) : none;
+    };
+    const auto name = [&](qsizetype i) -> const QString & { return cell(i, NameColumn); };
+    const auto password
+        = [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; };
+    markRepeats(
+        rows.size(), name, password,
+        [&](qsizetype i) {
+            QStringList &row = rows[i];
+            if (row.size() <= NameColumn)
+                row.resize(NameColumn + 1);
+            row[NameColumn] += DuplicateMark;
+        },
+        marked);
+
+    // Sized first (a character is at most one byte), then written once.
+    qsizetype size = ListEnd.size() + 2;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        size += name(i).size() + password(i).size() + 6;
+        for (int k = 0; k < WorkstationCount; ++k) {
+            const QString &value = cell(i, FirstIniColumn + k);
+            if (value != defaults[k])
+                size += value.size() + 4;
+        }
+    }
+    QByteArray text(size, Qt::Uninitialized);
+    char *p = text.data();
+    const auto endLine = [&p] {
+        *p++ = '\r';
+        *p++ = '\n';
+    };
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        p = TextCodec::appendBytes(p, name(i));
+        endLine();
+        p = TextCodec::appendBytes(p, password(i));
+        endLine();
+        for (int k = 0; k < WorkstationCount; ++k) {
+            const QString &value = cell(i, FirstIniColumn + k);
+            if (value == defaults[k])
+                continue;
+            *p++ = char(WorkstationLetters[k]);
+            *p++ = '=';
+            p = TextCodec::appendBytes(p, value);
+            *p++ = ';';
+            *p++ = ' ';
+        }
+        endLine();
+    }
+    p = TextCodec::appendBytes(p, ListEnd);
+    endLine();
+    text.truncate(p - text.constData());
+    return text;
 }
 
 std::optional<QList<Account>> parseClientListText(
@@ -377,15 +486,52 @@ QList<qsizetype> caseIgnoringOrder(const QStringList &values)
     QList<qsizetype> order;
     order.reserve(values.size());
     if (locale.language() == QLocale::C) {
-        // No collation rules to apply: folded texts in code point order; the index breaks ties,
-        // so equal values keep their order.
-        std::vector<std::pair<QString, qsizetype>> keyed;
-        keyed.reserve(values.size());
-        for (qsizetype i = 0; i < values.size(); ++i)
-            keyed.emplace_back(values.at(i).toCaseFolded(), i);
-        std::sort(keyed.begin(), keyed.end());
-        for (const auto &k : keyed)
-            order.append(k.second);
+        // No collation rules to apply: folded texts in code unit order; the index breaks ties, so
+        // equal values keep their order. The folded texts lie in one buffer, each key starting
+        // with its first four units packed into a number, which settles most comparisons alone.
+        struct Key
+        {
+            quint64 head;
+            qsizetype offset;
+            qsizetype length;
+            qsizetype index;
+        };
+        std::vector<char16_t> units;
+        std::vector<Key> keys;
+        keys.reserve(size_t(values.size()));
+        qsizetype total = 0;
+        for (const QString &value : values)
+            total += value.size();
+        units.reserve(size_t(total));
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const QString &value = values.at(i);
+            const qsizetype offset = qsizetype(units.size());
+            const bool plain = std::all_of(value.cbegin(), value.cend(), [](QChar c) {
+                return c.unicode() < 0x80 || (c.unicode() >= 0x0400 && c.unicode() <= 0x045F);
+            });
+            if (plain) {
+                for (const QChar c : value)
+                    units.push_back(folded(c.unicode()));
+            } else {
+                for (const QChar c : value.toCaseFolded())
+                    units.push_back(c.unicode());
+            }
+            const qsizetype length = qsizetype(units.size()) - offset;
+            quint64 head = 0;
+            for (qsizetype k = 0; k < 4; ++k)
+                head = (head << 16) | (k < length ? units[size_t(offset + k)] : 0);
+            keys.push_back({ head, offset, length, i });
+        }
+        const char16_t *const base = units.data();
+        std::sort(keys.begin(), keys.end(), [base](const Key &a, const Key &b) {
+            if (a.head != b.head)
+                return a.head < b.head;
+            const int c = std::u16string_view(base + a.offset, size_t(a.length))
+                              .compare(std::u16string_view(base + b.offset, size_t(b.length)));
+            return c != 0 ? c < 0 : a.index < b.index;
+        });
+        for (const Key &k : keys)
+            order.append(k.index);
         return order;
     }
     QCollator collator(locale);
@@ -414,11 +560,12 @@ void sortAccountRows(QList<QStringList> &rows, QStringList &passwords, int colum
         values.append(row.value(column));
     const QList<qsizetype> order = caseIgnoringOrder(values);
 
-    // Shared number texts: a row whose number does not change is not copied.
-    QStringList numbers;
+    // Number texts kept from sort to sort and shared by the rows: renumbering then makes and
+    // frees no text, and a row whose number stays is not written.
+    thread_local QStringList numbers;
     numbers.reserve(rows.size());
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        numbers.append(QString::number(i + 1));
+    while (numbers.size() < rows.size())
+        numbers.append(QString::number(numbers.size() + 1));
     QList<QStringList> sortedRows;
     QStringList sortedPasswords;
     sortedRows.reserve(rows.size());
@@ -431,7 +578,7 @@ void sortAccountRows(QList<QStringList> &rows, QStringList &passwords, int colum
         sortedRows.append(std::move(rows[from]));
         sortedPasswords.append(passwords.value(from));
         QStringList &row = sortedRows.last();
-        if (!row.isEmpty() && row.at(NumberColumn) != numbers.at(i))
+        if (!row.isEmpty() && row.at(NumberColumn).constData() != numbers.at(i).constData())
             row[NumberColumn] = numbers.at(i);
     }
     rows = std::move(sortedRows);

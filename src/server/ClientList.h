@@ -85,6 +85,11 @@ QStringList buildClientListText(
 QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords,
     const IniNames &defaults, QList<int> *marked = nullptr);
 
+// The same text as SaveClientList sends it: Windows-1251, CR LF after every line, written once
+// into a buffer sized in advance. Marks go into the rows as above.
+QByteArray clientListBytes(QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults,
+    QList<int> *marked = nullptr);
+
 // Reads a client list text back (the command-line import and the tests use it): accounts up to
 // the line "*****"; an account's missing workstations are at their defaults. nullopt, with the
 // reason, when the text does not end with "*****" or breaks off inside an account.

@@ -166,7 +166,7 @@ void MonitorHistory::addReading(const MonitorReading &reading)
 {
     if (reading.isEmpty())
         return;
-    m_entries.append({ true, reading });
+    m_entries.append({ true, false, reading });
     trim();
 }
 
@@ -174,8 +174,23 @@ void MonitorHistory::addSilence(qint64 at)
 {
     MonitorReading r;
     r.at = at;
-    m_entries.append({ false, r });
+    m_entries.append({ false, false, r });
     trim();
+}
+
+void MonitorHistory::addPause(qint64 at)
+{
+    if (m_entries.isEmpty() || m_entries.last().paused)
+        return;
+    MonitorReading r;
+    r.at = at;
+    m_entries.append({ false, true, r });
+    trim();
+}
+
+int MonitorHistory::size() const
+{
+    return int(std::count_if(m_entries.cbegin(), m_entries.cend(), [](const Entry &e) { return !e.paused; }));
 }
 
 void MonitorHistory::clear()
@@ -199,7 +214,7 @@ void MonitorHistory::trim()
 std::optional<qint64> MonitorHistory::silentSince() const
 {
     std::optional<qint64> since;
-    for (auto it = m_entries.crbegin(); it != m_entries.crend() && !it->answered; ++it)
+    for (auto it = m_entries.crbegin(); it != m_entries.crend() && !it->answered && !it->paused; ++it)
         since = it->reading.at;
     return since;
 }
@@ -209,7 +224,7 @@ QList<std::pair<qint64, qint64>> MonitorHistory::silentSpans() const
     QList<std::pair<qint64, qint64>> spans;
     std::optional<qint64> from;
     for (const Entry &e : m_entries) {
-        if (!e.answered) {
+        if (!e.answered && !e.paused) {
             if (!from)
                 from = e.reading.at;
         } else if (from) {
@@ -427,6 +442,8 @@ QList<QStringList> MonitorHistory::tableRows() const
     QList<QStringList> rows;
     rows.reserve(m_entries.size());
     for (const Entry &e : m_entries) {
+        if (e.paused)
+            continue;
         const MonitorReading &r = e.reading;
         QStringList row{ timeText(r.at), e.answered ? u"да"_s : u"нет"_s };
         if (!e.answered) {

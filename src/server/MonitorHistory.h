@@ -101,6 +101,9 @@ public:
     void addReading(const MonitorReading &reading);
     // The server did not answer at this time.
     void addSilence(qint64 at);
+    // The readings stop by choice (the monitor paused or closed): the lines break here and no
+    // rate spans the stop, but nothing is said against the server.
+    void addPause(qint64 at);
     void clear();
 
     // Since when the server is silent (the first silent tick of the present silence).
@@ -113,7 +116,8 @@ public:
     // The reading (answered) nearest to a time, if any.
     const MonitorReading *readingNear(qint64 at) const;
 
-    int size() const { return int(m_entries.size()); }
+    // Readings and silences kept (pauses not counted).
+    int size() const;
     qint64 firstTime() const;
     qint64 lastTime() const;
 
@@ -139,6 +143,7 @@ private:
     struct Entry
     {
         bool answered = false;
+        bool paused = false; // a stop by choice, not a silence
         MonitorReading reading;
     };
     void trim();

@@ -1,5 +1,7 @@
 #include "ProcessList.h"
 
+#include "exchange/AnswerLines.h"
+
 #include "shell/TextRules.h"
 
 #include <algorithm>
@@ -9,7 +11,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // A decimal count; anything else counts as 0.
-qint64 countOf(const QStringList &answer, qsizetype line)
+template <typename Lines> qint64 countOf(const Lines &answer, qsizetype line)
 {
     if (line >= answer.size())
         return 0;
@@ -59,7 +61,11 @@ constexpr CodeRow kCodes[] = {
 
 } // namespace
 
-ProcessTable parseProcessList(const QStringList &answer)
+namespace {
+
+// Reads each line it keeps once, so an answer kept as received bytes is decoded only where rows
+// are filled.
+template <typename Lines> ProcessTable parseTable(const Lines &answer)
 {
     ProcessTable table;
     const qsizetype cells = qMax<qsizetype>(0, answer.size() - 3);
@@ -85,6 +91,18 @@ ProcessTable parseProcessList(const QStringList &answer)
     return table;
 }
 
+} // namespace
+
+ProcessTable parseProcessList(const QStringList &answer)
+{
+    return parseTable(answer);
+}
+
+ProcessTable parseProcessList(const AnswerLines &answer)
+{
+    return parseTable(answer);
+}
+
 QString ProcessCommandCode(const QString &name)
 {
     for (const CodeRow &row : kCodes) {
@@ -92,6 +110,14 @@ QString ProcessCommandCode(const QString &name)
             return QString::fromUtf16(row.code);
     }
     return {};
+}
+
+QStringList processNames()
+{
+    QStringList names;
+    for (const CodeRow &row : kCodes)
+        names.append(QString::fromUtf16(row.name));
+    return names;
 }
 
 int processNameIndex(const QString &name)

@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class AnswerLines;
+
 // The server's process list (command +3) and the rules the process watch relies on.
 
 // Columns of the process grid that the program reads; the others are for display.
@@ -28,10 +30,14 @@ struct ProcessTable
 // numbers count as 0. Rows and columns are bounded by the lines present, never by the counts
 // alone, so an absurd count costs nothing; missing lines end the filling silently.
 ProcessTable parseProcessList(const QStringList &answer);
+ProcessTable parseProcessList(const AnswerLines &answer);
 
 // One-character command code of the stop request for a process name, or empty for a name the
 // table lacks. Case-sensitive, whole text.
 QString ProcessCommandCode(const QString &name);
+
+// The process names of that table, in its order.
+QStringList processNames();
 
 // Position of a process name in the process name table (whole text, case-sensitive), or -1.
 int processNameIndex(const QString &name);

@@ -17,6 +17,7 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -27,10 +28,12 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QSpinBox>
+#include <QTime>
 #include <QTimer>
 #include <QToolTip>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
@@ -86,6 +89,7 @@ QChartView *makeChartView(QWidget *parent, const QString &name, const QString &t
     auto *x = new QDateTimeAxis;
     x->setFormat(u"hh:mm"_s);
     x->setTickCount(7);
+    x->setProperty("mostTicks", 7);
     x->setLabelsFont(small);
     chart->addAxis(x, Qt::AlignBottom);
     auto *y = new QValueAxis;
@@ -102,12 +106,31 @@ QChartView *makeChartView(QWidget *parent, const QString &name, const QString &t
     view->setObjectName(name);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumSize(280, 180);
+    // A chart takes no keys: Tab goes from the controls to the buttons, not through four
+    // invisible stops.
+    view->setFocusPolicy(Qt::NoFocus);
     return view;
 }
 
 QAbstractAxis *timeAxis(QChart *chart)
 {
     return chart->axes(Qt::Horizontal).value(0);
+}
+
+// As many times along the axis as fit whole: a narrow chart (a small screen, a large font) would
+// otherwise cut every label to "17:02:...". The most a chart takes is kept on its axis.
+void fitTimeTicks(QChart *chart)
+{
+    auto *times = qobject_cast<QDateTimeAxis *>(timeAxis(chart));
+    const qreal width = chart->plotArea().width();
+    if (!times || width <= 0)
+        return;
+    const int most = times->property("mostTicks").toInt();
+    const QFontMetrics metrics(times->labelsFont());
+    const int label = metrics.horizontalAdvance(QTime(20, 58, 58).toString(times->format())) + 12;
+    const int fit = std::clamp(int(width / label) + 1, 2, qMax(2, most));
+    if (times->tickCount() != fit)
+        times->setTickCount(fit);
 }
 
 QValueAxis *valueAxis(QChart *chart, Qt::Alignment side = Qt::AlignLeft)
@@ -208,8 +231,14 @@ TServerMonitorForm::TServerMonitorForm(QWidget *parent)
     DatabaseChart = makeChartView(ChartsPanel, u"DatabaseChart"_s, u"Текущая база данных"_s, true);
     // Five figures do not fit in a line under the chart; beside it, fewer times fit.
     DatabaseChart->chart()->legend()->setAlignment(Qt::AlignRight);
-    if (auto *times = qobject_cast<QDateTimeAxis *>(timeAxis(DatabaseChart->chart())))
+    if (auto *times = qobject_cast<QDateTimeAxis *>(timeAxis(DatabaseChart->chart()))) {
         times->setTickCount(4);
+        times->setProperty("mostTicks", 4);
+    }
+    for (QChartView *view : { ClientsChart, ProcessesChart, RequestsChart, DatabaseChart }) {
+        QChart *chart = view->chart();
+        connect(chart, &QChart::plotAreaChanged, this, [chart] { fitTimeTicks(chart); });
+    }
     auto *grid = new QGridLayout(ChartsPanel);
     grid->setContentsMargins(4, 4, 4, 4);
     grid->setSpacing(4);
@@ -253,8 +282,10 @@ void TServerMonitorForm::showEvent(QShowEvent *event)
 
 void TServerMonitorForm::hideEvent(QHideEvent *event)
 {
-    // A closed monitor asks the server nothing; what it has read stays for the next showing.
+    // A closed monitor asks the server nothing; what it has read stays for the next showing, and
+    // the lines do not join across the time it was closed.
     TickTimer->stop();
+    m_history.addPause(QDateTime::currentMSecsSinceEpoch());
     QDialog::hideEvent(event);
 }
 
@@ -268,6 +299,7 @@ void TServerMonitorForm::PauseButtonClick()
 {
     if (PauseButton->isChecked()) {
         TickTimer->stop();
+        m_history.addPause(QDateTime::currentMSecsSinceEpoch());
     } else if (isVisible()) {
         TickTimer->start();
         TickTimerTimer();
@@ -340,6 +372,8 @@ void TServerMonitorForm::showState()
     }
     if (PauseButton->isChecked())
         text = text.isEmpty() ? u"Пауза"_s : text + u" — пауза"_s;
+    // The pressed button says what pressing it again does.
+    PauseButton->setText(PauseButton->isChecked() ? u"Продолжить"_s : u"Пауза"_s);
     StateLabel->setText(text);
     StateLabel->setStyleSheet(alarm ? u"color: rgb(192, 0, 0); font-weight: bold;"_s : QString());
 }
@@ -359,6 +393,7 @@ void TServerMonitorForm::setTimeRange(QChart *chart)
     // Minutes alone would repeat one label along a short stretch.
     if (auto *times = qobject_cast<QDateTimeAxis *>(axis))
         times->setFormat(last - first < 10 * 60 * 1000 ? u"hh:mm:ss"_s : u"hh:mm"_s);
+    fitTimeTicks(chart);
 }
 
 void TServerMonitorForm::drawSilences(QChart *chart, double top)

@@ -4,7 +4,9 @@
 #include "clients_edit.h"
 #include "database/ChangeCheck.h"
 #include "exchange/OpResult.h"
+#include "exchange/TextCodec.h"
 #include "exchange/Waitunit.h"
+#include "exchange/WireFormat.h"
 #include "shell/Dialogs.h"
 #include "shell/FormUtil.h"
 #include "shell/Forms.h"
@@ -33,6 +35,15 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The lines of the client list text as they were sent.
+QStringList sentLines(const QByteArray &text)
+{
+    QStringList lines;
+    for (const QByteArrayView line : Wire::splitLines(text))
+        lines.append(TextCodec::toText(line));
+    return lines;
+}
 
 // A small triangle pointing up: the list is sorted ascending by the column under it.
 QPixmap sortMarkerPixmap()
@@ -404,7 +415,7 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
             return SaveOutcome::Invalid;
         }
     }
-    const QStringList text = clientListText();
+    const QByteArray text = clientListBytes();
 
     const ChangeCheck::Attempts attempts(*WaitForm->engine());
     const auto result = WaitForm->SaveClientList(text, AnswerList);
@@ -413,8 +424,8 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
         return SaveOutcome::Busy;
     }
     if (attempts.uncertain(result, returnCodeOk(AnswerList))) {
-        const ChangeCheck::Finding finding
-            = ChangeCheck::clientListSaved(*WaitForm->engine(), text, TFormClientsEdit::defaultIniNames());
+        const ChangeCheck::Finding finding = ChangeCheck::clientListSaved(
+            *WaitForm->engine(), sentLines(text), TFormClientsEdit::defaultIniNames());
         const bool saved = finding.outcome == ChangeCheck::Outcome::Done;
         Dialogs::message(Dialogs::Icon::Warning, kAttention,
             finding.text + (saved ? QString() : u" Изменения остаются в окне."_s));
@@ -434,6 +445,17 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
     Dialogs::message(
         Dialogs::Icon::None, kAttention, u"Список клиентов для доступа к серверу сохранен успешно"_s);
     return SaveOutcome::Saved;
+}
+
+QByteArray TFormCLient::clientListBytes()
+{
+    QList<QStringList> rows = accountRows();
+    QList<int> marked;
+    const QByteArray text
+        = ClientList::clientListBytes(rows, ClientPasswords, TFormClientsEdit::defaultIniNames(), &marked);
+    for (const int i : std::as_const(marked))
+        StringGridCLients->setCell(ClientList::NameColumn, i + 1, rows.at(i).at(ClientList::NameColumn));
+    return text;
 }
 
 QStringList TFormCLient::clientListText()

@@ -45,6 +45,9 @@ public:
     SaveOutcome StoreClientAccounts();
     // The client list text of the grid's accounts; duplicates get their mark in the grid too.
     QStringList clientListText();
+    // The same as it goes on the wire, written once into its buffer; the duplicate marks go into
+    // the grid.
+    QByteArray clientListBytes();
     // Sorts the accounts by a column; passwords go with their rows, the current one stays current.
     void SortClientGrid(int column);
 

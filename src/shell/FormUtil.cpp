@@ -40,23 +40,49 @@ private:
     std::function<void()> m_handler;
 };
 
+QRect availableArea(const QWidget *window)
+{
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+// A resizable window larger than the screen (a small screen, a large scaling) is made to fit, so
+// that its buttons and close box can be reached; the first time, the title bar is guessed.
+void fitOnScreen(QWidget *window, const QRect &available)
+{
+    if (available.isEmpty() || window->minimumSize() == window->maximumSize())
+        return;
+    QSize frame = window->frameGeometry().size() - window->size();
+    if (frame.isEmpty())
+        frame = QSize(16, 48);
+    const QSize room = (available.size() - frame).expandedTo(window->minimumSize());
+    if (window->width() > room.width() || window->height() > room.height())
+        window->resize(window->size().boundedTo(room));
+}
+
 void centre(QWidget *window, FormPosition position)
 {
+    const QRect available = availableArea(window);
+    fitOnScreen(window, available);
     QRect area;
     if (position == FormPosition::MainFormCenter) {
         QWidget *owner = window->parentWidget() ? window->parentWidget()->window() : WAMainForm;
         if (owner && owner != window && owner->isVisible())
             area = owner->frameGeometry();
     }
-    if (area.isNull()) {
-        QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-        if (!screen)
-            return;
-        area = screen->availableGeometry();
-    }
+    if (area.isNull())
+        area = available;
+    if (area.isNull())
+        return;
     // Before the first showing the frame is not known yet; the client size is near enough.
     const QSize size = window->frameGeometry().size().expandedTo(window->size());
-    window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    QPoint at = area.center() - QPoint(size.width() / 2, size.height() / 2);
+    // Centred over a main window near an edge, a larger window keeps its top left on the screen.
+    if (!available.isEmpty()) {
+        at.setX(qMax(available.left(), qMin(at.x(), available.right() + 1 - size.width())));
+        at.setY(qMax(available.top(), qMin(at.y(), available.bottom() + 1 - size.height())));
+    }
+    window->move(at);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
@@ -67,4 +68,44 @@ bool GridFilterLine::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QFrame::eventFilter(watched, event);
+}
+
+GridProgressLine::GridProgressLine(QWidget *parent)
+    : QFrame(parent)
+{
+    setObjectName(u"GridProgressLine"_s);
+    setFrameShape(QFrame::NoFrame);
+    m_label = new QLabel(this);
+    m_label->setObjectName(u"GridProgressCaption"_s);
+    m_bar = new QProgressBar(this);
+    m_bar->setObjectName(u"GridProgressBar"_s);
+    m_bar->setRange(0, 100);
+    m_bar->setTextVisible(true);
+    auto *hint = new QLabel(u"Esc — прервать"_s, this);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(6);
+    layout->addWidget(m_label);
+    layout->addWidget(m_bar, 1);
+    layout->addWidget(hint);
+}
+
+void GridProgressLine::setCaption(const QString &caption)
+{
+    m_label->setText(caption);
+}
+
+QString GridProgressLine::caption() const
+{
+    return m_label->text();
+}
+
+void GridProgressLine::setPercent(int percent)
+{
+    m_bar->setValue(percent);
+}
+
+int GridProgressLine::percent() const
+{
+    return m_bar->value();
 }

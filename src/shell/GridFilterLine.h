@@ -4,6 +4,7 @@
 
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QToolButton;
 
 // The find line above a grid: typing narrows the grid's rows; Esc clears and closes it.
@@ -31,4 +32,21 @@ private:
     QLineEdit *m_edit;
     QLabel *m_counts;
     QToolButton *m_close;
+};
+
+// The status line under a grid while long work on its rows runs (an export, a search through
+// very many rows): what runs, how far it is, and that Esc stops it.
+class GridProgressLine : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit GridProgressLine(QWidget *parent = nullptr);
+    void setCaption(const QString &caption);
+    void setPercent(int percent);
+    int percent() const;
+    QString caption() const;
+
+private:
+    QLabel *m_label;
+    QProgressBar *m_bar;
 };

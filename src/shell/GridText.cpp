@@ -17,8 +17,44 @@ QString cellText(const QAbstractItemModel &model, int column, int row, const Cel
     return hook ? hook(column, row, shown) : shown;
 }
 
-QString csvField(QStringView text)
+namespace {
+
+// A decimal number with an optional sign and fraction: a spreadsheet reads it as a number, never
+// as a formula.
+bool plainNumber(QStringView text)
 {
+    qsizetype i = 0;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        ++i;
+    const qsizetype digits = i;
+    while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+        ++i;
+    if (i == digits)
+        return false;
+    if (i < text.size() && (text[i] == u'.' || text[i] == u',')) {
+        const qsizetype fraction = ++i;
+        while (i < text.size() && text[i] >= u'0' && text[i] <= u'9')
+            ++i;
+        if (i == fraction)
+            return false;
+    }
+    return i == text.size();
+}
+
+bool formulaStart(QStringView text)
+{
+    if (text.isEmpty())
+        return false;
+    const char16_t c = text.front().unicode();
+    return (c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r')
+        && !plainNumber(text);
+}
+
+} // namespace
+
+void appendCsvField(QString &out, QStringView text)
+{
+    const bool neutralise = formulaStart(text);
     bool quote = false;
     for (const QChar c : text) {
         if (c == u',' || c == u'"' || c == u'\r' || c == u'\n') {
@@ -26,17 +62,26 @@ QString csvField(QStringView text)
             break;
         }
     }
-    if (!quote)
-        return text.toString();
-    QString out;
-    out.reserve(text.size() + 8);
-    out += u'"';
+    if (quote)
+        out += u'"';
+    if (neutralise)
+        out += u'\'';
+    if (!quote) {
+        out += text;
+        return;
+    }
     for (const QChar c : text) {
         if (c == u'"')
             out += u'"';
         out += c;
     }
     out += u'"';
+}
+
+QString csvField(QStringView text)
+{
+    QString out;
+    appendCsvField(out, text);
     return out;
 }
 
@@ -50,47 +95,67 @@ QByteArray encode(QStringView text, Encoding encoding)
     return bytes;
 }
 
-namespace {
-
-void appendLine(QString &out, const QAbstractItemModel &model, int row, int columns, const CellText &hook)
+CsvWriter::CsvWriter(QIODevice &out, const QAbstractItemModel &model, Encoding encoding, CellText hook)
+    : m_out(out)
+    , m_model(model)
+    , m_encoding(encoding)
+    , m_hook(std::move(hook))
+    , m_columns(model.columnCount())
+    , m_rows(model.rowCount())
 {
-    for (int c = 0; c < columns; ++c) {
-        if (c > 0)
-            out += u',';
-        out += csvField(cellText(model, c, row, hook));
-    }
-    out += u"\r\n"_s;
 }
 
-} // namespace
+bool CsvWriter::put(const QByteArray &bytes, QString *error)
+{
+    if (m_out.write(bytes) == bytes.size())
+        return true;
+    if (error)
+        *error = m_out.errorString();
+    return false;
+}
+
+bool CsvWriter::write(int rows, QString *error)
+{
+    if (m_done)
+        return true;
+    constexpr qsizetype chunk = 1 << 20;
+    if (m_next < 0) {
+        if (m_encoding == Encoding::Utf8Bom && !put(QByteArrayLiteral("\xEF\xBB\xBF"), error))
+            return false;
+        m_text.reserve(chunk + 4096);
+    }
+    const int stop = int(qMin<qint64>(qint64(m_next) + rows, m_rows));
+    for (; m_next < stop; ++m_next) {
+        for (int c = 0; c < m_columns; ++c) {
+            if (c > 0)
+                m_text += u',';
+            appendCsvField(m_text, cellText(m_model, c, m_next, m_hook));
+        }
+        m_text += u"\r\n"_s;
+        if (m_text.size() >= chunk) {
+            if (!put(encode(m_text, m_encoding), error))
+                return false;
+            m_text.clear();
+        }
+    }
+    if (m_next >= m_rows) {
+        m_done = true;
+        if (!put(encode(m_text, m_encoding), error))
+            return false;
+        m_text = QString();
+    }
+    return true;
+}
 
 bool writeCsv(
     QIODevice &out, const QAbstractItemModel &model, Encoding encoding, const CellText &hook, QString *error)
 {
-    const auto put = [&](const QByteArray &bytes) {
-        if (out.write(bytes) == bytes.size())
-            return true;
-        if (error)
-            *error = out.errorString();
-        return false;
-    };
-    if (encoding == Encoding::Utf8Bom && !put(QByteArrayLiteral("\xEF\xBB\xBF")))
-        return false;
-
-    const int columns = model.columnCount();
-    const int rows = model.rowCount();
-    constexpr qsizetype chunk = 1 << 20;
-    QString text;
-    text.reserve(chunk + 4096);
-    for (int r = -1; r < rows; ++r) {
-        appendLine(text, model, r, columns, hook);
-        if (text.size() >= chunk) {
-            if (!put(encode(text, encoding)))
-                return false;
-            text.clear();
-        }
+    CsvWriter writer(out, model, encoding, hook);
+    while (!writer.done()) {
+        if (!writer.write(1 << 16, error))
+            return false;
     }
-    return put(encode(text, encoding));
+    return true;
 }
 
 QByteArray csv(const QAbstractItemModel &model, Encoding encoding, const CellText &hook)
@@ -140,13 +205,40 @@ GridFilterModel::GridFilterModel(QObject *parent)
     setDynamicSortFilter(true);
 }
 
+void GridFilterModel::setSourceModel(QAbstractItemModel *source)
+{
+    dropResult();
+    for (const QMetaObject::Connection &c : std::as_const(m_sourceWatch))
+        disconnect(c);
+    m_sourceWatch.clear();
+    // What was found ahead describes the rows as they were: any change makes the rows be asked
+    // again. Connected before the proxy's own handlers, so that these see the change first.
+    if (source) {
+        const auto drop = [this] { dropResult(); };
+        m_sourceWatch = { connect(source, &QAbstractItemModel::modelAboutToBeReset, this, drop),
+            connect(source, &QAbstractItemModel::rowsAboutToBeInserted, this, drop),
+            connect(source, &QAbstractItemModel::rowsAboutToBeRemoved, this, drop),
+            connect(source, &QAbstractItemModel::layoutAboutToBeChanged, this, drop),
+            connect(source, &QAbstractItemModel::dataChanged, this, drop) };
+    }
+    QSortFilterProxyModel::setSourceModel(source);
+}
+
 void GridFilterModel::setFilterText(const QString &text)
 {
     if (text == m_text)
         return;
     m_text = text;
+    dropResult();
     // One new layout instead of a removal or insertion per range of rows: the views then cost
     // one pass over a million rows, not one pass per range.
+    invalidate();
+}
+
+void GridFilterModel::setFilterResult(const QString &text, std::vector<bool> accepted)
+{
+    m_text = text;
+    m_accepted = std::move(accepted);
     invalidate();
 }
 
@@ -156,11 +248,26 @@ void GridFilterModel::setRowTest(RowTest test)
     invalidate();
 }
 
+bool GridFilterModel::rowMatches(int sourceRow, const QString &text) const
+{
+    return text.isEmpty() || GridText::rowContains(*sourceModel(), sourceRow, text, m_hook);
+}
+
 bool GridFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
 {
+    // Called once for every row of a list of millions whenever the filter changes: the plain
+    // cases first.
     if (sourceParent.isValid())
         return false;
+    if (!m_rowTest) {
+        if (m_text.isEmpty())
+            return true;
+        if (size_t(sourceRow) < m_accepted.size())
+            return m_accepted[size_t(sourceRow)];
+    }
     if (m_rowTest && !m_rowTest(sourceRow))
         return false;
-    return m_text.isEmpty() || GridText::rowContains(*sourceModel(), sourceRow, m_text, m_hook);
+    if (!m_accepted.empty() && sourceRow >= 0 && size_t(sourceRow) < m_accepted.size())
+        return m_accepted[size_t(sourceRow)];
+    return rowMatches(sourceRow, m_text);
 }

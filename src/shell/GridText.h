@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class QAbstractItemModel;
 class QIODevice;
@@ -23,8 +24,11 @@ using CellText = std::function<QString(int column, int row, const QString &shown
 
 QString cellText(const QAbstractItemModel &model, int column, int row, const CellText &hook = {});
 
-// One CSV field: quoted (quotes doubled) when it holds a comma, a quote or a line break.
+// One CSV field: quoted (quotes doubled) when it holds a comma, a quote or a line break. A text
+// that a spreadsheet would take for a formula (it begins with "=", "+", "-", "@", a tab or a CR)
+// gets an apostrophe in front; a plain number ("-5", "+3.5") stays a number.
 QString csvField(QStringView text);
+void appendCsvField(QString &out, QStringView text);
 
 // Text to the chosen file encoding; a character that Windows-1251 lacks becomes "?".
 QByteArray encode(QStringView text, Encoding encoding);
@@ -34,6 +38,33 @@ QByteArray encode(QStringView text, Encoding encoding);
 // device refuses the bytes.
 bool writeCsv(QIODevice &out, const QAbstractItemModel &model, Encoding encoding, const CellText &hook = {},
     QString *error = nullptr);
+
+// The same a part at a time, so that a long list can be written in slices between events.
+class CsvWriter
+{
+public:
+    CsvWriter(QIODevice &out, const QAbstractItemModel &model, Encoding encoding, CellText hook = {});
+    // Writes up to `rows` more rows (the title row first); the last call also hands over what
+    // is still held. False with the reason when the device refuses the bytes.
+    bool write(int rows, QString *error = nullptr);
+    bool done() const { return m_done; }
+    // Rows written so far and rows in all (the title row not counted).
+    int rowsWritten() const { return qMax(0, m_next); }
+    int rowCount() const { return m_rows; }
+
+private:
+    bool put(const QByteArray &bytes, QString *error);
+
+    QIODevice &m_out;
+    const QAbstractItemModel &m_model;
+    Encoding m_encoding;
+    CellText m_hook;
+    int m_columns;
+    int m_rows;
+    int m_next = -1; // -1: the title row
+    bool m_done = false;
+    QString m_text;
+};
 QByteArray csv(const QAbstractItemModel &model, Encoding encoding, const CellText &hook = {});
 
 // Rows of cells as clipboard text: cells separated by tabs, rows by line feeds. A tab or line
@@ -55,6 +86,11 @@ public:
 
     QString filterText() const { return m_text; }
     void setFilterText(const QString &text);
+    // The same with the rows that contain the text already found (entry r for source row r), as
+    // a slice-by-slice search found them on the rows as they are now.
+    void setFilterResult(const QString &text, std::vector<bool> accepted);
+    // Whether source row r contains the text (the search itself, for a slice of rows).
+    bool rowMatches(int sourceRow, const QString &text) const;
     bool isFiltering() const { return !m_text.isEmpty() || m_rowTest; }
 
     // Extra condition a row must meet (the journal's "only errors"); null for none.
@@ -62,12 +98,17 @@ public:
     void setRowTest(RowTest test);
 
     void setCellTextHook(GridText::CellText hook) { m_hook = std::move(hook); }
+    void setSourceModel(QAbstractItemModel *source) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 
 private:
+    void dropResult() { m_accepted = {}; }
+
     QString m_text;
     RowTest m_rowTest;
     GridText::CellText m_hook;
+    std::vector<bool> m_accepted; // found ahead for m_text; empty when not
+    QList<QMetaObject::Connection> m_sourceWatch;
 };

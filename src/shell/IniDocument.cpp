@@ -1,9 +1,9 @@
 #include "IniDocument.h"
 
+#include "Messages.h"
 #include "TextRules.h"
 #include "exchange/TextCodec.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 using namespace Qt::Literals::StringLiterals;
@@ -43,13 +43,20 @@ void IniDocument::setText(const QString &text)
     m_lines = splitLines(text);
 }
 
-bool IniDocument::loadFile(const QString &path)
+bool IniDocument::loadFile(const QString &path, QString *error)
 {
     m_lines.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString reason;
+    bool missing = false;
+    if (!readFileUpTo(path, MaxFileSize, &bytes, &reason, &missing)) {
+        if (error)
+            *error = missing ? QString() : reason;
         return false;
-    setText(TextCodec::toText(file.readAll()));
+    }
+    if (error)
+        error->clear();
+    setText(TextCodec::toText(bytes));
     return true;
 }
 

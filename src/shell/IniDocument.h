@@ -15,9 +15,12 @@ public:
     // text in one entry works as well.
     void setLines(const QStringList &lines);
     void setText(const QString &text);
-    // Windows-1251 file; a missing or unreadable file leaves the document empty (every key then
-    // takes its default) and returns false.
-    bool loadFile(const QString &path);
+    // Windows-1251 file of at most MaxFileSize bytes. A missing, unreadable or too large file
+    // leaves the document empty (every key then takes its default) and returns false; *error
+    // then names the path and the reason, and stays empty when the file does not exist.
+    bool loadFile(const QString &path, QString *error = nullptr);
+    // Settings files are a few lines; anything larger (or a device without end) is refused.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
     void clear();
 
     const QStringList &lines() const { return m_lines; }

@@ -58,7 +58,7 @@ TLabelForm::TLabelForm(QWidget *parent)
 
 void TLabelForm::FormCreate()
 {
-    LocalIni.loadFile(currentDirFile(LocalIniFileName));
+    LocalIni.loadFile(currentDirFile(LocalIniFileName), &m_settingsError);
     MessageList.clear();
     MessageFileName = LocalIni.readString(LocalIniSection, u"TulvaMsg"_s, u"TULVAMSG.TXT"_s);
     m_messagesLoaded = Messages::loadFile(currentDirFile(MessageFileName), &MessageList, &m_messageError);

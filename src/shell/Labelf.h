@@ -17,6 +17,9 @@ public:
     // False when the message file could not be read; messageError() then names path and reason.
     bool messagesLoaded() const { return m_messagesLoaded; }
     QString messageError() const { return m_messageError; }
+    // Names path and reason when the settings file exists but could not be read (a missing
+    // one is no error: every key has a default).
+    QString settingsError() const { return m_settingsError; }
 
     // Shadow margins of the layered window.
     static constexpr int ShadowMargin = 20;
@@ -34,4 +37,5 @@ private:
     bool m_translated = false;
     bool m_shadow = false;
     QString m_messageError;
+    QString m_settingsError;
 };

@@ -36,18 +36,9 @@ namespace Messages {
 bool loadFile(const QString &path, QStringList *lines, QString *error)
 {
     lines->clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QDir::toNativeSeparators(path) + u": "_s + fileErrorText(file);
+    QByteArray bytes;
+    if (!readFileUpTo(path, MaxFileSize, &bytes, error))
         return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QDir::toNativeSeparators(path) + u": "_s + fileErrorText(file);
-        return false;
-    }
     qsizetype start = 0;
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
@@ -96,6 +87,41 @@ QString Msg(int n)
         return MessageList.at(n);
     qCWarning(lcMessages) << "message" << n << "is not in the message file";
     return u"@"_s + QString::number(n);
+}
+
+bool readFileUpTo(const QString &path, qint64 limit, QByteArray *bytes, QString *error, bool *missing)
+{
+    bytes->clear();
+    if (missing)
+        *missing = false;
+    const auto failed = [&](const QString &reason) {
+        if (error)
+            *error = QDir::toNativeSeparators(path) + u": "_s + reason;
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (missing)
+            *missing = !QFileInfo(path).exists();
+        return failed(fileErrorText(file));
+    }
+    // Read in pieces up to one byte more than allowed: that tells a file that is too large,
+    // whatever its size claims, without reserving the whole limit first.
+    while (bytes->size() <= limit) {
+        const QByteArray piece = file.read(qMin<qint64>(1 << 16, limit + 1 - bytes->size()));
+        if (piece.isEmpty())
+            break;
+        bytes->append(piece);
+    }
+    if (file.error() != QFileDevice::NoError) {
+        bytes->clear();
+        return failed(fileErrorText(file));
+    }
+    if (bytes->size() > limit) {
+        bytes->clear();
+        return failed(u"файл больше %1 МиБ"_s.arg(limit / (1024 * 1024)));
+    }
+    return true;
 }
 
 QString fileErrorText(const QFileDevice &file)

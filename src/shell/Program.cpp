@@ -126,6 +126,14 @@ int RunProgram()
     }
 
     LabelForm = new TLabelForm;
+    if (!LabelForm->settingsError().isEmpty()) {
+        // Defaults instead of the settings the administrator wrote would log in elsewhere.
+        Dialogs::message(Dialogs::Icon::Error, u"Внимание!"_s,
+            u"Не удалось прочитать файл настроек\n"_s + LabelForm->settingsError());
+        delete LabelForm;
+        LabelForm = nullptr;
+        return 1;
+    }
     if (!LabelForm->messagesLoaded()) {
         // Every caption and many messages come from the file: without it nothing can be shown.
         Dialogs::message(Dialogs::Icon::Error, u"Внимание!"_s,

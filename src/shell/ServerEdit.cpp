@@ -147,6 +147,9 @@ void TFormServerEdit::ButtonOkClick()
         problem = m_save(e);
     if (!problem.isEmpty()) {
         Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s, problem);
+        // What a save refuses that the administrator can mend is the name (one the list has).
+        EditName->setFocus();
+        EditName->selectAll();
         return;
     }
     accept();

@@ -9,6 +9,8 @@
 #include <QBoxLayout>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,9 +21,19 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <limits>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// Lists of more rows than this are worked on in slices between events.
+int g_slicedFrom = 20000;
+// One slice: as many batches of rows as fit in this time, then the events run.
+constexpr int kSliceMs = 8;
+constexpr int kBatchRows = 1024;
+// Work that takes longer shows its progress line.
+constexpr int kProgressAfterMs = 500;
 
 // Runs the grid's cell handler after the normal drawing of a data cell.
 class StringGridDelegate : public QStyledItemDelegate
@@ -320,6 +332,25 @@ TStringGrid::TStringGrid(QWidget *parent)
     connect(m_filter, &QAbstractItemModel::rowsInserted, this, &TStringGrid::onFilterChanged);
     connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &TStringGrid::onFilterChanged);
     connect(m_filter, &QAbstractItemModel::modelReset, this, &TStringGrid::onFilterChanged);
+}
+
+TStringGrid::~TStringGrid()
+{
+    // Work still running goes with the grid: an unfinished file is thrown away.
+    if (m_work) {
+        qApp->removeEventFilter(this);
+        m_work.reset();
+    }
+}
+
+void TStringGrid::setSlicedFrom(int rows)
+{
+    g_slicedFrom = rows;
+}
+
+int TStringGrid::slicedFrom()
+{
+    return g_slicedFrom;
 }
 
 void TStringGrid::connectSelection()
@@ -716,8 +747,136 @@ void TStringGrid::copySelection()
         QGuiApplication::clipboard()->setText(text);
 }
 
+struct TStringGrid::Work
+{
+    QString caption;
+    std::function<bool()> step;
+    std::function<int()> percent;
+    std::function<void(bool)> finish;
+    QElapsedTimer clock;
+    QTimer timer;
+    QList<QMetaObject::Connection> watch;
+};
+
+void TStringGrid::startWork(const QString &caption, std::function<bool()> step, std::function<int()> percent,
+    std::function<void(bool stopped)> finish)
+{
+    cancelWork();
+    m_work = std::make_unique<Work>();
+    m_work->caption = caption;
+    m_work->step = std::move(step);
+    m_work->percent = std::move(percent);
+    m_work->finish = std::move(finish);
+    m_work->timer.setInterval(0);
+    connect(&m_work->timer, &QTimer::timeout, this, &TStringGrid::workTick);
+    m_work->clock.start();
+    // Esc stops the work, wherever the focus is in this window.
+    qApp->installEventFilter(this);
+    m_work->timer.start();
+}
+
+void TStringGrid::workTick()
+{
+    Work *work = m_work.get();
+    if (!work)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    bool finished = false;
+    do {
+        finished = work->step();
+    } while (!finished && slice.elapsed() < kSliceMs);
+    if (finished) {
+        endWork(false);
+        return;
+    }
+    if (work->clock.elapsed() >= kProgressAfterMs) {
+        placeProgressLine();
+        m_progressLine->setCaption(work->caption);
+        m_progressLine->setPercent(work->percent());
+        m_progressLine->show();
+    }
+}
+
+void TStringGrid::endWork(bool stopped)
+{
+    std::unique_ptr<Work> work = std::move(m_work);
+    if (!work)
+        return;
+    work->timer.stop();
+    for (const QMetaObject::Connection &c : std::as_const(work->watch))
+        disconnect(c);
+    qApp->removeEventFilter(this);
+    if (m_progressLine)
+        m_progressLine->hide();
+    if (m_filterLine)
+        m_filterLine->setEnabled(true);
+    work->finish(stopped);
+    Q_EMIT workFinished();
+}
+
+void TStringGrid::cancelWork()
+{
+    endWork(true);
+}
+
+void TStringGrid::placeProgressLine()
+{
+    if (m_progressLine)
+        return;
+    QWidget *parent = parentWidget();
+    m_progressLine = new GridProgressLine(parent ? parent : this);
+    auto *box = parent ? qobject_cast<QBoxLayout *>(parent->layout()) : nullptr;
+    const int at = box ? box->indexOf(this) : -1;
+    if (at >= 0) {
+        box->insertWidget(at + 1, m_progressLine);
+    } else {
+        // No column of widgets to join: the line lies over the bottom of the rows.
+        m_progressLine->setParent(this);
+        m_progressLine->setAutoFillBackground(true);
+        const int height = m_progressLine->sizeHint().height();
+        m_progressLine->setGeometry(
+            viewport()->x(), viewport()->y() + viewport()->height() - height, viewport()->width(), height);
+    }
+}
+
+bool TStringGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_work && watched->isWidgetType()
+        && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride)
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && static_cast<QWidget *>(watched)->window() == window()) {
+        // Esc belongs to the running work: it stops it, and closes nothing else.
+        event->accept();
+        if (event->type() == QEvent::KeyPress)
+            cancelWork();
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+namespace {
+
+// The file an export goes to: a regular file is replaced only once it is written whole (the old
+// one stays otherwise); a device or a pipe is written straight.
+std::shared_ptr<QFileDevice> exportFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return std::make_shared<QFile>(path);
+    return std::make_shared<QSaveFile>(path);
+}
+
+} // namespace
+
 void TStringGrid::exportToFile()
 {
+    if (m_work) {
+        // A search still running: the rows shown now are exported.
+        if (!m_searchRunning)
+            return;
+        cancelWork();
+    }
     QString suggested = window()->windowTitle().trimmed();
     for (QChar &c : suggested) {
         if (u"\\/:*?\"<>|"_s.contains(c))
@@ -729,23 +888,81 @@ void TStringGrid::exportToFile()
     const QString path = Dialogs::saveFileName(u"Экспорт в файл"_s, suggested + u".csv"_s, &encoding);
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    QString error;
-    bool written = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (file.open(QIODevice::WriteOnly)) {
-        const auto enc = encoding == Dialogs::Encoding::Utf8Bom ? GridText::Encoding::Utf8Bom
-                                                                : GridText::Encoding::Windows1251;
-        written = GridText::writeCsv(file, *m_filter, enc, exportHook(), &error) && file.commit();
-        if (!written && error.isEmpty())
-            error = file.errorString();
-    } else {
-        error = file.errorString();
+    const std::shared_ptr<QFileDevice> file = exportFile(path);
+    const bool replacing = qobject_cast<QSaveFile *>(file.get()) != nullptr;
+    const auto failed = [path, replacing](const QString &why) {
+        Dialogs::message(Dialogs::Icon::Warning, u"Внимание!"_s,
+            u"Не удалось записать файл "_s + path + u"\n"_s + why
+                + (replacing ? u"\nПрежний файл не изменен."_s : QString()));
+    };
+    if (!file->open(QIODevice::WriteOnly)) {
+        failed(file->errorString());
+        return;
     }
-    QApplication::restoreOverrideCursor();
-    if (!written)
-        Dialogs::message(
-            Dialogs::Icon::Warning, u"Внимание!"_s, u"Не удалось записать файл "_s + path + u"\n"_s + error);
+    const auto enc = encoding == Dialogs::Encoding::Utf8Bom ? GridText::Encoding::Utf8Bom
+                                                            : GridText::Encoding::Windows1251;
+    const auto writer = std::make_shared<GridText::CsvWriter>(*file, *m_filter, enc, exportHook());
+    const auto failure = std::make_shared<QString>();
+    // Every write, the flush and the replacing of the old file are checked; the first failure
+    // is the one reported, with the system's reason.
+    const auto finish = [file, failure, failed](bool stopped) {
+        if (stopped && failure->isEmpty())
+            return; // stopped by the administrator: nothing written, nothing to say
+        QString error = *failure;
+        if (error.isEmpty() && !file->flush())
+            error = file->errorString();
+        if (error.isEmpty()) {
+            if (auto *save = qobject_cast<QSaveFile *>(file.get())) {
+                if (!save->commit())
+                    error = save->errorString();
+            } else {
+                file->close();
+                if (file->error() != QFileDevice::NoError)
+                    error = file->errorString();
+            }
+        }
+        if (!error.isEmpty()) {
+            if (auto *save = qobject_cast<QSaveFile *>(file.get()))
+                save->cancelWriting();
+            failed(error);
+        }
+    };
+    if (m_filter->rowCount() < g_slicedFrom) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (!writer->write(std::numeric_limits<int>::max(), failure.get()) && failure->isEmpty())
+            *failure = file->errorString();
+        QApplication::restoreOverrideCursor();
+        finish(false);
+        return;
+    }
+    startWork(
+        u"Экспорт в файл"_s,
+        [writer, failure, file] {
+            if (!writer->write(kBatchRows, failure.get())) {
+                if (failure->isEmpty())
+                    *failure = file->errorString();
+                return true;
+            }
+            return writer->done();
+        },
+        [writer] {
+            return writer->rowCount() ? int(qint64(writer->rowsWritten()) * 100 / writer->rowCount()) : 0;
+        },
+        finish);
+    // Rows that change under the export would leave a file that is neither the old list nor
+    // the new one.
+    const auto changed = [this, failure] {
+        if (failure->isEmpty())
+            *failure = u"список изменился во время записи"_s;
+        cancelWork();
+    };
+    m_work->watch = { connect(m_filter, &QAbstractItemModel::modelAboutToBeReset, this, changed),
+        connect(m_filter, &QAbstractItemModel::rowsAboutToBeInserted, this, changed),
+        connect(m_filter, &QAbstractItemModel::rowsAboutToBeRemoved, this, changed),
+        connect(m_filter, &QAbstractItemModel::layoutAboutToBeChanged, this, changed),
+        connect(m_filter, &QAbstractItemModel::dataChanged, this, changed) };
+    if (m_filterLine)
+        m_filterLine->setEnabled(false);
 }
 
 void TStringGrid::setFilterEnabled(bool on)
@@ -805,10 +1022,71 @@ QString TStringGrid::filterText() const
 
 void TStringGrid::setFilterText(const QString &text)
 {
+    if (m_work) {
+        if (!m_searchRunning)
+            return; // the export keeps the rows it writes
+        if (text == m_searching)
+            return;
+        cancelWork(); // the new text replaces the search still running
+    }
     if (text == m_filter->filterText())
         return;
+    if (!text.isEmpty() && m_source->rowCount() >= g_slicedFrom) {
+        searchInSlices(text);
+        return;
+    }
+    applyFilterText(text, nullptr);
+}
+
+void TStringGrid::searchInSlices(const QString &text)
+{
+    struct Search
+    {
+        std::vector<bool> found;
+        int next = 0;
+        bool stale = true;
+    };
+    const auto search = std::make_shared<Search>();
+    const auto step = [this, search, text] {
+        if (search->stale) {
+            // The rows changed under the search: it starts again on them.
+            search->stale = false;
+            search->next = 0;
+            search->found.assign(size_t(m_source->rowCount()), false);
+        }
+        const int rows = int(search->found.size());
+        const int stop = qMin(search->next + kBatchRows, rows);
+        for (int r = search->next; r < stop; ++r)
+            search->found[size_t(r)] = m_filter->rowMatches(r, text);
+        search->next = stop;
+        return stop >= rows;
+    };
+    const auto percent = [search] {
+        return search->found.empty() ? 0 : int(qint64(search->next) * 100 / qint64(search->found.size()));
+    };
+    m_searchRunning = true;
+    m_searching = text;
+    startWork(u"Поиск «"_s + text + u"»"_s, step, percent, [this, search, text](bool stopped) {
+        m_searchRunning = false;
+        m_searching.clear();
+        if (!stopped && !search->stale)
+            applyFilterText(text, &search->found);
+    });
+    const auto stale = [search] { search->stale = true; };
+    m_work->watch = { connect(m_source, &QAbstractItemModel::modelReset, this, stale),
+        connect(m_source, &QAbstractItemModel::rowsInserted, this, stale),
+        connect(m_source, &QAbstractItemModel::rowsRemoved, this, stale),
+        connect(m_source, &QAbstractItemModel::layoutChanged, this, stale),
+        connect(m_source, &QAbstractItemModel::dataChanged, this, stale) };
+}
+
+void TStringGrid::applyFilterText(const QString &text, std::vector<bool> *found)
+{
     const Place place = currentPlace();
-    m_filter->setFilterText(text);
+    if (found)
+        m_filter->setFilterResult(text, std::move(*found));
+    else
+        m_filter->setFilterText(text);
     if (m_filterLine && m_filterLine->text() != text) {
         const QSignalBlocker quiet(m_filterLine);
         m_filterLine->edit()->setText(text);

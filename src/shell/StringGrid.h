@@ -8,6 +8,7 @@
 #include <QTableView>
 
 #include <functional>
+#include <memory>
 
 #include "GridFilterLine.h"
 class GridFilterModel;
@@ -63,6 +64,7 @@ class TStringGrid : public QTableView
     Q_OBJECT
 public:
     explicit TStringGrid(QWidget *parent = nullptr);
+    ~TStringGrid() override;
 
     StringGridModel *gridModel() const { return m_model; }
     // Shows a model of its own instead of the grid's cells (a list of millions of rows): its rows
@@ -99,7 +101,18 @@ public:
     QString selectionText() const;
     void copySelection();
     // "Экспорт в файл…": the title row and the rows shown, as CSV through the file dialog seam.
+    // A long list is written in slices between events (see busy()).
     void exportToFile();
+
+    // Work on very many rows (an export, a search) runs in slices between events, with a
+    // progress line under the grid once it takes more than half a second; Esc stops it. True
+    // while such work runs.
+    bool busy() const { return m_work != nullptr; }
+    void cancelWork();
+    GridProgressLine *progressLine() const { return m_progressLine; }
+    // Lists of more rows than this are worked on in slices (for tests).
+    static void setSlicedFrom(int rows);
+    static int slicedFrom();
     QAction *exportAction() const { return m_exportAction; }
     QAction *copyAction() const { return m_copyAction; }
 
@@ -150,8 +163,11 @@ public:
 Q_SIGNALS:
     void cellDoubleClicked(int col, int row);
     void currentCellChanged(int col, int row);
+    // Sliced work has ended (done, failed or stopped).
+    void workFinished();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool event(QEvent *event) override;
@@ -177,6 +193,16 @@ private:
     std::function<QString(int, int, const QString &)> exportHook() const;
     void placeFilterLine();
     void ensurePopupItems(QMenu *menu);
+    void applyFilterText(const QString &text, std::vector<bool> *found);
+    void searchInSlices(const QString &text);
+    struct Work;
+    // Starts sliced work: `step` does a slice and returns true when all is done; `finish` gets
+    // whether it was stopped.
+    void startWork(const QString &caption, std::function<bool()> step, std::function<int()> percent,
+        std::function<void(bool stopped)> finish);
+    void workTick();
+    void endWork(bool stopped);
+    void placeProgressLine();
 
     StringGridModel *m_model;
     QAbstractItemModel *m_source;
@@ -189,6 +215,10 @@ private:
     CellTextHook m_textHook;
     bool m_filterEnabled = false;
     QPointer<GridFilterLine> m_filterLine;
+    QPointer<GridProgressLine> m_progressLine;
+    std::unique_ptr<Work> m_work;
+    QString m_searching; // the text a sliced search is looking for
+    bool m_searchRunning = false;
     QList<int> m_keyColumns;
     QObject *m_widthKeeper = nullptr;
     int m_updating = 0;

@@ -356,6 +356,7 @@ void TWAMainForm::showOpenStatus(const QString &text)
 void TWAMainForm::FormCreate()
 {
     TranslateAndRefont(this);
+    fitClockPanel();
     m_caption = windowTitle();
     m_sessionTitle.clear();
     setApplicationHelpFile(
@@ -378,6 +379,17 @@ void TWAMainForm::FormCreate()
 
     StartTime = QTime::currentTime().msecsSinceStartOfDay() / 86400000.0;
     m_running.start();
+}
+
+void TWAMainForm::fitClockPanel()
+{
+    // The clock and the time running in the face the settings give: a face wider than Arial cut
+    // them to "00:0" in the panel's fixed width.
+    const int text = TimeLabel->fontMetrics().horizontalAdvance(u"00:00"_s) + 2;
+    TimeLabel->resize(qMax(36, text), 14);
+    TimeStartLabel->move(TimeLabel->x() + TimeLabel->width() + 1, 2);
+    TimeStartLabel->resize(qMax(29, TimeStartLabel->fontMetrics().horizontalAdvance(u"00:00"_s) + 2), 14);
+    ToyPanel->setFixedSize(qMax(68, TimeStartLabel->x() + TimeStartLabel->width()), 18);
 }
 
 void TWAMainForm::setSessionTitle(const QString &text)

@@ -153,6 +153,7 @@ private:
     // The one place the title is made: a running job's progress, the caption, then every part
     // that is set, " — " apart.
     void composeTitle();
+    void fitClockPanel();
 
     QHash<QString, QAction *> m_items;
     QElapsedTimer m_running;

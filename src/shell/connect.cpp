@@ -86,54 +86,43 @@ TFormConnect::TFormConnect(QWidget *parent)
     setProperty("helpContext", 7800);
     setWindowTitle(u"@987"_s);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    // The row of saved servers stands above the name and password.
-    setFixedSize(417, 180);
     setFormPosition(this, FormPosition::MainFormCenter);
 
     LabelServer = new QLabel(u"Сервер:"_s, this);
     LabelServer->setObjectName(u"LabelServer"_s);
-    LabelServer->setGeometry(16, 18, 110, 21);
     ComboServer = new QComboBox(this);
     ComboServer->setObjectName(u"ComboServer"_s);
-    ComboServer->setGeometry(130, 16, 197, 23);
     LabelServer->setBuddy(ComboServer);
-    auto toolButton = [this](const QString &name, const QString &text, const QString &tip, int left) {
+    auto toolButton = [this](const QString &name, const QString &text, const QString &tip) {
         auto *b = new QToolButton(this);
         b->setObjectName(name);
         b->setText(text);
         b->setToolTip(tip);
-        b->setGeometry(left, 16, 24, 23);
         return b;
     };
-    ButtonServerAdd = toolButton(u"ButtonServerAdd"_s, u"+"_s, u"Добавить сервер в список"_s, 331);
-    ButtonServerEdit = toolButton(u"ButtonServerEdit"_s, u"✎"_s, u"Изменить сервер"_s, 355);
-    ButtonServerDelete = toolButton(u"ButtonServerDelete"_s, u"−"_s, u"Удалить сервер из списка"_s, 379);
+    ButtonServerAdd = toolButton(u"ButtonServerAdd"_s, u"+"_s, u"Добавить сервер в список"_s);
+    ButtonServerEdit = toolButton(u"ButtonServerEdit"_s, u"✎"_s, u"Изменить сервер"_s);
+    ButtonServerDelete = toolButton(u"ButtonServerDelete"_s, u"−"_s, u"Удалить сервер из списка"_s);
 
     Label1 = new QLabel(u"@985"_s, this);
     Label1->setObjectName(u"Label1"_s);
-    Label1->setGeometry(16, 54, 110, 21);
     EditName = new QLineEdit(this);
     EditName->setObjectName(u"EditName"_s);
-    EditName->setGeometry(130, 52, 197, 23);
     Label2 = new QLabel(u"@986"_s, this);
     Label2->setObjectName(u"Label2"_s);
-    Label2->setGeometry(16, 90, 110, 21);
     MaskEditPassword = new QLineEdit(this);
     MaskEditPassword->setObjectName(u"MaskEditPassword"_s);
     setControlKind(MaskEditPassword, u"TMaskEdit"_s);
     MaskEditPassword->setEchoMode(QLineEdit::Password);
     MaskEditPassword->setStyleSheet(u"lineedit-password-character: 42;"_s);
-    MaskEditPassword->setGeometry(130, 88, 197, 23);
 
     ButtonExecute = makeButton(this, u"ButtonExecute"_s, u"@47"_s);
-    ButtonExecute->setGeometry(100, 136, 100, 28);
     ButtonCancel = makeButton(this, u"ButtonCancel"_s, u"@92"_s);
-    ButtonCancel->setGeometry(216, 136, 100, 28);
     LabelPort = new QLabel(this);
     LabelPort->setObjectName(u"LabelPort"_s);
-    LabelPort->setGeometry(16, 114, 385, 18);
     LabelPort->setStyleSheet(u"color: #a00000;"_s);
     LabelPort->hide();
+    placeControls(CaptionWidth);
     // Enter belongs to the edits (next field, then log in): the buttons are no default buttons.
 
     connect(ButtonExecute, &QPushButton::clicked, this, &TFormConnect::ButtonExecuteClick);
@@ -159,10 +148,41 @@ void TFormConnect::FormCreate()
     ProfileIni.clear();
     m_profileAllows.clear();
     TranslateAndRefont(this);
+    fitCaptions();
+}
+
+void TFormConnect::placeControls(int captionWidth)
+{
+    // The row of saved servers stands above the name and password; everything right of the
+    // captions moves with their column.
+    const int d = captionWidth - CaptionWidth;
+    setFixedSize(417 + d, 180);
+    LabelServer->setGeometry(16, 18, captionWidth, 21);
+    ComboServer->setGeometry(130 + d, 16, 197, 23);
+    ButtonServerAdd->setGeometry(331 + d, 16, 24, 23);
+    ButtonServerEdit->setGeometry(355 + d, 16, 24, 23);
+    ButtonServerDelete->setGeometry(379 + d, 16, 24, 23);
+    Label1->setGeometry(16, 54, captionWidth, 21);
+    EditName->setGeometry(130 + d, 52, 197, 23);
+    Label2->setGeometry(16, 90, captionWidth, 21);
+    MaskEditPassword->setGeometry(130 + d, 88, 197, 23);
+    ButtonExecute->setGeometry(100 + d / 2, 136, 100, 28);
+    ButtonCancel->setGeometry(216 + d / 2, 136, 100, 28);
+    LabelPort->setGeometry(16, 114, 385 + d, 18);
+}
+
+void TFormConnect::fitCaptions()
+{
+    // A face wider than Arial (FontName) or a larger font would cut "Имя пользователя:".
+    int captions = CaptionWidth;
+    for (const QLabel *label : { LabelServer, Label1, Label2 })
+        captions = qMax(captions, label->sizeHint().width());
+    placeControls(captions);
 }
 
 void TFormConnect::FormShow()
 {
+    fitCaptions();
     EditName->setText(LocalIni.readString(LocalIniSection, u"USERNAME"_s, QString()));
     if (EditName->text().isEmpty())
         EditName->setText(LocalIni.readString(LocalIniSection, u"CLIENTNAME"_s, QString()));
@@ -173,6 +193,8 @@ void TFormConnect::FormShow()
     ServerAddress = LocalIni.readString(LocalIniSection, u"ServerIP"_s, u"127.0.0.1"_s);
     ServerPortText = LocalIni.readString(LocalIniSection, u"ServerPort"_s, u"6666"_s);
     WaitForm->setWaitNoModal(LocalIni.readBool(LocalIniSection, u"WaitNoModal"_s, true));
+    WaitForm->engine()->setMaxAnswerSize(TulvaExchange::answerSizeFromText(
+        LocalIni.readString(LocalIniSection, u"MaxAnswerSize"_s, QString())));
     setWindowTitle(ServerAddress);
     // The server last logged in to is offered again; a damaged book leaves the Ctulvaa.ini entry.
     m_book.load();

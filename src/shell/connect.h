@@ -76,6 +76,10 @@ public:
     void reject() override;
 
 private:
+    // Width of the captions' column as laid out for Arial; a wider caption widens the dialog.
+    static constexpr int CaptionWidth = 110;
+    void placeControls(int captionWidth);
+    void fitCaptions();
     void applyProfile();
     void refuse(int returnCode);
     // Reads the book and lists its servers after the Ctulvaa.ini entry; `select` names the one

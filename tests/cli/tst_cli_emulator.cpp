@@ -1,12 +1,15 @@
 // tulvaa-cli as a script runs it: the real program against the emulator, its output, its exit
 // status, the jobs it waits for, Ctrl+C, and what it leaves registered at the server.
 #include "EmulatorProcess.h"
+#include "ScriptedServer.h"
+#include "TestSupport.h"
 
 #include "exchange/TextCodec.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,10 +18,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 #ifdef Q_OS_UNIX
 #include <signal.h>
+#include <sys/resource.h>
+
+#include <cerrno>
 #endif
 
 using namespace Qt::Literals::StringLiterals;
@@ -61,9 +68,33 @@ private slots:
     void accountsBackupAndRestore();
     void settingsFileAndRestart();
 
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
+    void exportRefusesADirectory_data();
+    void exportRefusesADirectory();
+    void importRefusesAnotherShapeBeforeAsking_data();
+    void importRefusesAnotherShapeBeforeAsking();
+    void databaseNamesAreCheckedBeforeSending_data();
+    void databaseNamesAreCheckedBeforeSending();
+    void largeAnswerIsKeptAsReceived();
+    void answerAboveTheLimitIsGivenUp_data();
+    void answerAboveTheLimitIsGivenUp();
+    void serverTextIsEscaped_data();
+    void serverTextIsEscaped();
+    void endlessSettingsFileIsRefused_data();
+    void endlessSettingsFileIsRefused();
+    void jobTimeoutLeavesTheJobRunning();
+    void secretsStayInTheProcess_data();
+    void secretsStayInTheProcess();
+    void serverPortOutOfRange_data();
+    void serverPortOutOfRange();
+
 private:
-    CliResult cli(
-        const QStringList &args, const QString &password = u"admin"_s, const QString &user = u"ADMIN"_s);
+    CliResult cli(const QStringList &args, const QString &password = u"admin"_s,
+        const QString &user = u"ADMIN"_s, const std::function<void(QProcess &)> &prepare = {});
+    // A server that takes the login, answers the next request with `body` and every later one
+    // with "0"; it runs in a thread of its own while the test waits for the tool.
+    std::unique_ptr<ScriptedServer> scriptedServer(const QByteArray &body);
     std::unique_ptr<QProcess> startCli(const QStringList &args);
     QString server() const { return u"127.0.0.1:%1"_s.arg(m_sim->port()); }
     // Client ids registered at the emulator now, the server's own row left out.
@@ -106,7 +137,8 @@ std::unique_ptr<QProcess> TestCliEmulator::startCli(const QStringList &args)
     return p;
 }
 
-CliResult TestCliEmulator::cli(const QStringList &args, const QString &password, const QString &user)
+CliResult TestCliEmulator::cli(const QStringList &args, const QString &password, const QString &user,
+    const std::function<void(QProcess &)> &prepare)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -120,6 +152,8 @@ CliResult TestCliEmulator::cli(const QStringList &args, const QString &password,
         all = QStringList{ u"--server"_s, server() } + all;
     if (!user.isEmpty())
         all = QStringList{ u"--user"_s, user } + all;
+    if (prepare)
+        prepare(p);
     p.start(QStringLiteral(TULVA_CLI_EXE), all);
     p.closeWriteChannel();
     CliResult r;
@@ -218,11 +252,13 @@ void TestCliEmulator::jsonOfEveryReadingCommandParses()
     QCOMPARE(version.value(u"version"_s).toString(), u"2024.1"_s);
 
     // A failure in JSON is still one JSON document on standard output.
-    const CliResult r = cli({ u"stats"_s, u"NOSUCH"_s, u"--format=json"_s });
+    CliResult r = cli({ u"stats"_s, u"NOSUCH"_s, u"--format=json"_s });
     QCOMPARE(r.exit, 1);
     const QJsonObject e = QJsonDocument::fromJson(r.out.toUtf8()).object();
-    QCOMPARE(e.value(u"return_code"_s).toString(), u"-4001"_s);
+    QVERIFY(e.value(u"error"_s).toString().contains(u"NOSUCH"_s));
     QCOMPARE(e.value(u"exit_status"_s).toInt(), 1);
+    r = cli({ u"unregister"_s, u"999999"_s, u"--format=json"_s });
+    QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object().value(u"return_code"_s).toString(), u"-4006"_s);
 }
 
 void TestCliEmulator::reorganizationIsWaitedForAndItsLogPrinted()
@@ -312,7 +348,7 @@ void TestCliEmulator::refusedCommands()
     QVERIFY2(r.err.contains(u"(return code -4002)"_s), qPrintable(r.err));
     r = cli({ u"reorganize-dictionary"_s, u"NOSUCH"_s });
     QCOMPARE(r.exit, 1);
-    QVERIFY(r.err.contains(u"Ошибка при запуске процесса реорганизации словаря. (return code -4001)"_s));
+    QVERIFY(r.err.contains(u"the server's database list has no database NOSUCH"_s));
     r = cli({ u"unregister"_s, u"999999"_s });
     QCOMPARE(r.exit, 1);
     QVERIFY(r.err.contains(u"-4006"_s));
@@ -421,7 +457,24 @@ void TestCliEmulator::connectionFailures()
     const quint16 closedPort = holder.localPort();
     CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort), u"version"_s });
     QCOMPARE(r.exit, 2);
-    QVERIFY(r.err.contains(u"Сервер недоступен."_s));
+    // Which server did not answer is said.
+    QVERIFY2(r.err.contains(u"Сервер недоступен. (127.0.0.1:%1)"_s.arg(closedPort)), qPrintable(r.err));
+    QVERIFY(!r.err.contains(u"saved server"_s));
+
+    // A name the book does not have (mistyped) was taken as a host: that is said too.
+    QDir config(m_dir->filePath(u"config"_s));
+    QVERIFY(config.mkpath(u"tulvaa"_s));
+    writeBytes(config.filePath(u"tulvaa/servers.ini"_s), "[main]\nHost=127.0.0.1\n");
+    writeBytes(
+        m_dir->filePath(u"Ctulvaa.ini"_s), "[Main]\r\nServerPort=" + QByteArray::number(closedPort) + "\r\n");
+    r = cli({ u"--server"_s, u"localhost"_s, u"version"_s }, u"admin"_s, u"ADMIN"_s, [&config](QProcess &p) {
+        QProcessEnvironment env = p.processEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_s, config.path());
+        p.setProcessEnvironment(env);
+    });
+    QCOMPARE(r.exit, 2);
+    QVERIFY2(r.err.contains(u"Сервер недоступен. (localhost:%1)\n"_s.arg(closedPort)), qPrintable(r.err));
+    QVERIFY(r.err.contains(u"no saved server is named \"localhost\""_s));
 
     // Answers that fail the checks every time.
     startSim({ u"--fault"_s, u"+3:badlength"_s });
@@ -617,9 +670,10 @@ void TestCliEmulator::accountsBackupAndRestore()
     r = cli({ u"accounts"_s, u"import"_s, backup, u"--yes"_s }, u"secret"_s);
     QCOMPARE(r.exit, 0);
     QCOMPARE(cli({ u"version"_s }, u"admin"_s).exit, 0);
+    // Nothing to change: one line, and done.
     r = cli({ u"accounts"_s, u"import"_s, backup });
-    QCOMPARE(r.exit, 3);
-    QVERIFY(r.out.contains(u"already match"_s));
+    QCOMPARE(r.exit, 0);
+    QCOMPARE(r.out, u"The server's accounts already match %1; nothing to write.\n"_s.arg(backup));
 
     // A file that is no client list is refused before anything is asked of the server.
     QFile bad(m_dir->filePath(u"bad.txt"_s));
@@ -628,7 +682,8 @@ void TestCliEmulator::accountsBackupAndRestore()
     bad.close();
     r = cli({ u"accounts"_s, u"import"_s, bad.fileName(), u"--yes"_s });
     QCOMPARE(r.exit, 3);
-    QVERIFY2(r.err.contains(bad.fileName() + u": список обрывается внутри клиента"_s), qPrintable(r.err));
+    QVERIFY2(r.err.contains(bad.fileName() + u", строка 3: список обрывается внутри клиента"_s),
+        qPrintable(r.err));
     QCOMPARE(registeredIds(), QStringList());
 }
 
@@ -655,6 +710,413 @@ void TestCliEmulator::settingsFileAndRestart()
     p.start(QStringLiteral(TULVA_CLI_EXE), { u"--config"_s, m_dir->filePath(u"none.ini"_s), u"version"_s });
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 3);
+}
+
+std::unique_ptr<ScriptedServer> TestCliEmulator::scriptedServer(const QByteArray &body)
+{
+    auto server = std::make_unique<ScriptedServer>(true);
+    if (!server->listen())
+        return nullptr;
+    server->addScript({ ScriptedServer::reply({ "0", "tulvaa.ini" }) });
+    server->addScript({ ScriptedServer::reply({ body }) });
+    server->setDefaultScript({ ScriptedServer::reply({ "0" }) });
+    return server;
+}
+
+namespace {
+
+quint16 closedPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        return 1;
+    return probe.serverPort();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+void TestCliEmulator::outputThatCannotBeWritten_data()
+{
+    QTest::addColumn<QStringList>("args"); // "@FILE": the export file
+    QTest::addColumn<bool>("fullDisk"); // else standard output goes to /dev/full
+
+    QTest::newRow("export file on a full disk")
+        << QStringList{ u"accounts"_s, u"export"_s, u"@FILE"_s } << true;
+    QTest::newRow("export to standard output") << QStringList{ u"accounts"_s, u"export"_s, u"-"_s } << false;
+    QTest::newRow("report") << QStringList{ u"version"_s } << false;
+    QTest::newRow("help") << QStringList{ u"--help"_s } << false;
+}
+
+void TestCliEmulator::outputThatCannotBeWritten()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("needs /dev/full and a file size limit");
+#else
+    QFETCH(QStringList, args);
+    QFETCH(bool, fullDisk);
+    if (!fullDisk && !QFileInfo::exists(u"/dev/full"_s))
+        QSKIP("no /dev/full here");
+    startSim();
+    const QString file = m_dir->filePath(u"accounts.txt"_s);
+    const QByteArray backup("the good backup\r\n");
+    writeBytes(file, backup);
+    args.replaceInStrings(u"@FILE"_s, file);
+    const CliResult r = cli(args, u"admin"_s, u"ADMIN"_s, [&](QProcess &p) {
+        if (!fullDisk) {
+            p.setStandardOutputFile(u"/dev/full"_s);
+            return;
+        }
+        // A full disk for this process alone: no file of its may grow beyond 0 bytes.
+        p.setChildProcessModifier([] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit none{ 0, 0 };
+            ::setrlimit(RLIMIT_FSIZE, &none);
+        });
+    });
+    QCOMPARE(r.exit, 4);
+    const QString named = fullDisk ? u"cannot write %1: %2"_s.arg(file, qt_error_string(EFBIG))
+                                   : u"cannot write to standard output: "_s + qt_error_string(ENOSPC);
+    QVERIFY2(r.err.contains(named), qPrintable(r.err));
+    // The old file is as it was, and no temporary file is left beside it.
+    QCOMPARE(fileBytes(file), backup);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{ u"accounts.txt"_s });
+#endif
+}
+
+void TestCliEmulator::exportRefusesADirectory_data()
+{
+    QTest::addColumn<QString>("target"); // in the tool's working directory
+
+    QTest::newRow("directory") << u"dir"_s;
+    QTest::newRow("directory with a slash") << u"dir/"_s;
+    QTest::newRow("link to a directory") << u"link"_s;
+    QTest::newRow("working directory") << u"."_s;
+}
+
+void TestCliEmulator::exportRefusesADirectory()
+{
+    QFETCH(QString, target);
+    const QString dir = m_dir->filePath(u"dir"_s);
+    QVERIFY(QDir().mkdir(dir));
+    QVERIFY(QFile::link(dir, m_dir->filePath(u"link"_s)));
+    const auto dirMode = QFileInfo(dir).permissions();
+    const auto workMode = QFileInfo(m_dir->path()).permissions();
+    // Nothing listens: the refusal must come before the tool asks the server anything.
+    const CliResult r
+        = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort()), u"accounts"_s, u"export"_s, target });
+    QCOMPARE(r.exit, 3);
+    QVERIFY2(r.err.contains(target + u" is a directory"_s), qPrintable(r.err));
+    QCOMPARE(QFileInfo(dir).permissions(), dirMode);
+    QCOMPARE(QFileInfo(m_dir->path()).permissions(), workMode);
+}
+
+void TestCliEmulator::importRefusesAnotherShapeBeforeAsking_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+
+    // The empty INI lines removed: read in step, the password would be a name.
+    QTest::newRow("lines missing") << QByteArray("ADMIN\r\nSecret9\r\nOPER\r\nSecret9\r\nR=; \r\n*****\r\n")
+                                   << 3;
+    QTest::newRow("UTF-8 with a byte order mark") << QByteArray("\xEF\xBB\xBF"
+                                                                "ADMIN\r\nSecret9\r\n\r\n*****\r\n")
+                                                  << 1;
+    QTest::newRow("zero byte") << QByteArray("ADMIN\r\nSecret9\r\n\r\nX\0Y\r\nSecret9\r\n\r\n*****\r\n", 36)
+                               << 4;
+    QTest::newRow("binary marker in a password")
+        << QByteArray("ADMIN\r\nSecret9TULVA_BINARY_DATA\r\n\r\n*****\r\n") << 2;
+}
+
+void TestCliEmulator::importRefusesAnotherShapeBeforeAsking()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    const QString file = m_dir->filePath(u"accounts.txt"_s);
+    writeBytes(file, text);
+    for (const QString &format : { u"text"_s, u"json"_s }) {
+        const CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort()), u"accounts"_s,
+            u"import"_s, file, u"--yes"_s, u"--format"_s, format });
+        QCOMPARE(r.exit, 3);
+        QVERIFY2(r.err.contains(u"%1, строка %2: "_s.arg(file).arg(line)), qPrintable(r.err));
+        QVERIFY(!r.err.contains(u"Secret9"_s) && !r.out.contains(u"Secret9"_s));
+    }
+}
+
+void TestCliEmulator::databaseNamesAreCheckedBeforeSending_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QString>("error");
+
+    const QString control = u"holds a line break or another control character"_s;
+    QTest::newRow("unlock, line break") << QStringList{ u"unlock"_s, u"ARCHIV\nIBIS"_s } << 3 << control;
+    QTest::newRow("clear, line break") << QStringList{ u"clear"_s, u"IBIS\n"_s, u"--yes"_s } << 3 << control;
+    QTest::newRow("actualize, escape") << QStringList{ u"actualize"_s, u"PERIO\x1b"_s } << 3 << control;
+    QTest::newRow("unlock-records, tab")
+        << QStringList{ u"unlock-records"_s, u"RDR\t"_s, u"17"_s } << 3 << control;
+    QTest::newRow("stats, carriage return") << QStringList{ u"stats"_s, u"IBIS\r"_s } << 3 << control;
+    QTest::newRow("job, empty name") << QStringList{ u"reorganize-dictionary"_s, QString() } << 3 << control;
+    QTest::newRow("unlock, not listed")
+        << QStringList{ u"unlock"_s, u"NOSUCH"_s } << 1 << u"has no database"_s;
+    QTest::newRow("clear, not listed")
+        << QStringList{ u"clear"_s, u"NOSUCH"_s, u"--yes"_s } << 1 << u"has no database"_s;
+    QTest::newRow("job, not listed") << QStringList{ u"load-dictionary"_s, u"NOSUCH"_s } << 1
+                                     << u"has no database"_s;
+}
+
+void TestCliEmulator::databaseNamesAreCheckedBeforeSending()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exit);
+    QFETCH(QString, error);
+    startSim();
+    const CliResult r = cli(args);
+    QCOMPARE(r.exit, exit);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
+    // The name is shown escaped, never as the control character itself.
+    QVERIFY(!r.err.contains(u'\x1b') && !r.err.contains(u'\t') && !r.err.contains(u'\r'));
+    // Nothing was done to any database.
+    QVERIFY(cli({ u"stats"_s, u"ARCHIV"_s }).out.contains(u"База данных заблокирована    Да\n"_s));
+    QVERIFY(cli({ u"stats"_s, u"IBIS"_s }).out.contains(u"Максимальный MFN             15230\n"_s));
+    QVERIFY(cli({ u"stats"_s, u"PERIO"_s }).out.contains(u"Неактуализированных записей  4"_s));
+    QVERIFY(cli({ u"stats"_s, u"RDR"_s }).out.contains(u"Заблокированных записей      3\n"_s));
+    QCOMPARE(processes().size(), 1);
+}
+
+void TestCliEmulator::largeAnswerIsKeptAsReceived()
+{
+#if !defined(Q_OS_LINUX) || defined(__SANITIZE_ADDRESS__)
+    QSKIP("limits the tool's data segment, which needs Linux and no address sanitizer");
+#else
+    // Five million short lines (15 MB) after the version: read as a list of texts they would take
+    // some 400 MB; kept as the bytes received they fit into 200 MiB with room to spare.
+    QByteArray body("0\r\nTULVA\r\n2024.1\r\n1\r\n10");
+    body.reserve(body.size() + 5000000 * 3);
+    for (int i = 0; i < 5000000; ++i)
+        body += "\r\nx";
+    auto server = scriptedServer(body);
+    QVERIFY(server);
+    body.clear();
+    const CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(server->port()), u"version"_s },
+        u"admin"_s, u"ADMIN"_s, [](QProcess &p) {
+            p.setChildProcessModifier([] {
+                const rlimit data{ 200 << 20, 200 << 20 };
+                ::setrlimit(RLIMIT_DATA, &data);
+            });
+        });
+    QCOMPARE(r.exit, 0);
+    QCOMPARE(r.out, u"TULVA\nVersion=2024.1    Clients Number=1    Max Clients Number=10\n"_s);
+#endif
+}
+
+void TestCliEmulator::answerAboveTheLimitIsGivenUp_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("settings");
+
+    QTest::newRow("--max-answer") << QStringList{ u"--max-answer"_s, u"100000"_s } << QByteArray();
+    QTest::newRow("MaxAnswerSize") << QStringList() << QByteArray("[Main]\r\nMaxAnswerSize=0x186A0\r\n");
+}
+
+void TestCliEmulator::answerAboveTheLimitIsGivenUp()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, settings);
+    if (!settings.isEmpty())
+        writeBytes(m_dir->filePath(u"Ctulvaa.ini"_s), settings);
+    auto server = scriptedServer("0\r\nTULVA\r\n" + QByteArray(200000, 'x'));
+    QVERIFY(server);
+    const CliResult r
+        = cli(options + QStringList{ u"--server"_s, u"127.0.0.1:%1"_s.arg(server->port()), u"version"_s });
+    QCOMPARE(r.exit, 2);
+    QVERIFY2(r.err.contains(u"больше допустимого размера (100000 байт"_s), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
+}
+
+void TestCliEmulator::serverTextIsEscaped_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("shown"); // the caption's line
+
+    QTest::newRow("text") << u"text"_s << u"TULVA\\x1b]0;owned\\x07\\x1b[2J\\x7fx\\y\n"_s;
+    QTest::newRow("tsv") << u"tsv"_s << u"caption\tTULVA\\x1b]0;owned\\x07\\x1b[2J\\x7fx\\\\y\n"_s;
+}
+
+void TestCliEmulator::serverTextIsEscaped()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, shown);
+    // A caption that would retitle and clear the terminal.
+    auto server = scriptedServer("0\r\nTULVA\x1b]0;owned\x07\x1b[2J\x7fx\\y\r\n2024.1\r\n1\r\n10");
+    QVERIFY(server);
+    const CliResult r
+        = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(server->port()), u"version"_s, u"--format"_s, format });
+    QCOMPARE(r.exit, 0);
+    QVERIFY(!r.out.contains(u'\x1b') && !r.out.contains(u'\x07') && !r.out.contains(u'\x7f'));
+    QVERIFY2(r.out.startsWith(shown), qPrintable(r.out));
+}
+
+namespace {
+
+// A data segment of 200 MiB for the tool: enough for anything it needs, and a reading without
+// bound ends in an allocation failure instead of taking the machine's memory.
+void limitData(QProcess &p)
+{
+#if defined(Q_OS_LINUX) && !defined(__SANITIZE_ADDRESS__)
+    p.setChildProcessModifier([] {
+        const rlimit data{ 200 << 20, 200 << 20 };
+        ::setrlimit(RLIMIT_DATA, &data);
+    });
+#else
+    Q_UNUSED(p);
+#endif
+}
+
+} // namespace
+
+void TestCliEmulator::endlessSettingsFileIsRefused_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("--config") << QStringList{ u"--config"_s, u"/dev/zero"_s, u"version"_s } << u"/dev/zero"_s;
+    QTest::newRow("Ctulvaa.ini") << QStringList{ u"version"_s } << u"Ctulvaa.ini"_s;
+}
+
+void TestCliEmulator::endlessSettingsFileIsRefused()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, path);
+    if (!QFileInfo::exists(u"/dev/zero"_s))
+        QSKIP("no /dev/zero here");
+    QVERIFY(QFile::link(u"/dev/zero"_s, m_dir->filePath(u"Ctulvaa.ini"_s)));
+    const CliResult r = cli(QStringList{ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort()) } + args,
+        u"admin"_s, u"ADMIN"_s, limitData);
+    QCOMPARE(r.exit, 3);
+    QVERIFY2(r.err.contains(path + u": файл больше 16 МиБ"_s), qPrintable(r.err));
+}
+
+void TestCliEmulator::jobTimeoutLeavesTheJobRunning()
+{
+    startSim({ u"--job-seconds"_s, u"60"_s });
+    const CliResult r = cli({ u"reorganize-master"_s, u"IBIS"_s, u"--job-timeout"_s, u"1"_s });
+    QCOMPARE(r.exit, 5);
+    QVERIFY2(r.err.contains(u"the job TULVA_RELOAD_MASTER on database IBIS still runs after 1 s"_s),
+        qPrintable(r.err));
+    QVERIFY(r.err.contains(u"left running on the server"_s));
+    // The job goes on; the tool has unregistered.
+    bool running = false;
+    for (const QJsonValue &row : processes())
+        running = running || row.toObject().value(u"command"_s).toString() == u"TULVA_RELOAD_MASTER";
+    QVERIFY(running);
+    QCOMPARE(registeredIds(), QStringList());
+    QCOMPARE(cli({ u"reorganize-master"_s, u"IBIS"_s, u"--job-timeout"_s, u"-1"_s }).exit, 3);
+}
+
+void TestCliEmulator::secretsStayInTheProcess_data()
+{
+    QTest::addColumn<bool>("workstation");
+
+    QTest::newRow("tulvaa-cli") << false;
+    QTest::newRow("tulvaa") << true;
+}
+
+void TestCliEmulator::secretsStayInTheProcess()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("reads /proc");
+#else
+    QFETCH(bool, workstation);
+    rlimit core{};
+    if (::getrlimit(RLIMIT_CORE, &core) != 0 || core.rlim_max == 0)
+        QSKIP("core dumps are off for every process here");
+    QProcess p;
+    // Core dumps allowed to the program as far as the system lets, so that turning them off shows.
+    p.setChildProcessModifier([] {
+        rlimit c{};
+        ::getrlimit(RLIMIT_CORE, &c);
+        c.rlim_cur = c.rlim_max;
+        ::setrlimit(RLIMIT_CORE, &c);
+    });
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"TULVA_PASSWORD"_s, u"admin"_s);
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(m_dir->path());
+    if (workstation) {
+        for (const QString &name : { u"TULVAMSG.TXT"_s, u"tulvaa.hlp"_s })
+            QVERIFY(
+                QFile::copy(QStringLiteral(TULVA_SOURCE_DIR) + u"/data/"_s + name, m_dir->filePath(name)));
+        writeBytes(m_dir->filePath(u"Ctulvaa.ini"_s), "[Main]\r\nServerIP=127.0.0.1\r\nServerPort=1\r\n");
+        p.start(QStringLiteral(TULVA_EXE), {});
+    } else {
+        // The version request is held, so the tool waits with the password read and used.
+        startSim({ u"--fault"_s, u"1:hang:1"_s });
+        p.start(QStringLiteral(TULVA_CLI_EXE),
+            { u"--server"_s, server(), u"--user"_s, u"ADMIN"_s, u"version"_s });
+        QTRY_VERIFY_WITH_TIMEOUT(processes().size() == 2, 10000);
+    }
+    QVERIFY(p.waitForStarted());
+    const QString proc = u"/proc/%1/"_s.arg(p.processId());
+    const auto coreLimit = [&] {
+        QFile limits(proc + u"limits"_s);
+        if (!limits.open(QIODevice::ReadOnly))
+            return QByteArray("(unreadable)");
+        for (const QByteArray &line : limits.readAll().split('\n'))
+            if (line.startsWith("Max core file size"))
+                return line.mid(25).simplified();
+        return QByteArray("(none)");
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(coreLimit(), QByteArray("0 0 bytes"), 10000);
+    if (!workstation) {
+        // Readable only where the system still lets another process look: then without it.
+        QFile environment(proc + u"environ"_s);
+        if (environment.open(QIODevice::ReadOnly))
+            QVERIFY(!environment.readAll().contains("TULVA_PASSWORD=admin"));
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 130);
+    } else {
+        p.kill();
+        p.waitForFinished();
+    }
+#endif
+}
+
+void TestCliEmulator::serverPortOutOfRange_data()
+{
+    QTest::addColumn<QString>("settingsPort");
+    QTest::addColumn<QString>("serverOption"); // empty: none
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("0") << u"0"_s << QString() << u"ServerPort=0 in "_s;
+    QTest::newRow("65536") << u"65536"_s << QString() << u"ServerPort=65536 in "_s;
+    QTest::newRow("negative") << u"-1"_s << QString() << u"ServerPort=-1 in "_s;
+    QTest::newRow("not a number") << u"66a"_s << QString() << u"ServerPort=66a in "_s;
+    QTest::newRow("empty") << QString() << QString() << u"ServerPort= in "_s;
+    QTest::newRow("--server without port keeps it")
+        << u"70000"_s << u"127.0.0.1"_s << u"ServerPort=70000 in "_s;
+    QTest::newRow("--server port 0") << u"6666"_s << u"127.0.0.1:0"_s << u"--server needs"_s;
+}
+
+void TestCliEmulator::serverPortOutOfRange()
+{
+    QFETCH(QString, settingsPort);
+    QFETCH(QString, serverOption);
+    QFETCH(QString, error);
+    writeBytes(m_dir->filePath(u"Ctulvaa.ini"_s),
+        "[Main]\r\nServerIP=127.0.0.1\r\nServerPort=" + settingsPort.toLatin1() + "\r\nUSERNAME=ADMIN\r\n");
+    const QStringList args = serverOption.isEmpty()
+        ? QStringList{ u"version"_s }
+        : QStringList{ u"--server"_s, serverOption, u"version"_s };
+    const CliResult r = cli(args, u"admin"_s, QString());
+    QCOMPARE(r.exit, 3);
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
 }
 
 QTEST_GUILESS_MAIN(TestCliEmulator)

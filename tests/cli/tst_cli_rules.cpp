@@ -1,5 +1,6 @@
 // tulvaa-cli's plain rules: the command line, the three output formats, the server's tables,
 // the process search, the client list file and what an import changes.
+#include "AccountFile.h"
 #include "CliArgs.h"
 #include "CliOutput.h"
 #include "CliTables.h"
@@ -59,6 +60,10 @@ void TestCliRules::commandLine_data()
     QTest::newRow("value missing") << QStringList{ u"version"_s, u"--server"_s } << u"needs a value"_s;
     QTest::newRow("flag with value") << QStringList{ u"--yes=1"_s, u"version"_s } << u"takes no value"_s;
     QTest::newRow("bad timeout") << QStringList{ u"--timeout"_s, u"-1"_s, u"version"_s } << u"--timeout"_s;
+    QTest::newRow("job timeout") << QStringList{ u"--job-timeout=600"_s, u"reorganize-master"_s, u"IBIS"_s }
+                                 << QString();
+    QTest::newRow("bad job timeout") << QStringList{ u"--job-timeout"_s, u"1h"_s, u"version"_s }
+                                     << u"--job-timeout"_s;
     QTest::newRow("unknown option") << QStringList{ u"--colour"_s, u"version"_s } << u"unknown option"_s;
 }
 
@@ -275,37 +280,65 @@ void TestCliRules::clientListFile_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("accounts"); // -1: refused
-    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("line"); // the line named when refused
 
-    QTest::newRow("crlf") << QByteArray("ADMIN\r\nadmin\r\n\r\n*****\r\n") << 1 << QString();
-    QTest::newRow("lf, no final break") << QByteArray("A\nx\nC=a.ini; \nB\ny\n\n*****") << 2 << QString();
-    QTest::newRow("after the end ignored") << QByteArray("A\r\nx\r\n\r\n*****\r\njunk\r\n") << 1 << QString();
-    QTest::newRow("no end") << QByteArray("A\r\nx\r\n\r\n") << -1 << u"*****"_s;
-    QTest::newRow("incomplete") << QByteArray("A\r\nx\r\n*****\r\n") << -1 << u"*****"_s;
-    QTest::newRow("cut inside") << QByteArray("A\r\nx\r\n\r\nB\r\n") << -1 << u"обрывается"_s;
-    QTest::newRow("empty name") << QByteArray("\r\nx\r\n\r\n*****\r\n") << -1 << u"клиент 1"_s;
+    QTest::newRow("crlf") << QByteArray("ADMIN\r\nadmin\r\n\r\n*****\r\n") << 1 << 0;
+    QTest::newRow("lf, no final break") << QByteArray("A\nx\nC=a.ini; \nB\ny\n\n*****") << 2 << 0;
+    QTest::newRow("five, some empty")
+        << QByteArray("A\r\nx\r\nC=c; R=; B=b; M=m; K=; \r\n*****\r\n") << 1 << 0;
+    QTest::newRow("cyrillic") << TextCodec::toBytes(u"ОПЕРАТОР\r\noper\r\nR=; \r\n*****\r\n"_s) << 1 << 0;
+    QTest::newRow("text after the end") << QByteArray("A\r\nx\r\n\r\n*****\r\njunk\r\n") << -1 << 5;
+    QTest::newRow("blank line after the end") << QByteArray("A\r\nx\r\n\r\n*****\r\n\r\n") << -1 << 5;
+    QTest::newRow("no end") << QByteArray("A\r\nx\r\n\r\n") << -1 << 4;
+    QTest::newRow("end where the INI line belongs") << QByteArray("A\r\nx\r\n*****\r\n") << -1 << 3;
+    QTest::newRow("cut inside") << QByteArray("A\r\nx\r\n\r\nB\r\n") << -1 << 5;
+    // Empty INI lines removed: the next name would be read as an INI line.
+    QTest::newRow("empty INI lines removed")
+        << QByteArray("ADMIN\r\nadmin\r\nOPER\r\noper\r\nR=; \r\n*****\r\n") << -1 << 3;
+    QTest::newRow("empty name") << QByteArray("\r\nx\r\n\r\n*****\r\n") << -1 << 1;
     // A password the server keeps, and the list carries.
-    QTest::newRow("empty password") << QByteArray("A\r\nx\r\n\r\nB\r\n\r\n\r\n*****\r\n") << 2 << QString();
-    QTest::newRow("no account") << QByteArray("*****\r\n") << -1 << u"ни одного"_s;
-    QTest::newRow("empty file") << QByteArray() << -1 << u"*****"_s;
-    QTest::newRow("cyrillic") << TextCodec::toBytes(u"ОПЕРАТОР\r\noper\r\nR=; \r\n*****\r\n"_s) << 1
-                              << QString();
+    QTest::newRow("empty password") << QByteArray("A\r\nx\r\n\r\nB\r\n\r\n\r\n*****\r\n") << 2 << 0;
+    QTest::newRow("binary marker in a password")
+        << QByteArray("A\r\nx\r\n\r\nB\r\nyTULVA_BINARY_DATAy\r\n\r\n*****\r\n") << -1 << 5;
+    QTest::newRow("tab in a password") << QByteArray("A\r\nx\r\n\r\nB\r\na\tb\r\n\r\n*****\r\n") << 2 << 0;
+    QTest::newRow("list end as a password")
+        << QByteArray("A\r\nx\r\n\r\nB\r\n*****\r\n\r\n*****\r\n") << -1 << 5;
+    QTest::newRow("lone CR in a name") << QByteArray("A\rB\r\nx\r\n\r\n*****\r\n") << -1 << 1;
+    QTest::newRow("zero byte") << QByteArray("A\r\nx\0y\r\n\r\n*****\r\n", 17) << -1 << 2;
+    QTest::newRow("UTF-8 byte order mark") << QByteArray("\xEF\xBB\xBF"
+                                                         "A\r\nx\r\n\r\n*****\r\n")
+                                           << -1 << 1;
+    QTest::newRow("UTF-16") << QByteArray("\xFF\xFE"
+                                          "A\0",
+        4) << -1 << 1;
+    QTest::newRow("UTF-8 without mark") << u"A\r\nx\r\n\r\nАДМИН\r\ny\r\n\r\n*****\r\n"_s.toUtf8() << -1 << 4;
+    QTest::newRow("INI entry without its end") << QByteArray("A\r\nx\r\nC=a.ini\r\n*****\r\n") << -1 << 3;
+    QTest::newRow("INI entries out of order") << QByteArray("A\r\nx\r\nR=; C=a; \r\n*****\r\n") << -1 << 3;
+    QTest::newRow("INI entry twice") << QByteArray("A\r\nx\r\nC=a; C=b; \r\n*****\r\n") << -1 << 3;
+    QTest::newRow("INI letter in lower case") << QByteArray("A\r\nx\r\nc=a; \r\n*****\r\n") << -1 << 3;
+    QTest::newRow("INI name with =") << QByteArray("A\r\nx\r\nC=a=b; \r\n*****\r\n") << -1 << 3;
+    QTest::newRow("INI line of blanks") << QByteArray("A\r\nx\r\n \r\n*****\r\n") << -1 << 3;
+    QTest::newRow("no account") << QByteArray("*****\r\n") << -1 << 1;
+    QTest::newRow("empty file") << QByteArray() << -1 << 1;
 }
 
 void TestCliRules::clientListFile()
 {
     QFETCH(QByteArray, text);
     QFETCH(int, accounts);
-    QFETCH(QString, error);
-    ClientList::IniNames defaults{ u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s, u"a.ini"_s };
-    QString reason;
-    const auto parsed = readClientListFile(text, defaults, &reason);
+    QFETCH(int, line);
+    AccountFile::Problem problem;
+    const auto parsed = AccountFile::parse(text, &problem);
     QCOMPARE(parsed.has_value(), accounts >= 0);
     if (parsed) {
         QCOMPARE(parsed->size(), accounts);
-        QCOMPARE(parsed->first().ini.at(5), u"a.ini"_s); // left out: the default
+        const ClientList::IniNames defaults{ u"c.ini"_s, u"r.ini"_s, u"b.ini"_s, u"m.ini"_s, u"k.ini"_s,
+            u"a.ini"_s };
+        // Left out: the default.
+        QCOMPARE(AccountFile::accounts(*parsed, defaults).first().ini.at(5), u"a.ini"_s);
     } else {
-        QVERIFY2(reason.contains(error), qPrintable(reason));
+        QCOMPARE(problem.line, qsizetype(line));
+        QVERIFY(!problem.reason.isEmpty());
     }
 }
 
@@ -334,6 +367,10 @@ void TestCliRules::accountChanges()
     QCOMPARE(changes.at(3).kind, u'-');
     QCOMPARE(changes.at(3).name, u"READER"_s);
     QVERIFY(::accountChanges(current, current).isEmpty());
+    // Two accounts of one name (other passwords) are paired in their order, not folded into one.
+    const QList<Account> twice{ { u"ADMIN"_s, u"a"_s, d }, { u"admin"_s, u"b"_s, d } };
+    QVERIFY(::accountChanges(twice, twice).isEmpty());
+    QCOMPARE(::accountChanges(twice, { twice.first() }).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliRules)

@@ -2,6 +2,7 @@
 // database information turns into a state or a reason.
 #include "database/DatabaseInfo.h"
 #include "exchange/OpResult.h"
+#include "exchange/WireFormat.h"
 
 #include <QTest>
 
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void listFile();
     void mfnList_data();
     void mfnList();
+    void mfnListInParts_data() { mfnList_data(); }
+    void mfnListInParts();
     void numbers();
     void reading_data();
     void reading();
@@ -93,6 +96,30 @@ void TestDatabaseInfo::mfnList()
     QCOMPARE(parseMfnList(line, &got, &badPiece), ok);
     QCOMPARE(got, mfns);
     QCOMPARE(badPiece, bad);
+}
+
+void TestDatabaseInfo::mfnListInParts()
+{
+    // The lists parsed while an answer arrives, in pieces of every size, are the lists of the
+    // whole line; a line with a bad piece gives none, and the answer's own reading names it.
+    QFETCH(QString, line);
+    QFETCH(bool, ok);
+    QFETCH(QList<qint32>, mfns);
+    const QByteArray bytes = line.toLatin1();
+    const qsizetype offset = 500;
+    for (qsizetype step = 1; step <= bytes.size() + 1; ++step) {
+        MfnListStream stream;
+        stream.restart();
+        for (qsizetype at = step; at < bytes.size(); at += step)
+            stream.lineGrows(Wire::kAnswerHeaderLines + 3, offset, bytes.first(at), false);
+        stream.lineGrows(Wire::kAnswerHeaderLines + 3, offset, bytes, true);
+        QList<qint32> got;
+        QVERIFY(!stream.take(3, offset + 1, bytes.size(), &got));
+        QVERIFY(!stream.take(2, offset, bytes.size(), &got));
+        QCOMPARE(stream.take(3, offset, bytes.size(), &got), ok);
+        if (ok)
+            QCOMPARE(got, mfns);
+    }
 }
 
 void TestDatabaseInfo::numbers()

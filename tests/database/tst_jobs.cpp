@@ -12,6 +12,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -94,6 +95,8 @@ private Q_SLOTS:
     void reorganizationEndsElsewhere();
     void summaries_data();
     void summaries();
+    void listReopensAtTheNewestJob();
+    void columnsFitALargerFont();
 
 private:
     ShellFixture f;
@@ -214,6 +217,57 @@ void TestJobs::summaries()
     e.outcome = JobOutcome(outcome);
     e.database = u"IBIS"_s;
     QCOMPARE(JobList::summary(e), summary);
+}
+
+void TestJobs::listReopensAtTheNewestJob()
+{
+    JobList *jobs = jobList();
+    for (const QString &db : { u"IBIS"_s, u"RDR"_s }) {
+        const int job = jobs->begin(JobKind::ReloadDict, db, QDateTime::currentDateTime());
+        jobs->setLog(job, { u"Протокол "_s + db });
+        jobs->finish(job, JobOutcome::Finished, QDateTime::currentDateTime());
+    }
+    // Opened from the menu; the administrator reads the first job, then closes with Esc.
+    WAMainForm->JobsItem->trigger();
+    TJobsForm *form = jobsForm();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    QCOMPARE(form->JobsGrid->row(), 2);
+    const QRect first = form->JobsGrid->visualRect(form->JobsGrid->model()->index(0, 0));
+    QTest::mouseClick(
+        form->windowHandle(), Qt::LeftButton, {}, form->JobsGrid->viewport()->mapTo(form, first.center()));
+    QCOMPARE(form->MemoLog->toPlainText(), u"Протокол IBIS"_s);
+    QTest::keyClick(form->windowHandle(), Qt::Key_Escape);
+    QTRY_VERIFY(!form->isVisible());
+
+    // Another job ends; opened again, the list shows it.
+    const int job = jobs->begin(JobKind::DbNew, u"NEWX"_s, QDateTime::currentDateTime());
+    jobs->setLog(job, { u"Протокол NEWX"_s });
+    jobs->finish(job, JobOutcome::Finished, QDateTime::currentDateTime());
+    WAMainForm->JobsItem->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    QCOMPARE(form->JobsGrid->row(), 3);
+    QCOMPARE(form->MemoLog->toPlainText(), u"Протокол NEWX"_s);
+}
+
+void TestJobs::columnsFitALargerFont()
+{
+    // A face or size wider than Arial's cut "Длительность" and the times.
+    const QFont before = QApplication::font();
+    QFont large = before;
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    TearDownJobs();
+    TJobsForm *form = jobsForm();
+    QApplication::setFont(before);
+    const QFontMetrics title(form->JobsGrid->horizontalHeader()->font());
+    const QFontMetrics cell(form->JobsGrid->font());
+    for (int c = 0; c < JobList::ColumnCount; ++c) {
+        const QString header = jobList()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QVERIFY2(form->JobsGrid->colWidth(c) > title.horizontalAdvance(header), qPrintable(header));
+    }
+    QVERIFY(form->JobsGrid->colWidth(JobList::Start) > cell.horizontalAdvance(u"10.12.2026 16:48:19"_s));
+    QVERIFY(
+        form->JobsGrid->colWidth(JobList::Result) > cell.horizontalAdvance(u"остановлено администратором"_s));
 }
 
 QTEST_MAIN(TestJobs)

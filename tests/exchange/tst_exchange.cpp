@@ -39,6 +39,8 @@ private slots:
     void slowAnswerShowsWindowOverRequester();
     void binaryPartThroughEngine();
     void largeAnswerArrivesWhole();
+    void answerSizeLimit_data();
+    void answerSizeLimit();
     void modalWait();
     void blockingTransport_data();
     void blockingTransport();
@@ -446,6 +448,60 @@ void TestExchange::largeAnswerArrivesWhole()
     QCOMPARE(answer.size(), 50000);
     QCOMPARE(answer.last(), QString::fromLatin1(body.last()));
     QVERIFY(f.form->receiveCapacity() <= 4 * Wire::kReadChunk);
+}
+
+void TestExchange::answerSizeLimit_data()
+{
+    QTest::addColumn<ScriptedServer::Script>("script");
+    QTest::addColumn<bool>("blocking");
+    QTest::addColumn<qint64>("limit"); // 0: the size of the answer to version "x"
+    QTest::addColumn<int>("result");
+    const QByteArray lines = QByteArray("0123456789\r\n").repeated(5000);
+    const ScriptedServer::Script endless{ ScriptedServer::flood(lines, qint64(256) << 20) };
+    QTest::newRow("endless stream") << endless << false << qint64(1) << 2;
+    QTest::newRow("endless stream, blocking transport") << endless << true << qint64(1) << 2;
+    QTest::newRow("answer exactly at the limit")
+        << ScriptedServer::Script{ ScriptedServer::reply({ "0", "x" }) } << false << qint64(0) << 1;
+}
+
+void TestExchange::answerSizeLimit()
+{
+    // An answer beyond the limit is given up at once, as a cut answer is, and the question says
+    // why; the server that would send it again is not asked five more times.
+    QFETCH(ScriptedServer::Script, script);
+    QFETCH(bool, blocking);
+    QFETCH(qint64, limit);
+    QFETCH(int, result);
+    if (blocking) {
+        f.tearDown();
+        f.setUp(true);
+        f.form->setBlockingTransport(true);
+    }
+    TulvaExchange *engine = f.form->engine();
+    QCOMPARE(engine->maxAnswerSize(), TulvaExchange::kDefaultMaxAnswerSize);
+    const qint64 exact = ScriptedServer::answer(f.form->clientId().toLatin1(), "1", { "0", "x" }).size();
+    engine->setMaxAnswerSize(limit > 0 ? limit << 20 : exact);
+    f.server->setDefaultScript(script);
+    QStringList answer;
+    QCOMPARE(f.form->GetServerVersion(answer), result);
+    if (result == 1) {
+        QCOMPARE(answer, (QStringList{ u"0"_s, u"x"_s }));
+        QVERIFY(Dialogs::asked().isEmpty());
+        return;
+    }
+    QVERIFY(answer.isEmpty());
+    QCOMPARE(f.server->connectionCount(), 1);
+    QCOMPARE(Dialogs::asked().size(), 1);
+    QCOMPARE(Dialogs::asked().first().text,
+        u"Ответ сервера больше допустимого размера (1048576 байт, MaxAnswerSize), его прием прерван. "
+        u"Следует повторить обращение к серверу"_s);
+    QCOMPARE(f.terminateCalls, 1);
+    engine->setMaxAnswerSize(0);
+    QCOMPARE(engine->maxAnswerSize(), TulvaExchange::kDefaultMaxAnswerSize);
+    QCOMPARE(TulvaExchange::answerSizeFromText(u"0x100000"), qint64(1048576));
+    QCOMPARE(TulvaExchange::answerSizeFromText(u"2048"), qint64(2048));
+    QCOMPARE(TulvaExchange::answerSizeFromText(u"-5"), qint64(0));
+    QCOMPARE(TulvaExchange::answerSizeFromText(u" 5"), qint64(0));
 }
 
 void TestExchange::modalWait()

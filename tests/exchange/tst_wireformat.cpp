@@ -21,6 +21,8 @@ private slots:
     void splitLinesStaysLinear();
     void answerChecks_data();
     void answerChecks();
+    void answerScannedInParts_data() { answerChecks_data(); }
+    void answerScannedInParts();
     void gatewayAnswer();
     void decodeLineBreaks_data();
     void decodeLineBreaks();
@@ -256,6 +258,10 @@ void TestWireFormat::answerChecks_data()
                                      << 0;
     QTest::newRow("three lines") << QByteArray("0\r\n123\r\n1\r\n") << shortAnswer << QByteArrayList{} << 0;
     QTest::newRow("nothing") << QByteArray() << shortAnswer << QByteArrayList{} << 0;
+    QTest::newRow("CR LF and lone CR mixed")
+        << answerHeader("36") + "X\rY\r\n\rZ" << ok << QByteArrayList{ "X", "Y", "", "Z" } << 0;
+    QTest::newRow("marker right after a CR")
+        << answerHeader("28") + "X\rTULVA_BINARY_DATA" << ok << QByteArrayList{ "X" } << 0;
     QTest::newRow("HTTP answer outside gateway mode")
         << "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + answerHeader("28") + "X\r\n"
         << header << QByteArrayList{} << 0;
@@ -274,6 +280,39 @@ void TestWireFormat::answerChecks()
     if (a.verdict == Wire::Verdict::Accepted) {
         QCOMPARE(toList(a.lines.mid(Wire::kAnswerHeaderLines)), body);
         QVERIFY(a.lines.at(3).isEmpty());
+    }
+}
+
+void TestWireFormat::answerScannedInParts()
+{
+    // Whatever pieces the bytes arrive in, the scanner finds what the whole answer gives.
+    QFETCH(QByteArray, received);
+    const Wire::AnswerCheck check{ "123", "1", false };
+    const Wire::Answer whole = Wire::processAnswer(received, check);
+    for (qsizetype step = 1; step <= received.size() + 1; step = step < 24 ? step + 1 : step * 2) {
+        Wire::AnswerScanner scanner;
+        QByteArray arrived;
+        for (qsizetype at = 0; at < received.size(); at += step) {
+            arrived += received.mid(at, step);
+            scanner.advance(arrived);
+            for (const Wire::AnswerScanner::Line &line : scanner.lines()) {
+                const QByteArrayView bytes = QByteArrayView(arrived).sliced(line.offset, line.length);
+                QVERIFY(!bytes.contains('\r') && !bytes.contains('\n'));
+            }
+        }
+        arrived.detach();
+        scanner.finish(arrived);
+        const Wire::Answer a = Wire::processScanned(arrived, scanner, check);
+        QCOMPARE(int(a.verdict), int(whole.verdict));
+        QCOMPARE(a.text.size(), whole.text.size());
+        QCOMPARE(a.binary.toByteArray(), whole.binary.toByteArray());
+        QCOMPARE(toList(a.lines), toList(whole.lines));
+        for (qsizetype i = 0; i < a.lines.size(); ++i) {
+            if (a.lines.at(i).isEmpty())
+                continue;
+            QCOMPARE(
+                a.lines.at(i).data() - arrived.constData(), whole.lines.at(i).data() - received.constData());
+        }
     }
 }
 

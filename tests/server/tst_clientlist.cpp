@@ -7,6 +7,8 @@
 #include <QLocale>
 #include <QTest>
 
+#include <numeric>
+
 using namespace Qt::Literals::StringLiterals;
 using namespace ClientList;
 
@@ -59,6 +61,8 @@ private Q_SLOTS:
     void sortKeepsPasswordsAndCurrent();
     void sortIgnoresCaseInTheLocale_data();
     void sortIgnoresCaseInTheLocale();
+    void sortOrderIsTheFoldedTextsOrder();
+    void clientListBytesAsSent();
     void iniMenu_data();
     void iniMenu();
     void registeredClients();
@@ -328,6 +332,52 @@ void TestClientList::sortIgnoresCaseInTheLocale()
     QCOMPARE(sorted.at(2), u"борис"_s);
     QCOMPARE(sorted.at(3), u"Борис2"_s);
     QCOMPARE(sorted.last(), u"Яков"_s);
+}
+
+void TestClientList::sortOrderIsTheFoldedTextsOrder()
+{
+    // Without collation rules: the order of the case-folded texts, ties in their first order.
+    QLocale::setDefault(QLocale::c());
+    const QStringList values{ u"abc"_s, u"ABCD"_s, u"ab"_s, u"Ab"_s, u"straße"_s, u"STRASSE"_s, u"Ärger"_s,
+        u"ärger"_s, u"Ωмега"_s, u"ЁЖ"_s, u"ёж"_s, u"Ѐ"_s, u"z\U0001F600"_s, u"Z"_s, QString(), u"a b"_s,
+        u"abcdefgh"_s, u"ABCDEFGI"_s, u"abcdefgh"_s };
+    QList<qsizetype> expected(values.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    std::stable_sort(expected.begin(), expected.end(),
+        [&](qsizetype a, qsizetype b) { return values.at(a).toCaseFolded() < values.at(b).toCaseFolded(); });
+    QCOMPARE(caseIgnoringOrder(values), expected);
+}
+
+void TestClientList::clientListBytesAsSent()
+{
+    // The text written at once into its buffer is the text of the lines, as the wire carries it.
+    IniNames own = kDefaults;
+    own[0] = u"каталог.ini"_s;
+    own[1].clear();
+    const QList<Account> accounts{ account(u"ADMIN"_s, u"admin"_s), account(u"admin"_s, u"ADMIN"_s),
+        account(u"Иван"_s, u"пароль€"_s, own), account(u"ИВАН"_s, u"ПАРОЛЬ€"_s, own),
+        account(u"中文"_s, u"x"_s), account(u"ADMIN_DUBLICATE"_s, u"admin"_s) };
+    QList<Account> asAccounts = accounts;
+    QList<int> markedLines;
+    QByteArray expected;
+    for (const QString &line : buildClientListText(asAccounts, kDefaults, &markedLines))
+        expected += TextCodec::toBytes(line) + "\r\n";
+
+    QList<QStringList> rows;
+    QStringList passwords;
+    for (const Account &a : accounts) {
+        QStringList row{ QString::number(rows.size() + 1), a.name, HiddenPassword };
+        for (const QString &ini : a.ini)
+            row.append(ini);
+        rows.append(row);
+        passwords.append(a.password);
+    }
+    QList<int> marked;
+    QCOMPARE(clientListBytes(rows, passwords, kDefaults, &marked), expected);
+    QCOMPARE(marked, markedLines);
+    QCOMPARE(rows.at(1).at(NameColumn), u"admin_DUBLICATE"_s);
+    QList<QStringList> none;
+    QCOMPARE(clientListBytes(none, {}, kDefaults), "*****\r\n"_ba);
 }
 
 void TestClientList::iniMenu_data()

@@ -18,12 +18,16 @@ qint64 at(double seconds)
 }
 
 // A tick as a test writes it: "t=c" a reading at t seconds with request counter c, "t=-" a
-// reading without the counter, "t!" a tick the server did not answer.
+// reading without the counter, "t!" a tick the server did not answer, "t~" the monitor paused.
 void feed(MonitorHistory &history, const QStringList &ticks)
 {
     for (const QString &tick : ticks) {
         if (tick.endsWith(u'!')) {
             history.addSilence(at(tick.chopped(1).toDouble()));
+            continue;
+        }
+        if (tick.endsWith(u'~')) {
+            history.addPause(at(tick.chopped(1).toDouble()));
             continue;
         }
         const QStringList parts = tick.split(u'=');
@@ -81,6 +85,9 @@ void TestMonitorData::requestRate_data()
     QTest::newRow("back at once") << QStringList{ u"0=500"_s, u"10=2"_s } << QString();
     QTest::newRow("silence between") << QStringList{ u"0=0"_s, u"10=10"_s, u"20!"_s, u"30=100"_s,
         u"40=110"_s } << u"10:60.0 | 40:60.0"_s;
+    // Paused (or closed) a while: no rate over the stop, which would draw a slope nobody saw.
+    QTest::newRow("paused between") << QStringList{ u"0=0"_s, u"10=10"_s, u"15~"_s, u"200=12"_s, u"210=22"_s }
+                                    << u"10:60.0 | 210:60.0"_s;
     QTest::newRow("tick without counter") << QStringList{ u"0=0"_s, u"10=-"_s, u"20=20"_s } << u"20:60.0"_s;
     QTest::newRow("clock stood still") << QStringList{ u"0=0"_s, u"0=5"_s, u"10=15"_s } << u"10:60.0"_s;
 }
@@ -111,6 +118,13 @@ void TestMonitorData::silenceBreaksTheLinesAndSaysSinceWhen()
     // A tick refused while another request ran adds nothing, not even a silence.
     history.addReading(MonitorReading{ at(60), {}, {}, {}, {} });
     QCOMPARE(history.size(), 6);
+
+    // A pause breaks the lines and ends a silence, but is none itself.
+    feed(history, { u"70!"_s, u"80~"_s, u"90=5"_s });
+    QCOMPARE(history.silentSince(), std::nullopt);
+    QCOMPARE(history.silentSpans().last(), (std::pair<qint64, qint64>(at(70), at(80))));
+    QCOMPARE(history.size(), 8);
+    QVERIFY(shown(history.series(MonitorHistory::Figure::Clients)).endsWith(u"50:1.0 | 90:1.0"_s));
 }
 
 void TestMonitorData::boundedToAnHour_data()

@@ -54,7 +54,8 @@ private Q_SLOTS:
     void watchReloadsByKindAndCountsAcrossShowings();
     void watchClosesWhenTheJobEnds();
     void watchStopSendsStopAndCloses();
-    void watchStopOfDeletionSendsNothing();
+    void watchGoesOnWhenNothingCanBeStopped_data();
+    void watchGoesOnWhenNothingCanBeStopped();
     void watchReloadThatHangsIsCancelled();
 
 private:
@@ -293,26 +294,45 @@ void TestProcessWindow::watchStopSendsStopAndCloses()
     QVERIFY(f.server->connectionCount() >= 3);
 }
 
-void TestProcessWindow::watchStopOfDeletionSendsNothing()
+void TestProcessWindow::watchGoesOnWhenNothingCanBeStopped_data()
 {
-    f.answer(processAnswer({ { u"2"_s, id(), u"TULVA_DB_DELETE"_s } }));
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("listed"); // the process as the grid last showed it
+    QTest::addColumn<bool>("enabled");
+    // The server takes no stop for a deletion: the button is off.
+    QTest::newRow("deletion") << int(TLoadInvForm::DbDelete) << u"TULVA_DB_DELETE"_s << false;
+    // The job has just ended: the click finds nothing to stop.
+    QTest::newRow("job already gone") << int(TLoadInvForm::ReloadMaster) << QString() << true;
+}
+
+void TestProcessWindow::watchGoesOnWhenNothingCanBeStopped()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, listed);
+    QFETCH(bool, enabled);
+    const QList<Proc> rows = listed.isEmpty() ? QList<Proc>{} : QList<Proc>{ { u"2"_s, id(), listed } };
+    f.answer(processAnswer(rows));
     FormProcess->LoadProcessList();
-    f.server->setDefaultScript({ ScriptedServer::reply(
-        ShellFixture::lines(processAnswer({ { u"2"_s, id(), u"TULVA_DB_DELETE"_s } }))) });
-    LoadInvForm->WatchKind = TLoadInvForm::DbDelete;
-    bool stayedOpen = false;
+    f.server->setDefaultScript({ ScriptedServer::reply(ShellFixture::lines(processAnswer(rows))) });
+    LoadInvForm->WatchKind = quint8(kind);
+    // A long tick, so that the watch cannot end by itself while the test looks at it.
+    LoadInvForm->Timer1->setInterval(60000);
+    bool goesOn = false;
     QTimer::singleShot(0, this, [&] {
+        // Either way the watch keeps running (its time, the title) rather than freezing.
         QPushButton *b = LoadInvForm->Button1;
         QWindow *w = b->window()->windowHandle();
         QTest::mouseClick(w, Qt::LeftButton, {}, b->mapTo(b->window(), b->rect().center()));
-        stayedOpen = LoadInvForm->isVisible() && !LoadInvForm->Timer1->isActive();
+        goesOn = LoadInvForm->isVisible() && LoadInvForm->Timer1->isActive() && b->isEnabled() == enabled
+            && WAMainForm->windowTitle().startsWith(u'[');
         // The close box.
         LoadInvForm->close();
     });
     const int before = f.server->connectionCount();
     const int result = Dialogs::execModal(LoadInvForm);
-    QVERIFY(stayedOpen);
-    QCOMPARE(result, int(QDialog::Rejected));
+    QVERIFY(goesOn);
+    // Nothing was stopped: the watch ends as one that was left.
+    QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(f.server->connectionCount(), before);
 }
 

@@ -47,6 +47,8 @@ private Q_SLOTS:
     void csvBytes();
     void csvWindows1251();
     void csvFailedDevice();
+    void csvFormulasNeutralised_data();
+    void csvFormulasNeutralised();
     void tabSeparatedText();
     void filterIgnoresCaseWithCyrillic_data();
     void filterIgnoresCaseWithCyrillic();
@@ -99,6 +101,34 @@ void TestGridText::csvFailedDevice()
     QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): device not open");
     QVERIFY(!GridText::writeCsv(closed, *model, GridText::Encoding::Utf8Bom, {}, &error));
     QVERIFY(!error.isEmpty());
+}
+
+void TestGridText::csvFormulasNeutralised_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("formula") << u"=HYPERLINK(\"x\")"_s << u"\"'=HYPERLINK(\"\"x\"\")\""_s;
+    QTest::newRow("plus") << u"+cmd|' /C calc'!A0"_s << u"'+cmd|' /C calc'!A0"_s;
+    QTest::newRow("minus") << u"-2+3"_s << u"'-2+3"_s;
+    QTest::newRow("at") << u"@SUM(A1)"_s << u"'@SUM(A1)"_s;
+    QTest::newRow("tab") << u"\tx"_s << u"'\tx"_s;
+    QTest::newRow("carriage return") << u"\rx"_s << u"\"'\rx\""_s;
+    QTest::newRow("minus alone") << u"-"_s << u"'-"_s;
+    QTest::newRow("return code stays a number") << u"-1112"_s << u"-1112"_s;
+    QTest::newRow("signed fraction stays a number") << u"+3.5"_s << u"+3.5"_s;
+    QTest::newRow("fraction with a comma stays a number") << u"-1,5"_s << u"\"-1,5\""_s;
+    QTest::newRow("sign inside") << u"a=b"_s << u"a=b"_s;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestGridText::csvFormulasNeutralised()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, field);
+    QCOMPARE(GridText::csvField(cell), field);
+    const auto model = table({ u"=title"_s }, { { cell } });
+    QCOMPARE(GridText::csv(*model, GridText::Encoding::Utf8Bom),
+        "\xEF\xBB\xBF'=title\r\n" + field.toUtf8() + "\r\n");
 }
 
 void TestGridText::tabSeparatedText()

@@ -2,7 +2,9 @@
 #include "ShellFixture.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -23,6 +25,8 @@ private Q_SLOTS:
     void enterKeys();
     void portOutOfRangeIsSaid_data();
     void portOutOfRangeIsSaid();
+    void answerSizeLimitFromSettings();
+    void captionsFitAWiderFont();
 
 private:
     ShellFixture f;
@@ -199,6 +203,32 @@ void TestLogin::portOutOfRangeIsSaid()
     QCOMPARE(FormConnect->LabelPort->text(), notice);
     // The whole text fits the dialog.
     QVERIFY(FormConnect->LabelPort->sizeHint().width() <= FormConnect->LabelPort->width());
+}
+
+void TestLogin::answerSizeLimitFromSettings()
+{
+    f.tearDown();
+    f.setUp({ u"MaxAnswerSize=0x200000"_s });
+    FormConnect->FormShow();
+    QCOMPARE(WaitForm->engine()->maxAnswerSize(), qint64(2) << 20);
+}
+
+void TestLogin::captionsFitAWiderFont()
+{
+    // The captions as the message file gives them, in a face and size wider than Arial's.
+    FormConnect->Label1->setText(u"Имя пользователя:"_s);
+    for (QLabel *label : { FormConnect->LabelServer, FormConnect->Label1, FormConnect->Label2 }) {
+        QFont font = label->font();
+        font.setPointSize(16);
+        label->setFont(font);
+    }
+    FormConnect->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FormConnect));
+    for (const QLabel *label : { FormConnect->LabelServer, FormConnect->Label1, FormConnect->Label2 }) {
+        QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+        QVERIFY(label->geometry().right() < FormConnect->EditName->x());
+    }
+    QVERIFY(FormConnect->ButtonServerDelete->geometry().right() < FormConnect->width());
 }
 
 QTEST_MAIN(TestLogin)

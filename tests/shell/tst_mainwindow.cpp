@@ -56,6 +56,7 @@ private Q_SLOTS:
     void failedOpenKeepsThePreviousDatabase_data();
     void failedOpenKeepsThePreviousDatabase();
     void failedFirstOpenIsTriedAgain();
+    void listsOfARejectedAnswerAreDropped();
     void refreshFailuresGoToTheStatusBar();
     void busyRefusalEmptiesNothing();
     void answerShownUnderTheNameItWasAskedFor();
@@ -71,6 +72,7 @@ private Q_SLOTS:
     void versionAndRestart();
     void versionGivenUpSaysNothing();
     void helpAndHints();
+    void clockFitsAWiderFace();
 
 private:
     // Fills the selection grid as the list read would.
@@ -298,6 +300,24 @@ void TestMainWindow::failedFirstOpenIsTriedAgain()
     WAMainForm->AutoaskTimerTimer();
     QCOMPARE(CurrentDbName, u"RDR"_s);
     QCOMPARE(statistic(3), u"3"_s);
+}
+
+void TestMainWindow::listsOfARejectedAnswerAreDropped()
+{
+    // The lists are parsed while the answer arrives; an answer that then fails its length check
+    // leaves nothing of them, and the silent retry's answer is the one taken.
+    setList({ u"IBIS"_s });
+    f.server->addScript(
+        { ScriptedServer::reply(ShellFixture::lines(info({ 1, 2 }, { 3 }, {}, { 4 }, 9, 1)), 1) });
+    f.answer(info({ 7 }, {}, { 8, 9 }, {}, 21, 0));
+    const int before = f.server->connectionCount();
+    OpenDbForm->OpenSelectedDatabase();
+    QCOMPARE(f.server->connectionCount(), before + 2);
+    QCOMPARE(DeletedMfns1, (QList<qint32>{ 7 }));
+    QCOMPARE(DeletedMfns2, QList<qint32>{});
+    QCOMPARE(UnactualizedMfns, (QList<qint32>{ 8, 9 }));
+    QCOMPARE(LockedMfns, QList<qint32>{});
+    QCOMPARE(statistic(3), u"20"_s);
 }
 
 void TestMainWindow::refreshFailuresGoToTheStatusBar()
@@ -719,6 +739,18 @@ void TestMainWindow::helpAndHints()
     QCOMPARE(WAMainForm->hintText(), hinted->toolTip());
     QApplication::sendEvent(WAMainForm->StatisticGrid, &enter);
     QCOMPARE(WAMainForm->hintText(), QString());
+}
+
+void TestMainWindow::clockFitsAWiderFace()
+{
+    // FontName of a face wider than Arial: the clock and the time running are shown whole.
+    f.tearDown();
+    f.setUp({ u"FontName=DejaVu Sans"_s });
+    for (const QLabel *label : { WAMainForm->TimeLabel, WAMainForm->TimeStartLabel }) {
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(u"00:00"_s));
+        QVERIFY(WAMainForm->ToyPanel->rect().contains(label->geometry()));
+    }
+    QVERIFY(WAMainForm->TimeLabel->geometry().right() < WAMainForm->TimeStartLabel->x());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -7,6 +7,7 @@
 #include "shell/UserSettings.h"
 
 #include <QChartView>
+#include <QDateTimeAxis>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -53,6 +54,7 @@ private Q_SLOTS:
     void silentServer();
     void savesPictureAndTable_data();
     void savesPictureAndTable();
+    void timeLabelsFitANarrowWindow();
 
 private:
     // The three answers of one tick; the first after a pause long enough for the wait's ticks.
@@ -124,9 +126,16 @@ void TestMonitor::readsOnItsInterval()
     QCOMPARE(m->TickTimer->interval(), 45000);
     QCOMPARE(userSettings()->value(u"Monitor/Interval"_s).toInt(), 45);
 
+    // From the interval, Tab leads to the pause button and then the buttons below the charts.
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m->PauseButton));
+    QTest::keyClick(m->windowHandle(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(m->SavePngButton));
+
     // Pause: the timer asks nothing; going on reads at once.
+    QCOMPARE(m->PauseButton->text(), u"Пауза"_s);
     clickAsAPerson(m->PauseButton);
     QVERIFY(m->PauseButton->isChecked());
+    QCOMPARE(m->PauseButton->text(), u"Продолжить"_s);
     QVERIFY(!m->TickTimer->isActive());
     m->TickTimerTimer();
     QCOMPARE(f.server->connectionCount(), 3);
@@ -135,6 +144,9 @@ void TestMonitor::readsOnItsInterval()
     clickAsAPerson(m->PauseButton);
     QTRY_COMPARE(m->history().size(), 2);
     QVERIFY(m->TickTimer->isActive());
+    QCOMPARE(m->PauseButton->text(), u"Пауза"_s);
+    // The lines do not join across the pause.
+    QCOMPARE(m->history().series(MonitorHistory::Figure::Clients).size(), 2);
     QCOMPARE(m->history().lastReading()->processes->size(), 0);
 
     // Closed, the monitor asks nothing; a new run starts with the interval kept.
@@ -297,6 +309,23 @@ void TestMonitor::savesPictureAndTable()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY2(file.readAll().startsWith(starts), qPrintable(path));
     QCOMPARE(Dialogs::asked().size(), 1);
+}
+
+void TestMonitor::timeLabelsFitANarrowWindow()
+{
+    // At its smallest (a small screen, a large font) every chart shows its times whole.
+    answerTick(100, 1);
+    m->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m));
+    QTRY_COMPARE(m->history().size(), 1);
+    m->resize(m->minimumSize());
+    for (QChartView *view : { m->ClientsChart, m->ProcessesChart, m->RequestsChart, m->DatabaseChart }) {
+        auto *times = qobject_cast<QDateTimeAxis *>(view->chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(times);
+        const int label = QFontMetrics(times->labelsFont()).horizontalAdvance(u"20:58:58"_s);
+        QTRY_VERIFY2((times->tickCount() - 1) * label <= view->chart()->plotArea().width(),
+            qPrintable(view->objectName() + u": "_s + QString::number(times->tickCount())));
+    }
 }
 
 QTEST_MAIN(TestMonitor)

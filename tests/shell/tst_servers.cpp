@@ -214,6 +214,14 @@ void TestServers::lastServerOfferedThenChangedAndRemoved()
     bool edited = false;
     whenActive(editor, [&] {
         QCOMPARE(editor->EditHost->text(), u"localhost"_s);
+        // A name the list holds already: refused on saving, and the name is where the typing goes.
+        editor->EditName->setText(u"OTHER"_s);
+        editor->EditHost->setFocus();
+        QTest::keyClick(editor->windowHandle(), Qt::Key_Return);
+        QCOMPARE(Dialogs::asked().last().text, u"Сервер с именем «OTHER» уже есть в списке."_s);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(editor->EditName));
+        QCOMPARE(editor->EditName->selectedText(), u"OTHER"_s);
+        editor->EditName->setText(u"first"_s);
         editor->EditPort->setText(u"99999"_s);
         clickWidget(editor->ButtonOk);
         // Refused by the check, the dialog stays with what was typed, the port field focused.

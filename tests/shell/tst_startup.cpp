@@ -1,5 +1,6 @@
 // The program's start: settings and catalogue from the working directory, every window created
-// with its captions, the login dialog one second later, and the refusal to run without messages.
+// with its captions, the login dialog one second later, and the refusal to run without messages
+// or with a settings or message file that cannot be read.
 #include "TestSupport.h"
 #include "shell/Application.h"
 #include "shell/Dialogs.h"
@@ -15,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMetaProperty>
@@ -65,7 +67,8 @@ private Q_SLOTS:
     void readsTheWorkingDirectory();
     void defaultsWithoutSettingsFile();
     void loginDialogAfterOneSecond();
-    void missingMessageFile();
+    void startFileThatCannotBeRead_data();
+    void startFileThatCannotBeRead();
 };
 
 void TestStartup::init()
@@ -173,14 +176,39 @@ void TestStartup::loginDialogAfterOneSecond()
     QCOMPARE(shownAfter, qint64(-1));
 }
 
-void TestStartup::missingMessageFile()
+void TestStartup::startFileThatCannotBeRead_data()
 {
+    QTest::addColumn<QString>("settings"); // the key line, or "@LINK" for a settings file without end
+    QTest::addColumn<QString>("named"); // path and reason, after the working directory
+    QTest::addColumn<QString>("which");
+
+    QTest::newRow("missing") << u"TulvaMsg=nothere.txt"_s << u"nothere.txt: файл не найден"_s
+                             << u"файл сообщений"_s;
+    QTest::newRow("message file without end")
+        << u"TulvaMsg=/dev/zero"_s << u"/dev/zero: файл больше 16 МиБ"_s << u"файл сообщений"_s;
+    QTest::newRow("settings file without end")
+        << u"@LINK"_s << u"Ctulvaa.ini: файл больше 16 МиБ"_s << u"файл настроек"_s;
+}
+
+void TestStartup::startFileThatCannotBeRead()
+{
+    QFETCH(QString, settings);
+    QFETCH(QString, named);
+    QFETCH(QString, which);
     ScopedWorkDir dir;
-    writeCp1251File(dir.filePath(LocalIniFileName), { u"[Main]"_s, u"TulvaMsg=nothere.txt"_s });
+    if (settings == u"@LINK") {
+        if (!QFile::link(u"/dev/zero"_s, dir.filePath(LocalIniFileName)))
+            QSKIP("no /dev/zero to link to");
+    } else {
+        writeCp1251File(dir.filePath(LocalIniFileName), { u"[Main]"_s, settings });
+    }
+    if (named.startsWith(u"/dev/zero"_s) && !QFile::exists(u"/dev/zero"_s))
+        QSKIP("no /dev/zero here");
     QCOMPARE(RunProgram(), 1);
     QCOMPARE(Dialogs::asked().size(), 1);
     const QString text = Dialogs::asked().first().text;
-    QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(u"nothere.txt"_s)) + u": файл не найден"_s),
+    QVERIFY2(text.startsWith(u"Не удалось прочитать "_s + which + u'\n'), qPrintable(text));
+    QVERIFY2(text.contains(named.startsWith(u'/') ? named : QDir::toNativeSeparators(dir.filePath(named))),
         qPrintable(text));
     QVERIFY2(!text.contains(u"No such file"_s), qPrintable(text));
     QVERIFY(WAMainForm == nullptr);

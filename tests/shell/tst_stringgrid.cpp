@@ -9,6 +9,7 @@
 #include <QBoxLayout>
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -20,6 +21,13 @@
 #include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <sys/resource.h>
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -39,6 +47,10 @@ private Q_SLOTS:
     void exportWritesCsvThroughTheDialogSeam();
     void popupEndsWithExport();
     void customModelGetsTheSameFeatures();
+    void exportFailureLeavesTheOldFile_data();
+    void exportFailureLeavesTheOldFile();
+    void escStopsWorkInSlices_data();
+    void escStopsWorkInSlices();
 };
 
 namespace {
@@ -94,6 +106,50 @@ const QList<QStringList> processes{
     { u"8"_s, u"222"_s, u"TULVA_DB_NEW"_s, u"Ожидание"_s },
     { u"9"_s, u"333"_s, u"TULVA_CREATE_DICT"_s, u"АКТИВНЫЙ"_s },
 };
+
+// A list of many rows as the record-list windows keep them: numbers computed, not stored.
+class NumberList : public QAbstractTableModel
+{
+public:
+    explicit NumberList(int rows)
+        : m_rows(rows)
+    {
+    }
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_rows; }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 2; }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return index.column() == 0 ? QString::number(index.row() + 1) : u"удалена"_s;
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return {};
+        return section == 0 ? u"MFN"_s : u"Отметка"_s;
+    }
+
+private:
+    int m_rows;
+};
+
+#ifdef Q_OS_UNIX
+// A full disk as the test makes it: files of this process cannot grow beyond the limit.
+struct FileSizeLimit
+{
+    rlimit old{};
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit limit = old;
+        limit.rlim_cur = bytes;
+        signal(SIGXFSZ, SIG_IGN); // a write beyond the limit then fails instead of ending the test
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old); }
+};
+#endif
 
 // Types text as the window system delivers it, Cyrillic included.
 void typeText(QWindow *window, const QString &text)
@@ -472,6 +528,110 @@ void TestStringGrid::customModelGetsTheSameFeatures()
     // Back to the grid's own cells.
     w.grid->useModel(nullptr);
     QCOMPARE(w.grid->sourceModel(), w.grid->gridModel());
+}
+
+void TestStringGrid::exportFailureLeavesTheOldFile_data()
+{
+    QTest::addColumn<QString>("target"); // empty: a file in the test's folder, on a "full disk"
+    QTest::addColumn<int>("slicedFrom");
+    QTest::newRow("full device") << u"/dev/full"_s << 100000;
+    QTest::newRow("disk full while writing") << QString() << 100000;
+    QTest::newRow("disk full while writing in slices") << QString() << 10;
+}
+
+void TestStringGrid::exportFailureLeavesTheOldFile()
+{
+    // A write, flush or commit that fails says which file and why, and the good file written
+    // before stays as it was.
+    QFETCH(QString, target);
+    QFETCH(int, slicedFrom);
+    ScopedWorkDir dir;
+    Dialogs::setTestMode(true);
+    TStringGrid::setSlicedFrom(slicedFrom);
+    NumberList list(5000);
+    GridWindow w;
+    w.grid->useModel(&list);
+    w.show();
+    const bool device = !target.isEmpty();
+    if (device && !QFile::exists(target))
+        QSKIP("no full device on this system");
+    const QString path = device ? target : dir.filePath(u"list.csv"_s);
+    if (!device) {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        QCOMPARE(old.write("old good list\r\n"), qint64(15));
+    }
+    {
+#ifdef Q_OS_UNIX
+        std::unique_ptr<FileSizeLimit> limit;
+        if (!device)
+            limit = std::make_unique<FileSizeLimit>(8192);
+#else
+        if (!device)
+            QSKIP("no file size limit to stand in for a full disk here");
+#endif
+        Dialogs::queueSaveFile(path, Dialogs::Encoding::Utf8Bom);
+        w.grid->exportAction()->trigger();
+        QTRY_VERIFY(!w.grid->busy());
+    }
+    QVERIFY(!Dialogs::asked().isEmpty());
+    const QString said = Dialogs::asked().last().text;
+    QVERIFY2(said.startsWith(u"Не удалось записать файл "_s + path + u"\n"_s), qPrintable(said));
+    QVERIFY2(said.section(u'\n', 1, 1).size() > 3, qPrintable(said)); // the system's reason
+    if (!device) {
+        QVERIFY(said.endsWith(u"\nПрежний файл не изменен."_s));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), "old good list\r\n"_ba);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{ u"list.csv"_s });
+    }
+    TStringGrid::setSlicedFrom(20000);
+}
+
+void TestStringGrid::escStopsWorkInSlices_data()
+{
+    QTest::addColumn<bool>("exporting");
+    QTest::newRow("export") << true;
+    QTest::newRow("search") << false;
+}
+
+void TestStringGrid::escStopsWorkInSlices()
+{
+    // Very many rows are worked on between events; Esc, as the keyboard delivers it, stops the
+    // work and nothing else: the window stays open, no file is left, the rows shown stay.
+    QFETCH(bool, exporting);
+    ScopedWorkDir dir;
+    Dialogs::setTestMode(true);
+    NumberList list(3'000'000);
+    GridWindow w;
+    w.grid->setFilterEnabled(true);
+    w.grid->useModel(&list);
+    w.show();
+    const QString path = dir.filePath(u"list.csv"_s);
+    if (exporting) {
+        Dialogs::queueSaveFile(path, Dialogs::Encoding::Utf8Bom);
+        w.grid->exportToFile();
+    } else {
+        w.grid->openFilter();
+        w.grid->setFilterText(u"77"_s);
+    }
+    QVERIFY(w.grid->busy());
+    QCoreApplication::processEvents(); // a slice or two
+    QTest::keyClick(w.handle(), Qt::Key_Escape);
+    QVERIFY(!w.grid->busy());
+    QVERIFY(w.window.isVisible());
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+    QCOMPARE(w.grid->filterText(), QString());
+    QCOMPARE(w.grid->filterModel()->rowCount(), 3'000'000);
+    QVERIFY(Dialogs::asked().isEmpty() || !Dialogs::asked().last().text.startsWith(u"Не удалось"_s));
+    if (!exporting) {
+        // Left to finish, the search shows what it found.
+        w.grid->setFilterText(u"2999999"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.grid->busy(), 30000);
+        QCOMPARE(w.grid->filterModel()->rowCount(), 1);
+        QCOMPARE(w.grid->filterModel()->index(0, 0).data().toString(), u"2999999"_s);
+    }
 }
 
 QTEST_MAIN(TestStringGrid)

@@ -124,6 +124,22 @@ public:
                 return;
             case Step::Hang:
                 return;
+            case Step::Flood: {
+                QTcpSocket *socket = c->socket;
+                auto sent = std::make_shared<qint64>(0);
+                const auto more = [socket, sent, bytes = s.bytes, upTo = s.upTo] {
+                    while (socket->state() == QAbstractSocket::ConnectedState
+                        && socket->bytesToWrite() < 4 * bytes.size() && *sent < upTo) {
+                        socket->write(bytes);
+                        *sent += bytes.size();
+                    }
+                    if (*sent >= upTo && socket->state() == QAbstractSocket::ConnectedState)
+                        socket->disconnectFromHost();
+                };
+                connect(socket, &QTcpSocket::bytesWritten, socket, more);
+                more();
+                return;
+            }
             }
         }
         // A script that ends without saying otherwise closes, as the real server does.
@@ -175,6 +191,15 @@ ScriptedServer::Step ScriptedServer::abort()
 {
     Step s;
     s.kind = Step::Abort;
+    return s;
+}
+
+ScriptedServer::Step ScriptedServer::flood(const QByteArray &bytes, qint64 upTo)
+{
+    Step s;
+    s.kind = Step::Flood;
+    s.bytes = bytes;
+    s.upTo = upTo;
     return s;
 }
 

@@ -34,10 +34,11 @@ public:
 
     struct Step
     {
-        enum Kind { Send, Reply, Delay, Close, Abort, Hang };
+        enum Kind { Send, Reply, Delay, Close, Abort, Hang, Flood };
         Kind kind = Send;
         QByteArray bytes;
         int ms = 0;
+        qint64 upTo = 0;
         std::function<QByteArray(const Request &)> make;
     };
     using Script = QList<Step>;
@@ -53,6 +54,9 @@ public:
     static Step abort();
     // Keep the connection open and never answer.
     static Step hang();
+    // Sends the bytes again and again, as fast as the client takes them, until it goes away or
+    // upTo bytes have gone out (then the server closes): a server that streams without end.
+    static Step flood(const QByteArray &bytes, qint64 upTo);
 
     // The answer bytes the server side of the protocol produces.
     static QByteArray answer(const QByteArray &clientId, const QByteArray &sequence,

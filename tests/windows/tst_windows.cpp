@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "database/Jobs.h"
 #include "database/LockList.h"
 #include "database/Mfn.h"
 #include "database/Mfnlist.h"
@@ -7,6 +8,7 @@
 #include "database/Opendb.h"
 #include "database/loadinv.h"
 #include "database/protocol.h"
+#include "server/ServerMonitor.h"
 #include "server/clients.h"
 #include "server/clients_edit.h"
 #include "server/clients_menu.h"
@@ -25,6 +27,7 @@
 #include <QMetaProperty>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -432,6 +435,36 @@ private Q_SLOTS:
         QVERIFY(!window.PanelImage->isVisible());
         window.StringGridCLients->horizontalScrollBar()->setValue(0);
         QVERIFY(window.PanelImage->isVisible());
+    }
+
+    void largeWindowsFitTheScreen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("server monitor") << u"ServerMonitorForm"_s;
+        QTest::newRow("jobs") << u"JobsForm"_s;
+    }
+
+    void largeWindowsFitTheScreen()
+    {
+        // Opened on a screen smaller than their first size (800 × 600 here; 1024 × 768 at 125 %
+        // on a desktop), the windows shrink to it: the buttons and the close box stay reachable.
+        QFETCH(QString, name);
+        QWidget *window = nullptr;
+        if (name == u"ServerMonitorForm")
+            window = serverMonitorForm();
+        else
+            window = jobsForm();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QRect available = window->screen()->availableGeometry();
+        QVERIFY2(available.contains(window->frameGeometry()),
+            qPrintable(u"%1x%2 at %3,%4"_s.arg(window->frameGeometry().width())
+                           .arg(window->frameGeometry().height())
+                           .arg(window->frameGeometry().x())
+                           .arg(window->frameGeometry().y())));
+        window->hide();
+        destroyServerMonitorForm();
+        TearDownJobs();
     }
 
     void requestCounterPanel()
