@@ -6,8 +6,10 @@
 #include "shell/StringGrid.h"
 #include "shell/Wamain.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -21,6 +23,14 @@ ScopedWorkDir::ScopedWorkDir()
 ScopedWorkDir::~ScopedWorkDir()
 {
     QDir::setCurrent(m_previous);
+}
+
+quint16 closedLoopbackPort()
+{
+    auto *holder = new QTcpSocket(QCoreApplication::instance());
+    if (!holder->bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress))
+        qFatal("cannot bind a loopback port");
+    return holder->localPort();
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)

@@ -22,6 +22,10 @@ private:
     QString m_previous;
 };
 
+// A loopback port nobody listens on. It stays bound, without listening, for the rest of the run,
+// so that no other program takes it meanwhile.
+quint16 closedLoopbackPort();
+
 // Writes text as Windows-1251 with CR LF line ends.
 void writeCp1251File(const QString &path, const QStringList &lines);
 void writeBytes(const QString &path, const QByteArray &bytes);
