@@ -7,10 +7,13 @@
 #include "shell/Wamain.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -31,6 +34,22 @@ quint16 closedLoopbackPort()
     if (!holder->bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress))
         qFatal("cannot bind a loopback port");
     return holder->localPort();
+}
+
+void whenActive(QDialog *dialog, std::function<void()> act)
+{
+    auto *poll = new QTimer(dialog);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, act] {
+        if (!dialog->isVisible() || QGuiApplication::focusWindow() != dialog->windowHandle())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll->start();
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
