@@ -36,16 +36,6 @@ QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool processAlive(qint64 pid)
-{
-#ifdef Q_OS_LINUX
-    return pid > 0 && QFileInfo::exists(u"/proc/%1"_s.arg(pid));
-#else
-    Q_UNUSED(pid);
-    return false;
-#endif
-}
-
 } // namespace
 
 class TestServers : public QObject
