@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -56,10 +55,8 @@ void TestCliLanguage::initTestCase()
     m_sim = std::make_unique<EmulatorProcess>(
         QStringList{ u"--state"_s, m_dir->filePath(u"state"_s), u"--seed-from-sample"_s });
     QVERIFY(m_sim->port() > 0);
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    m_closedPort = probe.serverPort();
-    probe.close();
+    m_closedPort = closedLoopbackPort();
+    QVERIFY(m_closedPort > 0);
     QVERIFY(QDir(m_dir->path()).mkpath(u"config/tulvaa"_s));
     writeBytes(m_dir->filePath(u"config/tulvaa/servers.ini"_s), "[main]\nHost=127.0.0.1\nPort=6666\n");
     writeBytes(m_dir->filePath(u"utf16.txt"_s),
