@@ -1096,6 +1096,8 @@ int CliRunner::cmdAccountsImport()
     if (!table)
         return fail(Exit::Failed, tr("the server's client list is incomplete: %1").arg(error));
     m_answer.clear();
+    const QList<Column> changeColumns{ { u"change"_s, u"±"_s }, { u"name"_s, tr("NAME") },
+        { u"what"_s, QString() } };
     const QList<AccountChange> changes
         = accountChanges(ClientList::accountsFromRows(table->rows, table->passwords), wanted);
     if (changes.isEmpty()) {
@@ -1103,13 +1105,12 @@ int CliRunner::cmdAccountsImport()
         m_report.messages << tr("The server's accounts already match %1; nothing to write.").arg(path);
         if (m_options.format == OutputFormat::Json) {
             m_report.table.key = u"changes"_s;
-            m_report.table.columns
-                = { { u"change"_s, u"±"_s }, { u"name"_s, u"Имя"_s }, { u"what"_s, QString() } };
+            m_report.table.columns = changeColumns;
         }
         return Exit::Done;
     }
     m_report.table.key = u"changes"_s;
-    m_report.table.columns = { { u"change"_s, u"±"_s }, { u"name"_s, u"Имя"_s }, { u"what"_s, QString() } };
+    m_report.table.columns = changeColumns;
     for (const AccountChange &c : changes)
         m_report.table.rows.append({ QString(c.kind), c.name, c.what });
     if (!m_options.yes)

@@ -59,6 +59,7 @@ void TestCliLanguage::initTestCase()
     QVERIFY(m_closedPort > 0);
     QVERIFY(QDir(m_dir->path()).mkpath(u"config/tulvaa"_s));
     writeBytes(m_dir->filePath(u"config/tulvaa/servers.ini"_s), "[main]\nHost=127.0.0.1\nPort=6666\n");
+    writeBytes(m_dir->filePath(u"admin-only.txt"_s), "ADMIN\r\nchanged\r\n\r\n*****\r\n");
     writeBytes(m_dir->filePath(u"utf16.txt"_s),
         QByteArray("\xFF\xFE"
                    "A\0",
@@ -152,6 +153,16 @@ void TestCliLanguage::messages_data()
     QTest::newRow("table titles, C")
         << c << QStringList{ u"servers"_s } << 0
         << QStringList{ u"NAME  HOST       PORT  SSH  SSH PORT  KEY FILE  LAST\n"_s } << QStringList();
+
+    // What an import would change: our title and words around the server's names.
+    const QStringList changes{ u"--server"_s, u"%SERVER%"_s, u"--user"_s, u"ADMIN"_s, u"accounts"_s,
+        u"import"_s, u"%DIR%/admin-only.txt"_s };
+    QTest::newRow("import changes, ru")
+        << ru << changes << 3 << QStringList{ u"±  Имя\n"_s, u"\n~  ADMIN "_s, u" пароль\n"_s }
+        << QStringList{ u"добавьте --yes"_s };
+    QTest::newRow("import changes, C")
+        << c << changes << 3 << QStringList{ u"±  NAME\n"_s, u"\n~  ADMIN "_s, u" password\n"_s }
+        << QStringList{ u"add --yes"_s };
 
     // Against the server: the plugin's text follows the locale, its status word and performance
     // data do not; the server's own texts are Russian in both.

@@ -776,6 +776,10 @@ critical. Недоступный сервер — CRITICAL; неверный в�
         <source>the server did not restart</source>
         <translation>сервер не перезапустился</translation>
     </message>
+    <message>
+        <source>NAME</source>
+        <translation>Имя</translation>
+    </message>
 </context>
 <context>
     <name>CliServers</name>
