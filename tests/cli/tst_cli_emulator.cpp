@@ -680,7 +680,7 @@ void TestCliEmulator::accountsBackupAndRestore()
     bad.close();
     r = cli({ u"accounts"_s, u"import"_s, bad.fileName(), u"--yes"_s });
     QCOMPARE(r.exit, 3);
-    QVERIFY2(r.err.contains(bad.fileName() + u", строка 3: список обрывается внутри клиента"_s),
+    QVERIFY2(r.err.contains(bad.fileName() + u", line 3: the list breaks off inside a client"_s),
         qPrintable(r.err));
     QCOMPARE(registeredIds(), QStringList());
 }
@@ -833,7 +833,7 @@ void TestCliEmulator::importRefusesAnotherShapeBeforeAsking()
         const CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedLoopbackPort()), u"accounts"_s,
             u"import"_s, file, u"--yes"_s, u"--format"_s, format });
         QCOMPARE(r.exit, 3);
-        QVERIFY2(r.err.contains(u"%1, строка %2: "_s.arg(file).arg(line)), qPrintable(r.err));
+        QVERIFY2(r.err.contains(u"%1, line %2: "_s.arg(file).arg(line)), qPrintable(r.err));
         QVERIFY(!r.err.contains(u"Secret9"_s) && !r.out.contains(u"Secret9"_s));
     }
 }
