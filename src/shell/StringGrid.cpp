@@ -1042,8 +1042,9 @@ void TStringGrid::searchInSlices(const QString &text)
 {
     struct Search
     {
-        std::vector<bool> found;
+        std::vector<int> found; // the source rows that contain the text, ascending
         int next = 0;
+        int rows = 0;
         bool stale = true;
     };
     const auto search = std::make_shared<Search>();
@@ -1052,18 +1053,19 @@ void TStringGrid::searchInSlices(const QString &text)
             // The rows changed under the search: it starts again on them.
             search->stale = false;
             search->next = 0;
-            search->found.assign(size_t(m_source->rowCount()), false);
+            search->rows = m_source->rowCount();
+            search->found.clear();
         }
-        const int rows = int(search->found.size());
-        const int stop = qMin(search->next + kBatchRows, rows);
-        for (int r = search->next; r < stop; ++r)
-            search->found[size_t(r)] = m_filter->rowMatches(r, text);
+        const int stop = qMin(search->next + kBatchRows, search->rows);
+        for (int r = search->next; r < stop; ++r) {
+            if (m_filter->rowMatches(r, text))
+                search->found.push_back(r);
+        }
         search->next = stop;
-        return stop >= rows;
+        return stop >= search->rows;
     };
-    const auto percent = [search] {
-        return search->found.empty() ? 0 : int(qint64(search->next) * 100 / qint64(search->found.size()));
-    };
+    const auto percent
+        = [search] { return search->rows ? int(qint64(search->next) * 100 / search->rows) : 0; };
     m_searchRunning = true;
     m_searching = text;
     startWork(u"Поиск «"_s + text + u"»"_s, step, percent, [this, search, text](bool stopped) {
@@ -1080,7 +1082,7 @@ void TStringGrid::searchInSlices(const QString &text)
         connect(m_source, &QAbstractItemModel::dataChanged, this, stale) };
 }
 
-void TStringGrid::applyFilterText(const QString &text, std::vector<bool> *found)
+void TStringGrid::applyFilterText(const QString &text, std::vector<int> *found)
 {
     const Place place = currentPlace();
     if (found)
