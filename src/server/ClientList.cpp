@@ -53,8 +53,42 @@ bool fitsCodePage(const QString &text)
 // A line break splits the line and a zero byte ends the text; the binary marker cuts every
 // answer that carries the list back; a character outside the code page arrives as another one.
 // Anything else the server keeps and the text carries, tabs and blanks included.
+// What plainValue needs to know of a character below U+0450: bit 0 refuses it (a line break, a
+// zero, a character the fast pass leaves to the full checks), bit 1 refuses it in an INI name,
+// bit 2 marks a "T" (the binary marker may begin there).
+constexpr std::array<unsigned char, 0x450> kCharClass = [] {
+    std::array<unsigned char, 0x450> classes{};
+    for (auto &c : classes)
+        c = 1;
+    for (int c = 0; c < 0x80; ++c)
+        classes[size_t(c)] = 0;
+    for (int c = 0x0410; c < 0x0450; ++c)
+        classes[size_t(c)] = 0;
+    classes[0] = classes[u'\r'] = classes[u'\n'] = 1;
+    classes[u';'] = classes[u'='] = 2;
+    classes[u'T'] = 4;
+    return classes;
+}();
+
+// True when the text surely holds none of what lineProblem (and, with `ini`, the INI name's
+// separators) refuses: Latin and Russian letters, digits and signs, in one pass without a
+// converter or a copy; anything else goes to the full checks.
+bool plainValue(QStringView text, bool ini)
+{
+    unsigned seen = 0;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        seen |= c < kCharClass.size() ? kCharClass[c] : 1u;
+    }
+    if (seen & (ini ? 3u : 1u))
+        return false;
+    return !(seen & 4u) || !Wire::holdsBinaryMarker(text);
+}
+
 QString lineProblem(const QString &text, const QString &what)
 {
+    if (plainValue(text, false))
+        return {};
     if (text.contains(u'\r') || text.contains(u'\n'))
         return what + u" содержит перевод строки."_s;
     if (text.contains(QChar(0)))
@@ -208,7 +242,7 @@ QString iniLine(const IniNames &ini, const IniNames &defaults)
 namespace {
 
 // One character folded as QChar::toCaseFolded does, from a table made once.
-inline char16_t folded(char16_t c)
+const char16_t *foldTable()
 {
     static const std::vector<char16_t> table = [] {
         std::vector<char16_t> t(0x10000);
@@ -216,6 +250,12 @@ inline char16_t folded(char16_t c)
             t[u] = QChar(char16_t(u)).toCaseFolded().unicode();
         return t;
     }();
+    return table.data();
+}
+
+inline char16_t folded(char16_t c)
+{
+    static const char16_t *const table = foldTable();
     return table[c];
 }
 
@@ -455,19 +495,39 @@ QString passwordProblem(const QString &password)
 
 QString iniNameProblem(const QString &iniName)
 {
+    if (plainValue(iniName, true))
+        return {};
     if (iniName.contains(u';') || iniName.contains(u'='))
         return u"Имя ini-файла «%1» содержит «;» или «=»."_s.arg(iniName);
     return lineProblem(iniName, u"Имя ini-файла"_s);
 }
 
+namespace {
+
+template <typename Ini> QString problemOf(const QString &name, const QString &password, Ini ini)
+{
+    QString problem = nameProblem(name);
+    if (problem.isEmpty())
+        problem = passwordProblem(password);
+    for (int k = 0; problem.isEmpty() && k < WorkstationCount; ++k)
+        problem = iniNameProblem(ini(k));
+    return problem;
+}
+
+} // namespace
+
 QString accountProblem(const Account &account)
 {
-    QString problem = nameProblem(account.name);
-    if (problem.isEmpty())
-        problem = passwordProblem(account.password);
-    for (int k = 0; problem.isEmpty() && k < WorkstationCount; ++k)
-        problem = iniNameProblem(account.ini[k]);
-    return problem;
+    return problemOf(
+        account.name, account.password, [&](int k) -> const QString & { return account.ini[k]; });
+}
+
+QString rowProblem(const QStringList &row, const QString &password)
+{
+    static const QString none;
+    const auto cell = [&row](int c) -> const QString & { return c < row.size() ? row.at(c) : none; };
+    return problemOf(
+        cell(NameColumn), password, [&](int k) -> const QString & { return cell(FirstIniColumn + k); });
 }
 
 qsizetype findDuplicateName(const QStringList &names, const QString &name, qsizetype skip)
@@ -492,42 +552,55 @@ QList<qsizetype> caseIgnoringOrder(const QStringList &values)
         struct Key
         {
             quint64 head;
-            qsizetype offset;
-            qsizetype length;
-            qsizetype index;
+            quint32 index;
         };
-        std::vector<char16_t> units;
-        std::vector<Key> keys;
-        keys.reserve(size_t(values.size()));
+        const qsizetype n = values.size();
+        std::vector<quint32> offsets(size_t(n) + 1);
         qsizetype total = 0;
-        for (const QString &value : values)
-            total += value.size();
-        units.reserve(size_t(total));
-        for (qsizetype i = 0; i < values.size(); ++i) {
+        for (qsizetype i = 0; i < n; ++i)
+            total += values.at(i).size();
+        std::vector<char16_t> units(static_cast<size_t>(total));
+        std::vector<Key> keys(static_cast<size_t>(n));
+        const char16_t *const fold = foldTable();
+        size_t used = 0;
+        for (qsizetype i = 0; i < n; ++i) {
             const QString &value = values.at(i);
-            const qsizetype offset = qsizetype(units.size());
-            const bool plain = std::all_of(value.cbegin(), value.cend(), [](QChar c) {
-                return c.unicode() < 0x80 || (c.unicode() >= 0x0400 && c.unicode() <= 0x045F);
-            });
-            if (plain) {
-                for (const QChar c : value)
-                    units.push_back(folded(c.unicode()));
-            } else {
-                for (const QChar c : value.toCaseFolded())
-                    units.push_back(c.unicode());
+            offsets[size_t(i)] = quint32(used);
+            const char16_t *in = reinterpret_cast<const char16_t *>(value.constData());
+            char16_t *const to = units.data() + used;
+            bool plain = true;
+            for (qsizetype k = 0; k < value.size(); ++k) {
+                const char16_t c = in[k];
+                plain = plain && (c < 0x80 || (c >= 0x0400 && c <= 0x045F));
+                to[k] = fold[c];
             }
-            const qsizetype length = qsizetype(units.size()) - offset;
+            if (plain) {
+                used += size_t(value.size());
+            } else {
+                // Folding that may change the length: the whole text folded as QString does it.
+                const QString whole = value.toCaseFolded();
+                if (whole.size() > value.size())
+                    units.resize(units.size() + size_t(whole.size() - value.size()));
+                std::copy_n(
+                    reinterpret_cast<const char16_t *>(whole.constData()), whole.size(), units.data() + used);
+                used += size_t(whole.size());
+            }
+            const char16_t *const key = units.data() + offsets[size_t(i)];
+            const size_t length = used - offsets[size_t(i)];
             quint64 head = 0;
-            for (qsizetype k = 0; k < 4; ++k)
-                head = (head << 16) | (k < length ? units[size_t(offset + k)] : 0);
-            keys.push_back({ head, offset, length, i });
+            for (size_t k = 0; k < 4; ++k)
+                head = (head << 16) | (k < length ? key[k] : 0);
+            keys[size_t(i)] = { head, quint32(i) };
         }
+        offsets[size_t(n)] = quint32(used);
         const char16_t *const base = units.data();
-        std::sort(keys.begin(), keys.end(), [base](const Key &a, const Key &b) {
+        const quint32 *const at = offsets.data();
+        std::sort(keys.begin(), keys.end(), [base, at](const Key &a, const Key &b) {
             if (a.head != b.head)
                 return a.head < b.head;
-            const int c = std::u16string_view(base + a.offset, size_t(a.length))
-                              .compare(std::u16string_view(base + b.offset, size_t(b.length)));
+            const int c
+                = std::u16string_view(base + at[a.index], at[a.index + 1] - at[a.index])
+                      .compare(std::u16string_view(base + at[b.index], at[b.index + 1] - at[b.index]));
             return c != 0 ? c < 0 : a.index < b.index;
         });
         for (const Key &k : keys)
