@@ -11,6 +11,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -291,7 +292,8 @@ bool foldedEqual(const QString &x, const QString &y)
 // Marks the accounts that repeat an earlier one, in order, through `mark` (which appends
 // DuplicateMark to the name where the accounts are kept); `name` and `password` read them by index.
 template <typename Name, typename Password, typename Mark>
-void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList<int> *marked)
+void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList<int> *marked,
+    const std::function<void(qsizetype)> &judged = {})
 {
     // Only a repeated name and password together make a duplicate. The accounts seen so far sit
     // in an open-addressing table of their indexes, found by the hash of their folded texts.
@@ -325,6 +327,8 @@ void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList
             hashes[size_t(i)] = foldedHash(name(i), password(i));
         }
         remember(i);
+        if (judged)
+            judged(i);
     }
 }
 
@@ -389,6 +393,9 @@ QByteArray clientListBytes(
     const auto name = [&](qsizetype i) -> const QString & { return cell(i, NameColumn); };
     const auto password
         = [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; };
+    // One pass marks the repeats and sizes the text (a character is at most one byte), a second
+    // writes it: each row is read twice, not three times.
+    qsizetype size = ListEnd.size() + 2;
     markRepeats(
         rows.size(), name, password,
         [&](qsizetype i) {
@@ -397,18 +404,15 @@ QByteArray clientListBytes(
                 row.resize(NameColumn + 1);
             row[NameColumn] += DuplicateMark;
         },
-        marked);
-
-    // Sized first (a character is at most one byte), then written once.
-    qsizetype size = ListEnd.size() + 2;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        size += name(i).size() + password(i).size() + 6;
-        for (int k = 0; k < WorkstationCount; ++k) {
-            const QString &value = cell(i, FirstIniColumn + k);
-            if (value != defaults[k])
-                size += value.size() + 4;
-        }
-    }
+        marked,
+        [&](qsizetype i) {
+            size += name(i).size() + password(i).size() + 6;
+            for (int k = 0; k < WorkstationCount; ++k) {
+                const QString &value = cell(i, FirstIniColumn + k);
+                if (value != defaults[k])
+                    size += value.size() + 4;
+            }
+        });
     QByteArray text(size, Qt::Uninitialized);
     char *p = text.data();
     const auto endLine = [&p] {
