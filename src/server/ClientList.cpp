@@ -126,6 +126,17 @@ bool sameLine(const AnswerLines &answer, qsizetype i, const QString &text)
     return true;
 }
 
+// Number texts "1", "2", … kept from list to list and shared by the rows: a row numbered as the
+// table numbers it then costs no text of its own, and renumbering after a sort makes none.
+const QStringList &rowNumbers(qsizetype count)
+{
+    thread_local QStringList numbers;
+    numbers.reserve(count);
+    while (numbers.size() < count)
+        numbers.append(QString::number(numbers.size() + 1));
+    return numbers;
+}
+
 // The answer's lines are read one by one, each once: an answer kept as bytes is then decoded
 // line by line into the rows, without a whole decoded copy first.
 template <typename Lines> std::optional<AccountTable> parseTable(const Lines &answer, QString *error)
@@ -160,12 +171,15 @@ template <typename Lines> std::optional<AccountTable> parseTable(const Lines &an
     // A cell equal to the one above it shares that text: the INI columns repeat a few names a
     // hundred thousand times, which then cost one text each, not one per account.
     QStringList above(columns);
+    const QStringList &numbers = rowNumbers(count);
     for (qint64 r = 0; r < count; ++r) {
         QStringList row;
         row.reserve(columns);
         const qsizetype first = 3 + r * columns;
         for (qsizetype c = 0; c < columns; ++c) {
-            if (c == PasswordColumn) {
+            if (c == NumberColumn && sameLine(answer, first, numbers.at(r))) {
+                row.append(numbers.at(r));
+            } else if (c == PasswordColumn) {
                 table.passwords.append(answer.at(first + c));
                 row.append(HiddenPassword);
             } else if (c >= FirstIniColumn && sameLine(answer, first + c, above.at(c))) {
@@ -637,12 +651,8 @@ void sortAccountRows(QList<QStringList> &rows, QStringList &passwords, int colum
         values.append(row.value(column));
     const QList<qsizetype> order = caseIgnoringOrder(values);
 
-    // Number texts kept from sort to sort and shared by the rows: renumbering then makes and
-    // frees no text, and a row whose number stays is not written.
-    thread_local QStringList numbers;
-    numbers.reserve(rows.size());
-    while (numbers.size() < rows.size())
-        numbers.append(QString::number(numbers.size() + 1));
+    // A row whose number stays is not written.
+    const QStringList &numbers = rowNumbers(rows.size());
     QList<QStringList> sortedRows;
     QStringList sortedPasswords;
     sortedRows.reserve(rows.size());
