@@ -407,9 +407,18 @@ QByteArray clientListBytes(
     const auto name = [&](qsizetype i) -> const QString & { return cell(i, NameColumn); };
     const auto password
         = [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; };
-    // One pass marks the repeats and sizes the text (a character is at most one byte), a second
-    // writes it: each row is read twice, not three times.
-    qsizetype size = ListEnd.size() + 2;
+    // One pass over the rows: each account is judged for a repeat and written at once, into a
+    // buffer sized in advance for accounts of a usual length (a character is at most one byte) and
+    // doubled in the rare case that the accounts are longer. The rows of a long list lie all over
+    // the heap; a second pass would wait for each of them again.
+    constexpr qsizetype kUsualAccount = 64;
+    QByteArray text(rows.size() * kUsualAccount + ListEnd.size() + 2, Qt::Uninitialized);
+    qsizetype used = 0;
+    const auto room = [&](qsizetype more) {
+        if (used + more > text.size())
+            text.resize(qMax(text.size() * 2, used + more));
+        return text.data() + used;
+    };
     markRepeats(
         rows.size(), name, password,
         [&](qsizetype i) {
@@ -420,38 +429,42 @@ QByteArray clientListBytes(
         },
         marked,
         [&](qsizetype i) {
-            size += name(i).size() + password(i).size() + 6;
+            const QString &n = name(i);
+            const QString &w = password(i);
+            qsizetype size = n.size() + w.size() + 6;
+            unsigned own = 0; // the workstations whose INI name is not the default
             for (int k = 0; k < WorkstationCount; ++k) {
                 const QString &value = cell(i, FirstIniColumn + k);
-                if (value != defaults[k])
+                if (value != defaults[k]) {
+                    own |= 1u << k;
                     size += value.size() + 4;
+                }
             }
+            char *p = room(size);
+            const auto endLine = [&p] {
+                *p++ = '\r';
+                *p++ = '\n';
+            };
+            p = TextCodec::appendBytes(p, n);
+            endLine();
+            p = TextCodec::appendBytes(p, w);
+            endLine();
+            for (int k = 0; k < WorkstationCount; ++k) {
+                if (!(own & (1u << k)))
+                    continue;
+                *p++ = char(WorkstationLetters[k]);
+                *p++ = '=';
+                p = TextCodec::appendBytes(p, cell(i, FirstIniColumn + k));
+                *p++ = ';';
+                *p++ = ' ';
+            }
+            endLine();
+            used = p - text.constData();
         });
-    QByteArray text(size, Qt::Uninitialized);
-    char *p = text.data();
-    const auto endLine = [&p] {
-        *p++ = '\r';
-        *p++ = '\n';
-    };
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        p = TextCodec::appendBytes(p, name(i));
-        endLine();
-        p = TextCodec::appendBytes(p, password(i));
-        endLine();
-        for (int k = 0; k < WorkstationCount; ++k) {
-            const QString &value = cell(i, FirstIniColumn + k);
-            if (value == defaults[k])
-                continue;
-            *p++ = char(WorkstationLetters[k]);
-            *p++ = '=';
-            p = TextCodec::appendBytes(p, value);
-            *p++ = ';';
-            *p++ = ' ';
-        }
-        endLine();
-    }
+    char *p = room(ListEnd.size() + 2);
     p = TextCodec::appendBytes(p, ListEnd);
-    endLine();
+    *p++ = '\r';
+    *p++ = '\n';
     text.truncate(p - text.constData());
     return text;
 }
