@@ -18,12 +18,14 @@ else()
     set(TULVA_MANPAGES OFF)
 endif()
 
-# tulva_add_manpage(<target> NAME <one line> [HELP_OPTION <option>] [INCLUDE <file>] [LOCALE <locale>])
+# tulva_add_manpage(<target> [NAME <one line>] [HELP_OPTION <option>] [INCLUDE <file>] [LOCALE <locale>])
 #
 # The page is what help2man makes of `<program> <HELP_OPTION>` (default --help) and --version, run
 # in LOCALE (default C.UTF-8), plus the sections of the INCLUDE file. A page in another language
 # is the same call with that language's LOCALE and INCLUDE: it goes to share/man/<ll>/man1, where
-# <ll> is the language of the locale ("ru" for ru_RU.UTF-8).
+# <ll> is the language of the locale ("ru" for ru_RU.UTF-8). Its INCLUDE file names the sections
+# in that language and holds the NAME line itself (help2man takes --name as ASCII only). Where the
+# locale is not installed the page is left out with a message.
 function(tulva_add_manpage target)
     if(NOT TULVA_MANPAGES)
         return()
@@ -34,6 +36,21 @@ function(tulva_add_manpage target)
     endif()
     if(NOT M_LOCALE)
         set(M_LOCALE C.UTF-8)
+    endif()
+    # help2man sets the locale with Perl's setlocale; where that fails it would write the page in
+    # ASCII.
+    if(NOT M_LOCALE MATCHES "^C(\\.|$)")
+        execute_process(COMMAND perl -MPOSIX -e "exit(setlocale(LC_ALL, '${M_LOCALE}') ? 0 : 1)"
+            RESULT_VARIABLE no_locale OUTPUT_QUIET ERROR_QUIET)
+        if(NOT no_locale EQUAL 0)
+            message("The locale ${M_LOCALE} is not installed: no manual page of ${target} in it "
+                    "(scripts/install-deps generates it)")
+            return()
+        endif()
+    endif()
+    set(name_args)
+    if(M_NAME)
+        set(name_args "--name=${M_NAME}")
     endif()
     string(REGEX MATCH "^[a-z][a-z]" language "${M_LOCALE}")
     if(language)
@@ -54,7 +71,7 @@ function(tulva_add_manpage target)
         COMMAND "${CMAKE_COMMAND}" -E make_directory "${dir}"
         COMMAND "${CMAKE_COMMAND}" -E env "PATH=$<TARGET_FILE_DIR:${target}>:$ENV{PATH}"
                 QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
-                "${HELP2MAN_EXECUTABLE}" --no-info "--locale=${M_LOCALE}" "--name=${M_NAME}"
+                "${HELP2MAN_EXECUTABLE}" --no-info "--locale=${M_LOCALE}" ${name_args}
                 "--help-option=${M_HELP_OPTION}" --version-option=--version ${include_args}
                 "--output=${page}" "$<TARGET_FILE_NAME:${target}>"
         COMMAND "${GZIP_EXECUTABLE}" -9 -n -f "${page}"
@@ -72,6 +89,12 @@ tulva_add_manpage(tulvaa-cli NAME "administer a TULVA64 database server from scr
     HELP_OPTION --help-all INCLUDE "${PROJECT_SOURCE_DIR}/man/tulvaa-cli.h2m")
 tulva_add_manpage(tulva-sim NAME "emulator of the TULVA64 database server"
     INCLUDE "${PROJECT_SOURCE_DIR}/man/tulva-sim.h2m")
+# tulvaa-cli's help follows the locale; the workstation's windows are Russian whatever the locale,
+# and the emulator is a developer's tool, so their help (and pages) stay English.
+if(TULVA_CLI_TRANSLATED)
+    tulva_add_manpage(tulvaa-cli HELP_OPTION --help-all LOCALE ru_RU.UTF-8
+        INCLUDE "${PROJECT_SOURCE_DIR}/man/ru/tulvaa-cli.h2m")
+endif()
 
 if(TULVA_MANPAGES)
     set(TULVA_COMPLETION "${PROJECT_BINARY_DIR}/completion/tulvaa-cli")

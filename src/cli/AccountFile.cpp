@@ -2,6 +2,8 @@
 
 #include "exchange/TextCodec.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
@@ -9,6 +11,12 @@ using namespace Qt::Literals::StringLiterals;
 namespace AccountFile {
 
 namespace {
+
+// The translation context of the reasons.
+class Texts
+{
+    Q_DECLARE_TR_FUNCTIONS(AccountFile)
+};
 
 // True when the bytes hold non-ASCII characters and are all well-formed UTF-8. Russian text in
 // Windows-1251 practically never is (a capital letter would have to be followed by one of the
@@ -95,12 +103,14 @@ std::optional<QList<Entry>> parse(QByteArrayView bytes, Problem *problem)
         return std::nullopt;
     };
     if (bytes.size() > MaxSize)
-        return fail(1, u"файл больше %1 МиБ, это не список клиентов."_s.arg(MaxSize / (1024 * 1024)));
+        return fail(1,
+            Texts::tr("the file is larger than %1 MiB: it is no client list.").arg(MaxSize / (1024 * 1024)));
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return fail(1,
-            u"файл начинается с метки порядка байтов UTF-8; нужен текст в кодировке Windows-1251 без неё."_s);
+            Texts::tr("the file starts with a UTF-8 byte order mark; the list must be Windows-1251 text "
+                      "without one."));
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
-        return fail(1, u"файл в кодировке UTF-16; нужен текст в кодировке Windows-1251."_s);
+        return fail(1, Texts::tr("the file is UTF-16 text; the list must be Windows-1251 text."));
 
     // Lines end with LF, CR LF as written; a CR anywhere else stays in its line and is refused
     // there as a control character. A last line without its line break counts.
@@ -121,33 +131,32 @@ std::optional<QList<Entry>> parse(QByteArrayView bytes, Problem *problem)
     // What is wrong with line i as bytes, before it is read as text.
     const auto bytesProblem = [&](qsizetype i) -> QString {
         if (lines.at(i).contains('\0'))
-            return u"в строке нулевой байт."_s;
+            return Texts::tr("the line holds a zero byte.");
         if (utf8 && hasNonAscii(lines.at(i)))
-            return u"строка в кодировке UTF-8; нужен текст в кодировке Windows-1251."_s;
+            return Texts::tr("the line is UTF-8 text; the list must be Windows-1251 text.");
         return {};
     };
 
     QList<Entry> entries;
     for (qsizetype i = 0;; i += 3) {
         if (i >= n)
-            return fail(n + 1, u"список не кончается строкой «*****»."_s);
+            return fail(n + 1, Texts::tr("the list does not end with the line \"*****\"."));
         if (const QString p = bytesProblem(i); !p.isEmpty())
             return fail(i + 1, p);
         const QString name = TextCodec::toText(lines.at(i));
         if (name == ClientList::ListEnd) {
             if (entries.isEmpty())
-                return fail(i + 1, u"в списке нет ни одного клиента."_s);
+                return fail(i + 1, Texts::tr("the list holds no client."));
             if (i + 1 < n)
-                return fail(
-                    i + 2, u"после строки «*****», которой кончается список, ничего быть не должно."_s);
+                return fail(i + 2, Texts::tr("nothing may follow the line \"*****\" that ends the list."));
             return entries;
         }
         if (const QString p = ClientList::nameProblem(name); !p.isEmpty())
             return fail(i + 1, p);
         if (i + 2 >= n)
             return fail(n + 1,
-                u"список обрывается внутри клиента: у каждого клиента три строки — имя, пароль и строка "
-                "ini-файлов."_s);
+                Texts::tr("the list breaks off inside a client: each client has three lines, the name, the "
+                          "password and the line of INI files."));
         for (qsizetype k = i + 1; k <= i + 2; ++k)
             if (const QString p = bytesProblem(k); !p.isEmpty())
                 return fail(k + 1, p);
@@ -160,8 +169,9 @@ std::optional<QList<Entry>> parse(QByteArrayView bytes, Problem *problem)
         const std::optional<IniEntries> ini = parseIniLine(iniLine);
         if (!ini)
             return fail(i + 3,
-                u"это не строка ini-файлов: она пуста или состоит из записей «C=имя; » в порядке C, R, B, M, "
-                "K, A."_s);
+                Texts::tr(
+                    "this is no line of INI files: it is empty or holds entries \"C=name; \" in the order "
+                    "C, R, B, M, K, A."));
         e.ini = *ini;
         ClientList::Account account{ e.name, e.password, {} };
         for (int k = 0; k < ClientList::WorkstationCount; ++k) {

@@ -52,8 +52,10 @@ struct CommandInfo
     bool needsYes;
     // Profile keys of the main-menu items the command stands for; each must be enabled.
     QStringList menuKeys;
-    QString summary;
-    QString help;
+    // Source texts of the translation context "CliArgs"; commandSummary() and commandText() give
+    // them in the user's language.
+    const char *summary;
+    const char *help;
 };
 
 const QList<CommandInfo> &commandCatalogue();
@@ -92,6 +94,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments);
 
 QString generalHelp();
 QString commandHelp(const CommandInfo &command);
+// "stats DB": the command with its operands, as the usage lines show it.
+QString commandUsage(const CommandInfo &command);
+QString commandSummary(const CommandInfo &command);
+QString commandText(const CommandInfo &command);
 
 // "host", "host:port" or "[v6 address]:port". An empty port keeps *port unchanged.
 bool parseServerAddress(const QString &text, QString *host, QString *port);

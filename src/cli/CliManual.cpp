@@ -4,28 +4,19 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-QString usageOf(const CommandInfo &c)
-{
-    return c.operands.isEmpty() ? c.name : c.name + u' ' + c.operands;
-}
-
-} // namespace
-
 QString completeHelp()
 {
     // Each command as a tagged paragraph: the usage, two blanks, then the text, its further lines
     // indented to the same column (the layout help2man turns into an indented paragraph).
     QString details;
     for (const CommandInfo &c : commandCatalogue()) {
-        const QString usage = usageOf(c);
+        const QString usage = commandUsage(c);
         const qsizetype column = qMax<qsizetype>(30, usage.size() + 4);
         const QString indent(column, u' ');
         if (!details.isEmpty())
             details += u'\n';
-        details += (u"  "_s + usage).leftJustified(column) + c.summary + u'\n';
-        for (const QString &line : c.help.split(u'\n'))
+        details += (u"  "_s + usage).leftJustified(column) + commandSummary(c) + u'\n';
+        for (const QString &line : commandText(c).split(u'\n'))
             details += line.isEmpty() ? u"\n"_s : indent + line + u'\n';
     }
 
@@ -33,9 +24,10 @@ QString completeHelp()
     // page has one list of commands; the list is found by the lines of its first and last command.
     const QString general = generalHelp();
     const QList<CommandInfo> &catalogue = commandCatalogue();
-    const qsizetype from = catalogue.isEmpty() ? -1 : general.indexOf(u"\n  "_s + usageOf(catalogue.first()));
+    const qsizetype from
+        = catalogue.isEmpty() ? -1 : general.indexOf(u"\n  "_s + commandUsage(catalogue.first()));
     const qsizetype lastLine
-        = catalogue.isEmpty() ? -1 : general.indexOf(u"\n  "_s + usageOf(catalogue.last()));
+        = catalogue.isEmpty() ? -1 : general.indexOf(u"\n  "_s + commandUsage(catalogue.last()));
     const qsizetype to = lastLine < 0 ? -1 : general.indexOf(u'\n', lastLine + 1);
     if (from < 0 || to < 0)
         return general + u'\n' + details;

@@ -75,6 +75,8 @@ QString figureName(CheckFigure figure)
 
 } // namespace
 
+// The help lines are not translated: Prometheus gathers a metric from many hosts, and its help is
+// one text whatever locale cron ran in.
 QList<MetricFamily> metricFamilies(const MonitorFigures &f, bool success)
 {
     QList<MetricFamily> out;
@@ -165,9 +167,11 @@ CheckResult checkResult(CheckFigure figure, const MonitorFigures &figures,
 
     if (figure == CheckFigure::ResponseTime) {
         result.status = thresholdStatus(figures.seconds, warning, critical);
-        result.text = u"answer in %1 s"_s.arg(formatPluginNumber(figures.seconds));
-        if (figures.version)
-            result.text += u": %1, version %2"_s.arg(figures.caption.value_or(QString()), *figures.version);
+        const QString seconds = formatPluginNumber(figures.seconds);
+        result.text = figures.version
+            ? CliMonitor::tr("answer in %1 s: %2, version %3")
+                  .arg(seconds, figures.caption.value_or(QString()), *figures.version)
+            : CliMonitor::tr("answer in %1 s").arg(seconds);
         result.perfData.append({ u"time"_s, figures.seconds, u"s"_s, w, c, 0.0, std::nullopt });
         return result;
     }
@@ -183,9 +187,9 @@ CheckResult checkResult(CheckFigure figure, const MonitorFigures &figures,
             }
         }
         result.status = thresholdStatus(double(count), warning, critical);
-        result.text = u"%1 running processes"_s.arg(count);
-        if (!running.isEmpty())
-            result.text += u": "_s + running.join(u", "_s);
+        result.text = running.isEmpty()
+            ? CliMonitor::tr("%1 running processes").arg(count)
+            : CliMonitor::tr("%1 running processes: %2").arg(count).arg(running.join(u", "_s));
         result.perfData.append({ u"processes"_s, double(count), QString(), w, c, 0.0, std::nullopt });
         result.perfData.append(time);
         return result;
@@ -200,9 +204,9 @@ CheckResult checkResult(CheckFigure figure, const MonitorFigures &figures,
         result.status = std::max(result.status, s);
         const QString entry = u"%1 %2"_s.arg(d.name).arg(n);
         if (s == PluginStatus::Critical)
-            alerting[0].append(entry + u" (critical)"_s);
+            alerting[0].append(entry + u' ' + CliMonitor::tr("(critical)"));
         else if (s == PluginStatus::Warning)
-            alerting[1].append(entry + u" (warning)"_s);
+            alerting[1].append(entry + u' ' + CliMonitor::tr("(warning)"));
         else
             alerting[2].append(entry);
         result.perfData.append({ (locked ? u"locked_"_s : u"unactualized_"_s) + escapeControls(d.name),
@@ -210,8 +214,9 @@ CheckResult checkResult(CheckFigure figure, const MonitorFigures &figures,
     }
     result.perfData.append(time);
     const QStringList all = alerting[0] + alerting[1] + alerting[2];
-    result.text = (locked ? u"locked records: "_s : u"unactualized records: "_s)
-        + (all.isEmpty() ? u"no database"_s : all.join(u", "_s));
+    const QString list = all.isEmpty() ? CliMonitor::tr("no database") : all.join(u", "_s);
+    result.text = locked ? CliMonitor::tr("locked records: %1").arg(list)
+                         : CliMonitor::tr("unactualized records: %1").arg(list);
     return result;
 }
 
@@ -222,26 +227,27 @@ QString CliMonitor::usageError(const CliOptions &options)
     const bool metrics = options.command->id == CommandId::Metrics;
     const bool check = options.command->id == CommandId::Check;
     if (!options.output.isEmpty() && !metrics)
-        return u"--output is an option of metrics"_s;
+        return tr("--output is an option of metrics");
     if ((!options.warning.isEmpty() || !options.critical.isEmpty()) && !check)
-        return u"--warning and --critical are options of check"_s;
+        return tr("--warning and --critical are options of check");
     if ((metrics || check) && options.format != OutputFormat::Text)
-        return u"%1 prints a format of its own: --format does not apply"_s.arg(options.command->name);
+        return tr("%1 prints a format of its own: --format does not apply").arg(options.command->name);
     if (metrics || check) {
         // A line break in a name would add lines to the request.
         for (const QString &name : options.args.mid(check ? 1 : 0))
             if (!isPrintableDatabaseName(name))
-                return u"the database name \"%1\" is empty or holds a line break or another control character"_s
+                return CliRunner::tr(
+                    "the database name \"%1\" is empty or holds a line break or another control character")
                     .arg(escapeControls(name));
     }
     if (!check)
         return {};
     const std::optional<CheckFigure> figure = checkFigure(options.args.value(0));
     if (!figure)
-        return u"FIGURE is locked, unactualized, processes or response-time, not \"%1\""_s.arg(
-            options.args.value(0));
+        return tr("FIGURE is locked, unactualized, processes or response-time, not \"%1\"")
+            .arg(options.args.value(0));
     if ((figure == CheckFigure::Processes || figure == CheckFigure::ResponseTime) && options.args.size() > 1)
-        return u"check %1 takes no database"_s.arg(options.args.at(0));
+        return tr("check %1 takes no database").arg(options.args.at(0));
     QString error;
     if (!options.warning.isEmpty() && !parseThresholdRange(options.warning, &error))
         return u"--warning: "_s + error;
@@ -313,11 +319,11 @@ void CliMonitor::readClients(CliRunner &r, MonitorFigures &figures)
 {
     if (!r.call([&](AnswerLines &a) { return r.m_engine.GetRegisteredClients(a); }))
         return;
-    if (!r.accepted(u"the server refused its list of registered clients"_s))
+    if (!r.accepted(CliRunner::tr("the server refused its list of registered clients")))
         return;
     const auto clients = ClientList::parseRegisteredClients(r.m_answer);
     if (!clients) {
-        r.fail(Exit::Failed, u"the server's list of registered clients is damaged"_s);
+        r.fail(Exit::Failed, CliRunner::tr("the server's list of registered clients is damaged"));
         return;
     }
     qint64 others = 0;
@@ -389,7 +395,7 @@ bool CliMonitor::printOutput(CliRunner &r)
                 = r.m_exit == Exit::Failed ? PluginStatus::Critical : PluginStatus::Unknown;
             QString text = r.m_error;
             if (!r.m_returnCode.isEmpty())
-                text += u" (return code %1)"_s.arg(r.m_returnCode);
+                text += u' ' + CliRunner::tr("(return code %1)").arg(r.m_returnCode);
             line = pluginStatusLine(ServiceName, status, escapeControls(text), {});
             r.m_exit = int(status);
         }
@@ -407,9 +413,9 @@ bool CliMonitor::printOutput(CliRunner &r)
     QString error;
     if (r.m_options.output.isEmpty()) {
         if (!writeStandardOutput(text, &error))
-            r.fail(Exit::WriteFailed, u"cannot write to standard output: "_s + error);
+            r.fail(Exit::WriteFailed, CliRunner::tr("cannot write to standard output: %1").arg(error));
     } else if (!replaceFile(r.m_options.output, text, &error)) {
-        r.fail(Exit::WriteFailed, u"cannot write %1: %2"_s.arg(r.m_options.output, error));
+        r.fail(Exit::WriteFailed, tr("cannot write %1: %2").arg(r.m_options.output, error));
     }
     return false;
 }

@@ -4,6 +4,7 @@
 #include "formats/Exposition.h"
 #include "formats/PluginOutput.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -61,6 +62,8 @@ CheckResult checkResult(CheckFigure figure, const MonitorFigures &figures,
 // output (the exposition; the plugin's status line), whatever became of the exchange.
 class CliMonitor
 {
+    Q_DECLARE_TR_FUNCTIONS(CliMonitor)
+
 public:
     static inline const QString ServiceName = QStringLiteral("TULVA");
 

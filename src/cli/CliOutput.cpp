@@ -1,5 +1,6 @@
 #include "CliOutput.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,12 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The translation context of this file's texts.
+class CliOutput
+{
+    Q_DECLARE_TR_FUNCTIONS(CliOutput)
+};
 
 QString cell(const QStringList &row, qsizetype i)
 {
@@ -215,7 +222,7 @@ bool writeStandardOutput(const QByteArray &bytes, QString *reason)
         return true;
     const int error = errno;
     if (reason)
-        *reason = error != 0 ? qt_error_string(error) : u"write error"_s;
+        *reason = error != 0 ? qt_error_string(error) : CliOutput::tr("write error");
     return false;
 }
 

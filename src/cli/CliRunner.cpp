@@ -135,7 +135,7 @@ int CliRunner::run()
         if (m_interrupted) {
             // The server may have registered us before the answer was given up.
             m_registered = true;
-            fail(Exit::Interrupted, u"interrupted"_s);
+            fail(Exit::Interrupted, tr("interrupted"));
         }
         logout();
         printReport();
@@ -144,7 +144,7 @@ int CliRunner::run()
     if (commandAllowed())
         m_exit = dispatch();
     if (m_interrupted || Terminal::interrupted())
-        fail(Exit::Interrupted, u"interrupted"_s);
+        fail(Exit::Interrupted, tr("interrupted"));
     logout();
     printReport();
     return m_exit;
@@ -157,13 +157,13 @@ bool CliRunner::checkLocalInput()
     const CommandId id = m_options.command->id;
     if (takesDatabaseName(id) && !isPrintableDatabaseName(m_options.args.at(0))) {
         fail(Exit::Usage,
-            u"the database name \"%1\" is empty or holds a line break or another control character"_s.arg(
-                m_options.args.at(0)));
+            tr("the database name \"%1\" is empty or holds a line break or another control character")
+                .arg(m_options.args.at(0)));
         return false;
     }
     QString bad;
     if (id == CommandId::UnlockRecords && !parseMfnArguments(m_options.args.mid(1), &m_mfns, &bad)) {
-        fail(Exit::Usage, u"\"%1\" is not an MFN (a whole number from 1)"_s.arg(bad));
+        fail(Exit::Usage, tr("\"%1\" is not an MFN (a whole number from 1)").arg(bad));
         return false;
     }
     if (id == CommandId::AccountsExport)
@@ -181,15 +181,15 @@ bool CliRunner::checkExportTarget(const QString &path)
     // Links are followed: a link to a directory is a directory here.
     if (path.isEmpty() || target.isDir()) {
         fail(Exit::Usage,
-            u"%1 is a directory: give the name of the file to write the accounts to"_s.arg(path));
+            tr("%1 is a directory: give the name of the file to write the accounts to").arg(path));
         return false;
     }
     if (target.exists() && !target.isFile()) {
-        fail(Exit::Usage, u"%1 is not a regular file"_s.arg(path));
+        fail(Exit::Usage, tr("%1 is not a regular file").arg(path));
         return false;
     }
     if (!target.exists() && !target.absoluteDir().exists()) {
-        fail(Exit::Usage, u"cannot write %1: there is no directory %2"_s.arg(path, target.absolutePath()));
+        fail(Exit::Usage, tr("cannot write %1: there is no directory %2").arg(path, target.absolutePath()));
         return false;
     }
     return true;
@@ -200,14 +200,14 @@ bool CliRunner::readImportFile(const QString &path)
     QByteArray bytes;
     QString error;
     if (!readFileUpTo(path, AccountFile::MaxSize, &bytes, &error)) {
-        fail(Exit::Usage, u"cannot read "_s + error);
+        fail(Exit::Usage, tr("cannot read %1").arg(error));
         return false;
     }
     AccountFile::Problem problem;
     auto entries = AccountFile::parse(bytes, &problem);
     wipe(bytes);
     if (!entries) {
-        fail(Exit::Usage, u"%1, строка %2: %3"_s.arg(path).arg(problem.line).arg(problem.reason));
+        fail(Exit::Usage, tr("%1, line %2: %3").arg(path).arg(problem.line).arg(problem.reason));
         return false;
     }
     m_importEntries = std::move(*entries);
@@ -222,11 +222,11 @@ bool CliRunner::prepareConnection()
         // Without the settings file every key has its default, but a file that is there and
         // cannot be read must not quietly send the login elsewhere.
         if (!error.isEmpty()) {
-            fail(Exit::Usage, u"cannot read the settings file "_s + error);
+            fail(Exit::Usage, tr("cannot read the settings file %1").arg(error));
             return false;
         }
         if (!m_options.config.isEmpty()) {
-            fail(Exit::Usage, u"cannot read the settings file %1: файл не найден"_s.arg(path));
+            fail(Exit::Usage, tr("cannot read the settings file %1: no such file").arg(path));
             return false;
         }
     }
@@ -253,12 +253,13 @@ bool CliRunner::prepareConnection()
     }
     // The engine would take a port it cannot use as 6666, and send the password there.
     if (!parsePortNumber(m_port, &m_port)) {
-        fail(Exit::Usage,
-            m_port == settingsPort
-                ? u"ServerPort=%1 in %2 is no port number: give a whole number from 1 to 65535 (or --server "
-                  "HOST:PORT)"_s.arg(m_port, path)
-                : u"the port \"%1\" of --server %2 is no port number from 1 to 65535"_s.arg(
-                    m_port, m_options.server));
+        const QString problem = m_port == settingsPort
+            ? tr("ServerPort=%1 in %2 is no port number: give a whole number from 1 to 65535 (or --server "
+                 "HOST:PORT)")
+                  .arg(m_port, path)
+            : tr("the port \"%1\" of --server %2 is no port number from 1 to 65535")
+                  .arg(m_port, m_options.server);
+        fail(Exit::Usage, problem);
         return false;
     }
     m_engine.setMaxAnswerSize(m_options.maxAnswerBytes > 0
@@ -271,7 +272,7 @@ bool CliRunner::prepareConnection()
     if (user.isEmpty())
         user = m_settings.readString(LocalIniSection, u"CLIENTNAME"_s, QString());
     if (user.isEmpty()) {
-        fail(Exit::Usage, u"no user name: give --user NAME or USERNAME in the settings file"_s);
+        fail(Exit::Usage, tr("no user name: give --user NAME or USERNAME in the settings file"));
         return false;
     }
     m_userName = upperCp1251(user);
@@ -280,11 +281,11 @@ bool CliRunner::prepareConnection()
     if (Terminal::takeSecretVariable("TULVA_PASSWORD", &m_password))
         return true;
     if (!Terminal::stdinIsTerminal()) {
-        fail(Exit::Usage, u"no password: set TULVA_PASSWORD or run on a terminal to be asked"_s);
+        fail(Exit::Usage, tr("no password: set TULVA_PASSWORD or run on a terminal to be asked"));
         return false;
     }
-    if (!Terminal::readSecretLine(u"Password for %1 at %2: "_s.arg(m_userName, m_host), &m_password)) {
-        fail(Exit::Usage, u"no password given"_s);
+    if (!Terminal::readSecretLine(tr("Password for %1 at %2: ").arg(m_userName, m_host), &m_password)) {
+        fail(Exit::Usage, tr("no password given"));
         return false;
     }
     return true;
@@ -301,17 +302,18 @@ bool CliRunner::login()
     if (result != OpResult::Accepted) {
         // Which server did not answer: with several servers that is the first thing to know.
         const QString server = m_host + u':' + m_port;
-        QString text = m_timedOut
-            ? u"Сервер недоступен. (%1: no answer within %2 s)"_s.arg(server).arg(m_options.timeoutSeconds)
-            : u"Сервер недоступен. (%1)"_s.arg(server);
+        QString text = u"Сервер недоступен. "_s
+            + (m_timedOut ? tr("(%1: no answer within %2 s)").arg(server).arg(m_options.timeoutSeconds)
+                          : u"(%1)"_s.arg(server));
         // The engine's own reason (an answer too large, a damaged one) says more than "unreachable".
         if (!m_timedOut && !m_question.isEmpty())
             text += u"\n"_s + m_question;
         if (!m_serverNote.isEmpty())
             text += u"\n"_s + m_serverNote;
         if (m_tunnel && !m_tunnel->isOpen() && !m_tunnel->lastError().isEmpty())
-            text += u"\nThe SSH tunnel through %1 did not open: %2"_s.arg(
-                m_tunnel->spec().sshHost, m_tunnel->lastError());
+            text += u'\n'
+                + tr("The SSH tunnel through %1 did not open: %2")
+                      .arg(m_tunnel->spec().sshHost, m_tunnel->lastError());
         fail(Exit::Failed, text);
         return false;
     }
@@ -375,7 +377,7 @@ bool CliRunner::commandAllowed()
         const int value = m_profile.readInteger(LocalIniSection, key, 1);
         if ((value & 0xFF) == 0) {
             fail(Exit::Refused,
-                u"the profile of %1 does not allow this command (%2=%3)"_s.arg(m_userName, key).arg(value));
+                tr("the profile of %1 does not allow this command (%2=%3)").arg(m_userName, key).arg(value));
             return false;
         }
     }
@@ -386,7 +388,7 @@ bool CliRunner::call(const std::function<int(AnswerLines &)> &operation)
 {
     if (Terminal::interrupted() && m_cancelOnInterrupt) {
         m_interrupted = true;
-        fail(Exit::Interrupted, u"interrupted"_s);
+        fail(Exit::Interrupted, tr("interrupted"));
         return false;
     }
     m_exchangeTimeoutMs = m_options.timeoutSeconds * 1000;
@@ -394,12 +396,13 @@ bool CliRunner::call(const std::function<int(AnswerLines &)> &operation)
     m_question.clear();
     const int result = operation(m_answer);
     if (m_interrupted) {
-        fail(Exit::Interrupted, u"interrupted"_s);
+        fail(Exit::Interrupted, tr("interrupted"));
         return false;
     }
     if (m_timedOut) {
         fail(Exit::Failed,
-            u"Связь с сервером ТУЛВА64 прервана. (no answer within %1 s)"_s.arg(m_options.timeoutSeconds));
+            u"Связь с сервером ТУЛВА64 прервана. "_s
+                + tr("(no answer within %1 s)").arg(m_options.timeoutSeconds));
         return false;
     }
     if (result == OpResult::Busy) {
@@ -447,7 +450,7 @@ bool CliRunner::accepted(const QString &refusal)
 {
     if (returnCodeOk(m_answer))
         return true;
-    fail(Exit::Refused, refusal, m_answer.isEmpty() ? u"(empty answer)"_s : m_answer.first());
+    fail(Exit::Refused, refusal, m_answer.isEmpty() ? tr("(empty answer)") : m_answer.first());
     return false;
 }
 
@@ -475,7 +478,7 @@ bool CliRunner::listedDatabase(const QString &typed, DatabaseListEntry *entry)
         return false;
     const qsizetype row = findDatabase(entries, typed);
     if (row < 0) {
-        fail(Exit::Refused, u"the server's database list has no database %1"_s.arg(typed));
+        fail(Exit::Refused, tr("the server's database list has no database %1").arg(typed));
         return false;
     }
     *entry = entries.at(row);
@@ -512,7 +515,7 @@ bool CliRunner::loadProcesses(QList<QStringList> *rows)
 {
     if (!call([&](AnswerLines &a) { return m_engine.GetProcessList(a); }))
         return false;
-    if (!accepted(u"the server refused its process list"_s))
+    if (!accepted(tr("the server refused its process list")))
         return false;
     *rows = parseProcessList(m_answer).rows;
     return true;
@@ -563,10 +566,10 @@ bool CliRunner::writeOutput(const QByteArray &bytes)
     QString reason;
     if (writeStandardOutput(bytes, &reason))
         return true;
-    QString text = u"tulvaa-cli: cannot write to standard output: "_s + reason;
+    QString text = u"tulvaa-cli: "_s + tr("cannot write to standard output: %1").arg(reason);
     // Scripts must not take a lost report for a command that was not carried out.
     if (m_exit == Exit::Done)
-        text += u" (the command itself was carried out)"_s;
+        text += u' ' + tr("(the command itself was carried out)");
     writeErr(text + u'\n');
     if (m_exit == Exit::Done)
         m_exit = Exit::WriteFailed;
@@ -595,7 +598,7 @@ void CliRunner::printReport()
     if (m_exit != Exit::Done && !m_error.isEmpty()) {
         QString text = u"tulvaa-cli: "_s + m_error;
         if (!m_returnCode.isEmpty())
-            text += u" (return code %1)"_s.arg(m_returnCode);
+            text += u' ' + tr("(return code %1)").arg(m_returnCode);
         // Our own texts may run over lines; whatever the server put into a line is escaped.
         QStringList lines = text.split(u'\n');
         for (QString &line : lines)
@@ -720,7 +723,7 @@ int CliRunner::cmdProcesses()
 {
     if (!call([&](AnswerLines &a) { return m_engine.GetProcessList(a); }))
         return m_exit;
-    if (!accepted(u"the server refused its process list"_s))
+    if (!accepted(tr("the server refused its process list")))
         return m_exit;
     m_report.table = processTable(parseProcessList(m_answer));
     return Exit::Done;
@@ -737,18 +740,18 @@ int CliRunner::cmdStop()
         if (rows.at(r).value(0) == number)
             row = r;
     if (row == 0)
-        return fail(Exit::Usage, u"process %1 is the server itself and cannot be stopped"_s.arg(number));
+        return fail(Exit::Usage, tr("process %1 is the server itself and cannot be stopped").arg(number));
     if (row < 0)
-        return fail(Exit::Refused, u"the server lists no process %1"_s.arg(number));
+        return fail(Exit::Refused, tr("the server lists no process %1").arg(number));
     const QStringList &p = rows.at(row);
     const QString code = ProcessCommandCode(p.value(ProcessColumn::Name));
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
     if (!call([&](AnswerLines &a) { return result = m_engine.StopProcess(p.value(3), code, p.value(0), a); })
-        || !accepted(u"the server did not stop process %1"_s.arg(number)))
+        || !accepted(tr("the server did not stop process %1").arg(number)))
         return settle(
             result, attempts, [&] { return ChangeCheck::processStopped(m_engine, number, p.value(3)); });
-    m_report.messages << u"Process %1 (%2) stopped."_s.arg(number, p.value(6));
+    m_report.messages << tr("Process %1 (%2) stopped.").arg(number, p.value(6));
     return Exit::Done;
 }
 
@@ -756,11 +759,11 @@ int CliRunner::cmdClients()
 {
     if (!call([&](AnswerLines &a) { return m_engine.GetRegisteredClients(a); }))
         return m_exit;
-    if (!accepted(u"the server refused its list of registered clients"_s))
+    if (!accepted(tr("the server refused its list of registered clients")))
         return m_exit;
     const auto clients = ClientList::parseRegisteredClients(m_answer);
     if (!clients)
-        return fail(Exit::Failed, u"the server's list of registered clients is damaged"_s);
+        return fail(Exit::Failed, tr("the server's list of registered clients is damaged"));
     m_report.fields << field(u"requests"_s, Msg(1365), clients->requestCounter);
     m_report.table = registeredClientsTable(*clients);
     return Exit::Done;
@@ -770,13 +773,13 @@ int CliRunner::cmdUnregister()
 {
     const QString id = m_options.args.at(0);
     if (id == m_engine.clientId())
-        return fail(Exit::Usage, u"%1 is this program's own registration"_s.arg(id));
+        return fail(Exit::Usage, tr("%1 is this program's own registration").arg(id));
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
     if (!call([&](AnswerLines &a) { return result = m_engine.DeleteRegisteredClient(id, a); })
-        || !accepted(u"the server did not remove the registration of client %1"_s.arg(id)))
+        || !accepted(tr("the server did not remove the registration of client %1").arg(id)))
         return settle(result, attempts, [&] { return ChangeCheck::registrationRemoved(m_engine, id); });
-    m_report.messages << u"Registration of client %1 removed."_s.arg(id);
+    m_report.messages << tr("Registration of client %1 removed.").arg(id);
     return Exit::Done;
 }
 
@@ -786,7 +789,7 @@ int CliRunner::cmdClear()
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
     if (!call([&](AnswerLines &a) { return result = m_engine.ClearDatabase(db, a); })
-        || !accepted(u"the server did not clear database %1"_s.arg(db)))
+        || !accepted(tr("the server did not clear database %1").arg(db)))
         return settle(result, attempts, [&] { return ChangeCheck::databaseCleared(m_engine, db); });
     m_report.messages << db + u" - "_s + Msg(456);
     return Exit::Done;
@@ -806,11 +809,11 @@ int CliRunner::cmdActualize()
         return fail(Exit::Refused, Msg(429));
     if (!call([&](AnswerLines &a) { return m_engine.ActualizeDatabase(db, 0, a); }))
         return m_exit;
-    if (!accepted(u"the server did not actualize database %1"_s.arg(db)))
+    if (!accepted(tr("the server did not actualize database %1").arg(db)))
         return m_exit;
     if (!readDatabaseState(db, &s))
         return m_exit;
-    m_report.messages << u"Database %1 actualized."_s.arg(db);
+    m_report.messages << tr("Database %1 actualized.").arg(db);
     m_report.fields << numberField(u"unactualized"_s, Msg(467), s.unactualizedMfns.size());
     return Exit::Done;
 }
@@ -856,11 +859,11 @@ int CliRunner::cmdUnlockRecords()
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
     if (!call([&](AnswerLines &a) { return result = m_engine.UnlockRecords(db, mfns, a); })
-        || !accepted(u"the server did not unlock the records"_s))
+        || !accepted(tr("the server did not unlock the records")))
         return settle(result, attempts, [&] { return ChangeCheck::recordsUnlocked(m_engine, db, mfns); });
     if (!readDatabaseState(db, &s))
         return m_exit;
-    m_report.messages << u"Records unlocked."_s;
+    m_report.messages << tr("Records unlocked.");
     m_report.fields << numberField(u"locked_records"_s, Msg(842), s.lockedMfns.size());
     return Exit::Done;
 }
@@ -916,8 +919,9 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
             // The job is the server's now: it goes on, and a later run or the workstation can
             // follow it in the process list.
             return fail(Exit::JobStillRunning,
-                u"the job %1 on database %2 still runs after %3 s (--job-timeout); it is left running on "
-                "the server"_s.arg(kind.processName, dbName)
+                tr("the job %1 on database %2 still runs after %3 s (--job-timeout); it is left running on "
+                   "the server")
+                    .arg(kind.processName, dbName)
                     .arg(m_options.jobTimeoutSeconds));
         }
         if (Terminal::interrupted() || m_exit == Exit::Interrupted) {
@@ -931,14 +935,16 @@ int CliRunner::runJob(int watchKind, const QString &dbName, const std::function<
                 const QStringList &p = rows.at(row);
                 m_engine.StopProcess(p.value(3), code, p.value(0), m_answer);
                 writeErr(returnCodeOk(m_answer)
-                        ? u"tulvaa-cli: the job %1 was stopped\n"_s.arg(kind.processName)
-                        : u"tulvaa-cli: the job %1 could not be stopped\n"_s.arg(kind.processName));
+                        ? u"tulvaa-cli: "_s + tr("the job %1 was stopped").arg(kind.processName) + u'\n'
+                        : u"tulvaa-cli: "_s + tr("the job %1 could not be stopped").arg(kind.processName)
+                            + u'\n');
             } else {
-                writeErr(
-                    u"tulvaa-cli: the job %1 cannot be stopped from here; it goes on on the server\n"_s.arg(
-                        kind.processName));
+                writeErr(u"tulvaa-cli: "_s
+                    + tr("the job %1 cannot be stopped from here; it goes on on the server")
+                          .arg(kind.processName)
+                    + u'\n');
             }
-            return fail(Exit::Interrupted, u"interrupted"_s);
+            return fail(Exit::Interrupted, tr("interrupted"));
         }
         m_engine.ClearResourceCache();
         if (!call(
@@ -1013,7 +1019,7 @@ int CliRunner::cmdDeleteDb()
     if (!readDatabaseList(&entries))
         return m_exit;
     if (findDatabase(entries, name) >= 0)
-        return fail(Exit::Refused, u"database %1 is still in the server's database list"_s.arg(name));
+        return fail(Exit::Refused, tr("database %1 is still in the server's database list").arg(name));
     return Exit::Done;
 }
 
@@ -1022,13 +1028,13 @@ int CliRunner::cmdAccountsExport()
     const QString path = m_options.args.at(0);
     if (!call([&](AnswerLines &a) { return m_engine.GetClientList(a); }))
         return m_exit;
-    if (!accepted(u"the server refused its client list"_s))
+    if (!accepted(tr("the server refused its client list")))
         return m_exit;
     QString error;
     const auto table = ClientList::parseAccountTable(m_answer, &error);
     // A backup that misses accounts would remove them when it is restored.
     if (!table)
-        return fail(Exit::Failed, u"the server's client list is incomplete: "_s + error);
+        return fail(Exit::Failed, tr("the server's client list is incomplete: %1").arg(error));
     m_answer.clear();
     QList<ClientList::Account> accounts = ClientList::accountsFromRows(table->rows, table->passwords);
     QByteArray text;
@@ -1042,7 +1048,7 @@ int CliRunner::cmdAccountsExport()
         const bool written = writeStandardOutput(text, &error);
         wipe(text);
         if (!written)
-            return fail(Exit::WriteFailed, u"cannot write to standard output: "_s + error);
+            return fail(Exit::WriteFailed, tr("cannot write to standard output: %1").arg(error));
     } else {
         QSaveFile file(path);
         // The file holds passwords: readable by its owner only from its first byte on. Every
@@ -1055,20 +1061,21 @@ int CliRunner::cmdAccountsExport()
             const QString reason = file.errorString();
             file.cancelWriting();
             return fail(Exit::WriteFailed,
-                u"cannot write %1: %2 (nothing was written; an existing file is left as it was)"_s.arg(
-                    path, reason));
+                tr("cannot write %1: %2 (nothing was written; an existing file is left as it was)")
+                    .arg(path, reason));
         }
-        m_report.messages << u"%1 accounts written to %2."_s.arg(accounts.size()).arg(path);
+        m_report.messages << tr("%1 accounts written to %2.").arg(accounts.size()).arg(path);
         m_report.fields << field(u"file"_s, QString(), path)
                         << numberField(u"accounts"_s, QString(), accounts.size());
         if (m_options.format == OutputFormat::Text)
             m_report.fields.clear();
     }
     if (!importable)
-        writeErr(
-            escapeControls(u"tulvaa-cli: warning: accounts import will refuse this list until the account "
-                           "is edited in the workstation: line %1: %2"_s.arg(problem.line)
-                               .arg(problem.reason))
+        writeErr(escapeControls(u"tulvaa-cli: "_s
+                     + tr("warning: accounts import will refuse this list until the account is edited in the "
+                          "workstation: line %1: %2")
+                           .arg(problem.line)
+                           .arg(problem.reason))
             + u'\n');
     return Exit::Done;
 }
@@ -1082,36 +1089,37 @@ int CliRunner::cmdAccountsImport()
     const QStringList lines = ClientList::buildClientListText(wanted, defaults);
     if (!call([&](AnswerLines &a) { return m_engine.GetClientList(a); }))
         return m_exit;
-    if (!accepted(u"the server refused its client list"_s))
+    if (!accepted(tr("the server refused its client list")))
         return m_exit;
     QString error;
     const auto table = ClientList::parseAccountTable(m_answer, &error);
     if (!table)
-        return fail(Exit::Failed, u"the server's client list is incomplete: "_s + error);
+        return fail(Exit::Failed, tr("the server's client list is incomplete: %1").arg(error));
     m_answer.clear();
+    const QList<Column> changeColumns{ { u"change"_s, u"±"_s }, { u"name"_s, tr("NAME") },
+        { u"what"_s, QString() } };
     const QList<AccountChange> changes
         = accountChanges(ClientList::accountsFromRows(table->rows, table->passwords), wanted);
     if (changes.isEmpty()) {
         // Nothing is sent: the same accounts in another order are no change worth a save.
-        m_report.messages << u"The server's accounts already match %1; nothing to write."_s.arg(path);
+        m_report.messages << tr("The server's accounts already match %1; nothing to write.").arg(path);
         if (m_options.format == OutputFormat::Json) {
             m_report.table.key = u"changes"_s;
-            m_report.table.columns
-                = { { u"change"_s, u"±"_s }, { u"name"_s, u"Имя"_s }, { u"what"_s, QString() } };
+            m_report.table.columns = changeColumns;
         }
         return Exit::Done;
     }
     m_report.table.key = u"changes"_s;
-    m_report.table.columns = { { u"change"_s, u"±"_s }, { u"name"_s, u"Имя"_s }, { u"what"_s, QString() } };
+    m_report.table.columns = changeColumns;
     for (const AccountChange &c : changes)
         m_report.table.rows.append({ QString(c.kind), c.name, c.what });
     if (!m_options.yes)
         return fail(
-            Exit::Usage, u"nothing written: add --yes to replace the server's accounts with %1"_s.arg(path));
+            Exit::Usage, tr("nothing written: add --yes to replace the server's accounts with %1").arg(path));
     const ChangeCheck::Attempts attempts(m_engine);
     int result = OpResult::Failed;
     if (!call([&](AnswerLines &a) { return result = m_engine.SaveClientList(lines, a); })
-        || !accepted(u"the server did not save the client list"_s))
+        || !accepted(tr("the server did not save the client list")))
         return settle(
             result, attempts, [&] { return ChangeCheck::clientListSaved(m_engine, lines, iniDefaults()); });
     m_report.messages << u"Список клиентов для доступа к серверу сохранен успешно"_s;
@@ -1122,7 +1130,7 @@ int CliRunner::cmdRestart()
 {
     if (!call([&](AnswerLines &a) { return m_engine.RestartServer(a); }))
         return m_exit;
-    if (!accepted(u"the server did not restart"_s))
+    if (!accepted(tr("the server did not restart")))
         return m_exit;
     m_report.messages << u"Сервер перестартован успешно."_s;
     return Exit::Done;

@@ -10,6 +10,7 @@
 #include "exchange/SshTunnel.h"
 #include "shell/IniDocument.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
@@ -24,6 +25,8 @@ struct MonitorFigures;
 // the report goes to standard output, errors and progress to standard error.
 class CliRunner : private ExchangeWindow
 {
+    Q_DECLARE_TR_FUNCTIONS(CliRunner)
+
 public:
     explicit CliRunner(const CliOptions &options);
     int run();

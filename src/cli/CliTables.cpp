@@ -2,11 +2,18 @@
 
 #include "shell/TextRules.h"
 
+#include <QCoreApplication>
 #include <QHash>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The translation context of this file's texts.
+class CliTables
+{
+    Q_DECLARE_TR_FUNCTIONS(CliTables)
+};
 
 Table makeTable(
     const QString &key, const QStringList &keys, const QStringList &titles, QList<QStringList> rows)
@@ -92,9 +99,9 @@ QList<AccountChange> accountChanges(
         const ClientList::Account &old = current.at(i);
         QStringList what;
         if (old.name != a.name)
-            what.append(u"name %1 -> %2"_s.arg(old.name, a.name));
+            what.append(CliTables::tr("name %1 -> %2").arg(old.name, a.name));
         if (old.password != a.password)
-            what.append(u"password"_s);
+            what.append(CliTables::tr("password"));
         for (int w = 0; w < ClientList::WorkstationCount; ++w)
             if (old.ini.at(w) != a.ini.at(w))
                 what.append(u"%1: \"%2\" -> \"%3\""_s.arg(QChar(ClientList::WorkstationLetters.at(w)))

@@ -1,4 +1,5 @@
 #include "CliArgs.h"
+#include "CliLanguage.h"
 #include "CliManual.h"
 #include "CliMonitor.h"
 #include "CliRunner.h"
@@ -13,11 +14,28 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+// The translation context of the few texts of start-up.
+class CliMain
+{
+    Q_DECLARE_TR_FUNCTIONS(CliMain)
+};
+
+void printError(const QString &text)
+{
+    std::fputs((u"tulvaa-cli: "_s + text + u'\n').toLocal8Bit().constData(), stderr);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     disableCoreDumps();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"tulvaa-cli"_s);
+    // A missing translation is no reason to refuse the work: the texts are then English.
+    installCliTranslations();
 
     const QStringList arguments = app.arguments().mid(1);
     const ParsedCommandLine parsed = parseCommandLine(arguments);
@@ -27,7 +45,7 @@ int main(int argc, char *argv[])
                                                     : generalHelp();
         QString reason;
         if (!writeStandardOutput(help.toLocal8Bit(), &reason)) {
-            std::fprintf(stderr, "tulvaa-cli: cannot write to standard output: %s\n", qUtf8Printable(reason));
+            printError(CliMain::tr("cannot write to standard output: %1").arg(reason));
             return Exit::WriteFailed;
         }
         return Exit::Done;
@@ -43,17 +61,17 @@ int main(int argc, char *argv[])
             std::fputs(CliMonitor::usageErrorLine(usage).toUtf8().constData(), stdout);
             return Exit::Usage;
         }
-        std::fprintf(stderr, "tulvaa-cli: %s\nTry tulvaa-cli --help.\n", qUtf8Printable(usage));
+        printError(usage + u'\n' + CliMain::tr("Try tulvaa-cli --help."));
         return Exit::Usage;
     }
     if (!TextCodec::available()) {
-        std::fputs("tulvaa-cli: this Qt cannot convert Windows-1251 text\n", stderr);
+        printError(CliMain::tr("this Qt cannot convert Windows-1251 text"));
         return Exit::Failed;
     }
     // The workstation's own texts, built in, so that the tool runs from any directory.
     QString error;
     if (!Messages::loadFile(u":/tulvaa-cli/TULVAMSG.TXT"_s, &MessageList, &error)) {
-        std::fprintf(stderr, "tulvaa-cli: %s\n", qUtf8Printable(error));
+        printError(error);
         return Exit::Failed;
     }
     CliRunner runner(parsed.options);

@@ -227,8 +227,10 @@ void TWaitForm::showOnTop()
     // Input reaches only the top modal window and its own windows; a request made from a modal
     // dialog (or while a message box is open) would leave this window deaf. So the window is
     // application-modal itself whenever another modal window runs, and never has a Qt parent.
+    // Once this window is the top modal one itself, the window beneath it still runs: it stays
+    // modal, else it would drop back to being blocked by that window on every other tick.
     QWidget *modal = QApplication::activeModalWidget();
-    const bool needModal = !m_engine->waitNoModal() || (modal && modal != this);
+    const bool needModal = !m_engine->waitNoModal() || modal != nullptr;
     if (isVisible() && (windowModality() == Qt::ApplicationModal) == needModal)
         return;
     if (isVisible())

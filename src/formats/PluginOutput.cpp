@@ -1,5 +1,6 @@
 #include "PluginOutput.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -47,8 +48,9 @@ bool ThresholdRange::alerts(double value) const
 std::optional<ThresholdRange> parseThresholdRange(const QString &text, QString *error)
 {
     const auto refuse = [&](const QString &why) {
-        *error
-            = u"\"%1\" is no threshold range (%2; examples: 10, 10:, ~:10, 10:20, @10:20)"_s.arg(text, why);
+        *error = QCoreApplication::translate(
+            "PluginOutput", "\"%1\" is no threshold range (%2; examples: 10, 10:, ~:10, 10:20, @10:20)")
+                     .arg(text, why);
         return std::nullopt;
     };
     ThresholdRange range;
@@ -59,7 +61,7 @@ std::optional<ThresholdRange> parseThresholdRange(const QString &text, QString *
         rest.remove(0, 1);
     }
     if (rest.isEmpty())
-        return refuse(u"it is empty"_s);
+        return refuse(QCoreApplication::translate("PluginOutput", "it is empty"));
     const qsizetype colon = rest.indexOf(u':');
     QString startText;
     QString endText = rest;
@@ -74,19 +76,19 @@ std::optional<ThresholdRange> parseThresholdRange(const QString &text, QString *
     } else if (const auto v = rangeNumber(startText)) {
         range.start = v;
     } else {
-        return refuse(u"\"%1\" is not a number"_s.arg(startText));
+        return refuse(QCoreApplication::translate("PluginOutput", "\"%1\" is not a number").arg(startText));
     }
     if (endText.isEmpty()) {
         if (colon < 0)
-            return refuse(u"the end is missing"_s);
+            return refuse(QCoreApplication::translate("PluginOutput", "the end is missing"));
         range.end.reset();
     } else if (const auto v = rangeNumber(endText)) {
         range.end = v;
     } else {
-        return refuse(u"\"%1\" is not a number"_s.arg(endText));
+        return refuse(QCoreApplication::translate("PluginOutput", "\"%1\" is not a number").arg(endText));
     }
     if (range.start && range.end && *range.start > *range.end)
-        return refuse(u"the start is above the end"_s);
+        return refuse(QCoreApplication::translate("PluginOutput", "the start is above the end"));
     return range;
 }
 

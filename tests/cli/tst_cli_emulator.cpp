@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -414,11 +413,9 @@ void TestCliEmulator::loginRefusals()
     // With the places taken, the next login is refused.
     m_sim.reset();
     QDir(m_dir->filePath(u"state"_s)).removeRecursively();
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 control = probe.serverPort();
-    probe.close();
-    startSim({ u"--job-seconds"_s, u"30"_s, u"--control-port"_s, QString::number(control) });
+    startSim({ u"--job-seconds"_s, u"30"_s, u"--control-port"_s, u"0"_s });
+    const quint16 control = m_sim->controlPort();
+    QVERIFY(control > 0);
     auto job = startCli({ u"reorganize-master"_s, u"IBIS"_s });
     QTRY_VERIFY_WITH_TIMEOUT(processes().size() == 2, 20000);
     QTcpSocket socket;
@@ -455,10 +452,7 @@ void TestCliEmulator::profileDisablesCommands()
 void TestCliEmulator::connectionFailures()
 {
     // Nothing listens there.
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 closedPort = probe.serverPort();
-    probe.close();
+    const quint16 closedPort = closedLoopbackPort();
     CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort), u"version"_s });
     QCOMPARE(r.exit, 2);
     // Which server did not answer is said.
@@ -595,11 +589,9 @@ void TestCliEmulator::ctrlCDuringTheLogin()
 #ifndef Q_OS_UNIX
     QSKIP("sends SIGINT");
 #else
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 control = probe.serverPort();
-    probe.close();
-    startSim({ u"--fault"_s, u"A:hang:1"_s, u"--control-port"_s, QString::number(control) });
+    startSim({ u"--fault"_s, u"A:hang:1"_s, u"--control-port"_s, u"0"_s });
+    const quint16 control = m_sim->controlPort();
+    QVERIFY(control > 0);
     auto run = startCli({ u"version"_s });
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, control);
@@ -688,7 +680,7 @@ void TestCliEmulator::accountsBackupAndRestore()
     bad.close();
     r = cli({ u"accounts"_s, u"import"_s, bad.fileName(), u"--yes"_s });
     QCOMPARE(r.exit, 3);
-    QVERIFY2(r.err.contains(bad.fileName() + u", строка 3: список обрывается внутри клиента"_s),
+    QVERIFY2(r.err.contains(bad.fileName() + u", line 3: the list breaks off inside a client"_s),
         qPrintable(r.err));
     QCOMPARE(registeredIds(), QStringList());
 }
@@ -730,14 +722,6 @@ std::unique_ptr<ScriptedServer> TestCliEmulator::scriptedServer(const QByteArray
 }
 
 namespace {
-
-quint16 closedPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost))
-        return 1;
-    return probe.serverPort();
-}
 
 QByteArray fileBytes(const QString &path)
 {
@@ -814,8 +798,8 @@ void TestCliEmulator::exportRefusesADirectory()
     const auto dirMode = QFileInfo(dir).permissions();
     const auto workMode = QFileInfo(m_dir->path()).permissions();
     // Nothing listens: the refusal must come before the tool asks the server anything.
-    const CliResult r
-        = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort()), u"accounts"_s, u"export"_s, target });
+    const CliResult r = cli(
+        { u"--server"_s, u"127.0.0.1:%1"_s.arg(closedLoopbackPort()), u"accounts"_s, u"export"_s, target });
     QCOMPARE(r.exit, 3);
     QVERIFY2(r.err.contains(target + u" is a directory"_s), qPrintable(r.err));
     QCOMPARE(QFileInfo(dir).permissions(), dirMode);
@@ -846,10 +830,10 @@ void TestCliEmulator::importRefusesAnotherShapeBeforeAsking()
     const QString file = m_dir->filePath(u"accounts.txt"_s);
     writeBytes(file, text);
     for (const QString &format : { u"text"_s, u"json"_s }) {
-        const CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort()), u"accounts"_s,
+        const CliResult r = cli({ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedLoopbackPort()), u"accounts"_s,
             u"import"_s, file, u"--yes"_s, u"--format"_s, format });
         QCOMPARE(r.exit, 3);
-        QVERIFY2(r.err.contains(u"%1, строка %2: "_s.arg(file).arg(line)), qPrintable(r.err));
+        QVERIFY2(r.err.contains(u"%1, line %2: "_s.arg(file).arg(line)), qPrintable(r.err));
         QVERIFY(!r.err.contains(u"Secret9"_s) && !r.out.contains(u"Secret9"_s));
     }
 }
@@ -1002,7 +986,7 @@ void TestCliEmulator::endlessSettingsFileIsRefused()
     if (!QFileInfo::exists(u"/dev/zero"_s))
         QSKIP("no /dev/zero here");
     QVERIFY(QFile::link(u"/dev/zero"_s, m_dir->filePath(u"Ctulvaa.ini"_s)));
-    const CliResult r = cli(QStringList{ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedPort()) } + args,
+    const CliResult r = cli(QStringList{ u"--server"_s, u"127.0.0.1:%1"_s.arg(closedLoopbackPort()) } + args,
         u"admin"_s, u"ADMIN"_s, limitData);
     QCOMPARE(r.exit, 3);
     QVERIFY2(r.err.contains(path + u": файл больше 16 МиБ"_s), qPrintable(r.err));

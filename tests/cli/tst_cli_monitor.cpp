@@ -2,13 +2,13 @@
 // Prometheus project's own checker and written atomically for the textfile collector, `check`
 // giving the plugin's status line and exit status for a sample of thresholds.
 #include "EmulatorProcess.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -294,10 +294,7 @@ void TestCliMonitor::checkStatuses()
 
 void TestCliMonitor::checkWithoutServer()
 {
-    QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
-    const quint16 closedPort = probe.serverPort();
-    probe.close();
+    const quint16 closedPort = closedLoopbackPort();
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"TULVA_PASSWORD"_s, u"admin"_s);

@@ -66,13 +66,17 @@ void clickThroughWindow(QWidget *w)
 
 // Runs the steps once the dialog runs modally, as a person would act on it; done is set by the
 // caller's last step. A dialog still open after the steps is closed (a failed check returned
-// early), unless it is one that closes itself.
+// early), unless it is one that closes itself. A dialog the steps act on is awaited until it has
+// the focus too (the window system activates it a little after showing it); one that closes itself
+// is only looked at and may be gone before that.
 void whenModal(QDialog *dialog, std::function<void()> steps, bool closeAfter = true)
 {
     auto *poll = new QTimer(dialog);
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, dialog, [poll, dialog, steps, closeAfter] {
         if (QApplication::activeModalWidget() != dialog || !dialog->isVisible())
+            return;
+        if (closeAfter && QGuiApplication::focusWindow() != dialog->windowHandle())
             return;
         poll->stop();
         poll->deleteLater();

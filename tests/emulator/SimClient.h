@@ -25,15 +25,16 @@ QByteArray http(
     const QByteArray &command, const QByteArrayList &args, const Identity &id = {}, quint16 port = 80);
 QByteArray cancel(const QByteArray &outstandingCommand, const Identity &id, const QByteArray &flag);
 
-// Connects, writes, and reads until the server closes (or the time runs out). Spins the event
-// loop, so an emulator in the same thread keeps working.
+// Connects, writes, and reads until the server closes (or the time runs out: only a server that
+// never closes waits that long, so it is generous for a loaded machine). Spins the event loop, so an
+// emulator in the same thread keeps working.
 struct Exchange
 {
     QByteArray data;
     bool closedByServer = false;
     bool connected = false;
 };
-Exchange exchange(quint16 port, const QByteArray &bytes, int timeoutMs = 5000);
+Exchange exchange(quint16 port, const QByteArray &bytes, int timeoutMs = 30000);
 
 struct Answer
 {

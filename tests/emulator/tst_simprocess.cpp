@@ -149,8 +149,9 @@ void TestSimProcess::killDuringSaves()
 void TestSimProcess::jobSurvivesRestart()
 {
     QTemporaryDir dir;
+    // Long enough to outlast a kill and a restart on a loaded machine.
     const QStringList args{ u"--state"_s, dir.filePath(u"state"_s), u"--sample"_s, kSample,
-        u"--job-seconds"_s, u"2"_s };
+        u"--job-seconds"_s, u"6"_s };
     {
         Sim sim(args);
         QVERIFY(sim.port() > 0);
@@ -163,7 +164,7 @@ void TestSimProcess::jobSurvivesRestart()
     QCOMPARE(running.value(1), u"2"_s);
     QCOMPARE(running.value(3 + 10 + 6), u"TULVA_RELOAD_DICT"_s);
     QCOMPARE(running.value(3 + 10 + 3), u"77"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(lines(sim.port(), "+3", {}).value(1), u"1"_s, 6000);
+    QTRY_COMPARE_WITH_TIMEOUT(lines(sim.port(), "+3", {}).value(1), u"1"_s, 60000);
     QCOMPARE(lines(sim.port(), "0", { u"IBIS"_s }).value(3), QString());
     QVERIFY(lines(sim.port(), "L", { u"0..77.ibf"_s }).value(0).contains(u"TULVA_RELOAD_DICT"_s));
 }

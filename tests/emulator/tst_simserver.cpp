@@ -247,9 +247,10 @@ void TestSimServer::staleRegistrations()
     m_server->engine()->setClientTimeoutSeconds(1);
     QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("1")).value(0), u"0"_s);
     QCOMPARE(call("A", { u"ADMIN"_s, u"admin"_s }, clientNo("2")).value(0), u"0"_s);
-    QTest::qWait(600);
+    // Both registrations are older than the time-out now (a wait never ends early); stale ones
+    // are dropped only when the list is read or a client registers.
+    QTest::qWait(1200);
     QCOMPARE(call("0", { u"IBIS"_s }, clientNo("2")).value(0), u"0"_s); // any request keeps it alive
-    QTest::qWait(600);
     const QList<QStringList> table = rows(call("+1", {}), 2);
     QCOMPARE(table.size(), 2);
     QCOMPARE(table.at(1).value(4), u"2"_s);
@@ -721,9 +722,11 @@ void TestSimServer::badRequests()
     QFETCH(QString, expect);
     QElapsedTimer t;
     t.start();
-    const Exchange e = exchange(port(), bytes, 5000);
+    const Exchange e = exchange(port(), bytes);
     QVERIFY(e.closedByServer);
-    QVERIFY(t.elapsed() < 3000);
+    // Closed by its 400 ms idle time-out at the latest, well before the default one; the bound
+    // leaves room for a loaded machine.
+    QVERIFY(t.elapsed() < 10000);
     if (expect == "closed"_L1) {
         QCOMPARE(e.data, QByteArray());
     } else {

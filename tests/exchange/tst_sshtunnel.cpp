@@ -22,20 +22,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-bool processAlive(qint64 pid)
-{
-#ifdef Q_OS_LINUX
-    return pid > 0 && QFileInfo::exists(u"/proc/%1"_s.arg(pid));
-#else
-    Q_UNUSED(pid);
-    return false;
-#endif
-}
-
-} // namespace
-
 class TestSshTunnel : public QObject
 {
     Q_OBJECT

@@ -102,6 +102,13 @@ void TestWaitWindow::cancelByRealInput()
     int realPresses = 0;
     int polls = 0;
     bool inputBlocked = false;
+    // On every tick the window is up, no other modal window stands above it and takes the input.
+    int ticksBehindAModal = 0;
+    f.form->setTickHook([&](int) {
+        const QWidget *modal = QApplication::activeModalWidget();
+        if (f.form->isVisible() && modal && modal != f.form)
+            ++ticksBehindAModal;
+    });
     QTimer presser;
     presser.setInterval(20);
     connect(&presser, &QTimer::timeout, this, [&] {
@@ -158,6 +165,7 @@ void TestWaitWindow::cancelByRealInput()
 
     QTRY_VERIFY(done);
     QVERIFY2(!inputBlocked, "the waiting window did not take the input");
+    QCOMPARE(ticksBehindAModal, 0);
     QCOMPARE(realPresses, 3);
     QCOMPARE(result, OpResult::Failed);
     QCOMPARE(Dialogs::asked().size(), 1);
@@ -211,7 +219,9 @@ void TestWaitWindow::backgroundRequestDisablesItsOwnWindow()
     int buttonClicks = 0;
     connect(button, &QPushButton::clicked, &dialog, [&] { ++buttonClicks; });
     int clicksMade = 0;
-    f.form->setShowDelay(3);
+    // The waiting window stays hidden throughout: its delay counts ticks (5 ms here), and once
+    // shown over the modal dialog it would rightly take the input typed into the dialog.
+    f.form->setShowDelay(1000);
     f.server->setDefaultScript({ ScriptedServer::delay(150), ScriptedServer::reply({ "0" }) });
 
     int refreshes = 0;

@@ -68,24 +68,6 @@ void clickWidget(QWidget *w, Qt::MouseButton button = Qt::LeftButton, QPoint at 
     QTest::mouseClick(w->window()->windowHandle(), button, {}, w->mapTo(w->window(), at));
 }
 
-// Runs `act` once the dialog is on screen and active, as a person would meet it; a dialog that
-// is still open afterwards is closed, so that a failed step cannot hang the test.
-void whenActive(QDialog *dialog, std::function<void()> act)
-{
-    auto *poll = new QTimer(dialog);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, act] {
-        if (!dialog->isVisible() || QGuiApplication::focusWindow() != dialog->windowHandle())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        act();
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    poll->start();
-}
-
 // The arguments of a request: the lines after the ten header lines.
 QStringList requestArguments(const ScriptedServer::Request &request)
 {

@@ -30,38 +30,10 @@ void typeText(QWindow *window, const QString &text)
         QTest::keyClick(window, ch.toLatin1());
 }
 
-// Runs `act` once the dialog is on screen and active; a dialog left open afterwards is closed, so
-// that a failed step cannot hang the test.
-void whenActive(QDialog *dialog, std::function<void()> act)
-{
-    auto *poll = new QTimer(dialog);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, act] {
-        if (!dialog->isVisible() || QGuiApplication::focusWindow() != dialog->windowHandle())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        act();
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    poll->start();
-}
-
 QByteArray fileBytes(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool processAlive(qint64 pid)
-{
-#ifdef Q_OS_LINUX
-    return pid > 0 && QFileInfo::exists(u"/proc/%1"_s.arg(pid));
-#else
-    Q_UNUSED(pid);
-    return false;
-#endif
 }
 
 } // namespace

@@ -140,14 +140,15 @@ void TestStartup::loginDialogAfterOneSecond()
         dir.filePath(LocalIniFileName), { u"[Main]"_s, u"ServerIP=10.1.2.3"_s, u"USERNAME=admin"_s });
     writeCp1251File(dir.filePath(u"TULVAMSG.TXT"_s), numberedMessages(1369));
     LabelForm = new TLabelForm;
+    // The start timer runs from the creation of the main window: the second counts from before it.
+    QElapsedTimer clock;
+    clock.start();
     CreateForms();
 
     QString title;
     QString name;
     bool passwordFocused = false;
     qint64 shownAfter = -1;
-    QElapsedTimer clock;
-    clock.start();
     Dialogs::setModalHandler([&](QDialog *dialog) {
         shownAfter = clock.elapsed();
         dialog->show();
@@ -160,7 +161,7 @@ void TestStartup::loginDialogAfterOneSecond()
     int terminations = 0;
     setApplicationTerminateHandler([&] { ++terminations; });
 
-    QTRY_VERIFY_WITH_TIMEOUT(shownAfter >= 0, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownAfter >= 0, 30000);
     QVERIFY2(shownAfter >= 900, qPrintable(QString::number(shownAfter)));
     QCOMPARE(title, u"10.1.2.3"_s);
     QCOMPARE(name, u"admin"_s);

@@ -23,9 +23,13 @@ EmulatorProcess::EmulatorProcess(const QStringList &args)
     if (!m_process.waitForStarted(5000))
         return;
     static const QRegularExpression listening(u"^listening 127\\.0\\.0\\.1:(\\d+)$"_s);
+    static const QRegularExpression control(u"^control 127\\.0\\.0\\.1:(\\d+)$"_s);
+    const bool wantControl = args.contains(u"--control-port"_s);
+    // Returns as soon as the lines are there; the bound only matters for a start that hangs, and a
+    // sanitizer build on a loaded machine may take a good while to come up.
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 10000 && m_port == 0) {
+    while (t.elapsed() < 60000 && (m_port == 0 || (wantControl && m_controlPort == 0))) {
         if (!m_process.canReadLine() && !m_process.waitForReadyRead(200)) {
             if (m_process.state() != QProcess::Running)
                 return;
@@ -35,6 +39,9 @@ EmulatorProcess::EmulatorProcess(const QStringList &args)
         const auto m = listening.match(line);
         if (m.hasMatch())
             m_port = quint16(m.captured(1).toUInt());
+        const auto c = control.match(line);
+        if (c.hasMatch())
+            m_controlPort = quint16(c.captured(1).toUInt());
     }
 }
 

@@ -15,6 +15,8 @@ public:
 
     // 0 when the emulator did not come up.
     quint16 port() const { return m_port; }
+    // The port the emulator took for "--control-port 0"; 0 without one.
+    quint16 controlPort() const { return m_controlPort; }
     void kill();
     QByteArray errors() { return m_process.readAllStandardError(); }
     QProcess &process() { return m_process; }
@@ -25,4 +27,5 @@ public:
 private:
     QProcess m_process;
     quint16 m_port = 0;
+    quint16 m_controlPort = 0;
 };

@@ -179,3 +179,13 @@ void SshServer::stop()
         }
     }
 }
+
+bool processAlive(qint64 pid)
+{
+#ifdef Q_OS_LINUX
+    return pid > 0 && QFileInfo::exists(u"/proc/%1"_s.arg(pid));
+#else
+    Q_UNUSED(pid);
+    return false;
+#endif
+}

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+// Whether the process still runs (false where that cannot be told).
+bool processAlive(qint64 pid);
+
 // A private OpenSSH server on a free loopback port for the tunnel tests: its own host key, one
 // authorized key for the test's user, and ssh wrappers (for TULVA_SSH) that know exactly that
 // host key and use no agent.

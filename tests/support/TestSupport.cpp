@@ -6,9 +6,14 @@
 #include "shell/StringGrid.h"
 #include "shell/Wamain.h"
 
+#include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -21,6 +26,30 @@ ScopedWorkDir::ScopedWorkDir()
 ScopedWorkDir::~ScopedWorkDir()
 {
     QDir::setCurrent(m_previous);
+}
+
+quint16 closedLoopbackPort()
+{
+    auto *holder = new QTcpSocket(QCoreApplication::instance());
+    if (!holder->bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress))
+        qFatal("cannot bind a loopback port");
+    return holder->localPort();
+}
+
+void whenActive(QDialog *dialog, std::function<void()> act)
+{
+    auto *poll = new QTimer(dialog);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, dialog, [dialog, poll, act] {
+        if (!dialog->isVisible() || QGuiApplication::focusWindow() != dialog->windowHandle())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll->start();
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)

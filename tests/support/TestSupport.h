@@ -5,6 +5,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
+class QDialog;
+
 // A temporary directory that is the current working directory while this object lives.
 class ScopedWorkDir
 {
@@ -21,6 +25,14 @@ private:
     QTemporaryDir m_dir;
     QString m_previous;
 };
+
+// A loopback port nobody listens on. It stays bound, without listening, for the rest of the run,
+// so that no other program takes it meanwhile.
+quint16 closedLoopbackPort();
+
+// Runs `act` once the dialog is on screen and has the focus, as a person would meet it; a dialog
+// still open afterwards is closed, so that a failed step cannot hang the test.
+void whenActive(QDialog *dialog, std::function<void()> act);
 
 // Writes text as Windows-1251 with CR LF line ends.
 void writeCp1251File(const QString &path, const QStringList &lines);
