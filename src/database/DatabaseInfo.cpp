@@ -250,7 +250,7 @@ bool plainPiece(const char *&p, const char *end, qint32 &value)
 // Straight from the received bytes: the digits and breaks are single bytes in Windows-1251. The
 // values go straight into a list sized from a count of the breaks. Anything unusual goes through
 // the general walk from that piece on, which names the bad piece. A list parsed in parts as it
-// arrives grows by half each time it is full; a whole line is given exactly its room.
+// arrives grows as QList grows; a whole line is given exactly its room.
 bool parseMfnBytes(QByteArrayView line, QList<qint32> *out, QString *badPiece, bool inParts)
 {
     const char *p = line.data();
@@ -259,10 +259,11 @@ bool parseMfnBytes(QByteArrayView line, QList<qint32> *out, QString *badPiece, b
     // In parts, a guess from the size (a piece is rarely under eight bytes) spares a counting
     // pass over the bytes; the list grows should the guess fall short.
     const qsizetype pieces = inParts ? line.size() / 8 + 16 : estimatedPieces(line);
+    // A whole line is given exactly its room (a plain resize would round the block up); a list
+    // parsed in parts grows as resize grows it, in place where the allocator can (a million
+    // MFNs are not copied at every step).
     if (!inParts)
-        out->reserve(before + pieces); // exactly: a plain resize would round the block up
-    else if (out->capacity() < before + pieces)
-        out->reserve(qMax(before + pieces, out->capacity() + out->capacity() / 2));
+        out->reserve(before + pieces);
     out->resize(before + pieces);
     qint32 *dst = out->data() + before;
     qint32 *limit = out->data() + out->size();

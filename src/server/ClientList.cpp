@@ -11,6 +11,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -53,8 +54,42 @@ bool fitsCodePage(const QString &text)
 // A line break splits the line and a zero byte ends the text; the binary marker cuts every
 // answer that carries the list back; a character outside the code page arrives as another one.
 // Anything else the server keeps and the text carries, tabs and blanks included.
+// What plainValue needs to know of a character below U+0450: bit 0 refuses it (a line break, a
+// zero, a character the fast pass leaves to the full checks), bit 1 refuses it in an INI name,
+// bit 2 marks a "T" (the binary marker may begin there).
+constexpr std::array<unsigned char, 0x450> kCharClass = [] {
+    std::array<unsigned char, 0x450> classes{};
+    for (auto &c : classes)
+        c = 1;
+    for (int c = 0; c < 0x80; ++c)
+        classes[size_t(c)] = 0;
+    for (int c = 0x0410; c < 0x0450; ++c)
+        classes[size_t(c)] = 0;
+    classes[0] = classes[u'\r'] = classes[u'\n'] = 1;
+    classes[u';'] = classes[u'='] = 2;
+    classes[u'T'] = 4;
+    return classes;
+}();
+
+// True when the text surely holds none of what lineProblem (and, with `ini`, the INI name's
+// separators) refuses: Latin and Russian letters, digits and signs, in one pass without a
+// converter or a copy; anything else goes to the full checks.
+bool plainValue(QStringView text, bool ini)
+{
+    unsigned seen = 0;
+    for (const QChar ch : text) {
+        const char16_t c = ch.unicode();
+        seen |= c < kCharClass.size() ? kCharClass[c] : 1u;
+    }
+    if (seen & (ini ? 3u : 1u))
+        return false;
+    return !(seen & 4u) || !Wire::holdsBinaryMarker(text);
+}
+
 QString lineProblem(const QString &text, const QString &what)
 {
+    if (plainValue(text, false))
+        return {};
     if (text.contains(u'\r') || text.contains(u'\n'))
         return what + u" содержит перевод строки."_s;
     if (text.contains(QChar(0)))
@@ -91,6 +126,17 @@ bool sameLine(const AnswerLines &answer, qsizetype i, const QString &text)
     return true;
 }
 
+// Number texts "1", "2", … kept from list to list and shared by the rows: a row numbered as the
+// table numbers it then costs no text of its own, and renumbering after a sort makes none.
+const QStringList &rowNumbers(qsizetype count)
+{
+    thread_local QStringList numbers;
+    numbers.reserve(count);
+    while (numbers.size() < count)
+        numbers.append(QString::number(numbers.size() + 1));
+    return numbers;
+}
+
 // The answer's lines are read one by one, each once: an answer kept as bytes is then decoded
 // line by line into the rows, without a whole decoded copy first.
 template <typename Lines> std::optional<AccountTable> parseTable(const Lines &answer, QString *error)
@@ -125,12 +171,15 @@ template <typename Lines> std::optional<AccountTable> parseTable(const Lines &an
     // A cell equal to the one above it shares that text: the INI columns repeat a few names a
     // hundred thousand times, which then cost one text each, not one per account.
     QStringList above(columns);
+    const QStringList &numbers = rowNumbers(count);
     for (qint64 r = 0; r < count; ++r) {
         QStringList row;
         row.reserve(columns);
         const qsizetype first = 3 + r * columns;
         for (qsizetype c = 0; c < columns; ++c) {
-            if (c == PasswordColumn) {
+            if (c == NumberColumn && sameLine(answer, first, numbers.at(r))) {
+                row.append(numbers.at(r));
+            } else if (c == PasswordColumn) {
                 table.passwords.append(answer.at(first + c));
                 row.append(HiddenPassword);
             } else if (c >= FirstIniColumn && sameLine(answer, first + c, above.at(c))) {
@@ -208,7 +257,7 @@ QString iniLine(const IniNames &ini, const IniNames &defaults)
 namespace {
 
 // One character folded as QChar::toCaseFolded does, from a table made once.
-inline char16_t folded(char16_t c)
+const char16_t *foldTable()
 {
     static const std::vector<char16_t> table = [] {
         std::vector<char16_t> t(0x10000);
@@ -216,6 +265,12 @@ inline char16_t folded(char16_t c)
             t[u] = QChar(char16_t(u)).toCaseFolded().unicode();
         return t;
     }();
+    return table.data();
+}
+
+inline char16_t folded(char16_t c)
+{
+    static const char16_t *const table = foldTable();
     return table[c];
 }
 
@@ -251,7 +306,8 @@ bool foldedEqual(const QString &x, const QString &y)
 // Marks the accounts that repeat an earlier one, in order, through `mark` (which appends
 // DuplicateMark to the name where the accounts are kept); `name` and `password` read them by index.
 template <typename Name, typename Password, typename Mark>
-void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList<int> *marked)
+void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList<int> *marked,
+    const std::function<void(qsizetype)> &judged = {})
 {
     // Only a repeated name and password together make a duplicate. The accounts seen so far sit
     // in an open-addressing table of their indexes, found by the hash of their folded texts.
@@ -285,6 +341,8 @@ void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList
             hashes[size_t(i)] = foldedHash(name(i), password(i));
         }
         remember(i);
+        if (judged)
+            judged(i);
     }
 }
 
@@ -349,6 +407,18 @@ QByteArray clientListBytes(
     const auto name = [&](qsizetype i) -> const QString & { return cell(i, NameColumn); };
     const auto password
         = [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; };
+    // One pass over the rows: each account is judged for a repeat and written at once, into a
+    // buffer sized in advance for accounts of a usual length (a character is at most one byte) and
+    // doubled in the rare case that the accounts are longer. The rows of a long list lie all over
+    // the heap; a second pass would wait for each of them again.
+    constexpr qsizetype kUsualAccount = 64;
+    QByteArray text(rows.size() * kUsualAccount + ListEnd.size() + 2, Qt::Uninitialized);
+    qsizetype used = 0;
+    const auto room = [&](qsizetype more) {
+        if (used + more > text.size())
+            text.resize(qMax(text.size() * 2, used + more));
+        return text.data() + used;
+    };
     markRepeats(
         rows.size(), name, password,
         [&](qsizetype i) {
@@ -357,43 +427,44 @@ QByteArray clientListBytes(
                 row.resize(NameColumn + 1);
             row[NameColumn] += DuplicateMark;
         },
-        marked);
-
-    // Sized first (a character is at most one byte), then written once.
-    qsizetype size = ListEnd.size() + 2;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        size += name(i).size() + password(i).size() + 6;
-        for (int k = 0; k < WorkstationCount; ++k) {
-            const QString &value = cell(i, FirstIniColumn + k);
-            if (value != defaults[k])
-                size += value.size() + 4;
-        }
-    }
-    QByteArray text(size, Qt::Uninitialized);
-    char *p = text.data();
-    const auto endLine = [&p] {
-        *p++ = '\r';
-        *p++ = '\n';
-    };
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        p = TextCodec::appendBytes(p, name(i));
-        endLine();
-        p = TextCodec::appendBytes(p, password(i));
-        endLine();
-        for (int k = 0; k < WorkstationCount; ++k) {
-            const QString &value = cell(i, FirstIniColumn + k);
-            if (value == defaults[k])
-                continue;
-            *p++ = char(WorkstationLetters[k]);
-            *p++ = '=';
-            p = TextCodec::appendBytes(p, value);
-            *p++ = ';';
-            *p++ = ' ';
-        }
-        endLine();
-    }
+        marked,
+        [&](qsizetype i) {
+            const QString &n = name(i);
+            const QString &w = password(i);
+            qsizetype size = n.size() + w.size() + 6;
+            unsigned own = 0; // the workstations whose INI name is not the default
+            for (int k = 0; k < WorkstationCount; ++k) {
+                const QString &value = cell(i, FirstIniColumn + k);
+                if (value != defaults[k]) {
+                    own |= 1u << k;
+                    size += value.size() + 4;
+                }
+            }
+            char *p = room(size);
+            const auto endLine = [&p] {
+                *p++ = '\r';
+                *p++ = '\n';
+            };
+            p = TextCodec::appendBytes(p, n);
+            endLine();
+            p = TextCodec::appendBytes(p, w);
+            endLine();
+            for (int k = 0; k < WorkstationCount; ++k) {
+                if (!(own & (1u << k)))
+                    continue;
+                *p++ = char(WorkstationLetters[k]);
+                *p++ = '=';
+                p = TextCodec::appendBytes(p, cell(i, FirstIniColumn + k));
+                *p++ = ';';
+                *p++ = ' ';
+            }
+            endLine();
+            used = p - text.constData();
+        });
+    char *p = room(ListEnd.size() + 2);
     p = TextCodec::appendBytes(p, ListEnd);
-    endLine();
+    *p++ = '\r';
+    *p++ = '\n';
     text.truncate(p - text.constData());
     return text;
 }
@@ -455,19 +526,39 @@ QString passwordProblem(const QString &password)
 
 QString iniNameProblem(const QString &iniName)
 {
+    if (plainValue(iniName, true))
+        return {};
     if (iniName.contains(u';') || iniName.contains(u'='))
         return u"Имя ini-файла «%1» содержит «;» или «=»."_s.arg(iniName);
     return lineProblem(iniName, u"Имя ini-файла"_s);
 }
 
+namespace {
+
+template <typename Ini> QString problemOf(const QString &name, const QString &password, Ini ini)
+{
+    QString problem = nameProblem(name);
+    if (problem.isEmpty())
+        problem = passwordProblem(password);
+    for (int k = 0; problem.isEmpty() && k < WorkstationCount; ++k)
+        problem = iniNameProblem(ini(k));
+    return problem;
+}
+
+} // namespace
+
 QString accountProblem(const Account &account)
 {
-    QString problem = nameProblem(account.name);
-    if (problem.isEmpty())
-        problem = passwordProblem(account.password);
-    for (int k = 0; problem.isEmpty() && k < WorkstationCount; ++k)
-        problem = iniNameProblem(account.ini[k]);
-    return problem;
+    return problemOf(
+        account.name, account.password, [&](int k) -> const QString & { return account.ini[k]; });
+}
+
+QString rowProblem(const QStringList &row, const QString &password)
+{
+    static const QString none;
+    const auto cell = [&row](int c) -> const QString & { return c < row.size() ? row.at(c) : none; };
+    return problemOf(
+        cell(NameColumn), password, [&](int k) -> const QString & { return cell(FirstIniColumn + k); });
 }
 
 qsizetype findDuplicateName(const QStringList &names, const QString &name, qsizetype skip)
@@ -492,42 +583,55 @@ QList<qsizetype> caseIgnoringOrder(const QStringList &values)
         struct Key
         {
             quint64 head;
-            qsizetype offset;
-            qsizetype length;
-            qsizetype index;
+            quint32 index;
         };
-        std::vector<char16_t> units;
-        std::vector<Key> keys;
-        keys.reserve(size_t(values.size()));
+        const qsizetype n = values.size();
+        std::vector<quint32> offsets(size_t(n) + 1);
         qsizetype total = 0;
-        for (const QString &value : values)
-            total += value.size();
-        units.reserve(size_t(total));
-        for (qsizetype i = 0; i < values.size(); ++i) {
+        for (qsizetype i = 0; i < n; ++i)
+            total += values.at(i).size();
+        std::vector<char16_t> units(static_cast<size_t>(total));
+        std::vector<Key> keys(static_cast<size_t>(n));
+        const char16_t *const fold = foldTable();
+        size_t used = 0;
+        for (qsizetype i = 0; i < n; ++i) {
             const QString &value = values.at(i);
-            const qsizetype offset = qsizetype(units.size());
-            const bool plain = std::all_of(value.cbegin(), value.cend(), [](QChar c) {
-                return c.unicode() < 0x80 || (c.unicode() >= 0x0400 && c.unicode() <= 0x045F);
-            });
-            if (plain) {
-                for (const QChar c : value)
-                    units.push_back(folded(c.unicode()));
-            } else {
-                for (const QChar c : value.toCaseFolded())
-                    units.push_back(c.unicode());
+            offsets[size_t(i)] = quint32(used);
+            const char16_t *in = reinterpret_cast<const char16_t *>(value.constData());
+            char16_t *const to = units.data() + used;
+            bool plain = true;
+            for (qsizetype k = 0; k < value.size(); ++k) {
+                const char16_t c = in[k];
+                plain = plain && (c < 0x80 || (c >= 0x0400 && c <= 0x045F));
+                to[k] = fold[c];
             }
-            const qsizetype length = qsizetype(units.size()) - offset;
+            if (plain) {
+                used += size_t(value.size());
+            } else {
+                // Folding that may change the length: the whole text folded as QString does it.
+                const QString whole = value.toCaseFolded();
+                if (whole.size() > value.size())
+                    units.resize(units.size() + size_t(whole.size() - value.size()));
+                std::copy_n(
+                    reinterpret_cast<const char16_t *>(whole.constData()), whole.size(), units.data() + used);
+                used += size_t(whole.size());
+            }
+            const char16_t *const key = units.data() + offsets[size_t(i)];
+            const size_t length = used - offsets[size_t(i)];
             quint64 head = 0;
-            for (qsizetype k = 0; k < 4; ++k)
-                head = (head << 16) | (k < length ? units[size_t(offset + k)] : 0);
-            keys.push_back({ head, offset, length, i });
+            for (size_t k = 0; k < 4; ++k)
+                head = (head << 16) | (k < length ? key[k] : 0);
+            keys[size_t(i)] = { head, quint32(i) };
         }
+        offsets[size_t(n)] = quint32(used);
         const char16_t *const base = units.data();
-        std::sort(keys.begin(), keys.end(), [base](const Key &a, const Key &b) {
+        const quint32 *const at = offsets.data();
+        std::sort(keys.begin(), keys.end(), [base, at](const Key &a, const Key &b) {
             if (a.head != b.head)
                 return a.head < b.head;
-            const int c = std::u16string_view(base + a.offset, size_t(a.length))
-                              .compare(std::u16string_view(base + b.offset, size_t(b.length)));
+            const int c
+                = std::u16string_view(base + at[a.index], at[a.index + 1] - at[a.index])
+                      .compare(std::u16string_view(base + at[b.index], at[b.index + 1] - at[b.index]));
             return c != 0 ? c < 0 : a.index < b.index;
         });
         for (const Key &k : keys)
@@ -560,12 +664,8 @@ void sortAccountRows(QList<QStringList> &rows, QStringList &passwords, int colum
         values.append(row.value(column));
     const QList<qsizetype> order = caseIgnoringOrder(values);
 
-    // Number texts kept from sort to sort and shared by the rows: renumbering then makes and
-    // frees no text, and a row whose number stays is not written.
-    thread_local QStringList numbers;
-    numbers.reserve(rows.size());
-    while (numbers.size() < rows.size())
-        numbers.append(QString::number(numbers.size() + 1));
+    // A row whose number stays is not written.
+    const QStringList &numbers = rowNumbers(rows.size());
     QList<QStringList> sortedRows;
     QStringList sortedPasswords;
     sortedRows.reserve(rows.size());

@@ -109,6 +109,8 @@ QString passwordProblem(const QString &password);
 QString iniNameProblem(const QString &iniName);
 // The first problem of a whole account (workstation names that are empty are fine).
 QString accountProblem(const Account &account);
+// The same for a row of the account table and its password, without making the account.
+QString rowProblem(const QStringList &row, const QString &password);
 
 // Index of the first name other than `skip` that equals `name` once Latin letters a–z are
 // upper-cased (as the server compares them), or -1.

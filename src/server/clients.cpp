@@ -358,15 +358,15 @@ void TFormCLient::dropList(const QString &why)
 void TFormCLient::tellUnsendableAccounts()
 {
     constexpr int kNamed = 5;
-    const QList<ClientList::Account> accounts = ClientList::accountsFromRows(accountRows(), ClientPasswords);
+    const QList<QStringList> rows = accountRows();
     QStringList named;
     qsizetype more = 0;
-    for (const ClientList::Account &a : accounts) {
-        const QString problem = ClientList::accountProblem(a);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString problem = ClientList::rowProblem(rows.at(i), ClientPasswords.value(i));
         if (problem.isEmpty())
             continue;
         if (named.size() < kNamed)
-            named.append(u"«"_s + a.name + u"»: "_s + problem);
+            named.append(u"«"_s + rows.at(i).value(ClientList::NameColumn) + u"»: "_s + problem);
         else
             ++more;
     }
@@ -401,15 +401,15 @@ TFormCLient::SaveOutcome TFormCLient::StoreClientAccounts()
 {
     if (!m_listRead)
         return SaveOutcome::Invalid;
-    QList<ClientList::Account> accounts = ClientList::accountsFromRows(accountRows(), ClientPasswords);
-    for (qsizetype i = 0; i < accounts.size(); ++i) {
-        const QString problem = ClientList::accountProblem(accounts.at(i));
+    const QList<QStringList> rows = accountRows();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString problem = ClientList::rowProblem(rows.at(i), ClientPasswords.value(i));
         if (!problem.isEmpty()) {
             // The account to edit is the current one when the box closes.
             StringGridCLients->setRow(int(i) + 1);
             Dialogs::message(Dialogs::Icon::Warning, kAttention,
                 u"Список клиентов не сохранен. Исправьте клиента «%1» в строке %2: %3"_s
-                    .arg(accounts.at(i).name)
+                    .arg(rows.at(i).value(ClientList::NameColumn))
                     .arg(i + 1)
                     .arg(problem));
             return SaveOutcome::Invalid;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QAbstractProxyModel>
 #include <QByteArray>
 #include <QList>
-#include <QSortFilterProxyModel>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QStringList>
 
@@ -77,8 +78,10 @@ bool rowContains(const QAbstractItemModel &model, int row, const QString &needle
 } // namespace GridText
 
 // Narrows a grid's rows to those containing a text in any column. It never sorts: the grid's own
-// row order is the order its window gave it.
-class GridFilterModel : public QSortFilterProxyModel
+// row order is the order its window gave it. The rows shown are kept as a list of source rows in
+// ascending order (none while nothing narrows them), so that a search done ahead in slices is
+// taken over at once, whatever the number of rows.
+class GridFilterModel : public QAbstractProxyModel
 {
     Q_OBJECT
 public:
@@ -86,9 +89,9 @@ public:
 
     QString filterText() const { return m_text; }
     void setFilterText(const QString &text);
-    // The same with the rows that contain the text already found (entry r for source row r), as
-    // a slice-by-slice search found them on the rows as they are now.
-    void setFilterResult(const QString &text, std::vector<bool> accepted);
+    // The same with the source rows that contain the text already found (ascending), as a
+    // slice-by-slice search found them on the rows as they are now.
+    void setFilterResult(const QString &text, std::vector<int> rows);
     // Whether source row r contains the text (the search itself, for a slice of rows).
     bool rowMatches(int sourceRow, const QString &text) const;
     bool isFiltering() const { return !m_text.isEmpty() || m_rowTest; }
@@ -100,15 +103,37 @@ public:
     void setCellTextHook(GridText::CellText hook) { m_hook = std::move(hook); }
     void setSourceModel(QAbstractItemModel *source) override;
 
-protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    bool hasChildren(const QModelIndex &parent = {}) const override;
+    QModelIndex mapToSource(const QModelIndex &proxyIndex) const override;
+    QModelIndex mapFromSource(const QModelIndex &sourceIndex) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    void dropResult() { m_accepted = {}; }
+    bool accepts(int sourceRow) const;
+    // Shows `rows` (ascending source rows) instead of what is shown now, in one new layout.
+    void relayout(std::vector<int> rows);
+    std::vector<int> allMatching() const;
+    int viewRow(int sourceRow) const; // -1 when not shown
+    int firstViewRowFrom(int sourceRow) const;
+    void sourceAboutToChangeLayout();
+    void sourceLayoutChanged();
+    void sourceRowsAboutToBeInserted(const QModelIndex &parent, int first, int last);
+    void sourceRowsInserted(const QModelIndex &parent, int first, int last);
+    void sourceRowsAboutToBeRemoved(const QModelIndex &parent, int first, int last);
+    void sourceRowsRemoved(const QModelIndex &parent, int first, int last);
+    void sourceDataChanged(
+        const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles);
 
     QString m_text;
     RowTest m_rowTest;
     GridText::CellText m_hook;
-    std::vector<bool> m_accepted; // found ahead for m_text; empty when not
+    bool m_narrowed = false; // m_rows holds the rows shown; otherwise every source row is shown
+    std::vector<int> m_rows;
+    QList<QPersistentModelIndex> m_layoutSource; // during a source layout change
+    QModelIndexList m_layoutProxy;
     QList<QMetaObject::Connection> m_sourceWatch;
 };

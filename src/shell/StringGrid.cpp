@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include <chrono>
+#include <future>
 #include <limits>
 
 using namespace Qt::Literals::StringLiterals;
@@ -867,6 +869,21 @@ std::shared_ptr<QFileDevice> exportFile(const QString &path)
     return std::make_shared<QSaveFile>(path);
 }
 
+// Makes the written file durable and puts it in place (a regular file replaces the old one):
+// empty, or the system's reason it failed.
+QString commitFile(QFileDevice *file)
+{
+    if (!file->flush())
+        return file->errorString();
+    if (auto *save = qobject_cast<QSaveFile *>(file)) {
+        if (!save->commit())
+            return save->errorString();
+        return {};
+    }
+    file->close();
+    return file->error() == QFileDevice::NoError ? QString() : file->errorString();
+}
+
 } // namespace
 
 void TStringGrid::exportToFile()
@@ -903,23 +920,23 @@ void TStringGrid::exportToFile()
                                                             : GridText::Encoding::Windows1251;
     const auto writer = std::make_shared<GridText::CsvWriter>(*file, *m_filter, enc, exportHook());
     const auto failure = std::make_shared<QString>();
+    // A long list's file is committed away from the event loop: the flush to the disk and the
+    // replacing of a large old file can take a busy disk longer than a frame.
+    const auto committing = std::make_shared<std::future<QString>>();
     // Every write, the flush and the replacing of the old file are checked; the first failure
     // is the one reported, with the system's reason.
-    const auto finish = [file, failure, failed](bool stopped) {
-        if (stopped && failure->isEmpty())
-            return; // stopped by the administrator: nothing written, nothing to say
+    const auto finish = [file, failure, failed, committing](bool stopped) {
         QString error = *failure;
-        if (error.isEmpty() && !file->flush())
-            error = file->errorString();
-        if (error.isEmpty()) {
-            if (auto *save = qobject_cast<QSaveFile *>(file.get())) {
-                if (!save->commit())
-                    error = save->errorString();
-            } else {
-                file->close();
-                if (file->error() != QFileDevice::NoError)
-                    error = file->errorString();
-            }
+        if (committing->valid()) {
+            // Written whole: the commit under way ends as it ends, whatever stopped the work.
+            const QString committed = committing->get();
+            if (error.isEmpty())
+                error = committed;
+        } else {
+            if (stopped && error.isEmpty())
+                return; // stopped by the administrator: nothing written, nothing to say
+            if (error.isEmpty())
+                error = commitFile(file.get());
         }
         if (!error.isEmpty()) {
             if (auto *save = qobject_cast<QSaveFile *>(file.get()))
@@ -937,13 +954,18 @@ void TStringGrid::exportToFile()
     }
     startWork(
         u"Экспорт в файл"_s,
-        [writer, failure, file] {
+        [writer, failure, file, committing] {
+            if (committing->valid())
+                return committing->wait_for(std::chrono::milliseconds(2)) == std::future_status::ready;
             if (!writer->write(kBatchRows, failure.get())) {
                 if (failure->isEmpty())
                     *failure = file->errorString();
                 return true;
             }
-            return writer->done();
+            if (!writer->done())
+                return false;
+            *committing = std::async(std::launch::async, [file] { return commitFile(file.get()); });
+            return false;
         },
         [writer] {
             return writer->rowCount() ? int(qint64(writer->rowsWritten()) * 100 / writer->rowCount()) : 0;
@@ -951,7 +973,9 @@ void TStringGrid::exportToFile()
         finish);
     // Rows that change under the export would leave a file that is neither the old list nor
     // the new one.
-    const auto changed = [this, failure] {
+    const auto changed = [this, failure, committing] {
+        if (committing->valid())
+            return; // every row is in the file already
         if (failure->isEmpty())
             *failure = u"список изменился во время записи"_s;
         cancelWork();
@@ -1042,8 +1066,9 @@ void TStringGrid::searchInSlices(const QString &text)
 {
     struct Search
     {
-        std::vector<bool> found;
+        std::vector<int> found; // the source rows that contain the text, ascending
         int next = 0;
+        int rows = 0;
         bool stale = true;
     };
     const auto search = std::make_shared<Search>();
@@ -1052,18 +1077,19 @@ void TStringGrid::searchInSlices(const QString &text)
             // The rows changed under the search: it starts again on them.
             search->stale = false;
             search->next = 0;
-            search->found.assign(size_t(m_source->rowCount()), false);
+            search->rows = m_source->rowCount();
+            search->found.clear();
         }
-        const int rows = int(search->found.size());
-        const int stop = qMin(search->next + kBatchRows, rows);
-        for (int r = search->next; r < stop; ++r)
-            search->found[size_t(r)] = m_filter->rowMatches(r, text);
+        const int stop = qMin(search->next + kBatchRows, search->rows);
+        for (int r = search->next; r < stop; ++r) {
+            if (m_filter->rowMatches(r, text))
+                search->found.push_back(r);
+        }
         search->next = stop;
-        return stop >= rows;
+        return stop >= search->rows;
     };
-    const auto percent = [search] {
-        return search->found.empty() ? 0 : int(qint64(search->next) * 100 / qint64(search->found.size()));
-    };
+    const auto percent
+        = [search] { return search->rows ? int(qint64(search->next) * 100 / search->rows) : 0; };
     m_searchRunning = true;
     m_searching = text;
     startWork(u"Поиск «"_s + text + u"»"_s, step, percent, [this, search, text](bool stopped) {
@@ -1080,7 +1106,7 @@ void TStringGrid::searchInSlices(const QString &text)
         connect(m_source, &QAbstractItemModel::dataChanged, this, stale) };
 }
 
-void TStringGrid::applyFilterText(const QString &text, std::vector<bool> *found)
+void TStringGrid::applyFilterText(const QString &text, std::vector<int> *found)
 {
     const Place place = currentPlace();
     if (found)

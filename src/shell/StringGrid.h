@@ -193,7 +193,7 @@ private:
     std::function<QString(int, int, const QString &)> exportHook() const;
     void placeFilterLine();
     void ensurePopupItems(QMenu *menu);
-    void applyFilterText(const QString &text, std::vector<bool> *found);
+    void applyFilterText(const QString &text, std::vector<int> *found);
     void searchInSlices(const QString &text);
     struct Work;
     // Starts sliced work: `step` does a slice and returns true when all is done; `finish` gets

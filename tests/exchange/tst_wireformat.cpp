@@ -1,4 +1,10 @@
+#include "exchange/TextCodec.h"
 #include "exchange/WireFormat.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+using namespace Qt::Literals::StringLiterals;
 
 #include <QTest>
 
@@ -28,6 +34,8 @@ private slots:
     void decodeLineBreaks();
     void numbers_data();
     void numbers();
+    void codePageAsTheConverter_data();
+    void codePageAsTheConverter();
 };
 
 namespace {
@@ -381,6 +389,35 @@ void TestWireFormat::numbers()
     QFETCH(int, port);
     QCOMPARE(Wire::nextSequence(text), next);
     QCOMPARE(Wire::portNumber(text), port);
+}
+
+void TestWireFormat::codePageAsTheConverter_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QByteArray every;
+    for (int b = 1; b <= 0xFF; ++b)
+        every.append(char(b));
+    QTest::newRow("every byte") << every;
+    QTest::newRow("with a zero") << QByteArray("\xC0\0\xE0", 3);
+    QTest::newRow("undefined byte") << QByteArray("\xC0\x98");
+    QTest::newRow("latin") << QByteArray("tulva_reload.ini");
+}
+
+// The tables that spare the converter give what the converter gives.
+void TestWireFormat::codePageAsTheConverter()
+{
+    QFETCH(QByteArray, bytes);
+    QStringDecoder decoder("windows-1251", QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    QCOMPARE(TextCodec::toText(bytes), text);
+    QStringEncoder encoder("windows-1251", QStringConverter::Flag::Stateless);
+    for (const QString &t : { text, text + u"Ωж"_s, text + QChar(0) + u"\U0001F600"_s }) {
+        const QByteArray expected = encoder.encode(t);
+        QCOMPARE(TextCodec::toBytes(t), expected);
+        QByteArray written(t.size(), '\xFF');
+        written.truncate(TextCodec::appendBytes(written.data(), t) - written.constData());
+        QCOMPARE(written, expected.left(t.size()));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestWireFormat)

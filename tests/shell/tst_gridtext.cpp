@@ -193,6 +193,17 @@ void TestGridText::filterModelFollowsItsSource()
     QCOMPARE(filter.rowCount(), 4);
     filter.setFilterText(u"один"_s);
     QCOMPARE(filter.rowCount(), 0);
+    // Rows inserted and removed above and among the rows shown leave the others in their order.
+    filter.setCellTextHook({});
+    filter.setFilterText(u"ОДИН"_s);
+    model->insertRow(0, { new QStandardItem(u"v"_s), new QStandardItem(u"один"_s) });
+    model->removeRows(1, 2);
+    QCOMPARE(filter.rowCount(), 2);
+    QCOMPARE(filter.index(1, 0).data().toString(), u"w"_s);
+    QCOMPARE(filter.mapToSource(filter.index(1, 0)).row(), 2);
+    model->insertRows(0, 2);
+    QCOMPARE(filter.rowCount(), 2);
+    QCOMPARE(filter.mapToSource(filter.index(1, 0)).row(), 4);
 }
 
 void TestGridText::journalKeepsTheNewest()
