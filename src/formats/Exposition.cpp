@@ -28,6 +28,24 @@ bool isValidName(const QString &name, bool colonAllowed)
     return true;
 }
 
+// Label values escape the double quote too; help texts keep it.
+QString escaped(const QString &text, bool quote)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (c == u'\\')
+            out += u"\\\\"_s;
+        else if (quote && c == u'"')
+            out += u"\\\""_s;
+        else if (c == u'\n')
+            out += u"\\n"_s;
+        else
+            out += c;
+    }
+    return out;
+}
+
 } // namespace
 
 bool isValidMetricName(const QString &name)
@@ -42,34 +60,12 @@ bool isValidLabelName(const QString &name)
 
 QString escapeLabelValue(const QString &value)
 {
-    QString out;
-    out.reserve(value.size());
-    for (QChar c : value) {
-        if (c == u'\\')
-            out += u"\\\\"_s;
-        else if (c == u'"')
-            out += u"\\\""_s;
-        else if (c == u'\n')
-            out += u"\\n"_s;
-        else
-            out += c;
-    }
-    return out;
+    return escaped(value, true);
 }
 
 QString escapeHelpText(const QString &text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        if (c == u'\\')
-            out += u"\\\\"_s;
-        else if (c == u'\n')
-            out += u"\\n"_s;
-        else
-            out += c;
-    }
-    return out;
+    return escaped(text, false);
 }
 
 QString formatMetricValue(double value)
