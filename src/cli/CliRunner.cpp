@@ -313,7 +313,7 @@ bool CliRunner::login()
         if (m_tunnel && !m_tunnel->isOpen() && !m_tunnel->lastError().isEmpty())
             text += u'\n'
                 + tr("The SSH tunnel through %1 did not open: %2")
-                      .arg(m_tunnel->spec().sshHost, m_tunnel->lastError());
+                      .arg(m_tunnel->sshSettings().sshHost, m_tunnel->lastError());
         fail(Exit::Failed, text);
         return false;
     }

@@ -26,7 +26,7 @@ ServerChoice chooseServer(const QString &argument, const QString &defaultPort, S
         choice.host = saved->host;
         choice.port = saved->port;
         if (saved->hasTunnel())
-            choice.tunnel = tunnelSpecOf(*saved);
+            choice.tunnel = tunnelSettingsOf(*saved);
         return choice;
     }
     choice.port = defaultPort;

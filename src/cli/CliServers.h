@@ -15,7 +15,7 @@ struct ServerChoice
 {
     QString host;
     QString port;
-    std::optional<SshTunnelSpec> tunnel;
+    std::optional<SshTunnelSettings> tunnel;
     QString warning; // the book could not be read; only HOST[:PORT] was possible
     QString error; // neither a saved name nor an address
     QString note; // told when the server cannot be reached: a bare name the book does not have

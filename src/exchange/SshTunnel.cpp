@@ -50,10 +50,12 @@ SshAsk sshAskMode(bool terminal)
     return SshAsk::Never;
 }
 
-QStringList sshTunnelArguments(const SshTunnelSpec &spec, quint16 localPort, SshAsk ask)
+QStringList sshTunnelArguments(const SshTunnelSettings &sshSettings, quint16 localPort, SshAsk ask)
 {
     QStringList args{ u"-N"_s, u"-L"_s,
-        u"127.0.0.1:%1:%2:%3"_s.arg(localPort).arg(hostInForward(spec.targetHost)).arg(spec.targetPort),
+        u"127.0.0.1:%1:%2:%3"_s.arg(localPort)
+            .arg(hostInForward(sshSettings.targetHost))
+            .arg(sshSettings.targetPort),
         u"-o"_s, u"ExitOnForwardFailure=yes"_s };
     if (ask == SshAsk::Never)
         args << u"-o"_s << u"BatchMode=yes"_s;
@@ -68,17 +70,17 @@ QStringList sshTunnelArguments(const SshTunnelSpec &spec, quint16 localPort, Ssh
          // ssh runs the local command after it has set the forward up: the sign that it listens.
          << u"-o"_s << u"PermitLocalCommand=yes"_s << u"-o"_s
          << u"LocalCommand=echo "_s + QLatin1StringView(kTunnelOpenMarker);
-    if (!spec.sshPort.isEmpty())
-        args << u"-p"_s << spec.sshPort;
-    if (!spec.identityFile.isEmpty())
-        args << u"-i"_s << spec.identityFile;
-    args << u"--"_s << spec.sshHost;
+    if (!sshSettings.sshPort.isEmpty())
+        args << u"-p"_s << sshSettings.sshPort;
+    if (!sshSettings.identityFile.isEmpty())
+        args << u"-i"_s << sshSettings.identityFile;
+    args << u"--"_s << sshSettings.sshHost;
     return args;
 }
 
-SshTunnel::SshTunnel(const SshTunnelSpec &spec, QObject *parent)
+SshTunnel::SshTunnel(const SshTunnelSettings &sshSettings, QObject *parent)
     : QObject(parent)
-    , m_spec(spec)
+    , m_sshSettings(sshSettings)
 {
     m_openTimer.setSingleShot(true);
     connect(&m_openTimer, &QTimer::timeout, this, [this] {
@@ -141,7 +143,7 @@ void SshTunnel::start()
 
     m_process = new QProcess(this);
     m_process->setProgram(program());
-    m_process->setArguments(sshTunnelArguments(m_spec, m_localPort, m_ask));
+    m_process->setArguments(sshTunnelArguments(m_sshSettings, m_localPort, m_ask));
     m_process->setStandardInputFile(QProcess::nullDevice());
     if (m_ask == SshAsk::Askpass) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -13,14 +13,14 @@
 #include <utility>
 
 // Where a tunnel goes: through an SSH gateway to the server as the gateway sees it.
-struct SshTunnelSpec
+struct SshTunnelSettings
 {
     QString sshHost; // "user@gateway" or "gateway"
     QString sshPort; // empty: ssh's own default
     QString identityFile; // empty: the agent and ssh's default keys
     QString targetHost;
     quint16 targetPort = 6666;
-    friend bool operator==(const SshTunnelSpec &, const SshTunnelSpec &) = default;
+    friend bool operator==(const SshTunnelSettings &, const SshTunnelSettings &) = default;
 };
 
 // Who may ask for a key's passphrase: nobody (ssh runs in batch mode), ssh on the program's
@@ -32,7 +32,7 @@ SshAsk sshAskMode(bool terminal);
 
 // The ssh command line of a tunnel from 127.0.0.1:localPort. Keys only (never a password); once
 // the forward listens, ssh prints kTunnelOpenMarker on its standard output.
-QStringList sshTunnelArguments(const SshTunnelSpec &spec, quint16 localPort, SshAsk ask);
+QStringList sshTunnelArguments(const SshTunnelSettings &sshSettings, quint16 localPort, SshAsk ask);
 inline constexpr char kTunnelOpenMarker[] = "tulvaa-tunnel-open";
 
 // A local forward to the server through the system's ssh (OpenSSH client), started on the
@@ -41,10 +41,10 @@ class SshTunnel : public QObject, public ExchangeRoute
 {
     Q_OBJECT
 public:
-    explicit SshTunnel(const SshTunnelSpec &spec, QObject *parent = nullptr);
+    explicit SshTunnel(const SshTunnelSettings &sshSettings, QObject *parent = nullptr);
     ~SshTunnel() override;
 
-    const SshTunnelSpec &spec() const { return m_spec; }
+    const SshTunnelSettings &sshSettings() const { return m_sshSettings; }
     void setAsk(SshAsk ask) { m_ask = ask; }
     // Longest wait for the forward; 0: 30 s, or 3 min when ssh may ask for a passphrase.
     void setOpenTimeout(int ms) { m_openTimeoutMs = ms; }
@@ -79,7 +79,7 @@ private:
     QString sshReason(const QString &fallback) const;
     void stopProcess();
 
-    SshTunnelSpec m_spec;
+    SshTunnelSettings m_sshSettings;
     SshAsk m_ask = SshAsk::Never;
     int m_openTimeoutMs = 0;
     State m_state = State::Closed;

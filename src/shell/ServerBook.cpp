@@ -168,15 +168,15 @@ QString sessionTitle(const QString &userName, const ServerEntry &entry)
     return userName + u'@' + where;
 }
 
-SshTunnelSpec tunnelSpecOf(const ServerEntry &entry)
+SshTunnelSettings tunnelSettingsOf(const ServerEntry &entry)
 {
-    SshTunnelSpec spec;
-    spec.sshHost = entry.sshHost;
-    spec.sshPort = entry.sshPort;
-    spec.identityFile = entry.sshIdentity;
-    spec.targetHost = entry.host;
-    spec.targetPort = quint16(Wire::portNumber(entry.port.toLatin1()));
-    return spec;
+    SshTunnelSettings sshSettings;
+    sshSettings.sshHost = entry.sshHost;
+    sshSettings.sshPort = entry.sshPort;
+    sshSettings.identityFile = entry.sshIdentity;
+    sshSettings.targetHost = entry.host;
+    sshSettings.targetPort = quint16(Wire::portNumber(entry.port.toLatin1()));
+    return sshSettings;
 }
 
 QString checkServerEntry(const ServerEntry &entry, ServerField *field)

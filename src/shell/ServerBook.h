@@ -40,7 +40,7 @@ QString serverDisplayText(const ServerEntry &entry);
 QString sessionTitle(const QString &userName, const ServerEntry &entry);
 
 // The tunnel of an entry that names an SSH gateway.
-SshTunnelSpec tunnelSpecOf(const ServerEntry &entry);
+SshTunnelSettings tunnelSettingsOf(const ServerEntry &entry);
 
 // What is wrong with an entry the user made, naming the field (and giving it in *field); empty
 // when it can be saved.

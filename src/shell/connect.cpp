@@ -306,11 +306,11 @@ void TFormConnect::routeTo(const ServerEntry &server)
         endTunnel();
         return;
     }
-    const SshTunnelSpec spec = tunnelSpecOf(server);
-    if (m_tunnel && m_tunnel->spec() == spec)
+    const SshTunnelSettings sshSettings = tunnelSettingsOf(server);
+    if (m_tunnel && m_tunnel->sshSettings() == sshSettings)
         return;
     endTunnel();
-    m_tunnel = std::make_unique<SshTunnel>(spec);
+    m_tunnel = std::make_unique<SshTunnel>(sshSettings);
     // A window program has no terminal to offer ssh; the desktop's askpass may ask.
     m_tunnel->setAsk(sshAskMode(false));
     const QString gateway = server.sshHost;

@@ -30,8 +30,8 @@ private slots:
     void databaseListEdits();
     void clientListText_data();
     void clientListText();
-    void faultSpecs_data();
-    void faultSpecs();
+    void faultDescriptions_data();
+    void faultDescriptions();
 };
 
 void TestSimWire::readRequest_data()
@@ -314,7 +314,7 @@ void TestSimWire::clientListText()
     QCOMPARE(ClientList::parse(ClientList::write(*accounts), &error)->first().ini, firstIni);
 }
 
-void TestSimWire::faultSpecs_data()
+void TestSimWire::faultDescriptions_data()
 {
     QTest::addColumn<QString>("ruleText");
     QTest::addColumn<bool>("valid");
@@ -335,7 +335,7 @@ void TestSimWire::faultSpecs_data()
     QTest::newRow("zero count") << u"0:hang:0"_s << false << QString();
 }
 
-void TestSimWire::faultSpecs()
+void TestSimWire::faultDescriptions()
 {
     QFETCH(QString, ruleText);
     QFETCH(bool, valid);

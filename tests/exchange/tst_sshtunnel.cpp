@@ -37,7 +37,7 @@ private Q_SLOTS:
     void cliThroughASavedServer();
 
 private:
-    SshTunnelSpec spec(const QString &identity) const;
+    SshTunnelSettings sshSettings(const QString &identity) const;
 
     std::unique_ptr<SshServer> m_sshd;
     std::unique_ptr<QTemporaryDir> m_state;
@@ -63,9 +63,9 @@ void TestSshTunnel::cleanupTestCase()
     m_sshd.reset();
 }
 
-SshTunnelSpec TestSshTunnel::spec(const QString &identity) const
+SshTunnelSettings TestSshTunnel::sshSettings(const QString &identity) const
 {
-    SshTunnelSpec s;
+    SshTunnelSettings s;
     s.sshHost = m_sshd->gateway();
     s.sshPort = QString::number(m_sshd->port());
     s.identityFile = identity;
@@ -77,7 +77,7 @@ SshTunnelSpec TestSshTunnel::spec(const QString &identity) const
 void TestSshTunnel::engineReachesTheServerThroughTheTunnel()
 {
     qputenv("TULVA_SSH", m_sshd->sshProgram().toLocal8Bit());
-    SshTunnel tunnel(spec(m_sshd->identity()));
+    SshTunnel tunnel(sshSettings(m_sshd->identity()));
     TulvaExchange engine;
     engine.setRoute(&tunnel);
     QStringList answer;
@@ -136,7 +136,7 @@ void TestSshTunnel::openingFailuresAreToldInSshsWords()
     QFETCH(bool, closedPort);
     QFETCH(QString, reason);
     qputenv("TULVA_SSH", program.toLocal8Bit());
-    SshTunnelSpec s = spec(wrongKey ? m_sshd->wrongIdentity() : m_sshd->identity());
+    SshTunnelSettings s = sshSettings(wrongKey ? m_sshd->wrongIdentity() : m_sshd->identity());
     if (closedPort)
         s.sshPort = u"1"_s;
     SshTunnel tunnel(s);
@@ -160,7 +160,7 @@ void TestSshTunnel::tunnelKilledMidSessionIsOpenedAgain()
     QSKIP("kills ssh with a signal");
 #else
     qputenv("TULVA_SSH", m_sshd->sshProgram().toLocal8Bit());
-    SshTunnel tunnel(spec(m_sshd->identity()));
+    SshTunnel tunnel(sshSettings(m_sshd->identity()));
     TulvaExchange engine;
     engine.setRoute(&tunnel);
     QStringList answer;
