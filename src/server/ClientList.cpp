@@ -223,35 +223,24 @@ QList<Account> accountsFromRows(const QList<QStringList> &rows, const QStringLis
     return accounts;
 }
 
-namespace {
-
-// The workstation INI line of one account whose six cells `cell(k)` gives, without copying them.
-template <typename Cell> QString iniLineOf(Cell cell, const IniNames &defaults)
+QString iniLine(const IniNames &ini, const IniNames &defaults)
 {
     // Sized first: a list of a hundred thousand accounts builds one line each.
     qsizetype length = 0;
     for (int k = 0; k < WorkstationCount; ++k) {
-        if (cell(k) != defaults[k])
-            length += cell(k).size() + 4;
+        if (ini[k] != defaults[k])
+            length += ini[k].size() + 4;
     }
     QString line;
     if (length == 0)
         return line;
     line.reserve(length);
     for (int k = 0; k < WorkstationCount; ++k) {
-        const QString &value = cell(k);
-        if (value == defaults[k])
+        if (ini[k] == defaults[k])
             continue;
-        line.append(QChar(WorkstationLetters[k])).append(u'=').append(value).append(QLatin1StringView("; "));
+        line.append(QChar(WorkstationLetters[k])).append(u'=').append(ini[k]).append(QLatin1StringView("; "));
     }
     return line;
-}
-
-} // namespace
-
-QString iniLine(const IniNames &ini, const IniNames &defaults)
-{
-    return iniLineOf([&ini](int k) -> const QString & { return ini[k]; }, defaults);
 }
 
 namespace {
@@ -346,54 +335,20 @@ void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList
     }
 }
 
-// The client list text of `count` accounts, read through `name`, `password` and `ini` by index.
-template <typename Name, typename Password, typename Ini, typename Mark>
-QStringList buildText(qsizetype count, Name name, Password password, Ini ini, Mark mark, QList<int> *marked)
-{
-    markRepeats(count, name, password, mark, marked);
-    QStringList lines;
-    lines.reserve(count * 3 + 1);
-    for (qsizetype i = 0; i < count; ++i) {
-        lines.append(name(i));
-        lines.append(password(i));
-        lines.append(ini(i));
-    }
-    lines.append(ListEnd);
-    return lines;
-}
-
 } // namespace
 
 QStringList buildClientListText(QList<Account> &accounts, const IniNames &defaults, QList<int> *marked)
 {
-    return buildText(
+    markRepeats(
         accounts.size(), [&](qsizetype i) -> const QString & { return accounts.at(i).name; },
         [&](qsizetype i) -> const QString & { return accounts.at(i).password; },
-        [&](qsizetype i) { return iniLine(accounts.at(i).ini, defaults); },
         [&](qsizetype i) { accounts[i].name += DuplicateMark; }, marked);
-}
-
-QStringList buildClientListText(
-    QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults, QList<int> *marked)
-{
-    static const QString none;
-    const auto cell = [&rows](qsizetype i, int c) -> const QString & {
-        const QStringList &row = rows.at(i);
-        return c < row.size() ? row.at(c) : none;
-    };
-    return buildText(
-        rows.size(), [&](qsizetype i) -> const QString & { return cell(i, NameColumn); },
-        [&](qsizetype i) -> const QString & { return i < passwords.size() ? passwords.at(i) : none; },
-        [&](qsizetype i) {
-            return iniLineOf([&](int k) -> const QString & { return cell(i, FirstIniColumn + k); }, defaults);
-        },
-        [&](qsizetype i) {
-            QStringList &row = rows[i];
-            if (row.size() <= NameColumn)
-                row.resize(NameColumn + 1);
-            row[NameColumn] += DuplicateMark;
-        },
-        marked);
+    QStringList lines;
+    lines.reserve(accounts.size() * 3 + 1);
+    for (const Account &account : std::as_const(accounts))
+        lines << account.name << account.password << iniLine(account.ini, defaults);
+    lines.append(ListEnd);
+    return lines;
 }
 
 QByteArray clientListBytes(

@@ -81,12 +81,9 @@ QString iniLine(const IniNames &ini, const IniNames &defaults);
 // go to *marked when given.
 QStringList buildClientListText(
     QList<Account> &accounts, const IniNames &defaults, QList<int> *marked = nullptr);
-// The same from rows as the account table holds them (passwords apart); marks go into the rows.
-QStringList buildClientListText(QList<QStringList> &rows, const QStringList &passwords,
-    const IniNames &defaults, QList<int> *marked = nullptr);
-
-// The same text as SaveClientList sends it: Windows-1251, CR LF after every line, written once
-// into a buffer sized in advance. Marks go into the rows as above.
+// The same text as SaveClientList sends it, from rows as the account table holds them (passwords
+// apart): Windows-1251, CR LF after every line, written once into a buffer sized in advance. Marks
+// go into the rows.
 QByteArray clientListBytes(QList<QStringList> &rows, const QStringList &passwords, const IniNames &defaults,
     QList<int> *marked = nullptr);
 

@@ -458,17 +458,6 @@ QByteArray TFormCLient::clientListBytes()
     return text;
 }
 
-QStringList TFormCLient::clientListText()
-{
-    QList<QStringList> rows = accountRows();
-    QList<int> marked;
-    const QStringList text = ClientList::buildClientListText(
-        rows, ClientPasswords, TFormClientsEdit::defaultIniNames(), &marked);
-    for (const int i : std::as_const(marked))
-        StringGridCLients->setCell(ClientList::NameColumn, i + 1, rows.at(i).at(ClientList::NameColumn));
-    return text;
-}
-
 void TFormCLient::ButtonOKClick()
 {
     // Only a save the server confirmed ends the unsaved state.

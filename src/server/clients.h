@@ -43,10 +43,8 @@ public:
     enum class SaveOutcome { Saved, Refused, Failed, Busy, Invalid };
     // Sends the accounts of the grid as the client list text, and says how that went.
     SaveOutcome StoreClientAccounts();
-    // The client list text of the grid's accounts; duplicates get their mark in the grid too.
-    QStringList clientListText();
-    // The same as it goes on the wire, written once into its buffer; the duplicate marks go into
-    // the grid.
+    // The client list text of the grid's accounts as it goes on the wire, written once into its
+    // buffer; the duplicate marks go into the grid.
     QByteArray clientListBytes();
     // Sorts the accounts by a column; passwords go with their rows, the current one stays current.
     void SortClientGrid(int column);
