@@ -890,7 +890,7 @@ void TStringGrid::exportToFile()
 {
     if (m_work) {
         // A search still running: the rows shown now are exported.
-        if (!m_searchRunning)
+        if (m_searching.isEmpty())
             return;
         cancelWork();
     }
@@ -1047,7 +1047,7 @@ QString TStringGrid::filterText() const
 void TStringGrid::setFilterText(const QString &text)
 {
     if (m_work) {
-        if (!m_searchRunning)
+        if (m_searching.isEmpty())
             return; // the export keeps the rows it writes
         if (text == m_searching)
             return;
@@ -1090,10 +1090,8 @@ void TStringGrid::searchInSlices(const QString &text)
     };
     const auto percent
         = [search] { return search->rows ? int(qint64(search->next) * 100 / search->rows) : 0; };
-    m_searchRunning = true;
     m_searching = text;
     startWork(u"Поиск «"_s + text + u"»"_s, step, percent, [this, search, text](bool stopped) {
-        m_searchRunning = false;
         m_searching.clear();
         if (!stopped && !search->stale)
             applyFilterText(text, &search->found);

@@ -217,8 +217,7 @@ private:
     QPointer<GridFilterLine> m_filterLine;
     QPointer<GridProgressLine> m_progressLine;
     std::unique_ptr<Work> m_work;
-    QString m_searching; // the text a sliced search is looking for
-    bool m_searchRunning = false;
+    QString m_searching; // the text a sliced search is looking for; empty when none runs
     QList<int> m_keyColumns;
     QObject *m_widthKeeper = nullptr;
     int m_updating = 0;
