@@ -37,11 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(!entries->isEmpty());
     check(!bytes.contains('\0') && !bytes.startsWith("\xEF\xBB\xBF"));
 
-    // Defaults that no INI name can equal (they hold a control character), so every entry the
-    // file set is written out again, and only those.
+    // Defaults that no INI name of the file can equal (Windows-1251 has no such character), so
+    // every entry the file set is written out again, and only those. A control character would
+    // not do: the rules let them through.
     ClientList::IniNames defaults;
     for (QString &d : defaults)
-        d = QStringLiteral("\x01");
+        d = QString(QChar(0x4E00));
     QList<ClientList::Account> accounts = AccountFile::accounts(*entries, defaults);
     for (const ClientList::Account &a : std::as_const(accounts)) {
         ClientList::Account given = a;
