@@ -235,10 +235,9 @@ QString CliMonitor::usageError(const CliOptions &options)
     if (metrics || check) {
         // A line break in a name would add lines to the request.
         for (const QString &name : options.args.mid(check ? 1 : 0))
-            if (!isPrintableDatabaseName(name))
-                return CliRunner::tr(
-                    "the database name \"%1\" is empty or holds a line break or another control character")
-                    .arg(escapeControls(name));
+            if (const QString problem = CliRunner::databaseNameProblem(name, escapeControls(name));
+                !problem.isEmpty())
+                return problem;
     }
     if (!check)
         return {};

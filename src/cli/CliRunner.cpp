@@ -152,14 +152,22 @@ int CliRunner::run()
 
 // --- connection --------------------------------------------------------------------------------
 
+QString CliRunner::databaseNameProblem(const QString &name, const QString &shown)
+{
+    if (isPrintableDatabaseName(name))
+        return {};
+    return tr("the database name \"%1\" is empty or holds a line break or another control character")
+        .arg(shown.isNull() ? name : shown);
+}
+
 bool CliRunner::checkLocalInput()
 {
     const CommandId id = m_options.command->id;
-    if (takesDatabaseName(id) && !isPrintableDatabaseName(m_options.args.at(0))) {
-        fail(Exit::Usage,
-            tr("the database name \"%1\" is empty or holds a line break or another control character")
-                .arg(m_options.args.at(0)));
-        return false;
+    if (takesDatabaseName(id)) {
+        if (const QString problem = databaseNameProblem(m_options.args.at(0)); !problem.isEmpty()) {
+            fail(Exit::Usage, problem);
+            return false;
+        }
     }
     QString bad;
     if (id == CommandId::UnlockRecords && !parseMfnArguments(m_options.args.mid(1), &m_mfns, &bad)) {

@@ -72,6 +72,9 @@ private:
     // The database named on the command line as the server's list spells it; refused (exit 1)
     // when the list does not hold it, so nothing is sent about a database the server lacks.
     bool listedDatabase(const QString &typed, DatabaseListEntry *entry);
+    // Why a database name typed on the command line cannot go into a request (it is shown as
+    // `shown` when given); empty when it can.
+    static QString databaseNameProblem(const QString &name, const QString &shown = QString());
     // The list's spelling of a typed database name (letter case ignored), or -1.
     static qsizetype findDatabase(const QList<DatabaseListEntry> &entries, const QString &name);
 

@@ -11,7 +11,6 @@
 #include <QLocale>
 
 #include <algorithm>
-#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -50,13 +49,9 @@ bool fitsCodePage(const QString &text)
     return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return inCodePage[c.unicode()]; });
 }
 
-// What would break one line of the client list text; `what` begins the sentence ("Имя клиента").
-// A line break splits the line and a zero byte ends the text; the binary marker cuts every
-// answer that carries the list back; a character outside the code page arrives as another one.
-// Anything else the server keeps and the text carries, tabs and blanks included.
 // What plainValue needs to know of a character below U+0450: bit 0 refuses it (a line break, a
 // zero, a character the fast pass leaves to the full checks), bit 1 refuses it in an INI name,
-// bit 2 marks a "T" (the binary marker may begin there).
+// bit 2 marks the first character of the binary marker.
 constexpr std::array<unsigned char, 0x450> kCharClass = [] {
     std::array<unsigned char, 0x450> classes{};
     for (auto &c : classes)
@@ -67,7 +62,7 @@ constexpr std::array<unsigned char, 0x450> kCharClass = [] {
         classes[size_t(c)] = 0;
     classes[0] = classes[u'\r'] = classes[u'\n'] = 1;
     classes[u';'] = classes[u'='] = 2;
-    classes[u'T'] = 4;
+    classes[uchar(Wire::kBinaryMarker[0])] = 4;
     return classes;
 }();
 
@@ -86,6 +81,10 @@ bool plainValue(QStringView text, bool ini)
     return !(seen & 4u) || !Wire::holdsBinaryMarker(text);
 }
 
+// What would break one line of the client list text; `what` begins the sentence ("Имя клиента").
+// A line break splits the line and a zero byte ends the text; the binary marker cuts every
+// answer that carries the list back; a character outside the code page arrives as another one.
+// Anything else the server keeps and the text carries, tabs and blanks included.
 QString lineProblem(const QString &text, const QString &what)
 {
     if (plainValue(text, false))
@@ -294,9 +293,11 @@ bool foldedEqual(const QString &x, const QString &y)
 
 // Marks the accounts that repeat an earlier one, in order, through `mark` (which appends
 // DuplicateMark to the name where the accounts are kept); `name` and `password` read them by index.
-template <typename Name, typename Password, typename Mark>
-void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList<int> *marked,
-    const std::function<void(qsizetype)> &judged = {})
+// `judged` is told of each account once it is judged, in order.
+template <typename Name, typename Password, typename Mark, typename Judged = void (*)(qsizetype)>
+void markRepeats(
+    qsizetype count, Name name, Password password, Mark mark, QList<int> *marked,
+    Judged judged = [](qsizetype) {})
 {
     // Only a repeated name and password together make a duplicate. The accounts seen so far sit
     // in an open-addressing table of their indexes, found by the hash of their folded texts.
@@ -330,8 +331,7 @@ void markRepeats(qsizetype count, Name name, Password password, Mark mark, QList
             hashes[size_t(i)] = foldedHash(name(i), password(i));
         }
         remember(i);
-        if (judged)
-            judged(i);
+        judged(i);
     }
 }
 

@@ -256,9 +256,8 @@ void GridFilterModel::setSourceModel(QAbstractItemModel *source)
                 }),
             connect(source, &M::headerDataChanged, this,
                 [this](Qt::Orientation orientation, int first, int last) {
-                    if (orientation == Qt::Horizontal)
-                        Q_EMIT headerDataChanged(orientation, first, last);
-                    else if (!m_narrowed)
+                    // Row titles pass only while the rows are the source's own.
+                    if (orientation == Qt::Horizontal || !m_narrowed)
                         Q_EMIT headerDataChanged(orientation, first, last);
                 }),
             connect(source, &QObject::destroyed, this, [this] { m_rows.clear(); }),
